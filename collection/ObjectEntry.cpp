@@ -1,0 +1,259 @@
+#include "collection/ObjectEntry.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "diag/TraceContext.h"
+
+namespace corvid {
+
+namespace {
+
+// A count as the list shows it: the number truncated toward zero, in decimal.
+// Counts beyond 32 bits keep all their digits (64-bit conversion); what no
+// integer can hold (NaN) shows 0, and the out-of-range ends are clamped.
+void AppendCount(double value, std::string& out) {
+    long long whole = 0;
+    if (std::isnan(value)) {
+        whole = 0;
+    } else if (value >= 9223372036854775807.0) {
+        whole = std::numeric_limits<long long>::max();
+    } else if (value <= -9223372036854775808.0) {
+        whole = std::numeric_limits<long long>::min();
+    } else {
+        whole = static_cast<long long>(value);  // truncates toward zero
+    }
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, whole);
+    out.append(buffer, result.ptr);
+}
+
+void AppendInt(std::int32_t value, std::string& out) {
+    char buffer[16];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+// "%3.2lf": two decimals, correctly rounded, at least three characters wide.
+void AppendPercent(double value, std::string& out) {
+    char buffer[400];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    std::size_t length = static_cast<std::size_t>(result.ptr - buffer);
+    if (length < 3) out.append(3 - length, ' ');
+    out.append(buffer, length);
+}
+
+std::string FormatFixed6(double value) {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%lf", value);
+    return buffer;
+}
+
+}  // namespace
+
+CObjectEntry::CObjectEntry(double percOfDiskReads, double percOfBufferGets, double diskReads, double bufferGets,
+                           double sorts, double executions, double parseCalls, double rowsProcessed,
+                           double sharableMem, double persistentMem, double runtimeMem, double loads,
+                           std::int32_t commandType, std::string optimizerMode, std::int32_t parsingSchemaId,
+                           std::int32_t parsingUserId, std::string userName, std::string address,
+                           std::string sqlText, std::string firstLoadTime)
+    : m_PercOfDiskReads(percOfDiskReads),
+      m_PercOfBufferGets(percOfBufferGets),
+      m_DiskReads(diskReads),
+      m_BufferGets(bufferGets),
+      m_Sorts(sorts),
+      m_Executions(executions),
+      m_ParseCalls(parseCalls),
+      m_RowsProcessed(rowsProcessed),
+      m_SharableMem(sharableMem),
+      m_PersistentMem(persistentMem),
+      m_RuntimeMem(runtimeMem),
+      m_Loads(loads),
+      m_CommandType(commandType),
+      m_OptimizerMode(std::move(optimizerMode)),
+      m_ParsingSchemaId(parsingSchemaId),
+      m_ParsingUserId(parsingUserId),
+      m_UserName(std::move(userName)),
+      m_Address(std::move(address)),
+      m_SqlText(std::move(sqlText)),
+      m_FirstLoadTime(std::move(firstLoadTime)) {}
+
+CObjectEntry& CObjectEntry::operator=(const CObjectEntry& other) {
+    if (this == &other) return *this;
+    m_PercOfDiskReads = other.m_PercOfDiskReads;
+    m_PercOfBufferGets = other.m_PercOfBufferGets;
+    m_DiskReads = other.m_DiskReads;
+    m_BufferGets = other.m_BufferGets;
+    m_Sorts = other.m_Sorts;
+    m_Executions = other.m_Executions;
+    m_ParseCalls = other.m_ParseCalls;
+    m_RowsProcessed = other.m_RowsProcessed;
+    m_SharableMem = other.m_SharableMem;
+    m_PersistentMem = other.m_PersistentMem;
+    m_RuntimeMem = other.m_RuntimeMem;
+    m_Loads = other.m_Loads;
+    m_CommandType = other.m_CommandType;
+    m_OptimizerMode = other.m_OptimizerMode;
+    m_ParsingSchemaId = other.m_ParsingSchemaId;
+    m_ParsingUserId = other.m_ParsingUserId;
+    m_UserName = other.m_UserName;
+    m_Address = other.m_Address;
+    m_SqlText = other.m_SqlText;
+    m_FirstLoadTime = other.m_FirstLoadTime;
+    m_SqlPlan = other.m_SqlPlan;
+    m_PlanCost = other.m_PlanCost;
+    m_NoOfFullTableScans = other.m_NoOfFullTableScans;
+    m_Distance = other.m_Distance;
+    m_Status = other.m_Status;
+    itsErrorMessage = other.itsErrorMessage;
+    m_DebugField = other.m_DebugField;
+    return *this;
+}
+
+const char* CObjectEntry::CommandName(std::int32_t commandType) {
+    switch (commandType) {
+        case 2: return "INSERT";
+        case 3: return "SELECT";
+        case 6: return "UPDATE";
+        case 7: return "DELETE";
+        case 35: return "ALTER DATABASE";
+        case 42: return "ALTER SESSION";
+        case 47: return "PL/SQL";
+        case 50: return "EXPLAIN PLAN";
+        case 62: return "ANALYZE TABLE";
+        case 64: return "ANALYZE CLUSTER";
+        default: return "OTHERS";
+    }
+}
+
+std::string CObjectEntry::GetCommandName() const { return CommandName(m_CommandType); }
+
+void CObjectEntry::AppendPerExecution(double count, std::string& out) const {
+    AppendCount(m_Executions != 0 ? count / m_Executions : 0.0, out);
+}
+
+std::string CObjectEntry::GetColumnText(StatementColumn code) const {
+    std::string text;
+    AppendColumnText(code, text);
+    return text;
+}
+
+void CObjectEntry::AppendColumnText(StatementColumn code, std::string& out) const {
+    switch (code) {
+        case kColPercOfDiskReads: AppendPercent(m_PercOfDiskReads, out); break;
+        case kColDiskReads: AppendCount(m_DiskReads, out); break;
+        case kColDiskReadsPerExec: AppendPerExecution(m_DiskReads, out); break;
+        case kColPercOfBufferGets: AppendPercent(m_PercOfBufferGets, out); break;
+        case kColBufferGets: AppendCount(m_BufferGets, out); break;
+        case kColBufferGetsPerExec: AppendPerExecution(m_BufferGets, out); break;
+        case kColSorts: AppendCount(m_Sorts, out); break;
+        case kColSortsPerExec: AppendPerExecution(m_Sorts, out); break;
+        case kColExecutions: AppendCount(m_Executions, out); break;
+        case kColParseCalls: AppendCount(m_ParseCalls, out); break;
+        case kColRowsProcessed: AppendCount(m_RowsProcessed, out); break;
+        case kColRowsPerExec: AppendPerExecution(m_RowsProcessed, out); break;
+        case kColSharableMem: AppendCount(m_SharableMem, out); break;
+        case kColPersistentMem: AppendCount(m_PersistentMem, out); break;
+        case kColRuntimeMem: AppendCount(m_RuntimeMem, out); break;
+        case kColLoads: AppendCount(m_Loads, out); break;
+        case kColCommandType: AppendInt(m_CommandType, out); break;
+        case kColCommandName: out += CommandName(m_CommandType); break;
+        case kColOptimizerMode: out += m_OptimizerMode; break;
+        case kColParsingSchemaId: AppendInt(m_ParsingSchemaId, out); break;
+        case kColParsingUserId: AppendInt(m_ParsingUserId, out); break;
+        case kColUserName: out += m_UserName; break;
+        case kColAddress: out += m_Address; break;
+        case kColSqlText: out += m_SqlText; break;
+        case kColFirstLoadTime: out += m_FirstLoadTime; break;
+        case kColPlanCost: AppendInt(m_PlanCost, out); break;
+        case kColFullTableScans: AppendInt(m_NoOfFullTableScans, out); break;
+        case kColStatus:
+            if (m_Status == kStatusAnalyzed) {
+                out += "analyzed";
+            } else if (m_Status == kStatusNotAnalyzed) {
+                out += "not analyzed";
+            } else if (m_Status == kStatusError) {
+                out += "error";
+            }
+            break;
+        case kColDistance: AppendInt(m_Distance, out); break;
+        case kColErrorMessage: out += itsErrorMessage; break;
+        case kColDebugField: out += m_DebugField; break;
+        default: break;
+    }
+}
+
+std::string CObjectEntry::DumpText() const {
+    std::string text;
+    auto number = [&text](const char* label, double value) {
+        text += label;
+        text += FormatFixed6(value);
+        text += "\r\n";
+    };
+    auto integer = [&text](const char* label, std::int32_t value) {
+        text += label;
+        text += std::to_string(value);
+        text += "\r\n";
+    };
+    auto string = [&text](const char* label, const std::string& value) {
+        text += label;
+        text += value;
+        text += "\r\n";
+    };
+    number("m_PercOfDiskReads=", m_PercOfDiskReads);
+    number("m_PercOfBufferGets=", m_PercOfBufferGets);
+    number("m_DiskReads=", m_DiskReads);
+    number("m_BufferGets=", m_BufferGets);
+    number("m_Sorts=", m_Sorts);
+    number("m_Executions=", m_Executions);
+    number("m_ParseCalls=", m_ParseCalls);
+    number("m_RowsProcessed=", m_RowsProcessed);
+    number("m_SharableMem=", m_SharableMem);
+    number("m_PersistentMem=", m_PersistentMem);
+    number("m_RuntimeMem=", m_RuntimeMem);
+    number("m_Loads=", m_Loads);
+    integer("m_CommandType=", m_CommandType);
+    string("m_OptimizerMode=", m_OptimizerMode);
+    integer("m_ParsingSchemaId=", m_ParsingSchemaId);
+    integer("m_ParsingUserId=", m_ParsingUserId);
+    string("m_UserName=", m_UserName);
+    string("m_Address=", m_Address);
+    string("m_SqlText=", m_SqlText);
+    string("m_FirstLoadTime=", m_FirstLoadTime);
+    string("m_SqlPlan=", m_SqlPlan);
+    integer("m_PlanCost=", m_PlanCost);
+    integer("m_NoOfFullTableScans=", m_NoOfFullTableScans);
+    integer("m_Distance=", m_Distance);
+    integer("m_Status=", m_Status);
+    string("itsErrorMessage=", itsErrorMessage);
+    string("m_DebugField=", m_DebugField);
+    return text;
+}
+
+void CObjectEntry::Dump(CTraceContext& trace) const { trace << DumpText(); }
+
+std::string CollectionDumpText(const CObjectArray& collection) {
+    std::string text = "Dumping content of m_ObjectList with " + std::to_string(collection.GetSize()) + " entries:\r\n";
+    for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
+        text += "CObjectEntry # " + std::to_string(i + 1) + ":\r\n";
+        text += collection[i].DumpText();
+        text += "\r\n";
+    }
+    text += "\r\n";
+    return text;
+}
+
+void DumpCollection(const CObjectArray& collection, CTraceContext& trace) {
+    trace << "Dumping content of m_ObjectList with " << std::to_string(collection.GetSize()) << " entries:\r\n";
+    for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
+        trace << "CObjectEntry # " << std::to_string(i + 1) << ":\r\n";
+        collection[i].Dump(trace);
+        trace << "\r\n";
+    }
+    trace << "\r\n";
+    trace.Flush();
+}
+
+}  // namespace corvid

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "collection/ListEntry.h"
+#include "collection/QArray.h"
+
+namespace corvid {
+
+class CTraceContext;
+
+// One SQL statement of the server's shared pool with its statistics, its
+// analysis results and the values derived from them. Held by value in the
+// document's collection; copies are deep.
+class CObjectEntry : public CListEntry {
+public:
+    CObjectEntry() = default;
+    CObjectEntry(double percOfDiskReads, double percOfBufferGets, double diskReads, double bufferGets, double sorts,
+                 double executions, double parseCalls, double rowsProcessed, double sharableMem, double persistentMem,
+                 double runtimeMem, double loads, std::int32_t commandType, std::string optimizerMode,
+                 std::int32_t parsingSchemaId, std::int32_t parsingUserId, std::string userName, std::string address,
+                 std::string sqlText, std::string firstLoadTime);
+    CObjectEntry(const CObjectEntry&) = default;
+    CObjectEntry(CObjectEntry&&) noexcept = default;
+    CObjectEntry& operator=(const CObjectEntry& other);
+    CObjectEntry& operator=(CObjectEntry&&) noexcept = default;
+    ~CObjectEntry() override = default;
+
+    void SetPlanCost(std::int32_t cost) { m_PlanCost = cost; }
+    void SetNoOfFullTableScans(std::int32_t count) { m_NoOfFullTableScans = count; }
+    void SetSqlPlan(const std::string& plan) { m_SqlPlan = plan; }
+    void SetStatus(std::int32_t status) { m_Status = status; }
+    void SetErrorMessage(const std::string& message) { itsErrorMessage = message; }
+    void SetDistance(std::int32_t distance) { m_Distance = distance; }
+    void SetSqlText(const std::string& text) { m_SqlText = text; }
+
+    // The statement type as text ("SELECT", "PL/SQL", ... "OTHERS").
+    std::string GetCommandName() const;
+    static const char* CommandName(std::int32_t commandType);
+
+    std::string GetColumnText(StatementColumn code) const override;
+    void AppendColumnText(StatementColumn code, std::string& out) const override;
+
+    // Writes every field to the trace log, one "label=value" line each.
+    virtual void Dump(CTraceContext& trace) const;
+    // The text Dump writes (lines end with CR LF).
+    std::string DumpText() const;
+
+    double m_PercOfDiskReads = 0;
+    double m_PercOfBufferGets = 0;
+    double m_DiskReads = 0;
+    double m_BufferGets = 0;
+    double m_Sorts = 0;
+    double m_Executions = 0;
+    double m_ParseCalls = 0;
+    double m_RowsProcessed = 0;
+    double m_SharableMem = 0;
+    double m_PersistentMem = 0;
+    double m_RuntimeMem = 0;
+    double m_Loads = 0;
+    std::int32_t m_CommandType = 0;
+    std::string m_OptimizerMode;
+    std::int32_t m_ParsingSchemaId = 0;
+    std::int32_t m_ParsingUserId = 0;
+    std::string m_UserName;
+    std::string m_Address;
+    std::string m_SqlText;
+    std::string m_FirstLoadTime;
+    std::string m_SqlPlan;
+    std::int32_t m_PlanCost = 0;
+    std::int32_t m_NoOfFullTableScans = 0;
+    std::int32_t m_Distance = 0;
+    std::int32_t m_Status = 0;
+    std::string itsErrorMessage;
+    std::string m_DebugField;
+
+private:
+    void AppendPerExecution(double count, std::string& out) const;
+};
+
+using CObjectArray = CQArray<CObjectEntry>;
+
+// Writes the whole collection to the trace log: a count line, then each entry's
+// dump under "CObjectEntry # i:", then flushes the log.
+void DumpCollection(const CObjectArray& collection, CTraceContext& trace);
+// The text DumpCollection writes.
+std::string CollectionDumpText(const CObjectArray& collection);
+
+}  // namespace corvid
