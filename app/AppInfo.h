@@ -1,0 +1,13 @@
+#pragma once
+
+namespace corvid {
+
+inline constexpr const char* kApplicationName = "Corvid - The Oracle Shared Pool Profiler";
+inline constexpr const char* kApplicationVersion = "1.7.2";
+inline constexpr int kApplicationBuild = 144;
+inline constexpr const char* kCompanyKey = "Quarry Lane";
+inline constexpr const char* kTraceFileName = "Corvid.log";
+inline constexpr const char* kPlacementSection = "Settings";
+inline constexpr const char* kVendorWebPage = "https://www.example.com/corvid";
+
+}  // namespace corvid

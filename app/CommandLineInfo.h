@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvid {
+
+// What the command line gave: -u user, -p password, -s server, -v interface
+// version (7 or 8), -c connect mode (NORMAL, SYSDBA, SYSOPER), -d trace level,
+// -h help. Options start with "-" or "/", the value follows the letter without a
+// blank, later options overwrite earlier ones, other arguments are ignored.
+class CCorvidCommandLineInfo {
+public:
+    enum class Outcome {
+        Run,         // go on starting
+        Help,        // -h: show the usage, end with status 0
+        Invalid,     // an unknown option or a bad value: show the usage, end with status 2
+    };
+
+    // One argument; `param` has its leading "-" or "/" removed when `isFlag`.
+    void ParseParam(const char* param, bool isFlag, bool isLast);
+
+    // Parses every argument after the program name; stops at the first one that
+    // asks for the usage.
+    Outcome Parse(const std::vector<std::string>& arguments);
+
+    Outcome GetOutcome() const { return m_outcome; }
+
+    std::string m_User;
+    std::string m_Password;
+    std::string m_Server;
+    int m_OciVersion = 0;   // 0 = choose automatically
+    int m_ConnectMode = 0;  // 0 = NORMAL, 1 = SYSDBA, 2 = SYSOPER
+    int m_TraceLevel = 0;
+
+private:
+    Outcome m_outcome = Outcome::Run;
+};
+
+// The usage text, line ends "\n".
+const char* UsageText();
+
+}  // namespace corvid

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace corvid {
+
+class CTraceContext;
+
+// Opens the trace log "Corvid.log" in the working directory when the level is not
+// 0 and writes the application block after the opening blocks (also when the file
+// could not be created: the text then goes to standard error).
+void StartTraceLog(CTraceContext& trace, int level);
+
+}  // namespace corvid

@@ -1,0 +1,143 @@
+#include "diag/TraceContext.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "diag/SystemMemory.h"
+#include "platform/Clock.h"
+
+namespace corvid {
+
+namespace {
+const char* const kEndOfLine = "\r\n";
+}
+
+CTraceContext::~CTraceContext() {
+    if (m_fd >= 0) {
+        Flush();
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+bool CTraceContext::Open(const std::string& fileName, int level) {
+    m_level = level;
+    int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    // Exclusive: a second program tracing into the same folder must not interleave.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return false;
+    }
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+
+    const std::string title = "TRACE CONFIGURATION (CTraceContext::Open)";
+    BeginSection(title);
+    WriteLine("Trace file name = [" + fileName + "]");
+    WriteLine("Trace level = [" + std::to_string(level) + "]");
+    EndSection(title);
+    WriteSystemInfo();
+    Flush();
+    return true;
+}
+
+void CTraceContext::Write(const char* data, std::size_t size) {
+    const int fd = m_fd >= 0 ? m_fd : STDERR_FILENO;
+    while (size > 0) {
+        ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;  // write failures are not reported
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+void CTraceContext::WriteLine(const std::string& text) {
+    std::string line;
+    line.reserve(text.size() + 2);
+    line += text;
+    line += kEndOfLine;
+    Write(line);
+}
+
+std::string CTraceContext::Timestamp() {
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm t = GetClock().LocalTime();
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays[((t.tm_wday % 7) + 7) % 7],
+                  kMonths[((t.tm_mon % 12) + 12) % 12], t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, 1900 + t.tm_year);
+    return buffer;
+}
+
+void CTraceContext::BeginSection(const std::string& title) {
+    WriteLine("--- BEGIN: " + title + " at " + Timestamp() + " ---");
+}
+
+void CTraceContext::EndSection(const std::string& title) {
+    WriteLine("--- END: " + title + " at " + Timestamp() + " ---" + kEndOfLine);
+}
+
+void CTraceContext::WriteApplicationInfo(const std::string& name, const std::string& version, int build) {
+    const std::string title = "APPLICATION INFORMATION";
+    BeginSection(title);
+    WriteLine("Application name = [" + name + "]");
+    WriteLine("Application version = [" + version + "]");
+    WriteLine("Application build = [" + std::to_string(build) + "]");
+    EndSection(title);
+    Flush();
+}
+
+void CTraceContext::WriteSystemInfo() {
+    const std::string title = "SYSTEM INFORMATION";
+    BeginSection(title);
+    SMemoryStatus status = ReadMemoryStatus();
+    auto line = [this](const char* format, long value) {
+        char buffer[160];
+        std::snprintf(buffer, sizeof buffer, format, value);
+        WriteLine(buffer);
+    };
+    const long kb = 1024;
+    line("The MemoryStatus structure is %ld bytes long.", static_cast<long>(status.length));
+    line("It should be %ld.", 32L);
+    line("%ld percent of memory is in use.", static_cast<long>(status.memoryLoad));
+    line("There are %ld total Kbytes of physical memory.", static_cast<long>(status.totalPhys / kb));
+    line("There are %ld free Kbytes of physical memory.", static_cast<long>(status.availPhys / kb));
+    line("There are %ld total Kbytes of paging file.", static_cast<long>(status.totalPageFile / kb));
+    line("There are %ld free Kbytes of paging file.", static_cast<long>(status.availPageFile / kb));
+    line("There are %ld total Kbytes of virtual memory.", static_cast<long>(status.totalVirtual / kb));
+    line("There are %ld free Kbytes of virtual memory.", static_cast<long>(status.availVirtual / kb));
+    EndSection(title);
+    Flush();
+}
+
+CTraceContext& CTraceContext::operator<<(const std::string& text) {
+    Write(text);
+    return *this;
+}
+
+CTraceContext& CTraceContext::operator<<(const char* text) {
+    if (text) Write(std::string(text));
+    return *this;
+}
+
+CTraceContext& CTraceContext::operator<<(int value) { return *this << std::to_string(value); }
+CTraceContext& CTraceContext::operator<<(long value) { return *this << std::to_string(value); }
+CTraceContext& CTraceContext::operator<<(long long value) { return *this << std::to_string(value); }
+
+void CTraceContext::Flush() {
+    if (m_fd >= 0) ::fdatasync(m_fd);
+}
+
+std::string MaskedPassword(const std::string&) { return "********"; }
+
+}  // namespace corvid

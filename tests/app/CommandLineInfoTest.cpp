@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLineInfo.h"
+
+namespace corvid {
+namespace {
+
+using Outcome = CCorvidCommandLineInfo::Outcome;
+
+CCorvidCommandLineInfo Parsed(std::vector<std::string> args) {
+    CCorvidCommandLineInfo info;
+    info.Parse(args);
+    return info;
+}
+
+TEST(CommandLine, EveryLetterSetsItsField) {
+    CCorvidCommandLineInfo info = Parsed({"-uSCOTT", "-pTIGER", "-sDEMO", "-v7", "-cSYSOPER", "-d15"});
+    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
+    EXPECT_EQ(info.m_User, "SCOTT");
+    EXPECT_EQ(info.m_Password, "TIGER");
+    EXPECT_EQ(info.m_Server, "DEMO");
+    EXPECT_EQ(info.m_OciVersion, 7);
+    EXPECT_EQ(info.m_ConnectMode, 2);
+    EXPECT_EQ(info.m_TraceLevel, 15);
+
+    CCorvidCommandLineInfo none = Parsed({});
+    EXPECT_EQ(none.GetOutcome(), Outcome::Run);
+    EXPECT_EQ(none.m_User, "");
+    EXPECT_EQ(none.m_OciVersion, 0);
+    EXPECT_EQ(none.m_ConnectMode, 0);
+    EXPECT_EQ(none.m_TraceLevel, 0);
+}
+
+TEST(CommandLine, LettersIgnoreCaseAndSlashIsADash) {
+    CCorvidCommandLineInfo info = Parsed({"/uSCOTT", "-Ptiger", "/S", "-csysdba", "-V8", "-D-2"});
+    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
+    EXPECT_EQ(info.m_User, "SCOTT");
+    EXPECT_EQ(info.m_Password, "tiger");
+    EXPECT_EQ(info.m_Server, "");
+    EXPECT_EQ(info.m_ConnectMode, 1);
+    EXPECT_EQ(info.m_OciVersion, 8);
+    EXPECT_EQ(info.m_TraceLevel, -2);
+    EXPECT_EQ(Parsed({"-cNormal"}).m_ConnectMode, 0);
+}
+
+TEST(CommandLine, LaterOptionsWinAndPlainArgumentsAreIgnored) {
+    CCorvidCommandLineInfo info = Parsed({"-uA", "SCOTT", "-uB", "-v7", "-v8", "-csysdba", "-cnormal", "file.txt"});
+    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
+    EXPECT_EQ(info.m_User, "B");
+    EXPECT_EQ(info.m_OciVersion, 8);
+    EXPECT_EQ(info.m_ConnectMode, 0);
+}
+
+TEST(CommandLine, BadOptionsAndValuesAskForTheUsage) {
+    for (const char* bad : {"-v9", "-v", "-vx", "-cSYSADMIN", "-c", "-x", "-", "-dabc", "/q"}) {
+        EXPECT_EQ(Parsed({"-uSCOTT", bad}).GetOutcome(), Outcome::Invalid) << bad;
+    }
+    EXPECT_EQ(Parsed({"-h"}).GetOutcome(), Outcome::Help);
+    EXPECT_EQ(Parsed({"-H"}).GetOutcome(), Outcome::Help);
+    // Parsing stops at the first request: the help wins over a later bad option.
+    EXPECT_EQ(Parsed({"-h", "-x"}).GetOutcome(), Outcome::Help);
+    CCorvidCommandLineInfo stopped = Parsed({"-x", "-uSCOTT"});
+    EXPECT_EQ(stopped.GetOutcome(), Outcome::Invalid);
+    EXPECT_EQ(stopped.m_User, "");
+}
+
+TEST(CommandLine, UsageTextHasSevenBlanksBeforeEachContinuation) {
+    const std::string usage = UsageText();
+    EXPECT_EQ(usage.rfind("Usage: Osprey -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h\n", 0), 0u);
+    EXPECT_NE(usage.find("\n       -v ... oci interface version (7 or 8)\n"), std::string::npos);
+    EXPECT_EQ(usage.substr(usage.size() - 19), "\n       -h ... help");
+}
+
+}  // namespace
+}  // namespace corvid
