@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvid {
+
+// One text prepared for many edit distance computations against other texts (the
+// chosen statement of a similarity search). The per-byte match masks of the text are
+// built once; Distance() is const and may be called from several threads at once.
+class CEditDistancePattern {
+public:
+    explicit CEditDistancePattern(std::string_view pattern);
+
+    // The Levenshtein distance over bytes between the pattern and the text.
+    std::int32_t Distance(std::string_view text) const;
+
+    const std::string& GetText() const { return m_pattern; }
+
+    // The distance between a pattern and a text, with the pattern's match masks
+    // (256 words per 64-byte block) given, or built block by block when null.
+    static std::int32_t Compute(std::string_view pattern, const std::uint64_t* masks, std::string_view text);
+
+private:
+    std::string m_pattern;
+    // 256 match masks per block of 64 pattern bytes; empty for a pattern so long that
+    // its masks are better built block by block at each call.
+    std::vector<std::uint64_t> m_masks;
+};
+
+}  // namespace corvid

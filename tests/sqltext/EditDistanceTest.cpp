@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sqltext/EditDistance.h"
+#include "sqltext/EditDistancePattern.h"
+
+namespace corvid {
+namespace {
+
+// The plain dynamic programme over two rows: the oracle.
+int OracleDistance(const std::string& a, const std::string& b) {
+    std::vector<int> prev(b.size() + 1), cur(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) prev[j] = static_cast<int>(j);
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        cur[0] = static_cast<int>(i);
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const int substitute = prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, substitute});
+        }
+        std::swap(prev, cur);
+    }
+    return prev[b.size()];
+}
+
+std::string RandomText(std::mt19937& rng, std::size_t length, int alphabet) {
+    std::uniform_int_distribution<int> byte(0, alphabet - 1);
+    std::string s(length, '\0');
+    for (auto& c : s) c = static_cast<char>(alphabet == 256 ? byte(rng) : 'a' + byte(rng));
+    return s;
+}
+
+// Applies a few random edits, so that pairs are similar as statements usually are.
+std::string Mutate(std::mt19937& rng, std::string s, int edits) {
+    for (int e = 0; e < edits; ++e) {
+        std::uniform_int_distribution<int> kind(0, 2);
+        const std::size_t pos = s.empty() ? 0 : std::uniform_int_distribution<std::size_t>(0, s.size() - 1)(rng);
+        const char c = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+        switch (s.empty() ? 1 : kind(rng)) {
+            case 0: s[pos] = c; break;
+            case 1: s.insert(s.begin() + static_cast<std::ptrdiff_t>(pos), c); break;
+            default: s.erase(pos, 1); break;
+        }
+    }
+    return s;
+}
+
+void ExpectLikeOracle(const std::string& a, const std::string& b) {
+    const int expected = OracleDistance(a, b);
+    ASSERT_EQ(EditDistance(a, b), expected) << "lengths " << a.size() << ", " << b.size();
+    ASSERT_EQ(EditDistance(b, a), expected) << "lengths " << b.size() << ", " << a.size();
+    ASSERT_EQ(CEditDistancePattern(a).Distance(b), expected) << "lengths " << a.size() << ", " << b.size();
+    ASSERT_EQ(CEditDistancePattern(b).Distance(a), expected) << "lengths " << b.size() << ", " << a.size();
+}
+
+TEST(EditDistance, KnownPairs) {
+    EXPECT_EQ(EditDistance("", ""), 0);
+    EXPECT_EQ(EditDistance("abc", ""), 3);
+    EXPECT_EQ(EditDistance("", "abc"), 3);
+    EXPECT_EQ(EditDistance("same text", "same text"), 0);
+    EXPECT_EQ(EditDistance("kitten", "sitting"), 3);
+    EXPECT_EQ(EditDistance("select * from t", "SELECT * FROM T"), 11);
+    EXPECT_EQ(EditDistance(std::string("a\0b", 3), std::string("a\0c", 3)), 1);
+    EXPECT_EQ(EditDistance("\xff\x80", "\x80\xff"), 2);
+}
+
+TEST(EditDistance, AgreesWithTheOracleAroundWordBoundaries) {
+    std::mt19937 rng(4711);
+    const std::vector<std::size_t> lengths = {0, 1, 2, 31, 62, 63, 64, 65, 66, 127, 128, 129, 130, 191, 192, 193, 200};
+    for (std::size_t la : lengths) {
+        for (std::size_t lb : lengths) {
+            for (int alphabet : {2, 4, 256}) {
+                ExpectLikeOracle(RandomText(rng, la, alphabet), RandomText(rng, lb, alphabet));
+            }
+        }
+    }
+}
+
+TEST(EditDistance, AgreesWithTheOracleOnAdversarialPairs) {
+    std::mt19937 rng(99);
+    for (std::size_t length : {63u, 64u, 65u, 128u, 129u, 300u}) {
+        const std::string s = RandomText(rng, length, 256);
+        const std::string uniform(length, 'a');
+        ExpectLikeOracle(s, s);                                   // equal
+        ExpectLikeOracle(s, s.substr(0, length / 2));             // prefix
+        ExpectLikeOracle(s, s.substr(length / 3));                // suffix
+        ExpectLikeOracle(s, s + s);                               // repeated
+        ExpectLikeOracle(uniform, std::string(length + 1, 'a'));  // one longer
+        ExpectLikeOracle(uniform, std::string(length, 'b'));      // nothing matches
+        ExpectLikeOracle(uniform, "a");
+        ExpectLikeOracle(std::string(length, '\0'), std::string(length / 2, '\0') + "x");
+        std::string reversed = s;
+        std::reverse(reversed.begin(), reversed.end());
+        ExpectLikeOracle(s, reversed);
+    }
+    // Every byte value once, against itself shifted and with each byte as a run.
+    std::string all;
+    for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+    std::string rotated = all.substr(1) + all.substr(0, 1);
+    ExpectLikeOracle(all, rotated);
+    std::string runs;
+    for (int c = 255; c >= 0; c -= 3) runs += std::string(3, static_cast<char>(c));
+    ExpectLikeOracle(all, runs);
+}
+
+TEST(EditDistance, AgreesWithTheOracleOnRandomPairs) {
+    std::mt19937 rng(20240611);
+    for (int round = 0; round < 2000; ++round) {
+        const std::size_t la = std::uniform_int_distribution<std::size_t>(0, 260)(rng);
+        const int alphabet = round % 3 == 0 ? 3 : (round % 3 == 1 ? 26 : 256);
+        const std::string a = RandomText(rng, la, alphabet);
+        const std::string b = round % 2 ? Mutate(rng, a, round % 17) : RandomText(rng, la / 2 + round % 70, alphabet);
+        ExpectLikeOracle(a, b);
+    }
+}
+
+TEST(EditDistance, LongTextsAgreeWithTheOracle) {
+    std::mt19937 rng(7);
+    const std::string a = RandomText(rng, 3000, 20);
+    ExpectLikeOracle(a, Mutate(rng, a, 150));
+    ExpectLikeOracle(a, RandomText(rng, 2500, 20));
+    ExpectLikeOracle(RandomText(rng, 5000, 256), RandomText(rng, 70, 256));
+}
+
+}  // namespace
+}  // namespace corvid
