@@ -1,0 +1,144 @@
+#include "collection/StatementFilter.h"
+
+#include <cstdio>
+
+namespace corvid {
+
+namespace {
+
+// Most ids one IN list may hold on the server.
+constexpr int kMaxInListIds = 1000;
+
+const char* ComparisonOf(std::int32_t choice) {
+    switch (choice) {
+        case kCompareLess:
+            return "<";
+        case kCompareGreater:
+            return ">";
+        case kCompareEqual:
+            return "=";
+        default:
+            return nullptr;
+    }
+}
+
+struct SValueCondition {
+    std::int32_t CStatementFilter::*choice;
+    std::int32_t CStatementFilter::*value;
+    const char* expression;  // "%s" stands for the comparison
+    const char* placeholder;
+};
+
+// In the order the fragment lists them.
+const SValueCondition kValueConditions[] = {
+    {&CStatementFilter::m_FiltLoadTimeC, &CStatementFilter::m_FiltLoadTimeV,
+     "ROUND((SYSDATE - TO_DATE(first_load_time, 'YYYY-MM-DD/HH24:MI:SS')) * 24 * 60, 0) %s :flt", ":flt"},
+    {&CStatementFilter::m_FiltBufDskC, &CStatementFilter::m_FiltBufDskV,
+     "DECODE(executions, 0, 0, NULL, 0, ROUND((buffer_gets+disk_reads)/executions)) %s :bds", ":bds"},
+    {&CStatementFilter::m_FiltBufGetC, &CStatementFilter::m_FiltBufGetV,
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(buffer_gets/executions)) %s :bfg", ":bfg"},
+    {&CStatementFilter::m_FiltDskRdsC, &CStatementFilter::m_FiltDskRdsV,
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(disk_reads/executions)) %s :dkr", ":dkr"},
+    {&CStatementFilter::m_FiltSortsC, &CStatementFilter::m_FiltSortsV,
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(sorts/executions)) %s :srt", ":srt"},
+    {&CStatementFilter::m_FiltRowsC, &CStatementFilter::m_FiltRowsV,
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(rows_processed/executions)) %s :rws", ":rws"},
+    {&CStatementFilter::m_FiltExecsC, &CStatementFilter::m_FiltExecsV, "NVL(executions, 0) %s :exs", ":exs"},
+};
+
+std::string FormatExpression(const char* expression, const char* comparison) {
+    char text[160];
+    std::snprintf(text, sizeof text, expression, comparison);
+    return text;
+}
+
+const char* IncludeExpression(std::int32_t kind) {
+    if (kind == kMatchIgnoreCase) return "UPPER(sql_text) LIKE UPPER(:tin)";
+    if (kind == kMatchCase) return "sql_text LIKE :tin";
+    return nullptr;
+}
+
+const char* ExcludeExpression(std::int32_t kind) {
+    if (kind == kMatchIgnoreCase) return "UPPER(sql_text) NOT LIKE UPPER(:tex)";
+    if (kind == kMatchCase) return "sql_text NOT LIKE :tex";
+    return nullptr;
+}
+
+void AppendJoined(std::string& list, const std::string& item) {
+    if (!list.empty()) list += " AND ";
+    list += item;
+}
+
+}  // namespace
+
+std::string CStatementFilter::CommandTypeFragment() const {
+    std::string list;
+    if (m_Others) {
+        if (!m_Insert) list += "2,";
+        if (!m_Select) list += "3,";
+        if (!m_Update) list += "6,";
+        if (!m_Delete) list += "7,";
+        if (list.empty()) return std::string();
+        list.pop_back();
+        return "s.command_type NOT IN (" + list + ")";
+    }
+    if (m_Insert) list += "2,";
+    if (m_Select) list += "3,";
+    if (m_Update) list += "6,";
+    if (m_Delete) list += "7,";
+    if (list.empty()) return "s.command_type = -1";
+    list.pop_back();
+    return "s.command_type IN (" + list + ")";
+}
+
+std::string CStatementFilter::ConditionFragment() const {
+    std::string fragment;
+    for (const SValueCondition& condition : kValueConditions) {
+        if (const char* comparison = ComparisonOf(this->*condition.choice)) {
+            AppendJoined(fragment, FormatExpression(condition.expression, comparison));
+        }
+    }
+    if (const char* include = IncludeExpression(m_FiltTextInclC)) AppendJoined(fragment, include);
+    if (const char* exclude = ExcludeExpression(m_FiltTextExclC)) AppendJoined(fragment, exclude);
+    return fragment;
+}
+
+std::string UserFragment(const CUserArray& users) {
+    std::string lists;
+    std::string ids;
+    int selected = 0;
+    int inList = 0;
+    for (const CUserEntry& user : users) {
+        if (!user.IsSelected()) continue;
+        if (inList == kMaxInListIds) {
+            ids.pop_back();
+            if (!lists.empty()) lists += " OR ";
+            lists += "parsing_user_id IN (" + ids + ")";
+            ids.clear();
+            inList = 0;
+        }
+        ids += std::to_string(user.GetUserId());
+        ids += ',';
+        ++inList;
+        ++selected;
+    }
+    if (selected == 0 || selected == users.GetSize()) return std::string();
+    ids.pop_back();
+    if (lists.empty()) return " parsing_user_id IN (" + ids + ")";
+    return " (" + lists + " OR parsing_user_id IN (" + ids + "))";
+}
+
+void AppendFragment(std::string& query, const std::string& fragment) {
+    if (fragment.empty()) return;
+    if (!query.empty()) query += " AND ";
+    query += fragment;
+}
+
+std::string AppendFilterFragments(std::string query, const CUserArray& users, const CStatementFilter& filter) {
+    AppendFragment(query, UserFragment(users));
+    AppendFragment(query, filter.CommandTypeFragment());
+    AppendFragment(query, filter.ConditionFragment());
+    return query;
+}
+
+}  // namespace corvid
