@@ -18,9 +18,12 @@ CCorvidApp* CCorvidApp::s_instance = nullptr;
 
 namespace {
 
-bool HasDisplay() {
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
 }
+
+bool HasDisplay() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM"); }
 
 }  // namespace
 
