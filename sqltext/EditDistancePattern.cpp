@@ -22,7 +22,9 @@ constexpr std::size_t kAlphabet = 256;
 // Patterns up to this length keep their masks (2 KiB per 64 bytes, 32 MiB at most).
 constexpr std::size_t kMaxKeptPattern = std::size_t{1} << 20;
 
-std::size_t BlockCount(std::size_t length) { return (length + 63) / 64; }
+std::size_t BlockCount(std::size_t length) {
+    return (length + 63) / 64;
+}
 
 void FillMasks(std::string_view pattern, std::size_t block, std::uint64_t* masks) {
     std::memset(masks, 0, kAlphabet * sizeof(std::uint64_t));
@@ -37,35 +39,93 @@ std::int32_t Saturate(std::int64_t value) {
                                                             : static_cast<std::int32_t>(value);
 }
 
-// One block over the whole text. `carry` holds, per column, the horizontal
-// difference entering the block's first row (null: +1 everywhere, the first block)
-// and receives the difference leaving its last row (null: the last block, whose
-// differences are summed and returned instead).
-std::int64_t RunBlock(const std::uint64_t* masks, int lastBit, const unsigned char* text, std::size_t n,
-                      const std::int8_t* carryIn, std::int8_t* carryOut) {
-    std::uint64_t pv = ~std::uint64_t{0};
-    std::uint64_t mv = 0;
-    std::int64_t sum = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-        const std::uint64_t eq = masks[text[j]];
-        const int hin = carryIn ? carryIn[j] : 1;
-        const std::uint64_t hinPlus = hin > 0 ? 1 : 0;
-        const std::uint64_t hinMinus = hin < 0 ? 1 : 0;
-        const std::uint64_t xv = eq | mv;
-        const std::uint64_t eqIn = eq | hinMinus;
-        const std::uint64_t xh = (((eqIn & pv) + pv) ^ pv) | eqIn;
-        std::uint64_t ph = mv | ~(xh | pv);
-        std::uint64_t mh = pv & xh;
-        const int hout = static_cast<int>((ph >> lastBit) & 1) - static_cast<int>((mh >> lastBit) & 1);
-        if (carryOut)
-            carryOut[j] = static_cast<std::int8_t>(hout);
-        else
-            sum += hout;
-        ph = (ph << 1) | hinPlus;
-        mh = (mh << 1) | hinMinus;
-        pv = mh | ~(xv | ph);
-        mv = ph & xv;
+// One step of one block: column j of the block's 64 rows, given the column's match
+// mask and the horizontal difference entering the block's first row (bit 0 of
+// `plus` for +1, of `minus` for -1). On return `plus` and `minus` hold the
+// difference leaving the row at lastBit in the same form.
+__attribute__((always_inline)) inline void Step(std::uint64_t& pv, std::uint64_t& mv, std::uint64_t eq,
+                                                std::uint64_t& plus, std::uint64_t& minus, int lastBit) {
+    const std::uint64_t xv = eq | mv;
+    const std::uint64_t eqIn = eq | minus;
+    const std::uint64_t xh = (((eqIn & pv) + pv) ^ pv) | eqIn;
+    std::uint64_t ph = mv | ~(xh | pv);
+    std::uint64_t mh = pv & xh;
+    const std::uint64_t outPlus = (ph >> lastBit) & 1;
+    const std::uint64_t outMinus = (mh >> lastBit) & 1;
+    ph = (ph << 1) | plus;
+    mh = (mh << 1) | minus;
+    pv = mh | ~(xv | ph);
+    mv = ph & xv;
+    plus = outPlus;
+    minus = outMinus;
+}
+
+// A horizontal difference kept between two groups of blocks: bit 0 for +1, bit 1
+// for -1.
+constexpr std::int8_t kCarryPlus = 1;
+constexpr std::int8_t kCarryMinus = 2;
+
+// K consecutive blocks over the whole text, run as a wavefront: at step t block k
+// works on column t - k, using what block k - 1 handed down at the step before. The
+// K dependency chains are independent within a step, so the processor overlaps them.
+// `carryIn` holds, per column, the horizontal difference entering the first block
+// (null: +1 everywhere, the top of the table); `carryOut` receives the difference
+// leaving the last block (null: the bottom of the table, whose differences are summed
+// and returned instead). The two may be the same array.
+template <int K>
+std::int64_t RunBlocks(const std::uint64_t* const* masks, int lastBit, const unsigned char* text, std::size_t n,
+                       const std::int8_t* carryIn, std::int8_t* carryOut) {
+    std::uint64_t pv[K];
+    std::uint64_t mv[K];
+    std::uint64_t plus[K];
+    std::uint64_t minus[K];
+    for (int k = 0; k < K; ++k) {
+        pv[k] = ~std::uint64_t{0};
+        mv[k] = 0;
+        plus[k] = 0;
+        minus[k] = 0;
     }
+    std::int64_t sum = 0;
+    // Block k at step t, on column t - k.
+    auto work = [&](std::size_t t, int k) __attribute__((always_inline)) {
+        const std::size_t j = t - static_cast<std::size_t>(k);
+        std::uint64_t hp;
+        std::uint64_t hm;
+        if (k > 0) {
+            hp = plus[k - 1];
+            hm = minus[k - 1];
+        } else if (carryIn) {
+            hp = static_cast<std::uint64_t>(carryIn[j] & kCarryPlus);
+            hm = static_cast<std::uint64_t>((carryIn[j] & kCarryMinus) >> 1);
+        } else {
+            hp = 1;
+            hm = 0;
+        }
+        Step(pv[k], mv[k], masks[k][text[j]], hp, hm, k == K - 1 ? lastBit : 63);
+        if (k < K - 1) {
+            plus[k] = hp;
+            minus[k] = hm;
+        } else if (carryOut) {
+            carryOut[j] = static_cast<std::int8_t>(hp | (hm << 1));
+        } else {
+            sum += static_cast<std::int64_t>(hp) - static_cast<std::int64_t>(hm);
+        }
+    };
+    // Blocks are walked from the last to the first within a step, so that each reads
+    // what the block above handed down at the previous step before it is replaced.
+    const std::size_t steps = n + K - 1;
+    std::size_t t = 0;
+    for (; t < steps && t < static_cast<std::size_t>(K - 1); ++t)
+        for (int k = K - 1; k >= 0; --k)
+            if (t >= static_cast<std::size_t>(k) && t - k < n) work(t, k);
+    for (; t < n; ++t) {
+#pragma GCC unroll 8
+        for (int k = K - 1; k >= 0; --k)
+            work(t, k);
+    }
+    for (; t < steps; ++t)
+        for (int k = K - 1; k >= 0; --k)
+            if (t >= static_cast<std::size_t>(k) && t - k < n) work(t, k);
     return sum;
 }
 
@@ -96,7 +156,8 @@ CEditDistancePattern::CEditDistancePattern(std::string_view pattern) : m_pattern
     if (pattern.empty() || pattern.size() > kMaxKeptPattern) return;
     const std::size_t blocks = BlockCount(pattern.size());
     m_masks.resize(blocks * kAlphabet);
-    for (std::size_t b = 0; b < blocks; ++b) FillMasks(pattern, b, m_masks.data() + b * kAlphabet);
+    for (std::size_t b = 0; b < blocks; ++b)
+        FillMasks(pattern, b, m_masks.data() + b * kAlphabet);
 }
 
 std::int32_t CEditDistancePattern::Distance(std::string_view text) const {
@@ -113,21 +174,54 @@ std::int32_t CEditDistancePattern::Compute(std::string_view pattern, const std::
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t blocks = BlockCount(m);
     const int lastBit = static_cast<int>((m - 1) % 64);
-    std::uint64_t local[kAlphabet];
-    auto blockMasks = [&](std::size_t b) -> const std::uint64_t* {
-        if (masks) return masks + b * kAlphabet;
-        FillMasks(pattern, b, local);
-        return local;
-    };
-
     std::int64_t distance = static_cast<std::int64_t>(m);
     if (blocks == 1) {
-        distance += RunSingleWord(blockMasks(0), lastBit, bytes, n);
-    } else {
-        std::vector<std::int8_t> carry(n);
-        RunBlock(blockMasks(0), 63, bytes, n, nullptr, carry.data());
-        for (std::size_t b = 1; b + 1 < blocks; ++b) RunBlock(blockMasks(b), 63, bytes, n, carry.data(), carry.data());
-        distance += RunBlock(blockMasks(blocks - 1), lastBit, bytes, n, carry.data(), nullptr);
+        std::uint64_t local[kAlphabet];
+        const std::uint64_t* blockMasks = masks;
+        if (!blockMasks) {
+            FillMasks(pattern, 0, local);
+            blockMasks = local;
+        }
+        return Saturate(distance + RunSingleWord(blockMasks, lastBit, bytes, n));
+    }
+
+    // Blocks go in groups of up to kGroup; each group hands its bottom row's
+    // differences to the next through `carry`.
+    constexpr std::size_t kGroup = 4;
+    std::vector<std::int8_t> carry(blocks > kGroup ? n : 0);
+    std::uint64_t local[kGroup * kAlphabet];
+    for (std::size_t first = 0; first < blocks; first += kGroup) {
+        const std::size_t count = std::min(kGroup, blocks - first);
+        const bool top = first == 0;
+        const bool bottom = first + count == blocks;
+        const std::uint64_t* groupMasks[kGroup];
+        for (std::size_t k = 0; k < count; ++k) {
+            if (masks) {
+                groupMasks[k] = masks + (first + k) * kAlphabet;
+            } else {
+                FillMasks(pattern, first + k, local + k * kAlphabet);
+                groupMasks[k] = local + k * kAlphabet;
+            }
+        }
+        const int bit = bottom ? lastBit : 63;
+        const std::int8_t* in = top ? nullptr : carry.data();
+        std::int8_t* out = bottom ? nullptr : carry.data();
+        std::int64_t sum = 0;
+        switch (count) {
+            case 1:
+                sum = RunBlocks<1>(groupMasks, bit, bytes, n, in, out);
+                break;
+            case 2:
+                sum = RunBlocks<2>(groupMasks, bit, bytes, n, in, out);
+                break;
+            case 3:
+                sum = RunBlocks<3>(groupMasks, bit, bytes, n, in, out);
+                break;
+            default:
+                sum = RunBlocks<4>(groupMasks, bit, bytes, n, in, out);
+                break;
+        }
+        distance += sum;
     }
     return Saturate(distance);
 }

@@ -6,13 +6,21 @@ namespace corvid {
 
 namespace {
 
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsBreak(char c) {
+    return c == '\r' || c == '\n';
+}
 
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool IsHexDigit(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHexDigit(char c) {
+    return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Letters, digits, '_' and '.' make up words. Bytes above 127 count as letters, so
 // that the bytes of a UTF-8 character never split a word.
@@ -65,10 +73,9 @@ const char* const kSwitches[4] = {"\\cf0 ", "\\cf1 ", "\\cf2 ", "\\cf3 "};
 }  // namespace
 
 const char* const CSqlStatementParser::SqlKeywords[32] = {
-    "select", "insert",   "update", "delete", "from",    "where",     "order",   "group",
-    "by",     "null",     "and",    "or",     "not",     "is",        "between", "in",
-    "distinct", "count",  "values", "rownum", "rowid",   "set",       "sysdate", "nvl",
-    "sum",    "like",     "decode", "to_number", "to_date", "to_char", "into",  "table",
+    "select",  "insert", "update", "delete",  "from",   "where",     "order",   "group",   "by",     "null",  "and",
+    "or",      "not",    "is",     "between", "in",     "distinct",  "count",   "values",  "rownum", "rowid", "set",
+    "sysdate", "nvl",    "sum",    "like",    "decode", "to_number", "to_date", "to_char", "into",   "table",
 };
 
 const char* const CSqlStatementParser::RtfHeader =
@@ -81,26 +88,39 @@ const char* const CSqlStatementParser::RtfTrailer = "\n\\par }";
 
 const char* TokenClassName(std::int32_t tokenClass) {
     switch (tokenClass) {
-        case TokenWhitespace: return "whitespace";
-        case TokenBackground: return "wbackground";
-        case TokenNormalText: return "normal text";
-        case TokenKeyword: return "keyword";
-        case TokenComment: return "comment";
-        case TokenNumber: return "number";
-        case TokenOperator: return "operator";
-        case TokenString: return "string";
-        default: return "unknown";
+        case TokenWhitespace:
+            return "whitespace";
+        case TokenBackground:
+            return "wbackground";
+        case TokenNormalText:
+            return "normal text";
+        case TokenKeyword:
+            return "keyword";
+        case TokenComment:
+            return "comment";
+        case TokenNumber:
+            return "number";
+        case TokenOperator:
+            return "operator";
+        case TokenString:
+            return "string";
+        default:
+            return "unknown";
     }
 }
 
 int CSqlStatementParser::ColorIndexOf(std::int32_t tokenClass) {
     switch (tokenClass) {
-        case TokenKeyword: return 3;
-        case TokenComment: return 2;
+        case TokenKeyword:
+            return 3;
+        case TokenComment:
+            return 2;
         case TokenNumber:
         case TokenOperator:
-        case TokenString: return 1;
-        default: return 0;
+        case TokenString:
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -194,7 +214,8 @@ bool CSqlStatementParser::IsSqlKeyword(const char* word, std::size_t length) {
     for (const char* keyword : SqlKeywords) {
         if (std::strlen(keyword) != length) continue;
         std::size_t k = 0;
-        while (k < length && AsciiLower(word[k]) == keyword[k]) ++k;
+        while (k < length && AsciiLower(word[k]) == keyword[k])
+            ++k;
         if (k == length) return true;
     }
     return false;
@@ -232,7 +253,8 @@ void CSqlStatementParser::HighlightToRtf(std::string& text) const {
 void CSqlStatementParser::TextToRtf(std::string& text) const {
     std::string body;
     body.reserve(text.size() + 16);
-    for (char c : text) AppendEscaped(body, c);
+    for (char c : text)
+        AppendEscaped(body, c);
     text = WrapBody(body);
 }
 

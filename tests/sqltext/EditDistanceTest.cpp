@@ -14,7 +14,8 @@ namespace {
 // The plain dynamic programme over two rows: the oracle.
 int OracleDistance(const std::string& a, const std::string& b) {
     std::vector<int> prev(b.size() + 1), cur(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) prev[j] = static_cast<int>(j);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        prev[j] = static_cast<int>(j);
     for (std::size_t i = 1; i <= a.size(); ++i) {
         cur[0] = static_cast<int>(i);
         for (std::size_t j = 1; j <= b.size(); ++j) {
@@ -29,7 +30,8 @@ int OracleDistance(const std::string& a, const std::string& b) {
 std::string RandomText(std::mt19937& rng, std::size_t length, int alphabet) {
     std::uniform_int_distribution<int> byte(0, alphabet - 1);
     std::string s(length, '\0');
-    for (auto& c : s) c = static_cast<char>(alphabet == 256 ? byte(rng) : 'a' + byte(rng));
+    for (auto& c : s)
+        c = static_cast<char>(alphabet == 256 ? byte(rng) : 'a' + byte(rng));
     return s;
 }
 
@@ -40,9 +42,15 @@ std::string Mutate(std::mt19937& rng, std::string s, int edits) {
         const std::size_t pos = s.empty() ? 0 : std::uniform_int_distribution<std::size_t>(0, s.size() - 1)(rng);
         const char c = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
         switch (s.empty() ? 1 : kind(rng)) {
-            case 0: s[pos] = c; break;
-            case 1: s.insert(s.begin() + static_cast<std::ptrdiff_t>(pos), c); break;
-            default: s.erase(pos, 1); break;
+            case 0:
+                s[pos] = c;
+                break;
+            case 1:
+                s.insert(s.begin() + static_cast<std::ptrdiff_t>(pos), c);
+                break;
+            default:
+                s.erase(pos, 1);
+                break;
         }
     }
     return s;
@@ -98,11 +106,13 @@ TEST(EditDistance, AgreesWithTheOracleOnAdversarialPairs) {
     }
     // Every byte value once, against itself shifted and with each byte as a run.
     std::string all;
-    for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+    for (int c = 0; c < 256; ++c)
+        all += static_cast<char>(c);
     std::string rotated = all.substr(1) + all.substr(0, 1);
     ExpectLikeOracle(all, rotated);
     std::string runs;
-    for (int c = 255; c >= 0; c -= 3) runs += std::string(3, static_cast<char>(c));
+    for (int c = 255; c >= 0; c -= 3)
+        runs += std::string(3, static_cast<char>(c));
     ExpectLikeOracle(all, runs);
 }
 

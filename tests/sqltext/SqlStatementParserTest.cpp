@@ -37,7 +37,8 @@ std::vector<int> ClassesByPosition(const std::string& text) {
 
 std::string ColourString(const std::string& text) {
     std::string out;
-    for (int c : ClassesByPosition(text)) out += static_cast<char>('0' + c);
+    for (int c : ClassesByPosition(text))
+        out += static_cast<char>('0' + c);
     return out;
 }
 
@@ -117,7 +118,8 @@ TEST(SqlStatementParser, RtfSpecialCharactersAreEscaped) {
 TEST(SqlStatementParser, KeywordsAndNumbers) {
     auto keyword = [](const std::string& w) { return CSqlStatementParser::IsSqlKeyword(w.data(), w.size()); };
     auto number = [](const std::string& w) { return CSqlStatementParser::IsSqlNumber(w.data(), w.size()); };
-    for (const char* k : CSqlStatementParser::SqlKeywords) EXPECT_TRUE(keyword(k)) << k;
+    for (const char* k : CSqlStatementParser::SqlKeywords)
+        EXPECT_TRUE(keyword(k)) << k;
     EXPECT_TRUE(keyword("TO_CHAR"));
     EXPECT_TRUE(keyword("Between"));
     EXPECT_FALSE(keyword("selec"));
