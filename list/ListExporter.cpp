@@ -1,0 +1,508 @@
+#include "list/ListExporter.h"
+
+#include <array>
+#include <cstdio>
+
+#include "list/AtomicFile.h"
+#include "list/ListCtrlEx.h"
+#include "platform/Clock.h"
+#include "platform/Services.h"
+
+namespace corvid {
+
+class CListExporter::COutput : public CAtomicFile {
+public:
+    using CAtomicFile::CAtomicFile;
+};
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+
+// Bytes an HTML cell copies as they are.
+constexpr std::array<bool, 256> MakeHtmlPlain() {
+    std::array<bool, 256> plain{};
+    for (int c = 0; c < 256; ++c) {
+        plain[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    }
+    for (unsigned char c : std::string_view(" ,.;:-+/*_()=")) plain[c] = true;
+    return plain;
+}
+// Bytes an XML cell copies as they are.
+constexpr std::array<bool, 256> MakeXmlPlain() {
+    std::array<bool, 256> plain{};
+    for (int c = 0; c < 256; ++c) {
+        plain[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    }
+    return plain;
+}
+constexpr std::array<bool, 256> kHtmlPlain = MakeHtmlPlain();
+constexpr std::array<bool, 256> kXmlPlain = MakeXmlPlain();
+
+void AppendReference(std::uint32_t value, std::string& out) {
+    char buffer[16];
+    int length = std::snprintf(buffer, sizeof buffer, "&#%u;", value);
+    out.append(buffer, static_cast<std::size_t>(length));
+}
+
+// The references of the 256 byte values, built once.
+const std::array<std::string, 256>& ByteReferences() {
+    static const std::array<std::string, 256> references = [] {
+        std::array<std::string, 256> r;
+        for (std::uint32_t c = 0; c < 256; ++c) {
+            r[c].clear();
+            AppendReference(c, r[c]);
+        }
+        return r;
+    }();
+    return references;
+}
+
+// The length of the valid UTF-8 sequence for a character outside ASCII that
+// starts at p (with its code point), or 0 when the bytes there form none.
+std::size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, std::uint32_t& codePoint) {
+    const unsigned char b0 = p[0];
+    auto continuation = [&](std::size_t i, unsigned char low = 0x80, unsigned char high = 0xBF) {
+        return p + i < end && p[i] >= low && p[i] <= high;
+    };
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        if (!continuation(1)) return 0;
+        codePoint = ((b0 & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+        return 2;
+    }
+    if (b0 >= 0xE0 && b0 <= 0xEF) {
+        const unsigned char low = b0 == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = b0 == 0xED ? 0x9F : 0xBF;
+        if (!continuation(1, low, high) || !continuation(2)) return 0;
+        codePoint = ((b0 & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+        return 3;
+    }
+    if (b0 >= 0xF0 && b0 <= 0xF4) {
+        const unsigned char low = b0 == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = b0 == 0xF4 ? 0x8F : 0xBF;
+        if (!continuation(1, low, high) || !continuation(2) || !continuation(3)) return 0;
+        codePoint = ((b0 & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+        return 4;
+    }
+    return 0;
+}
+
+// A line break of a cell: CR or LF, with one directly following CR or LF taken
+// along. Returns the position after it.
+std::size_t SkipLineBreak(std::string_view cell, std::size_t i) {
+    return i + 1 < cell.size() && IsLineBreak(static_cast<unsigned char>(cell[i + 1])) ? i + 2 : i + 1;
+}
+
+// Text for an XML comment: what is not printable, and a "-" after "-", becomes
+// "?", so the comment stays well formed whatever the text holds.
+std::string CommentText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (*p >= 0x80) {
+            std::uint32_t codePoint = 0;
+            std::size_t length = DecodeUtf8(p, end, codePoint);
+            if (length > 0 && codePoint != 0xFFFE && codePoint != 0xFFFF) {
+                out.append(reinterpret_cast<const char*>(p), length);
+                p += length;
+            } else {
+                out += '?';
+                ++p;
+            }
+            continue;
+        }
+        if (*p < 32 || (*p == '-' && !out.empty() && out.back() == '-')) {
+            out += '?';
+        } else {
+            out += static_cast<char>(*p);
+        }
+        ++p;
+    }
+    return out;
+}
+
+const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+}  // namespace
+
+CListExporter::CListExporter(const CListCtrlEx& list) : m_list(list) {}
+
+std::string CListExporter::ProgramIdentification() {
+    return "Corvid - The Oracle Shared Pool Profiler\n"
+           "Version 1.7.2 (Build 144)\n"
+           "Copyright (C) 2026 Quarry Lane. All rights reserved.";
+}
+
+std::string CListExporter::XmlName(std::string_view text) {
+    std::string name(text);
+    for (char& c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (!IsAsciiLetter(b) && !IsAsciiDigit(b) && c != '-' && c != '_') c = '_';
+    }
+    if (!name.empty() && !IsAsciiLetter(static_cast<unsigned char>(name[0])) && name[0] != '_') name[0] = '_';
+    return name;
+}
+
+std::string CListExporter::Stamp(const std::tm& time) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s %s %02d %02d:%02d:%02d %04d", kWeekdays[((time.tm_wday % 7) + 7) % 7],
+                  kMonths[((time.tm_mon % 12) + 12) % 12], time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec,
+                  time.tm_year + 1900);
+    return buffer;
+}
+
+void CListExporter::AppendCsvField(std::string_view cell, std::string& out) {
+    if (cell.empty()) return;
+    out += '"';
+    std::size_t i = 0;
+    while (i < cell.size()) {
+        // Runs of plain bytes go in one piece.
+        std::size_t run = i;
+        while (run < cell.size() && static_cast<unsigned char>(cell[run]) >= 32 && cell[run] != '"') ++run;
+        out.append(cell.data() + i, run - i);
+        i = run;
+        if (i >= cell.size()) break;
+        const auto c = static_cast<unsigned char>(cell[i]);
+        if (IsLineBreak(c)) {
+            out += '\n';
+            i = SkipLineBreak(cell, i);
+        } else if (c == '"') {
+            ++i;
+        } else {
+            out += '\\';
+            out += std::to_string(c);
+            ++i;
+        }
+    }
+    out += '"';
+}
+
+void CListExporter::AppendHtmlCell(std::string_view cell, std::string& out) {
+    if (cell.empty()) {
+        out += "&nbsp;";
+        return;
+    }
+    const auto& references = ByteReferences();
+    const auto* begin = reinterpret_cast<const unsigned char*>(cell.data());
+    const auto* end = begin + cell.size();
+    const auto* p = begin;
+    while (p < end) {
+        const auto* run = p;
+        while (run < end && kHtmlPlain[*run]) ++run;
+        out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
+        p = run;
+        if (p >= end) break;
+        if (IsLineBreak(*p)) {
+            out += "<br>";
+            p = begin + SkipLineBreak(cell, static_cast<std::size_t>(p - begin));
+            continue;
+        }
+        if (*p >= 0x80) {
+            std::uint32_t codePoint = 0;
+            if (std::size_t length = DecodeUtf8(p, end, codePoint); length > 0) {
+                AppendReference(codePoint, out);
+                p += length;
+                continue;
+            }
+        }
+        out += references[*p];
+        ++p;
+    }
+}
+
+void CListExporter::AppendXmlCell(std::string_view cell, std::string& out) {
+    const auto& references = ByteReferences();
+    const auto* begin = reinterpret_cast<const unsigned char*>(cell.data());
+    const auto* end = begin + cell.size();
+    const auto* p = begin;
+    while (p < end) {
+        const auto* run = p;
+        while (run < end && kXmlPlain[*run]) ++run;
+        out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
+        p = run;
+        if (p >= end) break;
+        const unsigned char c = *p;
+        if (IsLineBreak(c)) {
+            out += "\r\n";
+            p = begin + SkipLineBreak(cell, static_cast<std::size_t>(p - begin));
+            continue;
+        }
+        if (c >= 0x80) {
+            std::uint32_t codePoint = 0;
+            if (std::size_t length = DecodeUtf8(p, end, codePoint); length > 0) {
+                // U+FFFE and U+FFFF are no XML characters either.
+                AppendReference(codePoint == 0xFFFE || codePoint == 0xFFFF ? 0xFFFD : codePoint, out);
+                p += length;
+                continue;
+            }
+        }
+        // XML cannot carry control characters other than tab, CR and LF, not even
+        // as references: they are written as the replacement character.
+        if (c < 32 && c != '\t') {
+            out += "&#65533;";
+        } else {
+            out += references[c];
+        }
+        ++p;
+    }
+}
+
+std::string CListExporter::Align(int column) const {
+    switch (m_list.GetColumnAlignment(column)) {
+        case kAlignRight: return "align=\"right\"";
+        case kAlignCenter: return "align=\"center\"";
+        default: return "align=\"left\"";
+    }
+}
+
+std::string CListExporter::Ident(std::string_view separator) const {
+    std::string text;
+    for (char c : m_identification) {
+        if (c == '\n') {
+            text += separator;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+bool CListExporter::Export(int format, const std::string& baseName, const std::string& exportName) {
+    m_exportName = exportName;
+    if (format != kFormatCsv && format != kFormatHtml && format != kFormatXml) return false;
+    const char* extension = format == kFormatCsv ? ".CSV" : format == kFormatHtml ? ".HTML" : ".XML";
+    const std::string fileName = baseName + extension;
+    const std::string failure = "Unable to create the file '" + baseName + "'";
+
+    COutput out(fileName);
+    if (!out.Open()) {
+        GetPrompter().Message(failure, IPrompter::Kind::Error);
+        return false;
+    }
+    std::string companionName;
+    bool companionWritten = false;
+    COutput companion(baseName + "_XML.HTML");
+    switch (format) {
+        case kFormatCsv: WriteCsv(out); break;
+        case kFormatHtml: WriteHtml(out); break;
+        default:
+            WriteXmlHead(out, fileName);
+            companionName = companion.GetTarget();
+            if (companion.Open()) {
+                WriteCompanionPage(companion, fileName);
+                companionWritten = true;
+            } else {
+                GetPrompter().Message("Unable to create the file '" + companionName + "'", IPrompter::Kind::Error);
+            }
+            WriteXmlRows(out);
+            break;
+    }
+    if (!out.Commit()) {
+        companion.Discard();
+        GetPrompter().Message(failure, IPrompter::Kind::Error);
+        return false;
+    }
+    if (companionWritten && !companion.Commit()) {
+        GetPrompter().Message("Unable to create the file '" + companionName + "'", IPrompter::Kind::Error);
+    }
+    return true;
+}
+
+void CListExporter::WriteCsv(COutput& out) const {
+    const int columns = m_list.GetColumnCount();
+    const int rows = m_list.GetItemCount();
+    std::string line;
+    for (int i = 0; i < columns; ++i) {
+        if (i > 0) line += m_fieldSeparator;
+        line += m_list.GetColumnTitle(i);
+    }
+    out.Line(line);
+    for (int r = 0; r < rows; ++r) {
+        std::string& buffer = out.Buffer();
+        for (int i = 0; i < columns; ++i) {
+            if (i > 0) buffer += m_fieldSeparator;
+            AppendCsvField(m_list.GetItemTextView(r, i), buffer);
+        }
+        buffer += kCrLf;
+        out.WroteBuffer();
+    }
+}
+
+void CListExporter::WriteHtml(COutput& out) const {
+    const int columns = m_list.GetColumnCount();
+    const int rows = m_list.GetItemCount();
+    out.Line("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">");
+    out.Line("");
+    out.Line("<HTML>");
+    out.Line("<HEAD>");
+    out.Line("");
+    out.Line("<TITLE>" + m_exportName + "</TITLE>");
+    out.Line("");
+    out.Line("<STYLE>");
+    out.Line("<!--");
+    out.Line("body,td       {font-family:verdana; font-size: 10px; font-weight: normal; color:000000}");
+    out.Line("th            {font-family:verdana; font-size: 10px; font-weight: bold;   color:000000}");
+    out.Line(".title        {font-family:verdana; font-size: 20px; font-weight: bold;   color:000000}");
+    out.Line(".copy         {font-family:verdana; font-size: 10px; font-weight: normal; color:808080}");
+    out.Line("//-->");
+    out.Line("</STYLE>");
+    out.Line("</HEAD>");
+    out.Line("");
+    out.Line("<BODY>");
+    out.Line("");
+    out.Line("<P class=\"title\">" + m_exportName + "</P>" +
+             "<TABLE border=\"1\" cellSpacing=\"0\" width=\"80%\">" + "<TR>");
+    std::vector<std::string> cellStarts;
+    for (int i = 0; i < columns; ++i) {
+        out.Line("<TH " + Align(i) + ">" + m_list.GetColumnTitle(i) + "</TH>");
+        cellStarts.push_back("<TD " + Align(i) + ">");
+    }
+    out.Line("</TR>");
+    out.Line("");
+    for (int r = 0; r < rows; ++r) {
+        std::string& buffer = out.Buffer();
+        buffer += "<TR>\r\n";
+        for (int i = 0; i < columns; ++i) {
+            buffer += cellStarts[i];
+            AppendHtmlCell(m_list.GetItemTextView(r, i), buffer);
+            buffer += "</TD>\r\n";
+        }
+        buffer += "</TR>\r\n";
+        out.WroteBuffer();
+    }
+    out.Line("</TABLE>");
+    out.Line("<TABLE border=\"0\" width=\"80%\"><TR><TD><SPAN class=\"copy\">");
+    out.Line("Automatically generated " + Stamp(GetClock().LocalTime()) + " with:<BR>");
+    out.Line(Ident("<BR>") + "<br>");
+    out.Line(std::string("WWW: <A href=\"") + kVendorWebPage + "\">" + kVendorWebPage + "</A><BR>");
+    out.Line(std::string("EMail: <A href=\"mailto:") + kVendorMail + "\">" + kVendorMail + "</A><BR>");
+    out.Line("</SPAN></TD></TR></TABLE>");
+    out.Line("</BODY>");
+    out.Line("");
+    out.Line("</HTML>");
+}
+
+void CListExporter::WriteXmlHead(COutput& out, const std::string& fileName) const {
+    const int columns = m_list.GetColumnCount();
+    const std::string root = XmlName(m_exportName);
+    out.Line("<?xml version=\"1.0\"?>");
+    out.Line("");
+    out.Line("<!-- File Name: " + CommentText(fileName) + " -->");
+    out.Line("");
+    out.Line("<!--");
+    out.Line("Automatically generated " + Stamp(GetClock().LocalTime()) + " with:");
+    std::string ident = Ident("\r\n");
+    for (char& c : ident) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b != '\r' && b != '\n' && (b < 32 || b > 127)) c = '?';
+    }
+    out.Line(ident);
+    out.Line(std::string("www:   ") + kVendorWebPage);
+    out.Line(std::string("email: ") + kVendorMail);
+    out.Line("-->");
+    out.Line("");
+    out.Line("<!DOCTYPE " + root);
+    out.Line("   [");
+    out.Line("   <!ELEMENT " + root + " (" + XmlName(m_rowElementName) + "*)>");
+    std::string row = "   <!ELEMENT " + XmlName(m_rowElementName);
+    if (columns == 0) {
+        row += " EMPTY>";  // "()" is no content model
+    } else {
+        row += " (";
+        for (int i = 0; i < columns; ++i) {
+            if (i > 0) row += ", ";
+            row += XmlName(m_list.GetColumnTitle(i)) + "?";
+        }
+        row += ")>";
+    }
+    out.Line(row);
+    for (int i = 0; i < columns; ++i) out.Line("   <!ELEMENT " + XmlName(m_list.GetColumnTitle(i)) + " (#PCDATA)>");
+    out.Line("   ]");
+    out.Line(">");
+    out.Line("");
+    out.Line("<" + root + ">");
+}
+
+void CListExporter::WriteXmlRows(COutput& out) const {
+    const int columns = m_list.GetColumnCount();
+    const int rows = m_list.GetItemCount();
+    const std::string rowName = XmlName(m_rowElementName);
+    const std::string rowStart = " <" + rowName + ">\r\n";
+    const std::string rowEnd = " </" + rowName + ">\r\n";
+    std::vector<std::string> starts, ends;
+    for (int i = 0; i < columns; ++i) {
+        const std::string name = XmlName(m_list.GetColumnTitle(i));
+        starts.push_back("  <" + name + ">");
+        ends.push_back("</" + name + ">\r\n");
+    }
+    for (int r = 0; r < rows; ++r) {
+        std::string& buffer = out.Buffer();
+        buffer += rowStart;
+        for (int i = 0; i < columns; ++i) {
+            buffer += starts[i];
+            AppendXmlCell(m_list.GetItemTextView(r, i), buffer);
+            buffer += ends[i];
+        }
+        buffer += rowEnd;
+        out.WroteBuffer();
+    }
+    out.Line("</" + XmlName(m_exportName) + ">");
+}
+
+void CListExporter::WriteCompanionPage(COutput& out, const std::string& xmlFileName) const {
+    const int columns = m_list.GetColumnCount();
+    auto fontStart = [](int size) { return "<font face=\"VERDANA\" size=\"" + std::to_string(size) + "\">"; };
+    out.Line("<HTML>");
+    out.Line("");
+    out.Line("<HEAD>");
+    out.Line("   <TITLE>" + m_exportName + "</TITLE>");
+    out.Line("</HEAD>");
+    out.Line("");
+    out.Line("<BODY>");
+    out.Line("");
+    out.Line("<TABLE BORDER=\"0\" WIDTH=\"100%\">");
+    out.Line("<TR>");
+    out.Line("<TD WIDTH=\"100%\">" + fontStart(5) + "<STRONG>" + m_exportName + "</STRONG></FONT></TD>");
+    out.Line("</TR>");
+    out.Line("</TABLE>");
+    out.Line("");
+    out.Line("   <XML ID=\"dsoDATA\" SRC=\"" + xmlFileName + "\"></XML>");
+    out.Line("");
+    out.Line("   <TABLE DATASRC=\"#dsoDATA\" BORDER=\"1\" CELLPADDING=\"5\">");
+    out.Line("      <THEAD>");
+    for (int i = 0; i < columns; ++i) {
+        out.Line("         <TH " + Align(i) + ">" + fontStart(1) + m_list.GetColumnTitle(i) + "</TH>");
+    }
+    out.Line("      </THEAD>");
+    out.Line("      <TR>");
+    for (int i = 0; i < columns; ++i) {
+        out.Line("         <TD " + Align(i) + ">" + fontStart(1) + "<SPAN DATAFLD=\"" +
+                 XmlName(m_list.GetColumnTitle(i)) + "\"></SPAN></TD>");
+    }
+    out.Line("      </TR>");
+    out.Line("   </TABLE>");
+    out.Line("");
+    out.Line("");
+    out.Line("<TABLE BORDER=\"0\" WIDTH=\"100%\">");
+    out.Line("<TR>");
+    out.Line(std::string("<TD WIDTH=\"100%\">") + "<FONT FACE=\"Verdana\" SIZE=\"1\" COLOR=\"808080\">" +
+             "<br>Automatically generated " + Stamp(GetClock().LocalTime()) + " with:<br>");
+    out.Line(Ident("<BR>") + "<br>");
+    out.Line(std::string("www:   <A href=\"") + kVendorWebPage + "\">" + kVendorWebPage + "</A><BR>");
+    out.Line(std::string("email: <A href=\"mailto:") + kVendorMail + "\">" + kVendorMail + "</A><BR>");
+    out.Line("</FONT></TD>");
+    out.Line("</TR>");
+    out.Line("</TABLE>");
+    out.Line("</BODY>");
+    out.Line("");
+    out.Line("</HTML>");
+}
+
+}  // namespace corvid
