@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "oracle/OracleCursor.h"
+
 namespace corvid {
 
 namespace {
@@ -101,6 +103,22 @@ std::string CStatementFilter::ConditionFragment() const {
     if (const char* include = IncludeExpression(m_FiltTextInclC)) AppendJoined(fragment, include);
     if (const char* exclude = ExcludeExpression(m_FiltTextExclC)) AppendJoined(fragment, exclude);
     return fragment;
+}
+
+void CStatementFilter::BindConditions(COracleCursor& cursor) {
+    constexpr int kTypeInteger = 3;
+    constexpr int kTypeString = 5;
+    for (const SValueCondition& condition : kValueConditions) {
+        if (ComparisonOf(this->*condition.choice) != nullptr) {
+            cursor.Bind(condition.placeholder, &(this->*condition.value), sizeof(std::int32_t), kTypeInteger);
+        }
+    }
+    if (IncludeExpression(m_FiltTextInclC) != nullptr) {
+        cursor.Bind(":tin", m_FiltTextInclV.data(), static_cast<int>(m_FiltTextInclV.size()) + 1, kTypeString);
+    }
+    if (ExcludeExpression(m_FiltTextExclC) != nullptr) {
+        cursor.Bind(":tex", m_FiltTextExclV.data(), static_cast<int>(m_FiltTextExclV.size()) + 1, kTypeString);
+    }
 }
 
 std::string UserFragment(const CUserArray& users) {

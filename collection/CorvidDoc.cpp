@@ -1,0 +1,285 @@
+#include "collection/CorvidDoc.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "collection/OutOfMemory.h"
+#include "collection/UserSelection.h"
+#include "diag/TraceContext.h"
+#include "dialogs/Progress.h"
+#include "dialogs/ProgressRunner.h"
+#include "oracle/OracleConnection.h"
+#include "oracle/OracleCursor.h"
+#include "platform/Prompter.h"
+#include "platform/SettingsStore.h"
+
+namespace corvid {
+
+namespace {
+
+constexpr const char* kFilterSection = "Filter";
+constexpr const char* kVersionSection = "Version";
+constexpr const char* kVersionKey = "Version";
+// The version that the stored list layout must carry to be used.
+constexpr const char* kLayoutVersion = "1.7.2";
+constexpr const char* kUserListKey = "UserList";
+
+constexpr const char* kVersionMessage =
+    "Saved list layout settings can't be used with current version!\nResetting them to default.";
+constexpr const char* kCorruptLayoutMessage =
+    "Saved list layout settings seem to be currupt!\nResetting them to default.";
+constexpr const char* kIncompleteSelectionMessage =
+    "The saved selection does not include all database users!\nPlease review the user selection in the "
+    "preferences dialog.";
+constexpr const char* kPartialViewMessage =
+    "You cancelled the operation and will only see a partial view of the data!";
+
+constexpr int kTypeInteger = 3;
+constexpr int kTypeString = 5;
+// Room for a user name of today's servers (128 bytes) and its terminator.
+constexpr int kUserNameSize = 129;
+
+struct SIntKey {
+    const char* key;
+    std::int32_t CCorvidDoc::*docField;
+    std::int32_t CStatementFilter::*filterField;
+    int defaultValue;
+};
+
+const SIntKey kFlagKeys[] = {
+    {"WarnIfNotAllUser", &CCorvidDoc::m_WarnIfNotAllUser, nullptr, 1},
+    {"Analyze", &CCorvidDoc::m_Analyze, nullptr, 1},
+    {"Select", nullptr, &CStatementFilter::m_Select, 1},
+    {"Insert", nullptr, &CStatementFilter::m_Insert, 1},
+    {"Update", nullptr, &CStatementFilter::m_Update, 1},
+    {"Delete", nullptr, &CStatementFilter::m_Delete, 1},
+    {"Others", nullptr, &CStatementFilter::m_Others, 1},
+    {"ExportType", &CCorvidDoc::m_ExportType, nullptr, 1},
+};
+
+// The condition keys in the order they are read and written: choices, then values.
+const SIntKey kConditionChoiceKeys[] = {
+    {"FiltBufDskC", nullptr, &CStatementFilter::m_FiltBufDskC, 0},
+    {"FiltBufGetC", nullptr, &CStatementFilter::m_FiltBufGetC, 0},
+    {"FiltDskRdsC", nullptr, &CStatementFilter::m_FiltDskRdsC, 0},
+    {"FiltExecsC", nullptr, &CStatementFilter::m_FiltExecsC, 0},
+    {"FiltLoadTimeC", nullptr, &CStatementFilter::m_FiltLoadTimeC, 0},
+    {"FiltRowsC", nullptr, &CStatementFilter::m_FiltRowsC, 0},
+    {"FiltSortsC", nullptr, &CStatementFilter::m_FiltSortsC, 0},
+    {"FiltTextExclC", nullptr, &CStatementFilter::m_FiltTextExclC, 0},
+    {"FiltTextInclC", nullptr, &CStatementFilter::m_FiltTextInclC, 0},
+};
+const SIntKey kConditionValueKeys[] = {
+    {"FiltBufDskV", nullptr, &CStatementFilter::m_FiltBufDskV, 0},
+    {"FiltBufGetV", nullptr, &CStatementFilter::m_FiltBufGetV, 0},
+    {"FiltDskRdsV", nullptr, &CStatementFilter::m_FiltDskRdsV, 0},
+    {"FiltExecsV", nullptr, &CStatementFilter::m_FiltExecsV, 0},
+    {"FiltLoadTimeV", nullptr, &CStatementFilter::m_FiltLoadTimeV, 0},
+    {"FiltRowsV", nullptr, &CStatementFilter::m_FiltRowsV, 0},
+    {"FiltSortsV", nullptr, &CStatementFilter::m_FiltSortsV, 0},
+};
+
+}  // namespace
+
+CCorvidDoc::CCorvidDoc(COracleConnection* connection, ISettingsStore& store, IPrompter& prompter,
+                       IProgressRunner* runner)
+    : m_connection(connection),
+      m_store(store),
+      m_prompter(prompter),
+      m_runner(runner),
+      m_DefaultLayout(CListLayout::MakeDefaultLayout()) {
+    RefreshSettings();
+}
+
+CCorvidDoc::~CCorvidDoc() {
+    if (m_saveOnDestroy) WriteSettings();
+}
+
+bool CCorvidDoc::IsConnected() const { return m_connection != nullptr && m_connection->IsConnected(); }
+
+CTraceContext* CCorvidDoc::TraceAt(int level) const {
+    if (m_connection == nullptr) return nullptr;
+    CTraceContext* trace = m_connection->GetTrace();
+    return trace != nullptr && trace->GetLevel() >= level ? trace : nullptr;
+}
+
+// --- Settings ---
+
+void CCorvidDoc::ReadSettings() {
+    const std::string version = m_store.GetProfileString(kVersionSection, kVersionKey, "");
+
+    auto readInt = [this](const SIntKey& key) {
+        const int value = m_store.GetProfileInt(kFilterSection, key.key, key.defaultValue);
+        if (key.docField != nullptr) this->*key.docField = value;
+        if (key.filterField != nullptr) m_Filter.*key.filterField = value;
+    };
+    // The flags in the order the settings are read.
+    for (const char* name : {"WarnIfNotAllUser", "Analyze", "Delete", "Update", "Others", "Insert", "Select",
+                             "ExportType"}) {
+        for (const SIntKey& key : kFlagKeys) {
+            if (std::string(key.key) == name) readInt(key);
+        }
+    }
+    m_ExportName = m_store.GetProfileString(kFilterSection, "ExportName", "SQL statements in the Oracle SGA");
+    m_ExportFileName = m_store.GetProfileString(kFilterSection, "ExportFileName", "Corvid");
+    for (const SIntKey& key : kConditionChoiceKeys) readInt(key);
+    for (const SIntKey& key : kConditionValueKeys) readInt(key);
+    m_Filter.m_FiltTextExclV = m_store.GetProfileString(kFilterSection, "FiltTextExclV", "%");
+    m_Filter.m_FiltTextInclV = m_store.GetProfileString(kFilterSection, "FiltTextInclV", "%");
+
+    ReadListLayout(version);
+}
+
+void CCorvidDoc::ReadListLayout(const std::string& version) {
+    if (version != kLayoutVersion) {
+        m_prompter.Message(kVersionMessage);
+        m_ListLayout.Assign(m_DefaultLayout);
+        return;
+    }
+    CListLayout stored;
+    if (!stored.Load(m_store) || stored.GetCount() > m_DefaultLayout.GetCount()) {
+        m_prompter.Message(kCorruptLayoutMessage);
+        m_ListLayout.Assign(m_DefaultLayout);
+        return;
+    }
+    m_ListLayout.Assign(stored);
+}
+
+void CCorvidDoc::WriteSettings() {
+    m_store.WriteProfileString(kVersionSection, kVersionKey, kLayoutVersion);
+    auto writeInt = [this](const SIntKey& key) {
+        const int value = key.docField != nullptr ? this->*key.docField : m_Filter.*key.filterField;
+        m_store.WriteProfileInt(kFilterSection, key.key, value);
+    };
+    for (const SIntKey& key : kFlagKeys) writeInt(key);
+    m_store.WriteProfileString(kFilterSection, "ExportName", m_ExportName);
+    m_store.WriteProfileString(kFilterSection, "ExportFileName", m_ExportFileName);
+    for (const SIntKey& key : kConditionChoiceKeys) writeInt(key);
+    for (const SIntKey& key : kConditionValueKeys) writeInt(key);
+    m_store.WriteProfileString(kFilterSection, "FiltTextExclV", m_Filter.m_FiltTextExclV);
+    m_store.WriteProfileString(kFilterSection, "FiltTextInclV", m_Filter.m_FiltTextInclV);
+    if (!m_UserList.IsEmpty()) {
+        m_store.WriteProfileString(kFilterSection, kUserListKey, BuildUserListString(m_UserList));
+    }
+}
+
+void CCorvidDoc::ApplySavedUserSelection() {
+    for (CUserEntry& user : m_UserList) user.SetSelected(1);
+    const std::string stored = m_store.GetProfileString(kFilterSection, kUserListKey, "");
+    if (stored.empty()) return;
+    const std::vector<std::int32_t> ids = ParseUserListString(stored);
+    if (ids.empty()) return;
+    if (IsConnected() && m_WarnIfNotAllUser != 0 && m_UserList.GetSize() != static_cast<CUserArray::Index>(ids.size())) {
+        m_prompter.Message(kIncompleteSelectionMessage);
+    }
+    for (CUserEntry& user : m_UserList) {
+        const bool listed = std::find(ids.begin(), ids.end(), user.GetUserId()) != ids.end();
+        user.SetSelected(listed ? 1 : 0);
+    }
+}
+
+void CCorvidDoc::RefreshSettings() {
+    ReadSettings();
+    LoadUsers();
+    ApplySavedUserSelection();
+}
+
+// --- Users ---
+
+bool CCorvidDoc::LoadUsers() {
+    m_UserList.RemoveAll();
+    if (!IsConnected()) return false;
+
+    COracleCursor countCursor(*m_connection);
+    COracleCursor userCursor(*m_connection);
+    countCursor.Parse("/* $CORVID$ */ SELECT COUNT(1) FROM sys.all_users");
+    userCursor.Parse("/* $CORVID$ */ SELECT user_id, username FROM sys.all_users ORDER BY user_id");
+    std::int32_t count = 0;
+    short countIndicator = 0;
+    countCursor.Define(1, &count, sizeof count, kTypeInteger, &countIndicator);
+    countCursor.ExecuteAndFetch(1);
+    if (count <= 0 || countIndicator == -1) return true;
+
+    std::vector<std::int32_t> ids;
+    std::vector<char> names;
+    std::vector<short> idIndicators, nameIndicators;
+    try {
+        ids.assign(count, 0);
+        names.assign(static_cast<std::size_t>(count) * kUserNameSize, '\0');
+        idIndicators.assign(count, 0);
+        nameIndicators.assign(count, 0);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    }
+    userCursor.Define(1, ids.data(), sizeof(std::int32_t), kTypeInteger, idIndicators.data());
+    userCursor.Define(2, names.data(), kUserNameSize, kTypeString, nameIndicators.data());
+    int rows = 0;
+    userCursor.ExecuteAndFetch(count, &rows);
+    m_UserList.Reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        const char* name = names.data() + static_cast<std::size_t>(r) * kUserNameSize;
+        m_UserList.Add(CUserEntry(idIndicators[r] == -1 ? 0 : ids[r],
+                                  nameIndicators[r] == -1 ? std::string() : std::string(name, strnlen(name, kUserNameSize)),
+                                  1));
+    }
+    return true;
+}
+
+CUserArray& CCorvidDoc::GetUserList() {
+    if (m_UserList.IsEmpty()) LoadUsers();
+    return m_UserList;
+}
+
+// --- Loading ---
+
+const CObjectArray& CCorvidDoc::GetObjectList(bool reload) {
+    if (reload) Reload();
+    return m_ObjectList;
+}
+
+bool CCorvidDoc::Reload() {
+    bool completed = true;
+    if (m_runner == nullptr) {
+        LoadJob(nullptr);
+    } else {
+        completed = m_runner->Run([this](IProgress& progress) { LoadJob(&progress); }, "Processing",
+                                  kProgressCanCancel | kProgressConfirmCancel, "Press Ok to cancel the operation");
+    }
+    if (!completed) m_prompter.Message(kPartialViewMessage);
+    return completed;
+}
+
+void CCorvidDoc::LoadJob(IProgress* progress) {
+    m_progress = progress;
+    m_ProgressCount = 0;
+    m_ProgressTotal = 0;
+    const std::int64_t total = 3LL * CountStatements();
+    m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
+    LoadStatements();
+    LoadSqlText();
+    if (m_Analyze) AnalyzeStatements();
+    m_progress = nullptr;
+}
+
+int CCorvidDoc::CurrentPercent() const {
+    if (m_ProgressTotal <= 0) return 0;
+    return static_cast<int>(static_cast<std::int64_t>(m_ProgressCount) * 100 / m_ProgressTotal);
+}
+
+bool CCorvidDoc::ProgressStep(const std::string& text) {
+    if (m_progress == nullptr) return true;
+    if (m_progress->IsCancelled()) return false;
+    ++m_ProgressCount;
+    m_progress->SetProgress(CurrentPercent(), text);
+    return true;
+}
+
+bool CCorvidDoc::ProgressNote(const std::string& text) {
+    if (m_progress == nullptr) return true;
+    m_progress->SetProgress(CurrentPercent(), text);
+    return !m_progress->IsCancelled();
+}
+
+}  // namespace corvid

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "collection/ObjectEntry.h"
+#include "collection/StatementFilter.h"
+#include "list/ListLayout.h"
+
+namespace corvid {
+
+class COracleConnection;
+class CTraceContext;
+class IProgress;
+class IProgressRunner;
+class IPrompter;
+class ISettingsStore;
+
+// The document: the statements of the shared pool as last loaded (the
+// collection), the database users with their selection, the filter and the other
+// settings that drive a load, and the two list layouts. It loads the collection
+// through its progress runner (count, statements, texts and, when "Analyze" is on,
+// the analysis) and keeps its settings in the settings store.
+//
+// The collaborators are handed in and not owned: the connection (null or not
+// connected means no server), the settings store, the prompter for its messages,
+// and the progress runner (null runs the load without progress information).
+class CCorvidDoc {
+public:
+    // Builds the default layout and refreshes the settings.
+    CCorvidDoc(COracleConnection* connection, ISettingsStore& store, IPrompter& prompter, IProgressRunner* runner);
+    // Writes the settings, unless SetSaveOnDestroy(false).
+    virtual ~CCorvidDoc();
+    CCorvidDoc(const CCorvidDoc&) = delete;
+    CCorvidDoc& operator=(const CCorvidDoc&) = delete;
+
+    // --- Settings ---
+    void ReadSettings();
+    void WriteSettings();
+    void ApplySavedUserSelection();
+    // ReadSettings, LoadUsers, ApplySavedUserSelection: at creation and after a connect.
+    void RefreshSettings();
+    // A program that only reads the user's settings (the headless report) turns
+    // off the write at destruction.
+    void SetSaveOnDestroy(bool save) { m_saveOnDestroy = save; }
+
+    // --- Users ---
+    // Replaces the user list from the server; false (and an empty list) when not connected.
+    bool LoadUsers();
+    // The user list, loaded first when it is empty.
+    CUserArray& GetUserList();
+
+    // --- Loading ---
+    // The collection; with reload, first loads it anew under the progress runner.
+    const CObjectArray& GetObjectList(bool reload);
+    // Loads the collection under the progress runner ("Processing", cancel with
+    // confirmation). False when the user cancelled; the partial collection stays
+    // and the partial-view message has been shown.
+    bool Reload();
+    // The whole load job; progress may be null (no progress information).
+    void LoadJob(IProgress* progress);
+
+    // The phases, public for the tests.
+    std::int32_t CountStatements();
+    void ComputeTotals(double& totalBufferGets, double& totalDiskReads);
+    void LoadStatements();
+    void LoadSqlText();
+    void AnalyzeStatements();
+
+    // The statement texts of the load, with the filter fragments.
+    std::string BuildCountStatement() const;
+    std::string BuildLoadStatement() const;
+    std::string BuildTextStatement() const;
+
+    // --- State ---
+    CObjectArray& GetCollection() { return m_ObjectList; }
+    const CObjectArray& GetCollection() const { return m_ObjectList; }
+    CStatementFilter& GetFilter() { return m_Filter; }
+    const CStatementFilter& GetFilter() const { return m_Filter; }
+    CListLayout& GetListLayout() { return m_ListLayout; }
+    const CListLayout& GetDefaultLayout() const { return m_DefaultLayout; }
+    bool IsConnected() const;
+
+    // Settings values (the filter's are in GetFilter()).
+    std::int32_t m_WarnIfNotAllUser = 1;
+    std::int32_t m_Analyze = 1;
+    std::int32_t m_ExportType = 1;
+    std::string m_ExportName = "SQL statements in the Oracle SGA";
+    std::string m_ExportFileName = "Corvid";
+    // True while the main view shows the similar-statement list; never saved.
+    bool m_SimilarMode = false;
+
+private:
+    bool ProgressStep(const std::string& text);
+    bool ProgressNote(const std::string& text);
+    int CurrentPercent() const;
+    CTraceContext* TraceAt(int level) const;
+    void ReadListLayout(const std::string& version);
+
+    COracleConnection* m_connection;
+    ISettingsStore& m_store;
+    IPrompter& m_prompter;
+    IProgressRunner* m_runner;
+    bool m_saveOnDestroy = true;
+
+    CObjectArray m_ObjectList;
+    CUserArray m_UserList;
+    CStatementFilter m_Filter;
+    CListLayout m_DefaultLayout;
+    CListLayout m_ListLayout;
+
+    // The load job's progress: 3 x the statements counted, and the steps done.
+    IProgress* m_progress = nullptr;
+    std::int32_t m_ProgressTotal = 0;
+    std::int32_t m_ProgressCount = 0;
+};
+
+}  // namespace corvid
