@@ -1,0 +1,32 @@
+#pragma once
+
+namespace corvid {
+
+// The commands of the main window's menu and toolbar.
+enum class ECommand {
+    Connect,
+    Disconnect,
+    Load,
+    Export,
+    FlushSharedPool,
+    ShowStatement,
+    FindSimilar,
+    Options,
+    Exit,
+    ConnectionInfo,
+    HelpTopics,
+    HelpOnHelp,
+    WebPage,
+    About,
+};
+
+struct SCommandState {
+    bool enabled = true;
+    bool checked = false;
+};
+
+// Whether a command is enabled and shown checked, from the connection state and
+// the view's mode (the similar-statement list or the regular one).
+SCommandState GetCommandState(ECommand command, bool connected, bool similarMode);
+
+}  // namespace corvid

@@ -1,0 +1,73 @@
+#include "dialogs/ConnectDlgData.h"
+
+#include <strings.h>
+
+#include "dialogs/ServerHistory.h"
+#include "oracle/OracleConnection.h"
+#include "platform/SettingsStore.h"
+
+namespace corvid {
+
+int ConnectModeCode(const std::string& text) {
+    if (strcasecmp(text.c_str(), "SYSDBA") == 0) return 1;
+    if (strcasecmp(text.c_str(), "SYSOPER") == 0) return 2;
+    return 0;
+}
+
+namespace {
+
+// Characters of a UTF-8 text: every byte that does not continue a sequence.
+int CharacterCount(const std::string& text) {
+    int count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+}  // namespace
+
+std::string MaxCharsMessage(int limit) {
+    return "Please enter no more than " + std::to_string(limit) + " characters.";
+}
+
+void CConnectDlgData::LoadRemembered(ISettingsStore& store) {
+    m_User = store.GetProfileString(kConnectSection, "Usr", "");
+    m_Database = store.GetProfileString(kConnectSection, "Srv", "");
+    m_ConnectAs = store.GetProfileString(kConnectSection, "ConnectAs", "NORMAL");
+    m_Password.clear();
+}
+
+CConnectDlgData::EField CConnectDlgData::Validate(std::string& message) const {
+    struct SCheck {
+        const std::string& text;
+        int limit;
+        EField field;
+    };
+    const SCheck checks[] = {{m_User, kUserLimit, EField::User},
+                             {m_Password, kPasswordLimit, EField::Password},
+                             {m_Database, kDatabaseLimit, EField::Database}};
+    for (const SCheck& check : checks) {
+        if (CharacterCount(check.text) > check.limit) {
+            message = MaxCharsMessage(check.limit);
+            return check.field;
+        }
+    }
+    message.clear();
+    return EField::None;
+}
+
+bool CConnectDlgData::Connect(COracleConnection& connection, ISettingsStore& store, std::string& error,
+                              bool* addedToHistory) const {
+    const bool added = CServerHistory(store).Add(m_Database);
+    if (addedToHistory) *addedToHistory = added;
+    if (!connection.Logon(m_User, m_Password, m_Database, ConnectModeCode(m_ConnectAs))) {
+        error = connection.GetErrorText();
+        return false;
+    }
+    store.WriteProfileString(kConnectSection, "Usr", m_User);
+    store.WriteProfileString(kConnectSection, "Srv", m_Database);
+    store.WriteProfileString(kConnectSection, "ConnectAs", m_ConnectAs);
+    error.clear();
+    return true;
+}
+
+}  // namespace corvid
