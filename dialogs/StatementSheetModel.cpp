@@ -1,12 +1,10 @@
 #include "dialogs/StatementSheetModel.h"
 
 #include <cctype>
-#include <cstring>
-#include <memory>
 
+#include "collection/ExplainPlanCall.h"
 #include "collection/ExplainProcedure.h"
 #include "oracle/OracleConnection.h"
-#include "oracle/OracleCursor.h"
 #include "platform/Services.h"
 #include "platform/StringTable.h"
 #include "sqltext/SqlStatementParser.h"
@@ -33,9 +31,6 @@ constexpr SParameterSpec kParameterRows[] = {
     {kColStatus, 256},
 };
 
-constexpr int kTextType = 5;  // zero-terminated text
-constexpr int kSessionIdSize = 80;
-
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
     if (prefix.size() > text.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
@@ -44,18 +39,6 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
         }
     }
     return true;
-}
-
-// Copies the text into the buffer, cut to fit with its terminator.
-void CopyToBuffer(std::vector<char>& buffer, const std::string& text) {
-    const std::size_t n = std::min(text.size(), buffer.size() - 1);
-    std::memcpy(buffer.data(), text.data(), n);
-    buffer[n] = '\0';
-}
-
-std::string FromBuffer(const std::vector<char>& buffer, short indicator) {
-    if (indicator == -1) return {};
-    return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 
 }  // namespace
@@ -83,44 +66,15 @@ int OptimizerGoalIndex(const std::string& goal) {
     return -1;
 }
 
-std::string ReadSessionStatementId(COracleConnection& connection) {
-    char sessionId[kSessionIdSize] = {};
-    short indicator = 0;
-    COracleCursor cursor(connection);
-    cursor.Parse(kSessionIdStatement);
-    cursor.Define(1, sessionId, sizeof sessionId, kTextType, &indicator);
-    int rows = 0;
-    cursor.ExecuteAndFetch(1, &rows);
-    if (rows < 1 || indicator == -1) return SessionStatementId("");
-    return SessionStatementId(std::string(sessionId, strnlen(sessionId, sizeof sessionId)));
-}
-
 ExplainCall ExplainOnConnection(COracleConnection& connection) {
     return [&connection](const std::string& sqlText, const std::string& goal) {
-        std::string id = ReadSessionStatementId(connection);
-        std::vector<char> idBuffer(id.begin(), id.end());
-        idBuffer.push_back('\0');
-        std::vector<char> sqlBuffer(kExplainSqlSize);
-        std::vector<char> goalBuffer(kExplainGoalSize);
-        std::vector<char> planBuffer(kExplainPlanSize);
-        std::vector<char> errorBuffer(kExplainErrorSize);
-        short planIndicator = 0;
-        short errorIndicator = 0;
-
-        COracleCursor cursor(connection);
-        cursor.Parse(kExplainCallStatement);
-        cursor.Bind(":i", idBuffer.data(), static_cast<int>(idBuffer.size()), kTextType);
-        cursor.Bind(":s", sqlBuffer.data(), kExplainSqlSize, kTextType);
-        cursor.Bind(":g", goalBuffer.data(), kExplainGoalSize, kTextType);
-        cursor.Bind(":p", planBuffer.data(), kExplainPlanSize, kTextType, &planIndicator);
-        cursor.Bind(":e", errorBuffer.data(), kExplainErrorSize, kTextType, &errorIndicator);
-        CopyToBuffer(goalBuffer, goal);
-        CopyToBuffer(sqlBuffer, sqlText);
-
+        // The session id is read and the call prepared anew for every test.
+        CExplainPlanCall call(connection);
+        const CExplainPlanCall::SResult result = call.Explain(sqlText, goal);
         SExplainOutcome outcome;
-        outcome.executed = cursor.Execute(1, false);
-        outcome.error = FromBuffer(errorBuffer, errorIndicator);
-        if (outcome.executed) outcome.plan = FromBuffer(planBuffer, planIndicator);
+        outcome.executed = result.called;
+        outcome.plan = result.plan;
+        outcome.error = result.error;
         return outcome;
     };
 }

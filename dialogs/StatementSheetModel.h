@@ -44,9 +44,6 @@ using ExplainCall = std::function<SExplainOutcome(const std::string& sqlText, co
 // the id, parsing or binding are fatal, as for every other statement.
 ExplainCall ExplainOnConnection(COracleConnection& connection);
 
-// "$CORVID$_" followed by the server's session id.
-std::string ReadSessionStatementId(COracleConnection& connection);
-
 inline constexpr const char* kParseErrorMessage = "A parse error has occurred!\nThe statement was not analyzed.\n";
 inline constexpr const char* kSqlTextTooLongMessage =
     "The SQL text is too long to be analyzed!\nAt most 59999 characters can be sent to the server.";
