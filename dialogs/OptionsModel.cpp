@@ -9,24 +9,38 @@ namespace corvid {
 
 namespace {
 
+using F = CStatementFilter;
+
 const SFilterRowSpec kFilterRowSpecs[kFilterRowCount] = {
-    {"Elapsed minutes since First load", "FiltLoadTimeC", "FiltLoadTimeV", EFilterValueKind::Integer},
-    {"Buffer Gets + Disk Reads per exec.", "FiltBufDskC", "FiltBufDskV", EFilterValueKind::Number},
-    {"Buffer Gets per execution", "FiltBufGetC", "FiltBufGetV", EFilterValueKind::Integer},
-    {"Disk Reads per execution", "FiltDskRdsC", "FiltDskRdsV", EFilterValueKind::Integer},
-    {"Executions:", "FiltExecsC", "FiltExecsV", EFilterValueKind::Integer},
-    {"Sorts per execution", "FiltSortsC", "FiltSortsV", EFilterValueKind::Integer},
-    {"Number of Rows per exeution", "FiltRowsC", "FiltRowsV", EFilterValueKind::Integer},
-    {"SQL statement like", "FiltTextInclC", "FiltTextInclV", EFilterValueKind::Text},
-    {"SQL statement not like", "FiltTextExclC", "FiltTextExclV", EFilterValueKind::Text},
+    {"Elapsed minutes since First load", "FiltLoadTimeC", "FiltLoadTimeV", EFilterValueKind::Integer,
+     &F::m_FiltLoadTimeC, &F::m_FiltLoadTimeV, nullptr},
+    {"Buffer Gets + Disk Reads per exec.", "FiltBufDskC", "FiltBufDskV", EFilterValueKind::Number, &F::m_FiltBufDskC,
+     &F::m_FiltBufDskV, nullptr},
+    {"Buffer Gets per execution", "FiltBufGetC", "FiltBufGetV", EFilterValueKind::Integer, &F::m_FiltBufGetC,
+     &F::m_FiltBufGetV, nullptr},
+    {"Disk Reads per execution", "FiltDskRdsC", "FiltDskRdsV", EFilterValueKind::Integer, &F::m_FiltDskRdsC,
+     &F::m_FiltDskRdsV, nullptr},
+    {"Executions:", "FiltExecsC", "FiltExecsV", EFilterValueKind::Integer, &F::m_FiltExecsC, &F::m_FiltExecsV, nullptr},
+    {"Sorts per execution", "FiltSortsC", "FiltSortsV", EFilterValueKind::Integer, &F::m_FiltSortsC, &F::m_FiltSortsV,
+     nullptr},
+    {"Number of Rows per exeution", "FiltRowsC", "FiltRowsV", EFilterValueKind::Integer, &F::m_FiltRowsC,
+     &F::m_FiltRowsV, nullptr},
+    {"SQL statement like", "FiltTextInclC", "FiltTextInclV", EFilterValueKind::Text, &F::m_FiltTextInclC, nullptr,
+     &F::m_FiltTextInclV},
+    {"SQL statement not like", "FiltTextExclC", "FiltTextExclV", EFilterValueKind::Text, &F::m_FiltTextExclC, nullptr,
+     &F::m_FiltTextExclV},
 };
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string Trimmed(const std::string& text) {
     std::size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
     return text.substr(begin, end - begin);
 }
 
@@ -72,7 +86,9 @@ std::size_t CharacterCount(const std::string& text) {
 
 }  // namespace
 
-const SFilterRowSpec& FilterRowSpec(int row) { return kFilterRowSpecs[row]; }
+const SFilterRowSpec& FilterRowSpec(int row) {
+    return kFilterRowSpecs[row];
+}
 
 const std::vector<std::string>& FilterComparisonItems(int row) {
     static const std::vector<std::string> numeric = {"all", "less then", "more then", "equal"};
@@ -80,33 +96,41 @@ const std::vector<std::string>& FilterComparisonItems(int row) {
     return kFilterRowSpecs[row].kind == EFilterValueKind::Text ? text : numeric;
 }
 
+std::int32_t& SOptionsSettings::Comparison(int row) {
+    return filter.*kFilterRowSpecs[row].comparison;
+}
+std::int32_t SOptionsSettings::Comparison(int row) const {
+    return filter.*kFilterRowSpecs[row].comparison;
+}
+
 std::string FilterValueText(const SOptionsSettings& settings, int row) {
-    if (row == kFilterTextIncl) return settings.patternIncl;
-    if (row == kFilterTextExcl) return settings.patternExcl;
-    return std::to_string(settings.value[row]);
+    const SFilterRowSpec& spec = kFilterRowSpecs[row];
+    if (spec.pattern) return settings.filter.*spec.pattern;
+    return std::to_string(settings.filter.*spec.value);
 }
 
 std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::string& text) {
-    switch (kFilterRowSpecs[row].kind) {
+    const SFilterRowSpec& spec = kFilterRowSpecs[row];
+    switch (spec.kind) {
         case EFilterValueKind::Integer: {
             long long v = 0;
             if (!ParseInteger(text, v)) return "Please enter an integer.";
             if (v < 0 || v > kFilterIntegerMax) return "Please enter an integer between 0 and 999999999.";
-            settings.value[row] = static_cast<std::int32_t>(v);
+            settings.filter.*spec.value = static_cast<std::int32_t>(v);
             return {};
         }
         case EFilterValueKind::Number: {
             double v = 0;
             if (!ParseNumber(text, v)) return "Please enter a number.";
             if (v < 0 || v > kFilterNumberMax) return "Please enter a number between 0 and 1000000000.";
-            settings.value[row] = static_cast<std::int32_t>(std::llround(v));
+            settings.filter.*spec.value = static_cast<std::int32_t>(std::llround(v));
             return {};
         }
         case EFilterValueKind::Text:
             if (CharacterCount(text) > static_cast<std::size_t>(kFilterTextMaxChars)) {
                 return "Please enter no more than 1000 characters.";
             }
-            (row == kFilterTextIncl ? settings.patternIncl : settings.patternExcl) = text;
+            settings.filter.*spec.pattern = text;
             return {};
     }
     return {};
@@ -120,7 +144,7 @@ std::string ReadFilterValues(SOptionsSettings& settings, const std::array<std::s
         const std::string message = ReadFilterValue(trial, row, texts[row]);
         if (message.empty()) {
             settings = trial;
-        } else if (settings.comparison[row] != 0) {
+        } else if (settings.Comparison(row) != 0) {
             failedRow = row;
             return message;
         }
@@ -128,9 +152,9 @@ std::string ReadFilterValues(SOptionsSettings& settings, const std::array<std::s
     return {};
 }
 
-bool UsersEqual(const std::vector<CUserEntry>& a, const std::vector<CUserEntry>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
+bool UsersEqual(const CUserArray& a, const CUserArray& b) {
+    if (a.GetSize() != b.GetSize()) return false;
+    for (CUserArray::Index i = 0; i < a.GetSize(); ++i) {
         if (a[i].m_UserId != b[i].m_UserId || a[i].m_UserName != b[i].m_UserName ||
             a[i].m_Selected != b[i].m_Selected) {
             return false;
@@ -139,11 +163,12 @@ bool UsersEqual(const std::vector<CUserEntry>& a, const std::vector<CUserEntry>&
     return true;
 }
 
-void SelectAllUsers(std::vector<CUserEntry>& users, bool selected) {
-    for (CUserEntry& user : users) user.SetSelected(selected ? 1 : 0);
+void SelectAllUsers(CUserArray& users, bool selected) {
+    for (CUserEntry& user : users)
+        user.SetSelected(selected ? 1 : 0);
 }
 
-bool HasSelectedUser(const std::vector<CUserEntry>& users) {
+bool HasSelectedUser(const CUserArray& users) {
     for (const CUserEntry& user : users) {
         if (user.IsSelected()) return true;
     }
@@ -172,7 +197,8 @@ SLayoutPageRow MakeLayoutRow(const CListColLayout& column, bool checked) {
 std::vector<SLayoutPageRow> BuildLayoutPageRows(const CListLayout& working, const CListLayout& defaults) {
     std::vector<SLayoutPageRow> rows;
     rows.reserve(working.GetCount() + defaults.GetCount());
-    for (const CListColLayout& column : working.GetColumns()) rows.push_back(MakeLayoutRow(column, true));
+    for (const CListColLayout& column : working.GetColumns())
+        rows.push_back(MakeLayoutRow(column, true));
     for (const CListColLayout& column : defaults.GetColumns()) {
         CListColLayout found;
         if (!working.FindColumn(column.m_Id, found)) rows.push_back(MakeLayoutRow(column, false));
@@ -180,8 +206,8 @@ std::vector<SLayoutPageRow> BuildLayoutPageRows(const CListLayout& working, cons
     return rows;
 }
 
-CListLayout RebuildWorkingLayout(const std::vector<std::pair<StatementColumn, bool>>& rows,
-                                 const CListLayout& working, const CListLayout& defaults) {
+CListLayout RebuildWorkingLayout(const std::vector<std::pair<StatementColumn, bool>>& rows, const CListLayout& working,
+                                 const CListLayout& defaults) {
     CListLayout rebuilt;
     rebuilt.SetName(working.GetName());
     for (const auto& [id, checked] : rows) {

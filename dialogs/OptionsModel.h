@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "collection/StatementColumn.h"
-#include "collection/UserEntry.h"
+#include "collection/StatementFilter.h"
 #include "list/ListLayout.h"
 
 namespace corvid {
@@ -35,6 +35,9 @@ struct SFilterRowSpec {
     const char* comparisonKey;
     const char* valueKey;
     EFilterValueKind kind;
+    std::int32_t CStatementFilter::*comparison;
+    std::int32_t CStatementFilter::*value;   // null for a text row
+    std::string CStatementFilter::*pattern;  // null for a numeric row
 };
 
 const SFilterRowSpec& FilterRowSpec(int row);
@@ -47,23 +50,17 @@ inline constexpr int kFilterIntegerMax = 999999999;
 inline constexpr double kFilterNumberMax = 1e9;
 inline constexpr int kFilterTextMaxChars = 1000;
 
-// The document settings the options sheet edits, as the settings store keeps them.
+// The document settings the options sheet edits: the two general flags and the
+// statement filter (statement types, value and text conditions).
 struct SOptionsSettings {
     std::int32_t warnIfNotAllUser = 1;
     std::int32_t analyze = 1;
-    std::int32_t select = 1;
-    std::int32_t insert = 1;
-    std::int32_t update = 1;
-    std::int32_t del = 1;
-    std::int32_t others = 1;
-    // Comparison choice of each filter row (0 is "all": the filter is off).
-    std::array<std::int32_t, kFilterRowCount> comparison{};
-    // Values of the seven numeric rows; the two text rows keep theirs in `pattern`.
-    std::array<std::int32_t, kFilterTextIncl> value{};
-    std::string patternIncl = "%";
-    std::string patternExcl = "%";
+    CStatementFilter filter;
 
     bool operator==(const SOptionsSettings&) const = default;
+
+    std::int32_t& Comparison(int row);
+    std::int32_t Comparison(int row) const;
 };
 
 // The value box text the page shows for a row's stored value.
@@ -84,13 +81,12 @@ std::string ReadFilterValues(SOptionsSettings& settings, const std::array<std::s
                              int& failedRow);
 
 // The user page's list: a copy of the document's users.
-bool UsersEqual(const std::vector<CUserEntry>& a, const std::vector<CUserEntry>& b);
-void SelectAllUsers(std::vector<CUserEntry>& users, bool selected);
+bool UsersEqual(const CUserArray& a, const CUserArray& b);
+void SelectAllUsers(CUserArray& users, bool selected);
 // True when at least one user is selected, the condition for leaving the page.
-bool HasSelectedUser(const std::vector<CUserEntry>& users);
+bool HasSelectedUser(const CUserArray& users);
 
-inline constexpr const char* kNoUserSelectedMessage =
-    "No users have been selected!\nPlease select at least une user";
+inline constexpr const char* kNoUserSelectedMessage = "No users have been selected!\nPlease select at least une user";
 
 // One row of the layout page: a column with its check state and the texts of the
 // six list columns.
@@ -112,14 +108,13 @@ std::vector<SLayoutPageRow> BuildLayoutPageRows(const CListLayout& working, cons
 // The working layout rebuilt from the page's rows in list order: each checked
 // row's column from the working layout when it has it, else from the default
 // layout; unchecked rows are dropped. The working layout's name is kept.
-CListLayout RebuildWorkingLayout(const std::vector<std::pair<StatementColumn, bool>>& rows,
-                                 const CListLayout& working, const CListLayout& defaults);
+CListLayout RebuildWorkingLayout(const std::vector<std::pair<StatementColumn, bool>>& rows, const CListLayout& working,
+                                 const CListLayout& defaults);
 
 // The copies the options sheet works on, and the decisions its OK takes.
 class COptionsModel {
 public:
-    COptionsModel(SOptionsSettings settings, std::vector<CUserEntry> users, CListLayout defaultLayout,
-                  CListLayout workingLayout)
+    COptionsModel(SOptionsSettings settings, CUserArray users, CListLayout defaultLayout, CListLayout workingLayout)
         : m_Settings(std::move(settings)),
           m_Users(std::move(users)),
           m_DefaultLayout(std::move(defaultLayout)),
@@ -127,7 +122,7 @@ public:
 
     // After OK: whether the settings or the user list differ from the document's,
     // so that they are copied back and saved.
-    bool SettingsChanged(const SOptionsSettings& original, const std::vector<CUserEntry>& originalUsers) const {
+    bool SettingsChanged(const SOptionsSettings& original, const CUserArray& originalUsers) const {
         return !(m_Settings == original) || !UsersEqual(m_Users, originalUsers);
     }
     // After OK: whether the working layout differs from the document's current one,
@@ -138,7 +133,7 @@ public:
     void ResetLayoutToDefault() { m_WorkingLayout = m_DefaultLayout; }
 
     SOptionsSettings m_Settings;
-    std::vector<CUserEntry> m_Users;
+    CUserArray m_Users;
     CListLayout m_DefaultLayout;
     CListLayout m_WorkingLayout;
 };

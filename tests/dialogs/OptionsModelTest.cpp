@@ -14,22 +14,22 @@ std::array<std::string, kFilterRowCount> TextsOf(const SOptionsSettings& s) {
 TEST(OptionsModelTest, IntegerRowsTakeWholeNumbersWithinTheirBounds) {
     SOptionsSettings s;
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, " 42 "), "");
-    EXPECT_EQ(s.value[kFilterExecs], 42);
+    EXPECT_EQ(s.filter.m_FiltExecsV, 42);
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, "999999999"), "");
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, "1000000000"), "Please enter an integer between 0 and 999999999.");
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, "-1"), "Please enter an integer between 0 and 999999999.");
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, "4.5"), "Please enter an integer.");
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, ""), "Please enter an integer.");
     EXPECT_EQ(ReadFilterValue(s, kFilterExecs, "99999999999999999999"), "Please enter an integer.");
-    EXPECT_EQ(s.value[kFilterExecs], 999999999) << "a refused text leaves the value as it was";
+    EXPECT_EQ(s.filter.m_FiltExecsV, 999999999) << "a refused text leaves the value as it was";
 }
 
 TEST(OptionsModelTest, TheBufferPlusDiskRowTakesANumberRoundedToTheStoredInteger) {
     SOptionsSettings s;
     EXPECT_EQ(ReadFilterValue(s, kFilterBufDsk, "2.5"), "");
-    EXPECT_EQ(s.value[kFilterBufDsk], 3);
+    EXPECT_EQ(s.filter.m_FiltBufDskV, 3);
     EXPECT_EQ(ReadFilterValue(s, kFilterBufDsk, "1e9"), "");
-    EXPECT_EQ(s.value[kFilterBufDsk], 1000000000);
+    EXPECT_EQ(s.filter.m_FiltBufDskV, 1000000000);
     EXPECT_EQ(ReadFilterValue(s, kFilterBufDsk, "1000000000.5"), "Please enter a number between 0 and 1000000000.");
     EXPECT_EQ(ReadFilterValue(s, kFilterBufDsk, "abc"), "Please enter a number.");
     EXPECT_EQ(ReadFilterValue(s, kFilterBufDsk, "nan"), "Please enter a number.");
@@ -38,9 +38,9 @@ TEST(OptionsModelTest, TheBufferPlusDiskRowTakesANumberRoundedToTheStoredInteger
 TEST(OptionsModelTest, TextRowsTakeAtMostAThousandCharacters) {
     SOptionsSettings s;
     EXPECT_EQ(ReadFilterValue(s, kFilterTextIncl, std::string(1000, 'x')), "");
-    EXPECT_EQ(s.patternIncl.size(), 1000u);
+    EXPECT_EQ(s.filter.m_FiltTextInclV.size(), 1000u);
     EXPECT_EQ(ReadFilterValue(s, kFilterTextExcl, std::string(1001, 'x')), "Please enter no more than 1000 characters.");
-    EXPECT_EQ(s.patternExcl, "%");
+    EXPECT_EQ(s.filter.m_FiltTextExclV, "%");
     // Characters, not bytes: 1000 two-byte letters fit.
     std::string umlauts;
     for (int i = 0; i < 1000; ++i) umlauts += "\xC3\xA4";
@@ -49,7 +49,7 @@ TEST(OptionsModelTest, TextRowsTakeAtMostAThousandCharacters) {
 
 TEST(OptionsModelTest, ReadingThePageStopsAtTheFirstActiveRowThatFails) {
     SOptionsSettings s;
-    s.comparison[kFilterSorts] = 2;
+    s.Comparison(kFilterSorts) = 2;
     auto texts = TextsOf(s);
     texts[kFilterBufGet] = "7";
     texts[kFilterSorts] = "x";
@@ -57,19 +57,19 @@ TEST(OptionsModelTest, ReadingThePageStopsAtTheFirstActiveRowThatFails) {
     int failed = 0;
     EXPECT_EQ(ReadFilterValues(s, texts, failed), "Please enter an integer.");
     EXPECT_EQ(failed, kFilterSorts);
-    EXPECT_EQ(s.value[kFilterBufGet], 7);
-    EXPECT_EQ(s.value[kFilterRows], 0) << "rows after the failing one are not read";
+    EXPECT_EQ(s.filter.m_FiltBufGetV, 7);
+    EXPECT_EQ(s.filter.m_FiltRowsV, 0) << "rows after the failing one are not read";
 }
 
 TEST(OptionsModelTest, ARowLeftAtAllKeepsItsStoredValueWhenItsTextCannotBeTaken) {
     SOptionsSettings s;
-    s.value[kFilterExecs] = -5;  // stored out of range; its box is disabled
+    s.filter.m_FiltExecsV = -5;  // stored out of range; its box is disabled
     auto texts = TextsOf(s);
     int failed = 0;
     EXPECT_EQ(ReadFilterValues(s, texts, failed), "");
     EXPECT_EQ(failed, -1);
-    EXPECT_EQ(s.value[kFilterExecs], -5);
-    s.comparison[kFilterExecs] = 1;
+    EXPECT_EQ(s.filter.m_FiltExecsV, -5);
+    s.Comparison(kFilterExecs) = 1;
     EXPECT_EQ(ReadFilterValues(s, texts, failed), "Please enter an integer between 0 and 999999999.");
 }
 
@@ -81,18 +81,20 @@ TEST(OptionsModelTest, ComparisonListsAndLabels) {
 }
 
 TEST(OptionsModelTest, UserSelection) {
-    std::vector<CUserEntry> users = {{0, "SYS"}, {5, "SCOTT"}};
+    CUserArray users;
+    users.Add({0, "SYS"});
+    users.Add({5, "SCOTT"});
     SelectAllUsers(users, false);
     EXPECT_FALSE(HasSelectedUser(users));
-    EXPECT_FALSE(HasSelectedUser({}));
+    EXPECT_FALSE(HasSelectedUser(CUserArray()));
     users[1].SetSelected(1);
     EXPECT_TRUE(HasSelectedUser(users));
-    std::vector<CUserEntry> other = users;
+    CUserArray other = users;
     EXPECT_TRUE(UsersEqual(users, other));
     other[0].m_UserName = "sys";
     EXPECT_FALSE(UsersEqual(users, other));
     other = users;
-    other.pop_back();
+    other.RemoveAt(1);
     EXPECT_FALSE(UsersEqual(users, other));
 }
 
@@ -158,13 +160,14 @@ TEST(OptionsModelTest, RebuildingKeepsWorkingColumnsAndAppendsNewlyCheckedOnes) 
 
 TEST(OptionsModelTest, OkDecisions) {
     SOptionsSettings original;
-    std::vector<CUserEntry> users = {{0, "SYS"}};
+    CUserArray users;
+    users.Add({0, "SYS"});
     const CListLayout layout = WorkingLayout();
     COptionsModel model(original, users, CListLayout::MakeDefaultLayout(), layout);
     EXPECT_FALSE(model.SettingsChanged(original, users));
     EXPECT_FALSE(model.LayoutChanged(layout));
 
-    model.m_Settings.patternExcl = "%x%";
+    model.m_Settings.filter.m_FiltTextExclV = "%x%";
     EXPECT_TRUE(model.SettingsChanged(original, users));
     model.m_Settings = original;
     model.m_Users[0].SetSelected(0);
