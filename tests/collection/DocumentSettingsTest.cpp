@@ -19,13 +19,17 @@ class COrderedStore : public CMemorySettingsStore {
 public:
     bool WriteProfileInt(const std::string& section, const std::string& key, int value) override {
         m_order.push_back(section + "/" + key);
-        return CMemorySettingsStore::WriteProfileInt(section, key, value);
+        m_inInt = true;
+        const bool written = CMemorySettingsStore::WriteProfileInt(section, key, value);
+        m_inInt = false;
+        return written;
     }
     bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value) override {
-        m_order.push_back(section + "/" + key);
+        if (!m_inInt) m_order.push_back(section + "/" + key);
         return CMemorySettingsStore::WriteProfileString(section, key, value);
     }
     std::vector<std::string> m_order;
+    bool m_inInt = false;
 };
 
 void AddUsers(CCorvidDoc& doc, std::initializer_list<int> ids) {

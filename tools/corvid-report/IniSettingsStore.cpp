@@ -1,0 +1,240 @@
+#include "IniSettingsStore.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace corvid {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void AppendUtf8(unsigned code, std::string& out) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Reads up to `maxDigits` digits of the base at text[pos]; -1 when there is none.
+long ReadNumber(const std::string& text, std::size_t& pos, int base, int maxDigits) {
+    long value = -1;
+    for (int n = 0; n < maxDigits && pos < text.size(); ++n, ++pos) {
+        const int digit = HexDigit(text[pos]);
+        if (digit < 0 || digit >= base) break;
+        value = (value < 0 ? 0 : value) * base + digit;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string CIniSettingsStore::DefaultPath() {
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        base = std::string(home) + "/.config";
+    } else {
+        return std::string();
+    }
+    return base + "/Quarry Lane/Corvid.ini";
+}
+
+std::string CIniSettingsStore::UnescapeKey(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            out += '/';
+        } else if (c == '%' && i + 1 < text.size() && text[i + 1] == 'U' && i + 5 < text.size()) {
+            std::size_t pos = i + 2;
+            const long code = ReadNumber(text, pos, 16, 4);
+            if (code >= 0 && pos == i + 6) {
+                AppendUtf8(static_cast<unsigned>(code), out);
+                i = pos - 1;
+            } else {
+                out += c;
+            }
+        } else if (c == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool CIniSettingsStore::UnescapeValue(const std::string& text, std::string& value) {
+    std::vector<std::string> items(1);
+    std::vector<bool> quoted(1, false);
+    bool inQuotes = false;
+    std::string pendingBlanks;  // blanks outside quotes, kept only between other characters
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!inQuotes && (c == ' ' || c == '\t')) {
+            if (!items.back().empty() || quoted.back()) pendingBlanks += c;
+            continue;
+        }
+        if (!inQuotes && c == ',') {
+            items.emplace_back();
+            quoted.push_back(false);
+            pendingBlanks.clear();
+            continue;
+        }
+        items.back() += pendingBlanks;
+        pendingBlanks.clear();
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            quoted.back() = true;
+            continue;
+        }
+        if (c != '\\' || i + 1 >= text.size()) {
+            items.back() += c;
+            continue;
+        }
+        const char e = text[++i];
+        switch (e) {
+            case 'a': items.back() += '\a'; break;
+            case 'b': items.back() += '\b'; break;
+            case 'f': items.back() += '\f'; break;
+            case 'n': items.back() += '\n'; break;
+            case 'r': items.back() += '\r'; break;
+            case 't': items.back() += '\t'; break;
+            case 'v': items.back() += '\v'; break;
+            case 'x': {
+                std::size_t pos = i + 1;
+                const long code = ReadNumber(text, pos, 16, 4);
+                if (code >= 0) {
+                    AppendUtf8(static_cast<unsigned>(code), items.back());
+                    i = pos - 1;
+                }
+                break;
+            }
+            default:
+                if (e >= '0' && e <= '7') {
+                    std::size_t pos = i;
+                    AppendUtf8(static_cast<unsigned>(ReadNumber(text, pos, 8, 3)), items.back());
+                    i = pos - 1;
+                } else {
+                    items.back() += e;  // \" \' \\ \? and anything else stand for themselves
+                }
+        }
+    }
+    std::string joined;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) joined += ',';
+        joined += items[i];
+    }
+    if (items.size() == 1 && !quoted[0] && joined.rfind("@", 0) == 0) {
+        if (joined.rfind("@@", 0) == 0) {
+            value = joined.substr(1);
+            return true;
+        }
+        if (joined.rfind("@ByteArray(", 0) == 0 && joined.back() == ')') {
+            value = joined.substr(11, joined.size() - 12);
+            return true;
+        }
+        return false;  // @Invalid(), @Variant(...) and the like hold no text
+    }
+    value = joined;
+    return true;
+}
+
+bool CIniSettingsStore::Load(const std::string& path) {
+    m_sections.clear();
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad()) return false;
+    Parse(text.str());
+    return true;
+}
+
+void CIniSettingsStore::Parse(const std::string& text) {
+    std::istringstream lines(text);
+    std::string section = "General";
+    std::string line;
+    while (std::getline(lines, line)) {
+        // A line ending in a backslash continues on the next one.
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\\') {
+            std::string next;
+            if (!std::getline(lines, next)) break;
+            while (!next.empty() && next.back() == '\r') next.pop_back();
+            line.pop_back();
+            line += next;
+        }
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
+        if (trimmed[0] == '[') {
+            const std::size_t close = trimmed.find(']');
+            section = UnescapeKey(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            continue;
+        }
+        const std::size_t equals = trimmed.find('=');
+        if (equals == std::string::npos) continue;
+        std::string value;
+        if (!UnescapeValue(Trim(trimmed.substr(equals + 1)), value)) continue;
+        m_sections[section][UnescapeKey(Trim(trimmed.substr(0, equals)))] = value;
+    }
+}
+
+int CIniSettingsStore::GetProfileInt(const std::string& section, const std::string& key, int defaultValue) {
+    if (!HasKey(section, key)) return defaultValue;
+    int value = 0;
+    return ParseProfileInt(m_sections[section][key], value) ? value : defaultValue;
+}
+
+std::string CIniSettingsStore::GetProfileString(const std::string& section, const std::string& key,
+                                                const std::string& defaultValue) {
+    if (!HasKey(section, key)) return defaultValue;
+    return m_sections[section][key];
+}
+
+bool CIniSettingsStore::WriteProfileInt(const std::string& section, const std::string& key, int value) {
+    m_sections[section][key] = std::to_string(value);
+    return true;
+}
+
+bool CIniSettingsStore::WriteProfileString(const std::string& section, const std::string& key,
+                                           const std::string& value) {
+    m_sections[section][key] = value;
+    return true;
+}
+
+bool CIniSettingsStore::HasKey(const std::string& section, const std::string& key) {
+    const auto found = m_sections.find(section);
+    return found != m_sections.end() && found->second.count(key) != 0;
+}
+
+void CIniSettingsStore::RemoveSection(const std::string& section) { m_sections.erase(section); }
+
+}  // namespace corvid

@@ -1,0 +1,209 @@
+#include "ReportOptions.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace corvid {
+
+namespace {
+
+enum LongOnly {
+    kOptOci = 1000,
+    kOptConnectAs,
+    kOptFormat,
+    kOptOutput,
+    kOptName,
+    kOptAnalyze,
+    kOptNoAnalyze,
+    kOptTrace,
+    kOptSettings,
+    kOptSimilarTo,
+    kOptCaseSensitive,
+    kOptAllTypes,
+    kOptVersion,
+};
+
+const option kLongOptions[] = {
+    {"user", required_argument, nullptr, 'u'},
+    {"password", required_argument, nullptr, 'p'},
+    {"server", required_argument, nullptr, 's'},
+    {"oci", required_argument, nullptr, kOptOci},
+    {"connect-as", required_argument, nullptr, kOptConnectAs},
+    {"format", required_argument, nullptr, kOptFormat},
+    {"output", required_argument, nullptr, kOptOutput},
+    {"name", required_argument, nullptr, kOptName},
+    {"analyze", no_argument, nullptr, kOptAnalyze},
+    {"no-analyze", no_argument, nullptr, kOptNoAnalyze},
+    {"trace", required_argument, nullptr, kOptTrace},
+    {"settings", required_argument, nullptr, kOptSettings},
+    {"similar-to", required_argument, nullptr, kOptSimilarTo},
+    {"case-sensitive", no_argument, nullptr, kOptCaseSensitive},
+    {"all-types", no_argument, nullptr, kOptAllTypes},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+bool ParseInt(const char* text, int& value) {
+    const char* end = text + std::char_traits<char>::length(text);
+    auto [ptr, error] = std::from_chars(text, end, value);
+    return error == std::errc() && ptr == end && ptr != text;
+}
+
+}  // namespace
+
+std::string ReportUsage() {
+    return "Usage: corvid-report -u USER [OPTION]...\n"
+           "Loads the statements of an Oracle server's shared pool, with the filters, user\n"
+           "selection, analysis switch, columns and sort order of the user's Corvid settings,\n"
+           "and exports the list as the desktop program would show it.\n"
+           "\n"
+           "  -u, --user USER            user to log on as (required)\n"
+           "  -p, --password PASSWORD    password; else the variable CORVID_PASSWORD, else a\n"
+           "                             prompt without echo when run on a terminal\n"
+           "  -s, --server SERVER        server (TNS alias); the local database when omitted\n"
+           "      --oci 7|8              force the client interface generation\n"
+           "      --connect-as MODE      NORMAL (default), SYSDBA or SYSOPER\n"
+           "      --format csv|html|xml  export format (default: the saved export format)\n"
+           "      --output BASE          base file name, the extension is appended\n"
+           "                             (default: the saved export file name)\n"
+           "      --name TEXT            title written into the export (default: the saved name)\n"
+           "      --analyze, --no-analyze\n"
+           "                             explain every statement, or not (default: saved setting)\n"
+           "      --trace LEVEL          write Corvid.log in the current folder at that level\n"
+           "      --settings FILE        read the settings from FILE instead of the user's\n"
+           "      --similar-to ADDRESS   export the statements most similar to the one at that\n"
+           "                             address instead (Distance, User, SQL Text)\n"
+           "      --case-sensitive       with --similar-to: compare texts as they are\n"
+           "      --all-types            with --similar-to: compare with every command type\n"
+           "  -h, --help                 show this help and exit\n"
+           "      --version              show the version and exit\n"
+           "\n"
+           "Exit status: 0 on success, 1 on an Oracle or file error (or when the address of\n"
+           "--similar-to is not in the loaded list), 2 on bad usage.\n";
+}
+
+bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::string& error) {
+    opterr = 0;
+    optind = 1;
+    int c;
+    int index = 0;
+    while ((c = getopt_long(argc, argv, ":u:p:s:h", kLongOptions, &index)) != -1) {
+        switch (c) {
+            case 'u':
+                options.user = optarg;
+                break;
+            case 'p':
+                options.password = optarg;
+                break;
+            case 's':
+                options.server = optarg;
+                break;
+            case kOptOci:
+                if (!ParseInt(optarg, options.ociVersion) || (options.ociVersion != 7 && options.ociVersion != 8)) {
+                    error = "--oci takes 7 or 8, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            case kOptConnectAs: {
+                const std::string mode = Upper(optarg);
+                if (mode == "NORMAL") {
+                    options.connectMode = 0;
+                } else if (mode == "SYSDBA") {
+                    options.connectMode = 1;
+                } else if (mode == "SYSOPER") {
+                    options.connectMode = 2;
+                } else {
+                    error = "--connect-as takes NORMAL, SYSDBA or SYSOPER, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            }
+            case kOptFormat: {
+                const std::string format = Upper(optarg);
+                if (format == "CSV") {
+                    options.format = 0;
+                } else if (format == "HTML") {
+                    options.format = 1;
+                } else if (format == "XML") {
+                    options.format = 2;
+                } else {
+                    error = "--format takes csv, html or xml, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            }
+            case kOptOutput:
+                options.output = optarg;
+                break;
+            case kOptName:
+                options.name = optarg;
+                break;
+            case kOptAnalyze:
+                options.analyze = true;
+                break;
+            case kOptNoAnalyze:
+                options.analyze = false;
+                break;
+            case kOptTrace:
+                if (!ParseInt(optarg, options.traceLevel)) {
+                    error = "--trace takes a whole number, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            case kOptSettings:
+                options.settingsFile = optarg;
+                break;
+            case kOptSimilarTo:
+                options.similarTo = optarg;
+                break;
+            case kOptCaseSensitive:
+                options.caseSensitive = true;
+                break;
+            case kOptAllTypes:
+                options.allTypes = true;
+                break;
+            case 'h':
+                options.help = true;
+                break;
+            case kOptVersion:
+                options.version = true;
+                break;
+            case ':':
+                error = "option '" + std::string(argv[optind - 1]) + "' needs a value";
+                return false;
+            default:
+                error = "unknown option '" + std::string(argv[optind - 1]) + "'";
+                return false;
+        }
+    }
+    if (options.help || options.version) return true;
+    if (optind < argc) {
+        error = "unexpected argument '" + std::string(argv[optind]) + "'";
+        return false;
+    }
+    if (options.user.empty()) {
+        error = "no user given (--user)";
+        return false;
+    }
+    if ((options.caseSensitive || options.allTypes) && !options.similarTo) {
+        error = "--case-sensitive and --all-types go with --similar-to";
+        return false;
+    }
+    if (options.output && options.output->empty()) {
+        error = "--output needs a file name";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace corvid

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace corvid {
+
+// What the command line of corvid-report asks for.
+struct SReportOptions {
+    std::string user;
+    std::optional<std::string> password;
+    std::string server;
+    int ociVersion = 0;  // 0 chooses, 7 or 8 forces a generation
+    int connectMode = 0;  // 0 NORMAL, 1 SYSDBA, 2 SYSOPER
+    std::optional<int> format;  // the export writer's code: 0 CSV, 1 HTML, 2 XML
+    std::optional<std::string> output;
+    std::optional<std::string> name;
+    std::optional<bool> analyze;
+    int traceLevel = 0;
+    std::optional<std::string> settingsFile;
+    std::optional<std::string> similarTo;
+    bool caseSensitive = false;
+    bool allTypes = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the arguments. False with a message for the user when they are not
+// usable; --help and --version need nothing else.
+bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::string& error);
+
+// The text --help prints.
+std::string ReportUsage();
+
+}  // namespace corvid
