@@ -33,7 +33,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Statements with the spread of a busy shared pool: texts of a few dozen bytes
 // to several kilobytes, counts over many orders of magnitude.
@@ -42,9 +44,10 @@ CObjectArray MakeStatements(int count) {
     const char* users[] = {"SYS", "SYSTEM", "SCOTT", "APP_OWNER", "REPORTING", "BATCH", "WEB_USER", "DBSNMP"};
     const char* modes[] = {"CHOOSE", "ALL_ROWS", "FIRST_ROWS", "RULE"};
     const int commands[] = {2, 3, 3, 3, 3, 6, 7, 47, 42};
-    const char* words[] = {"select", "from", "where", "and", "or", "order by", "group by", "customer_id", "o.amount",
-                           "=", ":b1", "orders o", "join", "lines l", "on", "l.order_id", "sum(l.qty)", "nvl(x, 0)",
-                           "'OPEN'", "in", "(1, 2, 3)", "exists", "t.created_at", "<", "sysdate - 7"};
+    const char* words[] = {
+        "select", "from", "where",     "and",    "or",           "order by", "group by",   "customer_id", "o.amount",
+        "=",      ":b1",  "orders o",  "join",   "lines l",      "on",       "l.order_id", "sum(l.qty)",  "nvl(x, 0)",
+        "'OPEN'", "in",   "(1, 2, 3)", "exists", "t.created_at", "<",        "sysdate - 7"};
     std::lognormal_distribution<double> textWords(3.7, 0.9);  // about 60 words, some texts far longer
     std::lognormal_distribution<double> magnitude(6.0, 3.0);
     CObjectArray statements;
@@ -100,25 +103,31 @@ double SimplestSort(const CListCtrlEx& list, const std::vector<CListCtrlEx::SSor
     auto start = Clock::now();
     const int rows = list.GetItemCount();
     std::vector<int> order(rows);
-    for (int i = 0; i < rows; ++i) order[i] = i;
+    for (int i = 0; i < rows; ++i)
+        order[i] = i;
     for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
         if (key->format == kFormatNumber) {
             std::vector<std::pair<double, int>> items(rows);
             for (int i = 0; i < rows; ++i) {
                 items[i] = {std::atof(list.GetItemText(order[i], key->column).c_str()), order[i]};
             }
-            auto less = [&](const auto& a, const auto& b) { return key->ascending ? a.first < b.first : a.first > b.first; };
+            auto less = [&](const auto& a, const auto& b) {
+                return key->ascending ? a.first < b.first : a.first > b.first;
+            };
             std::stable_sort(items.begin(), items.end(), less);
-            for (int i = 0; i < rows; ++i) order[i] = items[i].second;
+            for (int i = 0; i < rows; ++i)
+                order[i] = items[i].second;
         } else {
             std::vector<std::pair<std::string, int>> items(rows);
-            for (int i = 0; i < rows; ++i) items[i] = {list.GetItemText(order[i], key->column), order[i]};
+            for (int i = 0; i < rows; ++i)
+                items[i] = {list.GetItemText(order[i], key->column), order[i]};
             auto less = [&](const auto& a, const auto& b) {
                 int c = strcasecmp(a.first.c_str(), b.first.c_str());
                 return key->ascending ? c < 0 : c > 0;
             };
             std::stable_sort(items.begin(), items.end(), less);
-            for (int i = 0; i < rows; ++i) order[i] = items[i].second;
+            for (int i = 0; i < rows; ++i)
+                order[i] = items[i].second;
         }
     }
     return Seconds(start);
@@ -128,7 +137,8 @@ double TimeSort(CListCtrlEx& list, const CListLayout& layout, const CObjectArray
                 const std::vector<CListCtrlEx::SSortKey>& keys, double& simplest) {
     Fill(list, layout, statements);  // every measurement starts from server order
     list.RemoveAllSortKeys();
-    for (const auto& key : keys) list.AddSortKey(key.column, key.format, key.position, key.ascending);
+    for (const auto& key : keys)
+        list.AddSortKey(key.column, key.format, key.position, key.ascending);
     simplest = SimplestSort(list, keys);
     auto start = Clock::now();
     list.Sort();
@@ -162,12 +172,14 @@ int main(int argc, char** argv) {
     std::vector<std::vector<std::string>> texts(statements.GetSize());
     for (int i = 0; i < statements.GetSize(); ++i) {
         texts[i].reserve(layout.GetCount());
-        for (const CListColLayout& c : layout.GetColumns()) texts[i].push_back(statements[i].GetColumnText(c.m_Id));
+        for (const CListColLayout& c : layout.GetColumns())
+            texts[i].push_back(statements[i].GetColumnText(c.m_Id));
     }
     const double simplestFill = Seconds(start);
     std::size_t bytes = 0;
     for (const auto& row : texts) {
-        for (const auto& t : row) bytes += t.size();
+        for (const auto& t : row)
+            bytes += t.size();
     }
     texts.clear();
     std::printf("%d rows, %d columns, %.1f MB of cell text\n\n", list.GetItemCount(), list.GetColumnCount(),
@@ -175,8 +187,7 @@ int main(int argc, char** argv) {
     Report("fill through the default layout", fill, simplestFill);
     const double simplestFirstSort = SimplestSort(list, {{7, kFormatNumber, 1, false}});
     Report("fill + one-key sort (Buf Get/E, descending)", fill + firstSort, simplestFill + simplestFirstSort);
-    std::printf("  target: fill plus one-key sort within 0.500 s: %s\n\n",
-                fill + firstSort <= 0.5 ? "met" : "NOT MET");
+    std::printf("  target: fill plus one-key sort within 0.500 s: %s\n\n", fill + firstSort <= 0.5 ? "met" : "NOT MET");
 
     double simplest = 0;
     double t = TimeSort(list, layout, statements, {{7, kFormatNumber, 1, false}}, simplest);
@@ -213,9 +224,10 @@ int main(int argc, char** argv) {
         std::fclose(out);
         const double plain = Seconds(start);
         const double mb = data.size() / 1e6;
-        std::printf("export %-5s %8.1f MB  %8.3f s  %7.1f MB/s   plain fwrite+fsync %7.3f s  %7.1f MB/s   ratio %5.2f  %s\n",
-                    names[format], mb, ours, mb / ours, plain, mb / plain, ours / plain,
-                    mb / ours >= 100 ? "target met" : "TARGET NOT MET");
+        std::printf(
+            "export %-5s %8.1f MB  %8.3f s  %7.1f MB/s   plain fwrite+fsync %7.3f s  %7.1f MB/s   ratio %5.2f  %s\n",
+            names[format], mb, ours, mb / ours, plain, mb / plain, ours / plain,
+            mb / ours >= 100 ? "target met" : "TARGET NOT MET");
         std::remove(file.c_str());
         std::remove(copy.c_str());
     }

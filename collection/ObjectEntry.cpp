@@ -54,11 +54,10 @@ std::string FormatFixed6(double value) {
 }  // namespace
 
 CObjectEntry::CObjectEntry(double percOfDiskReads, double percOfBufferGets, double diskReads, double bufferGets,
-                           double sorts, double executions, double parseCalls, double rowsProcessed,
-                           double sharableMem, double persistentMem, double runtimeMem, double loads,
-                           std::int32_t commandType, std::string optimizerMode, std::int32_t parsingSchemaId,
-                           std::int32_t parsingUserId, std::string userName, std::string address,
-                           std::string sqlText, std::string firstLoadTime)
+                           double sorts, double executions, double parseCalls, double rowsProcessed, double sharableMem,
+                           double persistentMem, double runtimeMem, double loads, std::int32_t commandType,
+                           std::string optimizerMode, std::int32_t parsingSchemaId, std::int32_t parsingUserId,
+                           std::string userName, std::string address, std::string sqlText, std::string firstLoadTime)
     : m_PercOfDiskReads(percOfDiskReads),
       m_PercOfBufferGets(percOfBufferGets),
       m_DiskReads(diskReads),
@@ -114,21 +113,34 @@ CObjectEntry& CObjectEntry::operator=(const CObjectEntry& other) {
 
 const char* CObjectEntry::CommandName(std::int32_t commandType) {
     switch (commandType) {
-        case 2: return "INSERT";
-        case 3: return "SELECT";
-        case 6: return "UPDATE";
-        case 7: return "DELETE";
-        case 35: return "ALTER DATABASE";
-        case 42: return "ALTER SESSION";
-        case 47: return "PL/SQL";
-        case 50: return "EXPLAIN PLAN";
-        case 62: return "ANALYZE TABLE";
-        case 64: return "ANALYZE CLUSTER";
-        default: return "OTHERS";
+        case 2:
+            return "INSERT";
+        case 3:
+            return "SELECT";
+        case 6:
+            return "UPDATE";
+        case 7:
+            return "DELETE";
+        case 35:
+            return "ALTER DATABASE";
+        case 42:
+            return "ALTER SESSION";
+        case 47:
+            return "PL/SQL";
+        case 50:
+            return "EXPLAIN PLAN";
+        case 62:
+            return "ANALYZE TABLE";
+        case 64:
+            return "ANALYZE CLUSTER";
+        default:
+            return "OTHERS";
     }
 }
 
-std::string CObjectEntry::GetCommandName() const { return CommandName(m_CommandType); }
+std::string CObjectEntry::GetCommandName() const {
+    return CommandName(m_CommandType);
+}
 
 void CObjectEntry::AppendPerExecution(double count, std::string& out) const {
     AppendCount(m_Executions != 0 ? count / m_Executions : 0.0, out);
@@ -142,33 +154,87 @@ std::string CObjectEntry::GetColumnText(StatementColumn code) const {
 
 void CObjectEntry::AppendColumnText(StatementColumn code, std::string& out) const {
     switch (code) {
-        case kColPercOfDiskReads: AppendPercent(m_PercOfDiskReads, out); break;
-        case kColDiskReads: AppendCount(m_DiskReads, out); break;
-        case kColDiskReadsPerExec: AppendPerExecution(m_DiskReads, out); break;
-        case kColPercOfBufferGets: AppendPercent(m_PercOfBufferGets, out); break;
-        case kColBufferGets: AppendCount(m_BufferGets, out); break;
-        case kColBufferGetsPerExec: AppendPerExecution(m_BufferGets, out); break;
-        case kColSorts: AppendCount(m_Sorts, out); break;
-        case kColSortsPerExec: AppendPerExecution(m_Sorts, out); break;
-        case kColExecutions: AppendCount(m_Executions, out); break;
-        case kColParseCalls: AppendCount(m_ParseCalls, out); break;
-        case kColRowsProcessed: AppendCount(m_RowsProcessed, out); break;
-        case kColRowsPerExec: AppendPerExecution(m_RowsProcessed, out); break;
-        case kColSharableMem: AppendCount(m_SharableMem, out); break;
-        case kColPersistentMem: AppendCount(m_PersistentMem, out); break;
-        case kColRuntimeMem: AppendCount(m_RuntimeMem, out); break;
-        case kColLoads: AppendCount(m_Loads, out); break;
-        case kColCommandType: AppendInt(m_CommandType, out); break;
-        case kColCommandName: out += CommandName(m_CommandType); break;
-        case kColOptimizerMode: out += m_OptimizerMode; break;
-        case kColParsingSchemaId: AppendInt(m_ParsingSchemaId, out); break;
-        case kColParsingUserId: AppendInt(m_ParsingUserId, out); break;
-        case kColUserName: out += m_UserName; break;
-        case kColAddress: out += m_Address; break;
-        case kColSqlText: out += m_SqlText; break;
-        case kColFirstLoadTime: out += m_FirstLoadTime; break;
-        case kColPlanCost: AppendInt(m_PlanCost, out); break;
-        case kColFullTableScans: AppendInt(m_NoOfFullTableScans, out); break;
+        case kColPercOfDiskReads:
+            AppendPercent(m_PercOfDiskReads, out);
+            break;
+        case kColDiskReads:
+            AppendCount(m_DiskReads, out);
+            break;
+        case kColDiskReadsPerExec:
+            AppendPerExecution(m_DiskReads, out);
+            break;
+        case kColPercOfBufferGets:
+            AppendPercent(m_PercOfBufferGets, out);
+            break;
+        case kColBufferGets:
+            AppendCount(m_BufferGets, out);
+            break;
+        case kColBufferGetsPerExec:
+            AppendPerExecution(m_BufferGets, out);
+            break;
+        case kColSorts:
+            AppendCount(m_Sorts, out);
+            break;
+        case kColSortsPerExec:
+            AppendPerExecution(m_Sorts, out);
+            break;
+        case kColExecutions:
+            AppendCount(m_Executions, out);
+            break;
+        case kColParseCalls:
+            AppendCount(m_ParseCalls, out);
+            break;
+        case kColRowsProcessed:
+            AppendCount(m_RowsProcessed, out);
+            break;
+        case kColRowsPerExec:
+            AppendPerExecution(m_RowsProcessed, out);
+            break;
+        case kColSharableMem:
+            AppendCount(m_SharableMem, out);
+            break;
+        case kColPersistentMem:
+            AppendCount(m_PersistentMem, out);
+            break;
+        case kColRuntimeMem:
+            AppendCount(m_RuntimeMem, out);
+            break;
+        case kColLoads:
+            AppendCount(m_Loads, out);
+            break;
+        case kColCommandType:
+            AppendInt(m_CommandType, out);
+            break;
+        case kColCommandName:
+            out += CommandName(m_CommandType);
+            break;
+        case kColOptimizerMode:
+            out += m_OptimizerMode;
+            break;
+        case kColParsingSchemaId:
+            AppendInt(m_ParsingSchemaId, out);
+            break;
+        case kColParsingUserId:
+            AppendInt(m_ParsingUserId, out);
+            break;
+        case kColUserName:
+            out += m_UserName;
+            break;
+        case kColAddress:
+            out += m_Address;
+            break;
+        case kColSqlText:
+            out += m_SqlText;
+            break;
+        case kColFirstLoadTime:
+            out += m_FirstLoadTime;
+            break;
+        case kColPlanCost:
+            AppendInt(m_PlanCost, out);
+            break;
+        case kColFullTableScans:
+            AppendInt(m_NoOfFullTableScans, out);
+            break;
         case kColStatus:
             if (m_Status == kStatusAnalyzed) {
                 out += "analyzed";
@@ -178,10 +244,17 @@ void CObjectEntry::AppendColumnText(StatementColumn code, std::string& out) cons
                 out += "error";
             }
             break;
-        case kColDistance: AppendInt(m_Distance, out); break;
-        case kColErrorMessage: out += itsErrorMessage; break;
-        case kColDebugField: out += m_DebugField; break;
-        default: break;
+        case kColDistance:
+            AppendInt(m_Distance, out);
+            break;
+        case kColErrorMessage:
+            out += itsErrorMessage;
+            break;
+        case kColDebugField:
+            out += m_DebugField;
+            break;
+        default:
+            break;
     }
 }
 
@@ -232,7 +305,9 @@ std::string CObjectEntry::DumpText() const {
     return text;
 }
 
-void CObjectEntry::Dump(CTraceContext& trace) const { trace << DumpText(); }
+void CObjectEntry::Dump(CTraceContext& trace) const {
+    trace << DumpText();
+}
 
 std::string CollectionDumpText(const CObjectArray& collection) {
     std::string text = "Dumping content of m_ObjectList with " + std::to_string(collection.GetSize()) + " entries:\r\n";

@@ -16,7 +16,9 @@ std::atomic<unsigned> g_counter{0};
 
 CAtomicFile::CAtomicFile(std::string target) : m_target(std::move(target)) {}
 
-CAtomicFile::~CAtomicFile() { Discard(); }
+CAtomicFile::~CAtomicFile() {
+    Discard();
+}
 
 bool CAtomicFile::Open() {
     Discard();

@@ -27,18 +27,25 @@ std::int32_t CListColLayout::GetSortPosition() const {
 
 std::string CListColLayout::GetAlignmentName() const {
     switch (m_Alignment) {
-        case kAlignLeft: return "Left";
-        case kAlignRight: return "Right";
-        case kAlignCenter: return "Center";
-        default: return "?";
+        case kAlignLeft:
+            return "Left";
+        case kAlignRight:
+            return "Right";
+        case kAlignCenter:
+            return "Center";
+        default:
+            return "?";
     }
 }
 
 std::string CListColLayout::GetFormatName() const {
     switch (m_Format) {
-        case kFormatText: return "Text";
-        case kFormatNumber: return "Number";
-        default: return "?";
+        case kFormatText:
+            return "Text";
+        case kFormatNumber:
+            return "Number";
+        default:
+            return "?";
     }
 }
 

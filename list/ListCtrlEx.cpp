@@ -47,7 +47,8 @@ int CListCtrlEx::InsertColumn(int index, const std::string& title, int alignment
         std::size_t at = CellBegin(r, index);
         r.text.insert(at, 1, '\0');
         r.ends.insert(r.ends.begin() + index, static_cast<std::uint32_t>(at));
-        for (std::size_t c = index + 1; c < r.ends.size(); ++c) ++r.ends[c];
+        for (std::size_t c = index + 1; c < r.ends.size(); ++c)
+            ++r.ends[c];
     }
     Notify(EChange::Columns);
     return index;
@@ -65,7 +66,8 @@ bool CListCtrlEx::DeleteColumn(int index) {
         std::size_t removed = r.ends[index] + 1 - begin;
         r.text.erase(begin, removed);
         r.ends.erase(r.ends.begin() + index);
-        for (std::size_t c = index; c < r.ends.size(); ++c) r.ends[c] -= static_cast<std::uint32_t>(removed);
+        for (std::size_t c = index; c < r.ends.size(); ++c)
+            r.ends[c] -= static_cast<std::uint32_t>(removed);
     }
     m_header.RemoveSortArrow(index);
     Notify(EChange::Columns);
@@ -73,10 +75,13 @@ bool CListCtrlEx::DeleteColumn(int index) {
 }
 
 void CListCtrlEx::DeleteAllColumns() {
-    while (GetColumnCount() > 0) DeleteColumn(GetColumnCount() - 1);
+    while (GetColumnCount() > 0)
+        DeleteColumn(GetColumnCount() - 1);
 }
 
-std::string CListCtrlEx::GetColumnTitle(int index) const { return IsColumn(index) ? m_columns[index].title : ""; }
+std::string CListCtrlEx::GetColumnTitle(int index) const {
+    return IsColumn(index) ? m_columns[index].title : "";
+}
 
 bool CListCtrlEx::SetColumnTitle(int index, const std::string& title) {
     if (!IsColumn(index)) return false;
@@ -85,12 +90,21 @@ bool CListCtrlEx::SetColumnTitle(int index, const std::string& title) {
     return true;
 }
 
-int CListCtrlEx::GetColumnWidth(int index) const { return IsColumn(index) ? m_columns[index].width : 0; }
+int CListCtrlEx::GetColumnWidth(int index) const {
+    return IsColumn(index) ? m_columns[index].width : 0;
+}
 
 bool CListCtrlEx::SetColumnWidth(int index, int width) {
     if (!IsColumn(index)) return false;
     m_columns[index].width = width;
     Notify(EChange::Columns);
+    return true;
+}
+
+bool CListCtrlEx::EndColumnResize(int index, int width) {
+    if (!SetColumnWidth(index, width)) return false;
+    bool ascending = false;
+    if (m_header.HasSortArrow(index, &ascending)) m_header.SetSortArrow(index, ascending, width);
     return true;
 }
 
@@ -135,7 +149,8 @@ CListCtrlEx::SRow CListCtrlEx::MakeRow(const std::vector<std::string_view>& text
     SRow r;
     const std::size_t columns = m_columns.size();
     std::size_t size = columns;
-    for (std::size_t c = 0; c < columns && c < texts.size(); ++c) size += texts[c].size();
+    for (std::size_t c = 0; c < columns && c < texts.size(); ++c)
+        size += texts[c].size();
     r.text.reserve(size);
     r.ends.resize(columns);
     for (std::size_t c = 0; c < columns; ++c) {
@@ -195,7 +210,9 @@ std::string_view CListCtrlEx::GetItemTextView(int row, int column) const {
     return std::string_view(r.text.data() + begin, r.ends[column] - begin);
 }
 
-std::string CListCtrlEx::GetItemText(int row, int column) const { return std::string(GetItemTextView(row, column)); }
+std::string CListCtrlEx::GetItemText(int row, int column) const {
+    return std::string(GetItemTextView(row, column));
+}
 
 bool CListCtrlEx::SetItemData(int row, ItemData data) {
     if (!IsRow(row)) return false;
@@ -203,7 +220,9 @@ bool CListCtrlEx::SetItemData(int row, ItemData data) {
     return true;
 }
 
-CListCtrlEx::ItemData CListCtrlEx::GetItemData(int row) const { return IsRow(row) ? m_rows[row].data : 0; }
+CListCtrlEx::ItemData CListCtrlEx::GetItemData(int row) const {
+    return IsRow(row) ? m_rows[row].data : 0;
+}
 
 bool CListCtrlEx::SetItemSelected(int row, bool selected) {
     if (!IsRow(row)) return false;
@@ -212,7 +231,9 @@ bool CListCtrlEx::SetItemSelected(int row, bool selected) {
     return true;
 }
 
-bool CListCtrlEx::IsItemSelected(int row) const { return IsRow(row) && m_rows[row].selected; }
+bool CListCtrlEx::IsItemSelected(int row) const {
+    return IsRow(row) && m_rows[row].selected;
+}
 
 int CListCtrlEx::GetSelectedCount() const {
     return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const SRow& r) { return r.selected; }));
@@ -227,7 +248,8 @@ std::vector<int> CListCtrlEx::GetSelectedItems() const {
 }
 
 void CListCtrlEx::SelectNone() {
-    for (SRow& r : m_rows) r.selected = false;
+    for (SRow& r : m_rows)
+        r.selected = false;
     Notify(EChange::Selection);
 }
 
@@ -270,7 +292,8 @@ void CListCtrlEx::OnHeaderClick(int column, bool ctrlHeld, EMouseButton button) 
     const bool sorted = clicked->position >= 1;
     const bool ascending = sorted ? !clicked->ascending : false;
     int highest = 0;
-    for (const SSortKey& key : m_sortKeys) highest = std::max(highest, key.position);
+    for (const SSortKey& key : m_sortKeys)
+        highest = std::max(highest, key.position);
 
     if (!ctrlHeld) {
         for (SSortKey& key : m_sortKeys) {

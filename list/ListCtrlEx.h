@@ -61,6 +61,9 @@ public:
     bool SetColumnTitle(int index, const std::string& title);
     int GetColumnWidth(int index) const;
     bool SetColumnWidth(int index, int width);
+    // The end of a drag of a column border: the new width, and the column's
+    // sort arrow (if it shows one) redrawn at that width.
+    bool EndColumnResize(int index, int width);
     int GetColumnAlignment(int index) const;
     // Display order: element p is the index of the column shown at position p.
     std::vector<int> GetColumnOrderArray() const { return m_order; }

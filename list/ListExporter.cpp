@@ -19,9 +19,15 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+bool IsAsciiLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsAsciiDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLineBreak(unsigned char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Bytes an HTML cell copies as they are.
 constexpr std::array<bool, 256> MakeHtmlPlain() {
@@ -29,7 +35,8 @@ constexpr std::array<bool, 256> MakeHtmlPlain() {
     for (int c = 0; c < 256; ++c) {
         plain[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
     }
-    for (unsigned char c : std::string_view(" ,.;:-+/*_()=")) plain[c] = true;
+    for (unsigned char c : std::string_view(" ,.;:-+/*_()="))
+        plain[c] = true;
     return plain;
 }
 // Bytes an XML cell copies as they are.
@@ -165,7 +172,8 @@ void CListExporter::AppendCsvField(std::string_view cell, std::string& out) {
     while (i < cell.size()) {
         // Runs of plain bytes go in one piece.
         std::size_t run = i;
-        while (run < cell.size() && static_cast<unsigned char>(cell[run]) >= 32 && cell[run] != '"') ++run;
+        while (run < cell.size() && static_cast<unsigned char>(cell[run]) >= 32 && cell[run] != '"')
+            ++run;
         out.append(cell.data() + i, run - i);
         i = run;
         if (i >= cell.size()) break;
@@ -195,7 +203,8 @@ void CListExporter::AppendHtmlCell(std::string_view cell, std::string& out) {
     const auto* p = begin;
     while (p < end) {
         const auto* run = p;
-        while (run < end && kHtmlPlain[*run]) ++run;
+        while (run < end && kHtmlPlain[*run])
+            ++run;
         out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
         p = run;
         if (p >= end) break;
@@ -224,7 +233,8 @@ void CListExporter::AppendXmlCell(std::string_view cell, std::string& out) {
     const auto* p = begin;
     while (p < end) {
         const auto* run = p;
-        while (run < end && kXmlPlain[*run]) ++run;
+        while (run < end && kXmlPlain[*run])
+            ++run;
         out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
         p = run;
         if (p >= end) break;
@@ -256,9 +266,12 @@ void CListExporter::AppendXmlCell(std::string_view cell, std::string& out) {
 
 std::string CListExporter::Align(int column) const {
     switch (m_list.GetColumnAlignment(column)) {
-        case kAlignRight: return "align=\"right\"";
-        case kAlignCenter: return "align=\"center\"";
-        default: return "align=\"left\"";
+        case kAlignRight:
+            return "align=\"right\"";
+        case kAlignCenter:
+            return "align=\"center\"";
+        default:
+            return "align=\"left\"";
     }
 }
 
@@ -290,8 +303,12 @@ bool CListExporter::Export(int format, const std::string& baseName, const std::s
     bool companionWritten = false;
     COutput companion(baseName + "_XML.HTML");
     switch (format) {
-        case kFormatCsv: WriteCsv(out); break;
-        case kFormatHtml: WriteHtml(out); break;
+        case kFormatCsv:
+            WriteCsv(out);
+            break;
+        case kFormatHtml:
+            WriteHtml(out);
+            break;
         default:
             WriteXmlHead(out, fileName);
             companionName = companion.GetTarget();
@@ -357,8 +374,8 @@ void CListExporter::WriteHtml(COutput& out) const {
     out.Line("");
     out.Line("<BODY>");
     out.Line("");
-    out.Line("<P class=\"title\">" + m_exportName + "</P>" +
-             "<TABLE border=\"1\" cellSpacing=\"0\" width=\"80%\">" + "<TR>");
+    out.Line("<P class=\"title\">" + m_exportName + "</P>" + "<TABLE border=\"1\" cellSpacing=\"0\" width=\"80%\">" +
+             "<TR>");
     std::vector<std::string> cellStarts;
     for (int i = 0; i < columns; ++i) {
         out.Line("<TH " + Align(i) + ">" + m_list.GetColumnTitle(i) + "</TH>");
@@ -423,7 +440,8 @@ void CListExporter::WriteXmlHead(COutput& out, const std::string& fileName) cons
         row += ")>";
     }
     out.Line(row);
-    for (int i = 0; i < columns; ++i) out.Line("   <!ELEMENT " + XmlName(m_list.GetColumnTitle(i)) + " (#PCDATA)>");
+    for (int i = 0; i < columns; ++i)
+        out.Line("   <!ELEMENT " + XmlName(m_list.GetColumnTitle(i)) + " (#PCDATA)>");
     out.Line("   ]");
     out.Line(">");
     out.Line("");

@@ -25,7 +25,8 @@ std::string Key(int position, char field) {
 // digits; 0 when the text does not start with one. Clamped to 32 bits.
 long long LeadingInteger(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     long long value = 0;
@@ -84,7 +85,9 @@ bool CListLayout::IsEqual(const CListLayout& other) const {
     return true;
 }
 
-bool CListLayout::Save() const { return Save(GetSettingsStore()); }
+bool CListLayout::Save() const {
+    return Save(GetSettingsStore());
+}
 
 bool CListLayout::Save(ISettingsStore& store) const {
     bool ok = store.WriteProfileInt(m_Name, "Column#", GetCount());
@@ -100,7 +103,9 @@ bool CListLayout::Save(ISettingsStore& store) const {
     return ok;
 }
 
-bool CListLayout::Load() { return Load(GetSettingsStore()); }
+bool CListLayout::Load() {
+    return Load(GetSettingsStore());
+}
 
 bool CListLayout::Load(ISettingsStore& store) {
     RemoveAll();
@@ -128,7 +133,8 @@ bool CListLayout::Load(ISettingsStore& store) {
 void CListLayout::CreateColumns(CListCtrlEx& list) const {
     list.DeleteAllColumns();
     list.RemoveAllSortKeys();
-    for (const CListColLayout& c : m_Columns) list.InsertColumn(list.GetColumnCount(), c.m_Title, c.m_Alignment, c.m_Width);
+    for (const CListColLayout& c : m_Columns)
+        list.InsertColumn(list.GetColumnCount(), c.m_Title, c.m_Alignment, c.m_Width);
 }
 
 void CListLayout::ApplySortKeys(CListCtrlEx& list) const {
@@ -183,10 +189,10 @@ void CListLayout::ReadFromList(const CListCtrlEx& list) {
                             CListColLayout(found->m_Id, title, list.GetColumnWidth(i), found->m_Alignment,
                                            found->m_Format, position, ascending));
     }
-    std::stable_sort(placed.begin(), placed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     m_Columns.clear();
-    for (auto& [position, column] : placed) m_Columns.push_back(std::move(column));
+    for (auto& [position, column] : placed)
+        m_Columns.push_back(std::move(column));
 }
 
 CListLayout CListLayout::MakeDefaultLayout() {

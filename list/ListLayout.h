@@ -24,12 +24,12 @@ public:
 
     // Appends a copy; returns the new count.
     int AddColumn(const CListColLayout& column);
-    int AddColumn(StatementColumn id, const std::string& title, int width, int alignment, int format,
-                  int sortPosition, bool ascending);
+    int AddColumn(StatementColumn id, const std::string& title, int width, int alignment, int format, int sortPosition,
+                  bool ascending);
     // As AddColumn, with the title taken from the string table ("STR # <id>" when
     // the entry is missing or empty).
-    int AddDefaultColumn(StatementColumn id, int titleStringId, int width, int alignment, int format,
-                         int sortPosition, bool ascending);
+    int AddDefaultColumn(StatementColumn id, int titleStringId, int width, int alignment, int format, int sortPosition,
+                         bool ascending);
 
     bool FindColumn(StatementColumn id, CListColLayout& column) const;
     bool GetColumn(int position, CListColLayout& column) const;

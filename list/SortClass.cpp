@@ -14,7 +14,8 @@ namespace {
 
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
     std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    for (int c = 0; c < 256; ++c)
+        table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
     return table;
 }
 constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
@@ -28,8 +29,12 @@ std::uint64_t FoldedPrefix(std::string_view text) {
     return prefix;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Numbers beyond the range of a double: the C conversion in the "C" locale
 // gives the infinity or the zero they round to.
@@ -48,7 +53,8 @@ CSortClass::CSortItem::CSortItem(std::string_view text, std::uint32_t row)
 double CSortClass::ParseNumber(std::string_view text) {
     const char* p = text.data();
     const char* end = p + text.size();
-    while (p < end && IsSpace(*p)) ++p;
+    while (p < end && IsSpace(*p))
+        ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) {
         negative = *p == '-';
@@ -56,17 +62,20 @@ double CSortClass::ParseNumber(std::string_view text) {
     }
     const char* first = p;
     int digits = 0;
-    while (p < end && IsDigit(*p)) ++p, ++digits;
+    while (p < end && IsDigit(*p))
+        ++p, ++digits;
     if (p < end && *p == '.') {
         ++p;
-        while (p < end && IsDigit(*p)) ++p, ++digits;
+        while (p < end && IsDigit(*p))
+            ++p, ++digits;
     }
     if (digits == 0) return 0.0;
     if (p < end && (*p == 'e' || *p == 'E')) {
         const char* q = p + 1;
         if (q < end && (*q == '+' || *q == '-')) ++q;
         if (q < end && IsDigit(*q)) {
-            while (q < end && IsDigit(*q)) ++q;
+            while (q < end && IsDigit(*q))
+                ++q;
             p = q;
         }
     }
@@ -128,7 +137,8 @@ void CSortClass::SortRows(bool ascending) {
                              [](const SNumberItem& a, const SNumberItem& b) { return a.value > b.value; });
         }
         order.reserve(m_numberItems.size());
-        for (const SNumberItem& item : m_numberItems) order.push_back(item.row);
+        for (const SNumberItem& item : m_numberItems)
+            order.push_back(item.row);
     } else {
         auto less = [](const CSortItem& a, const CSortItem& b) {
             if (a.m_Prefix != b.m_Prefix) return a.m_Prefix < b.m_Prefix;
@@ -141,13 +151,15 @@ void CSortClass::SortRows(bool ascending) {
                              [&less](const CSortItem& a, const CSortItem& b) { return less(b, a); });
         }
         order.reserve(m_textItems.size());
-        for (const CSortItem& item : m_textItems) order.push_back(item.m_Row);
+        for (const CSortItem& item : m_textItems)
+            order.push_back(item.m_Row);
     }
     auto& rows = m_list.m_rows;
     if (order.size() != rows.size()) return;  // the list changed under the pass
     std::vector<CListCtrlEx::SRow> sorted;
     sorted.reserve(rows.size());
-    for (std::uint32_t row : order) sorted.push_back(std::move(rows[row]));
+    for (std::uint32_t row : order)
+        sorted.push_back(std::move(rows[row]));
     rows.swap(sorted);
     // The items now follow the rows' new order; refresh them so that another
     // SortRows on the same pass starts from the list as it stands.

@@ -5,7 +5,8 @@
 namespace corvid {
 
 void CSortableHeaderCtrl::SetSortArrow(int column, bool ascending, int width, int height) {
-    auto it = std::find_if(m_arrows.begin(), m_arrows.end(), [column](const SSortArrow& a) { return a.column == column; });
+    auto it =
+        std::find_if(m_arrows.begin(), m_arrows.end(), [column](const SSortArrow& a) { return a.column == column; });
     if (it == m_arrows.end()) {
         m_arrows.push_back({column, ascending, width, height});
     } else {
@@ -17,7 +18,8 @@ void CSortableHeaderCtrl::SetSortArrow(int column, bool ascending, int width, in
 }
 
 void CSortableHeaderCtrl::RemoveSortArrow(int column) {
-    auto it = std::remove_if(m_arrows.begin(), m_arrows.end(), [column](const SSortArrow& a) { return a.column == column; });
+    auto it =
+        std::remove_if(m_arrows.begin(), m_arrows.end(), [column](const SSortArrow& a) { return a.column == column; });
     if (it == m_arrows.end()) return;
     m_arrows.erase(it, m_arrows.end());
     Changed();

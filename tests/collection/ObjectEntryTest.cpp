@@ -97,7 +97,8 @@ TEST(ObjectEntryTest, TextAndIntegerColumns) {
     EXPECT_EQ(e.GetColumnText(kColDistance), "-5");
     EXPECT_EQ(e.GetColumnText(kColErrorMessage), "ORA-00942");
     EXPECT_EQ(e.GetColumnText(kColDebugField), "dbg");
-    for (int code : {0, 31, -1, 9997, 9999}) EXPECT_EQ(e.GetColumnText(code), "") << code;
+    for (int code : {0, 31, -1, 9997, 9999})
+        EXPECT_EQ(e.GetColumnText(code), "") << code;
 
     const char* status[] = {"analyzed", "not analyzed", "", "error", ""};
     for (int s = 0; s < 5; ++s) {
@@ -113,10 +114,10 @@ TEST(ObjectEntryTest, TextAndIntegerColumns) {
 }
 
 TEST(ObjectEntryTest, CommandNames) {
-    const std::pair<int, const char*> names[] = {
-        {2, "INSERT"},         {3, "SELECT"},        {6, "UPDATE"},        {7, "DELETE"},
-        {35, "ALTER DATABASE"}, {42, "ALTER SESSION"}, {47, "PL/SQL"},       {50, "EXPLAIN PLAN"},
-        {62, "ANALYZE TABLE"},  {64, "ANALYZE CLUSTER"}, {4, "OTHERS"},      {0, "OTHERS"}};
+    const std::pair<int, const char*> names[] = {{2, "INSERT"},           {3, "SELECT"},          {6, "UPDATE"},
+                                                 {7, "DELETE"},           {35, "ALTER DATABASE"}, {42, "ALTER SESSION"},
+                                                 {47, "PL/SQL"},          {50, "EXPLAIN PLAN"},   {62, "ANALYZE TABLE"},
+                                                 {64, "ANALYZE CLUSTER"}, {4, "OTHERS"},          {0, "OTHERS"}};
     CObjectEntry e;
     for (auto [code, name] : names) {
         e.m_CommandType = code;

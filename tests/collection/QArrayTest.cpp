@@ -59,7 +59,8 @@ TEST(QArrayTest, HoldsStatementsByValue) {
 
 TEST(QArrayTest, SortIsStable) {
     CQArray<std::pair<int, int>> a;
-    for (int i = 0; i < 20; ++i) a.Add({i % 3, i});
+    for (int i = 0; i < 20; ++i)
+        a.Add({i % 3, i});
     a.Sort([](const auto& x, const auto& y) { return x.first < y.first; });
     for (int i = 1; i < a.GetSize(); ++i) {
         ASSERT_LE(a[i - 1].first, a[i].first);

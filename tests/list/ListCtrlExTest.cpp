@@ -20,20 +20,23 @@ void Fill(CListCtrlEx& list, const std::vector<std::vector<std::string>>& rows) 
     list.DeleteAllItems();
     for (const auto& row : rows) {
         int r = list.InsertItem(list.GetItemCount(), row[0]);
-        for (std::size_t c = 1; c < row.size(); ++c) list.SetItemText(r, static_cast<int>(c), row[c]);
+        for (std::size_t c = 1; c < row.size(); ++c)
+            list.SetItemText(r, static_cast<int>(c), row[c]);
         list.SetItemData(r, 100 + r);
     }
 }
 
 std::vector<std::string> Column(const CListCtrlEx& list, int column) {
     std::vector<std::string> texts;
-    for (int r = 0; r < list.GetItemCount(); ++r) texts.push_back(list.GetItemText(r, column));
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        texts.push_back(list.GetItemText(r, column));
     return texts;
 }
 
 std::vector<CListCtrlEx::ItemData> Data(const CListCtrlEx& list) {
     std::vector<CListCtrlEx::ItemData> data;
-    for (int r = 0; r < list.GetItemCount(); ++r) data.push_back(list.GetItemData(r));
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        data.push_back(list.GetItemData(r));
     return data;
 }
 
@@ -150,6 +153,14 @@ TEST(ListCtrlExTest, KeysAreAppliedFromTheLastToTheFirst) {
     EXPECT_TRUE(list.GetHeader().HasSortArrow(1, &ascending));
     EXPECT_FALSE(ascending);
     EXPECT_FALSE(list.GetHeader().HasSortArrow(2));
+
+    // A resized sorted column gets its arrow redrawn at the new width.
+    EXPECT_TRUE(list.EndColumnResize(1, 90));
+    EXPECT_EQ(list.GetColumnWidth(1), 90);
+    EXPECT_EQ(list.GetHeader().GetSortArrows()[0].column, 1);
+    EXPECT_EQ(list.GetHeader().GetSortArrows()[0].width, 90);
+    EXPECT_TRUE(list.EndColumnResize(2, 10));
+    EXPECT_FALSE(list.GetHeader().HasSortArrow(2));
 }
 
 TEST(ListCtrlExTest, HeaderClicksWithoutCtrl) {
@@ -157,7 +168,8 @@ TEST(ListCtrlExTest, HeaderClicksWithoutCtrl) {
     Fill(list, {{"1", "3", "b"}, {"2", "1", "a"}, {"3", "2", "c"}});
     list.OnHeaderClick(0, false);  // not sortable yet: nothing happens
     EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"1", "2", "3"}));
-    for (int c = 0; c < 3; ++c) list.AddSortKey(c, c == 2 ? kFormatText : kFormatNumber, 0, true);
+    for (int c = 0; c < 3; ++c)
+        list.AddSortKey(c, c == 2 ? kFormatText : kFormatNumber, 0, true);
     EXPECT_TRUE(list.IsSortable());
 
     list.OnHeaderClick(0, false);
@@ -174,7 +186,7 @@ TEST(ListCtrlExTest, HeaderClicksWithoutCtrl) {
     list.OnHeaderClick(1, false, CListCtrlEx::EMouseButton::Right);
     EXPECT_EQ(Key(list, 1).position, 0);
 
-    list.OnHeaderClick(1, true);  // B becomes the second key
+    list.OnHeaderClick(1, true);   // B becomes the second key
     list.OnHeaderClick(2, false);  // a plain click discards every other key
     EXPECT_EQ(Key(list, 0).position, 0);
     EXPECT_EQ(Key(list, 1).position, 0);
@@ -278,9 +290,29 @@ TEST(ListCtrlExTest, RedrawSuspensionReportsOnce) {
 }
 
 TEST(SortClassTest, NumbersReadLikeTheCLibrary) {
-    const char* samples[] = {"10",   " 42abc", "-3.5",  "+7",   "1e3",  "1e",    "2.5E-2x", ".5",   "5.",
-                             "-.25", "abc",   "",      "0x1A", "inf",  "nan",   "1e400",   "-1e400", "1e-400",
-                             "\t\n12", "1,5",  "- 3",   "12 34", "3.14159265358979323846264338327950288"};
+    const char* samples[] = {"10",
+                             " 42abc",
+                             "-3.5",
+                             "+7",
+                             "1e3",
+                             "1e",
+                             "2.5E-2x",
+                             ".5",
+                             "5.",
+                             "-.25",
+                             "abc",
+                             "",
+                             "0x1A",
+                             "inf",
+                             "nan",
+                             "1e400",
+                             "-1e400",
+                             "1e-400",
+                             "\t\n12",
+                             "1,5",
+                             "- 3",
+                             "12 34",
+                             "3.14159265358979323846264338327950288"};
     for (const char* s : samples) {
         std::string text(s);
         double expected = std::strtod(text.c_str(), nullptr);

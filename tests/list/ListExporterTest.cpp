@@ -57,7 +57,8 @@ protected:
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir)) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -132,28 +133,31 @@ TEST_F(ListExporterTest, XmlBytesAndCompanionPage) {
                              "  <Status>a\r\nb</Status>\r\n </ROW>\r\n"
                              " <ROW>\r\n  <User></User>\r\n  <___Disk>x&#9;&#34;q&#34;&#37;</___Disk>\r\n"
                              "  <Status>&#32;&#233;&#255;</Status>\r\n </ROW>\r\n</My_list>\r\n");
-    EXPECT_EQ(ReadFile(m_dir + "/out_XML.HTML"),
-              "<HTML>\r\n\r\n<HEAD>\r\n   <TITLE>My list</TITLE>\r\n</HEAD>\r\n\r\n<BODY>\r\n\r\n"
-              "<TABLE BORDER=\"0\" WIDTH=\"100%\">\r\n<TR>\r\n"
-              "<TD WIDTH=\"100%\"><font face=\"VERDANA\" size=\"5\"><STRONG>My list</STRONG></FONT></TD>\r\n"
-              "</TR>\r\n</TABLE>\r\n\r\n"
-              "   <XML ID=\"dsoDATA\" SRC=\"" + xmlName + "\"></XML>\r\n\r\n"
-              "   <TABLE DATASRC=\"#dsoDATA\" BORDER=\"1\" CELLPADDING=\"5\">\r\n      <THEAD>\r\n"
-              "         <TH align=\"left\"><font face=\"VERDANA\" size=\"1\">User</TH>\r\n"
-              "         <TH align=\"right\"><font face=\"VERDANA\" size=\"1\">%  Disk</TH>\r\n"
-              "         <TH align=\"center\"><font face=\"VERDANA\" size=\"1\">Status</TH>\r\n"
-              "      </THEAD>\r\n      <TR>\r\n"
-              "         <TD align=\"left\"><font face=\"VERDANA\" size=\"1\"><SPAN DATAFLD=\"User\"></SPAN></TD>\r\n"
-              "         <TD align=\"right\"><font face=\"VERDANA\" size=\"1\"><SPAN DATAFLD=\"___Disk\"></SPAN></TD>\r\n"
-              "         <TD align=\"center\"><font face=\"VERDANA\" size=\"1\"><SPAN DATAFLD=\"Status\"></SPAN></TD>\r\n"
-              "      </TR>\r\n   </TABLE>\r\n\r\n\r\n<TABLE BORDER=\"0\" WIDTH=\"100%\">\r\n<TR>\r\n"
-              "<TD WIDTH=\"100%\"><FONT FACE=\"Verdana\" SIZE=\"1\" COLOR=\"808080\"><br>Automatically generated "
-              "Sun Dec 06 13:17:02 2026 with:<br>\r\n"
-              "Corvid - The Oracle Shared Pool Profiler<BR>Version 1.7.2 (Build 144)<BR>"
-              "Copyright (C) 2026 Quarry Lane. All rights reserved.<br>\r\n"
-              "www:   <A href=\"https://www.example.com/corvid\">https://www.example.com/corvid</A><BR>\r\n"
-              "email: <A href=\"mailto:corvid@example.com\">corvid@example.com</A><BR>\r\n"
-              "</FONT></TD>\r\n</TR>\r\n</TABLE>\r\n</BODY>\r\n\r\n</HTML>\r\n");
+    EXPECT_EQ(
+        ReadFile(m_dir + "/out_XML.HTML"),
+        "<HTML>\r\n\r\n<HEAD>\r\n   <TITLE>My list</TITLE>\r\n</HEAD>\r\n\r\n<BODY>\r\n\r\n"
+        "<TABLE BORDER=\"0\" WIDTH=\"100%\">\r\n<TR>\r\n"
+        "<TD WIDTH=\"100%\"><font face=\"VERDANA\" size=\"5\"><STRONG>My list</STRONG></FONT></TD>\r\n"
+        "</TR>\r\n</TABLE>\r\n\r\n"
+        "   <XML ID=\"dsoDATA\" SRC=\"" +
+            xmlName +
+            "\"></XML>\r\n\r\n"
+            "   <TABLE DATASRC=\"#dsoDATA\" BORDER=\"1\" CELLPADDING=\"5\">\r\n      <THEAD>\r\n"
+            "         <TH align=\"left\"><font face=\"VERDANA\" size=\"1\">User</TH>\r\n"
+            "         <TH align=\"right\"><font face=\"VERDANA\" size=\"1\">%  Disk</TH>\r\n"
+            "         <TH align=\"center\"><font face=\"VERDANA\" size=\"1\">Status</TH>\r\n"
+            "      </THEAD>\r\n      <TR>\r\n"
+            "         <TD align=\"left\"><font face=\"VERDANA\" size=\"1\"><SPAN DATAFLD=\"User\"></SPAN></TD>\r\n"
+            "         <TD align=\"right\"><font face=\"VERDANA\" size=\"1\"><SPAN DATAFLD=\"___Disk\"></SPAN></TD>\r\n"
+            "         <TD align=\"center\"><font face=\"VERDANA\" size=\"1\"><SPAN DATAFLD=\"Status\"></SPAN></TD>\r\n"
+            "      </TR>\r\n   </TABLE>\r\n\r\n\r\n<TABLE BORDER=\"0\" WIDTH=\"100%\">\r\n<TR>\r\n"
+            "<TD WIDTH=\"100%\"><FONT FACE=\"Verdana\" SIZE=\"1\" COLOR=\"808080\"><br>Automatically generated "
+            "Sun Dec 06 13:17:02 2026 with:<br>\r\n"
+            "Corvid - The Oracle Shared Pool Profiler<BR>Version 1.7.2 (Build 144)<BR>"
+            "Copyright (C) 2026 Quarry Lane. All rights reserved.<br>\r\n"
+            "www:   <A href=\"https://www.example.com/corvid\">https://www.example.com/corvid</A><BR>\r\n"
+            "email: <A href=\"mailto:corvid@example.com\">corvid@example.com</A><BR>\r\n"
+            "</FONT></TD>\r\n</TR>\r\n</TABLE>\r\n</BODY>\r\n\r\n</HTML>\r\n");
     m_list.DeleteAllItems();
     EXPECT_EQ(Export(2), XmlHead(xmlName) + "</My_list>\r\n");
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.XML", "out_XML.HTML"}));
@@ -249,7 +253,8 @@ TEST_F(ListExporterTest, CompanionPageFailureStillWritesTheXml) {
 
 TEST_F(ListExporterTest, EveryByteValueGivesValidXml) {
     std::string all;
-    for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+    for (int c = 1; c < 256; ++c)
+        all += static_cast<char>(c);
     m_list.InsertItem(0, std::vector<std::string_view>{all, "1", "a"});
     for (int c = 1; c < 256; ++c) {
         const std::string one(1, static_cast<char>(c));
@@ -268,7 +273,8 @@ TEST_F(ListExporterTest, EveryByteValueGivesValidXml) {
     ASSERT_NE(pipe, nullptr);
     std::string output;
     char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
     const int status = pclose(pipe);
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(output, "");

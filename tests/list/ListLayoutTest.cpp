@@ -14,7 +14,8 @@ const char* kSection = "ListLayout";
 
 std::vector<int> Ids(const CListLayout& layout) {
     std::vector<int> ids;
-    for (const CListColLayout& c : layout.GetColumns()) ids.push_back(c.m_Id);
+    for (const CListColLayout& c : layout.GetColumns())
+        ids.push_back(c.m_Id);
     return ids;
 }
 
@@ -50,8 +51,8 @@ TEST(ListColLayoutTest, DerivedValuesAndNames) {
 TEST(ListLayoutTest, DefaultAndSimilarLayouts) {
     CListLayout layout = CListLayout::MakeDefaultLayout();
     EXPECT_EQ(layout.GetName(), "ListLayout");
-    EXPECT_EQ(Ids(layout), (std::vector<int>{22, 9, 1, 4, 26, 27, 3, 6, 8, 12, 24, 25, 18, 10, 2, 5, 7, 11, 13, 14,
-                                            15, 19, 23, 28, 30}));
+    EXPECT_EQ(Ids(layout), (std::vector<int>{22, 9, 1, 4, 26, 27, 3,  6,  8,  12, 24, 25, 18,
+                                             10, 2, 5, 7, 11, 13, 14, 15, 19, 23, 28, 30}));
     CListColLayout c;
     ASSERT_TRUE(layout.FindColumn(kColBufferGetsPerExec, c));
     EXPECT_TRUE(c.IsEqual(CListColLayout(6, "Buf Get/E", 70, kAlignRight, kFormatNumber, 1, false)));
@@ -64,14 +65,17 @@ TEST(ListLayoutTest, DefaultAndSimilarLayouts) {
     EXPECT_FALSE(layout.GetColumn(25, c));
     EXPECT_FALSE(layout.FindColumn(kColLoads, c));
     int sorted = 0;
-    for (const CListColLayout& col : layout.GetColumns()) sorted += col.m_Sort != 0;
+    for (const CListColLayout& col : layout.GetColumns())
+        sorted += col.m_Sort != 0;
     EXPECT_EQ(sorted, 1);
 
     CListLayout similar = CListLayout::MakeSimilarLayout();
     ASSERT_EQ(similar.GetCount(), 3);
-    EXPECT_TRUE(similar.GetColumns()[0].IsEqual(CListColLayout(29, "Distance", 80, kAlignRight, kFormatNumber, 1, true)));
+    EXPECT_TRUE(
+        similar.GetColumns()[0].IsEqual(CListColLayout(29, "Distance", 80, kAlignRight, kFormatNumber, 1, true)));
     EXPECT_TRUE(similar.GetColumns()[1].IsEqual(CListColLayout(22, "User", 80, kAlignLeft, kFormatText, 0, true)));
-    EXPECT_TRUE(similar.GetColumns()[2].IsEqual(CListColLayout(24, "SQL Text", 1500, kAlignLeft, kFormatText, 0, true)));
+    EXPECT_TRUE(
+        similar.GetColumns()[2].IsEqual(CListColLayout(24, "SQL Text", 1500, kAlignLeft, kFormatText, 0, true)));
 }
 
 TEST(ListLayoutTest, MissingTitleResourceBecomesStrNumber) {
@@ -150,10 +154,9 @@ TEST(ListLayoutTest, LoadRejectsUnusableLayouts) {
         const char* value;
         bool loads;
     } cases[] = {
-        {"C001_I", "-1", false}, {"C001_I", "abc", false}, {"C001_W", "-1", false},
-        {"C001_J", "3", false},  {"C001_J", "-1", false},  {"C000_T", "0", false},
-        {"C001_T", "3", false},  {"C001_S", "3", false},   {"C001_S", "-3", false},
-        {"C001_S", "2", true},   {"C001_S", "x", true},    {"C000_N", "", true},
+        {"C001_I", "-1", false},  {"C001_I", "abc", false}, {"C001_W", "-1", false}, {"C001_J", "3", false},
+        {"C001_J", "-1", false},  {"C000_T", "0", false},   {"C001_T", "3", false},  {"C001_S", "3", false},
+        {"C001_S", "-3", false},  {"C001_S", "2", true},    {"C001_S", "x", true},   {"C000_N", "", true},
         {"C001_I", "4711", true},
     };
     for (const SCase& c : cases) {
