@@ -1,0 +1,168 @@
+// The similar-statement search over a shared pool of 50,000 generated statements of
+// realistic shape: many near-copies that differ in their literals, a spread of
+// lengths from a line to several kilobytes, the usual command types.
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "collection/ObjectEntry.h"
+#include "dialogs/Progress.h"
+#include "sqltext/FindSimilarStatements.h"
+
+namespace {
+
+using corvid::CObjectArray;
+using corvid::CObjectEntry;
+
+// Counts what a progress dialog would be shown.
+struct CountingProgress : corvid::IProgress {
+    void SetProgress(int percent, const std::string& text) override {
+        ++calls;
+        last = percent;
+        bytes += text.size();
+    }
+    bool IsCancelled() override { return false; }
+    long calls = 0;
+    int last = 0;
+    std::size_t bytes = 0;
+};
+
+const char* kTables[] = {"ORDERS",   "ORDER_LINES", "CUSTOMERS", "PRODUCTS", "INVOICES",    "SHIPMENTS",
+                         "ACCOUNTS", "GL_JOURNAL",  "EMP",       "DEPT",     "AUDIT_TRAIL", "PRICE_LIST"};
+const char* kColumns[] = {"ID",         "CUSTOMER_ID", "ORDER_DATE", "STATUS", "AMOUNT",   "QTY",
+                          "PRODUCT_ID", "CREATED_BY",  "UPDATED_AT", "REGION", "CURRENCY", "NOTE"};
+
+std::string Pick(std::mt19937& rng, const char* const* words, int count) {
+    return words[rng() % count];
+}
+
+std::string ColumnList(std::mt19937& rng, int count) {
+    std::string s;
+    for (int k = 0; k < count; ++k)
+        s += (k ? ", t." : "t.") + Pick(rng, kColumns, 12);
+    return s;
+}
+
+std::string Conditions(std::mt19937& rng, int count) {
+    std::string s;
+    for (int k = 0; k < count; ++k) {
+        s += k ? "\n   AND t." : " WHERE t.";
+        s += Pick(rng, kColumns, 12);
+        switch (rng() % 4) {
+            case 0:
+                s += " = " + std::to_string(rng() % 100000);
+                break;
+            case 1:
+                s += " = '" + std::string(1 + rng() % 8, static_cast<char>('A' + rng() % 26)) + "'";
+                break;
+            case 2:
+                s += " = :b" + std::to_string(1 + rng() % 9);
+                break;
+            default:
+                s += " BETWEEN SYSDATE - " + std::to_string(rng() % 30) + " AND SYSDATE";
+                break;
+        }
+    }
+    return s;
+}
+
+CObjectEntry Statement(std::mt19937& rng) {
+    CObjectEntry e;
+    const int shape = static_cast<int>(rng() % 100);
+    const std::string table = Pick(rng, kTables, 12);
+    if (shape < 55) {
+        e.m_CommandType = 3;
+        e.m_SqlText =
+            "SELECT " + ColumnList(rng, 2 + rng() % 8) + "\n  FROM " + table + " t" + Conditions(rng, 1 + rng() % 5);
+        if (rng() % 3 == 0) e.m_SqlText += "\n ORDER BY t." + Pick(rng, kColumns, 12);
+    } else if (shape < 70) {
+        e.m_CommandType = 2;
+        e.m_SqlText = "INSERT INTO " + table + " (" + ColumnList(rng, 3 + rng() % 6) + ") VALUES (:1, :2, :3, " +
+                      std::to_string(rng() % 1000) + ")";
+    } else if (shape < 85) {
+        e.m_CommandType = 6;
+        e.m_SqlText = "UPDATE " + table + " t SET t." + Pick(rng, kColumns, 12) + " = " + std::to_string(rng() % 1000) +
+                      Conditions(rng, 1 + rng() % 3);
+    } else if (shape < 90) {
+        e.m_CommandType = 7;
+        e.m_SqlText = "DELETE FROM " + table + " t" + Conditions(rng, 1 + rng() % 2);
+    } else if (shape < 97) {
+        // Reports: long joins with many conditions.
+        e.m_CommandType = 3;
+        e.m_SqlText = "SELECT /*+ ORDERED */ " + ColumnList(rng, 10 + rng() % 20) + "\n  FROM " + table + " t";
+        const int joins = 2 + static_cast<int>(rng() % 10);
+        for (int k = 0; k < joins; ++k)
+            e.m_SqlText += ", " + Pick(rng, kTables, 12) + " j" + std::to_string(k);
+        e.m_SqlText += Conditions(rng, 5 + rng() % 30);
+    } else {
+        // Generated PL/SQL blocks of several kilobytes.
+        e.m_CommandType = 47;
+        e.m_SqlText = "BEGIN\n";
+        const int lines = 20 + static_cast<int>(rng() % 120);
+        for (int k = 0; k < lines; ++k)
+            e.m_SqlText += "  pkg_" + Pick(rng, kTables, 12) + ".process(" + std::to_string(rng() % 100000) + ", '" +
+                           Pick(rng, kColumns, 12) + "');\n";
+        e.m_SqlText += "END;";
+    }
+    e.m_UserName = rng() % 2 ? "APP" : "BATCH";
+    e.m_Executions = rng() % 1000;
+    return e;
+}
+
+double Run(const CObjectArray& collection, CObjectArray::Index chosen, bool allTypes, unsigned threads,
+           std::size_t& results, long& reports) {
+    corvid::SimilarityRun run;
+    run.m_Collection = &collection;
+    run.m_Chosen = collection[chosen];
+    run.m_ChosenPosition = chosen;
+    run.m_Options.m_AllCommandTypes = allTypes;
+    run.m_MaxThreads = threads;
+    CountingProgress progress;
+    const auto start = std::chrono::steady_clock::now();
+    corvid::FindSimilarStatements(run, &progress);
+    corvid::SortSimilarResult(run);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    results = static_cast<std::size_t>(run.m_Result.GetSize());
+    reports = progress.calls;
+    return seconds;
+}
+
+}  // namespace
+
+int main() {
+    std::mt19937 rng(2024);
+    CObjectArray collection;
+    std::size_t bytes = 0;
+    for (int i = 0; i < 50000; ++i) {
+        collection.Add(Statement(rng));
+        bytes += collection[i].m_SqlText.size();
+    }
+    std::printf("collection: %td statements, %.1f MB of SQL text, %.0f bytes on average\n", collection.GetSize(),
+                bytes / 1e6, static_cast<double>(bytes) / collection.GetSize());
+
+    // A typical chosen statement, a long report query and a PL/SQL block.
+    CObjectArray::Index typical = -1, report = -1, block = -1;
+    for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
+        const auto& e = collection[i];
+        if (typical < 0 && e.m_CommandType == 3 && e.m_SqlText.size() > 150 && e.m_SqlText.size() < 300) typical = i;
+        if (report < 0 && e.m_CommandType == 3 && e.m_SqlText.size() > 1200) report = i;
+        if (block < 0 && e.m_CommandType == 47 && e.m_SqlText.size() > 4000) block = i;
+    }
+    std::printf("%-32s %8s %8s %10s %10s %9s\n", "chosen statement", "bytes", "types", "results", "threads", "seconds");
+    for (auto [name, chosen] : {std::pair{"typical SELECT", typical}, std::pair{"long report SELECT", report},
+                                std::pair{"PL/SQL block", block}}) {
+        if (chosen < 0) continue;
+        for (bool allTypes : {false, true}) {
+            for (unsigned threads : {1u, 0u}) {
+                std::size_t results = 0;
+                long reports = 0;
+                const double seconds = Run(collection, chosen, allTypes, threads, results, reports);
+                std::printf("%-32s %8zu %8s %10zu %10s %9.3f\n", name, collection[chosen].m_SqlText.size(),
+                            allTypes ? "all" : "same", results, threads == 1 ? "1" : "auto", seconds);
+            }
+        }
+    }
+    return 0;
+}
