@@ -23,12 +23,12 @@ void CWindowPlacement::Save(ISettingsStore& store) const {
     store.WriteProfileInt(kPlacementSection, "showcmd", m_ShowCmd);
 }
 
-bool CWindowPlacement::IntersectsScreen(int screenWidth, int screenHeight) const {
+bool CWindowPlacement::IntersectsScreen(int screenLeft, int screenTop, int screenWidth, int screenHeight) const {
     // Computed in 64 bits: the stored values are whatever the settings file holds.
-    const long long left = std::max<long long>(m_Left, 0);
-    const long long top = std::max<long long>(m_Top, 0);
-    const long long right = std::min<long long>(m_Right, screenWidth);
-    const long long bottom = std::min<long long>(m_Bottom, screenHeight);
+    const long long left = std::max<long long>(m_Left, screenLeft);
+    const long long top = std::max<long long>(m_Top, screenTop);
+    const long long right = std::min<long long>(m_Right, static_cast<long long>(screenLeft) + screenWidth);
+    const long long bottom = std::min<long long>(m_Bottom, static_cast<long long>(screenTop) + screenHeight);
     return left < right && top < bottom;
 }
 

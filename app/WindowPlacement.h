@@ -25,8 +25,9 @@ public:
     // Writes "left", "right", "top", "bottom" and "showcmd", in that order.
     void Save(ISettingsStore& store) const;
 
-    // True when the rectangle shares at least one pixel with (0, 0, width, height).
-    bool IntersectsScreen(int screenWidth, int screenHeight) const;
+    // True when the rectangle shares at least one pixel with the screen's
+    // rectangle (left, top, left + width, top + height).
+    bool IntersectsScreen(int screenLeft, int screenTop, int screenWidth, int screenHeight) const;
 };
 
 }  // namespace corvid

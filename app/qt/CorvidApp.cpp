@@ -1,12 +1,23 @@
 #include "app/qt/CorvidApp.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/AboutInfo.h"
 #include "app/AppInfo.h"
 #include "app/Startup.h"
+#include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/StatementCommands.h"
+#include "collection/CorvidDoc.h"
+#include "dialogs/qt/ConnectDlg.h"
+#include "dialogs/qt/ProgressDlgRunner.h"
+#include "oracle/OracleConnection.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/ProcessExit.h"
 #include "platform/Services.h"
 #include "platform/qt/QtPrompter.h"
@@ -18,22 +29,32 @@ CCorvidApp* CCorvidApp::s_instance = nullptr;
 
 namespace {
 
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
 }
-
-bool HasDisplay() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM"); }
 
 }  // namespace
 
 CCorvidApp::CCorvidApp() { s_instance = this; }
 
 CCorvidApp::~CCorvidApp() {
+    m_view = nullptr;
     m_mainFrame.reset();
-    SetPrompter(nullptr);
-    SetSettingsStore(nullptr);
+    m_document.reset();
+    m_session.reset();
+    m_connection.reset();
+    if (m_prompter) SetPrompter(nullptr);
+    if (m_settings) SetSettingsStore(nullptr);
     if (s_instance == this) s_instance = nullptr;
+}
+
+void CCorvidApp::UseServices(ISettingsStore* store, IPrompter* prompter) {
+    m_storeOverride = store;
+    m_prompterOverride = prompter;
 }
 
 void CCorvidApp::ShowUsageAndExit(CCorvidCommandLineInfo::Outcome outcome, int argc, char** argv) {
@@ -61,36 +82,183 @@ int CCorvidApp::Run(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    if (!InitInstance(commandLine)) return ExitInstance() == 0 ? 1 : 1;
+    application.setQuitOnLastWindowClosed(true);
+    if (!InitInstance(commandLine)) {
+        ExitInstance();
+        return 1;
+    }
     application.exec();
     return ExitInstance();
 }
 
 bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
-    m_settings = std::make_unique<CQtSettingsStore>();
-    SetSettingsStore(m_settings.get());
-    m_prompter = std::make_unique<CQtPrompter>();
-    SetPrompter(m_prompter.get());
+    // 1. The settings store and the prompter.
+    if (m_storeOverride) {
+        SetSettingsStore(m_storeOverride);
+    } else {
+        m_settings = std::make_unique<CQtSettingsStore>();
+        SetSettingsStore(m_settings.get());
+    }
+    if (m_prompterOverride) {
+        SetPrompter(m_prompterOverride);
+    } else {
+        m_prompter = std::make_unique<CQtPrompter>();
+        SetPrompter(m_prompter.get());
+    }
 
+    // 4. The trace log.
     m_traceLevel = commandLine.m_TraceLevel;
     StartTraceLog(m_trace, m_traceLevel);
 
+    // 5. The connection binds the client library (and ends the program when it
+    // cannot).
+    const int version = commandLine.m_OciVersion == 7 || commandLine.m_OciVersion == 8 ? commandLine.m_OciVersion : 0;
+    std::unique_ptr<IDynamicLibraryLoader> loader;
+    if (!m_libraryFolders.empty()) loader = std::make_unique<CDlLibraryLoader>(m_libraryFolders);
+    m_connection = std::make_unique<COracleConnection>(&m_trace, version, std::move(loader));
+
+    // 7. Connect, before any window exists.
+    m_session = std::make_unique<CSession>(*m_connection);
+    m_session->SetTitleHandler([this](const std::string& caption) {
+        m_caption = caption;
+        if (m_mainFrame) m_mainFrame->setWindowTitle(QString::fromStdString(caption));
+    });
+    m_session->SetConnectDialog([this](COracleConnection& connection) {
+        if (m_connectDialog) return m_connectDialog(connection);
+        return RunConnectDialog(connection, m_mainFrame.get(), [this] { OpenUrl(HelpPageUrl("connect")); });
+    });
+    m_session->Connect(commandLine.m_User, commandLine.m_Password, commandLine.m_Server, commandLine.m_ConnectMode);
+
+    // 8. The document, the main window and the view.
+    m_runner = std::make_unique<CProgressDlgRunner>();
+    m_document = std::make_unique<CCorvidDoc>(m_connection.get(), GetSettingsStore(), GetPrompter(), m_runner.get());
+    m_session->SetConnectionChangedHandler([this] { m_document->RefreshSettings(); });
     m_mainFrame = std::make_unique<CMainFrame>();
-    m_prompter->SetParentWindow(m_mainFrame.get());
+    m_runner->SetParent(m_mainFrame.get());
+    if (m_prompter) m_prompter->SetParentWindow(m_mainFrame.get());
+    m_view = new CCorvidView(*m_document, m_mainFrame.get());
+    m_mainFrame->setCentralWidget(m_view);
+    m_view->setFocus();
+    m_view->SetDispatcher([this](ECommand command) { m_mainFrame->RunCommand(command); });
+    m_mainFrame->SetDispatcher([this](ECommand command) { OnCommand(command); });
+    m_mainFrame->SetStateQuery([this](ECommand command) { return GetCommandState(command); });
+    m_mainFrame->SetCloseHandler([this] {
+        m_mainFrame->SavePlacement(GetSettingsStore());
+        if (m_view) m_view->SaveLayout();
+    });
+
+    // 9. The title.
     UpdateTitle();
-    m_mainFrame->show();
+    m_mainFrame->UpdateCommandStates();
+
+    // 10, 11. The stored placement, when it meets the screen; then show.
+    const bool placed = m_mainFrame->RestorePlacement(GetSettingsStore());
+    if (placed && m_mainFrame->RestoredMaximized()) {
+        m_mainFrame->showMaximized();
+    } else {
+        m_mainFrame->show();
+    }
     return true;
 }
 
 int CCorvidApp::ExitInstance() {
+    // The view saves its layout and the document its settings as they go.
+    m_view = nullptr;
     m_mainFrame.reset();
+    m_document.reset();
+    if (m_session) m_session->Disconnect();
+    m_session.reset();
+    m_connection.reset();
     m_trace.Flush();
     return 0;
 }
 
 void CCorvidApp::UpdateTitle() {
-    const QString caption = QStringLiteral("Corvid - Disconnected");
-    if (m_mainFrame) m_mainFrame->setWindowTitle(caption);
+    if (m_session) {
+        m_session->UpdateTitle();
+        return;
+    }
+    m_caption = ComposeCaption(false, "", "", "", "");
+    if (m_mainFrame) m_mainFrame->setWindowTitle(QString::fromStdString(m_caption));
 }
+
+SCommandState CCorvidApp::GetCommandState(ECommand command) const {
+    const bool connected = m_connection && m_connection->IsConnected();
+    const bool similar = m_document && m_document->m_SimilarMode;
+    return corvid::GetCommandState(command, connected, similar);
+}
+
+std::string CCorvidApp::HelpPageUrl(const std::string& anchor) {
+    const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kHelpPageFileName);
+    QUrl url = QUrl::fromLocalFile(path);
+    if (!anchor.empty()) url.setFragment(QString::fromStdString(anchor));
+    return url.toString().toStdString();
+}
+
+void CCorvidApp::OpenUrl(const std::string& url) {
+    const QUrl address(QString::fromStdString(url));
+    if (address.isLocalFile() && !QFileInfo::exists(address.toLocalFile())) {
+        GetPrompter().Message("The help page " + address.toLocalFile().toStdString() + " could not be found.",
+                              IPrompter::Kind::Warning);
+        return;
+    }
+    const bool opened = m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(address);
+    if (!opened) GetPrompter().Message("Unable to open " + url + " in the web browser.", IPrompter::Kind::Warning);
+}
+
+void CCorvidApp::OnCommand(ECommand command) {
+    if (m_view && m_view->IsBusy()) return;
+    if (IsStatementCommand(command)) {
+        if (!m_mainFrame || !m_view || !m_document || !m_session) return;
+        SStatementCommandContext context{*m_mainFrame, *m_view, *m_document, *m_session};
+        RunStatementCommand(command, context);
+        return;
+    }
+    switch (command) {
+        case ECommand::Connect:
+            OnConnect();
+            break;
+        case ECommand::Disconnect:
+            OnDisconnect();
+            break;
+        case ECommand::Load:
+            OnLoad();
+            break;
+        case ECommand::FlushSharedPool:
+            OnFlushSharedPool();
+            break;
+        case ECommand::ConnectionInfo:
+            m_connection->ShowConnectionInfo();
+            break;
+        case ECommand::HelpTopics:
+            OpenUrl(HelpPageUrl());
+            break;
+        case ECommand::HelpOnHelp:
+            OpenUrl(HelpPageUrl("using-help"));
+            break;
+        case ECommand::WebPage:
+            OpenUrl(kVendorWebPage);
+            break;
+        case ECommand::About:
+            GetPrompter().Message(AboutText(), IPrompter::Kind::Information);
+            break;
+        case ECommand::Exit:
+            if (m_mainFrame) m_mainFrame->close();
+            break;
+        default:
+            break;
+    }
+}
+
+void CCorvidApp::OnConnect() { m_session->Connect("", "", "", 0); }
+
+void CCorvidApp::OnDisconnect() { m_session->Disconnect(); }
+
+void CCorvidApp::OnLoad() {
+    if (!m_session->EnsureConnected()) return;
+    m_view->Refill(true);
+}
+
+void CCorvidApp::OnFlushSharedPool() { m_session->FlushSharedPool(); }
 
 }  // namespace corvid

@@ -57,6 +57,7 @@ void CListModel::Reload() {
 void CListModel::OnListChanged(CListCtrlEx::EChange change) {
     switch (change) {
         case CListCtrlEx::EChange::Columns:
+            if (m_ignoreColumnChanges) break;
             Reload();
             emit columnsRebuilt();
             break;

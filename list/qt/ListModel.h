@@ -28,6 +28,10 @@ public:
     // The list changed its rows or their order: the views read everything again.
     void Reload();
 
+    // While set, column changes are not passed on: the header made them itself
+    // (a drag or a resize of a column) and already shows them.
+    void SetIgnoreColumnChanges(bool ignore) { m_ignoreColumnChanges = ignore; }
+
 signals:
     // The list's columns were rebuilt (count, titles, widths or order).
     void columnsRebuilt();
@@ -40,6 +44,7 @@ private:
     void OnListChanged(CListCtrlEx::EChange change);
 
     CListCtrlEx& m_list;
+    bool m_ignoreColumnChanges = false;
 };
 
 }  // namespace corvid

@@ -1,0 +1,129 @@
+#include "app/qt/CorvidView.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+
+#include "collection/CorvidDoc.h"
+#include "list/ListLayout.h"
+#include "platform/Services.h"
+
+namespace corvid {
+
+namespace {
+
+// The wait cursor and the busy flag for the time of a refill; both are restored
+// also when the load throws.
+class CBusyScope {
+public:
+    explicit CBusyScope(bool& busy) : m_busy(busy) {
+        m_busy = true;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~CBusyScope() {
+        QApplication::restoreOverrideCursor();
+        m_busy = false;
+    }
+    CBusyScope(const CBusyScope&) = delete;
+    CBusyScope& operator=(const CBusyScope&) = delete;
+
+private:
+    bool& m_busy;
+};
+
+}  // namespace
+
+CCorvidView::CCorvidView(CCorvidDoc& document, QWidget* parent) : CListViewEx(parent), m_document(document) {
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) Dispatch(ECommand::ShowStatement);
+    });
+    ApplyLayout();
+}
+
+CCorvidView::~CCorvidView() { SaveLayout(); }
+
+void CCorvidView::SaveLayout() {
+    if (m_layoutSaved || m_document.m_SimilarMode) return;
+    m_layoutSaved = true;
+    CListLayout& layout = m_document.GetListLayout();
+    layout.ReadFromList(GetListCtrl());
+    layout.Save();
+}
+
+void CCorvidView::ApplyLayout() { ApplyLayout(m_document.GetListLayout()); }
+
+void CCorvidView::ApplyLayout(const CListLayout& layout) {
+    CListCtrlEx& list = GetListCtrl();
+    layout.CreateColumns(list);
+    layout.ApplySortKeys(list);
+}
+
+void CCorvidView::FillFrom(const CObjectArray& array, const CListLayout& layout, bool suspendRedraw,
+                           const std::vector<CObjectArray::Index>* positions) {
+    CListCtrlEx& list = GetListCtrl();
+    if (suspendRedraw) list.SetRedraw(false);
+    list.DeleteAllItems();
+    const int count = static_cast<int>(array.GetSize());
+    list.SetItemCount(count);
+    for (int i = 0; i < count; ++i) {
+        layout.FillRow(list, i, array[i]);
+        const bool mapped = positions && i < static_cast<int>(positions->size());
+        list.SetItemData(i, mapped ? (*positions)[i] : i);
+    }
+    if (suspendRedraw) list.SetRedraw(true);
+}
+
+void CCorvidView::Refill(bool reload) {
+    if (m_busy) return;
+    CBusyScope busy(m_busy);
+    const CObjectArray& collection = m_document.GetObjectList(reload);
+    CListCtrlEx& list = GetListCtrl();
+    list.SetRedraw(false);
+    FillFrom(collection, m_document.GetListLayout(), false);
+    list.SetRedraw(true);
+    list.Sort();
+}
+
+CObjectArray::Index CCorvidView::GetSelectedPosition() {
+    const CListCtrlEx& list = GetListCtrl();
+    const std::vector<int> selected = list.GetSelectedItems();
+    const CObjectArray& collection = m_document.GetCollection();
+    if (selected.size() == 1) {
+        const CListCtrlEx::ItemData position = list.GetItemData(selected.front());
+        if (position >= 0 && position < collection.GetSize()) return static_cast<CObjectArray::Index>(position);
+    }
+    GetPrompter().Message(kSelectOneStatementMessage);
+    return -1;
+}
+
+bool CCorvidView::GetSelectedStatement(CObjectEntry& entry) {
+    const CObjectArray::Index position = GetSelectedPosition();
+    if (position < 0) return false;
+    entry = m_document.GetCollection()[position];
+    return true;
+}
+
+void CCorvidView::Dispatch(ECommand command) {
+    if (m_busy) return;
+    if (m_dispatch) m_dispatch(command);
+}
+
+void CCorvidView::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_busy) return;
+    const QModelIndex index = indexAt(event->pos());  // viewport coordinates
+    if (!index.isValid()) return;
+    // A right click on a row outside the selection selects that row, as the list
+    // did, so the menu acts on the row that was clicked.
+    if (!selectionModel()->isRowSelected(index.row(), QModelIndex())) {
+        selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    QMenu menu(window());
+    QAction* show = menu.addAction(QStringLiteral("Show &SQL statement..."));
+    QAction* similar = menu.addAction(QStringLiteral("&Find similar SQL..."));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == show) Dispatch(ECommand::ShowStatement);
+    if (chosen == similar) Dispatch(ECommand::FindSimilar);
+}
+
+}  // namespace corvid

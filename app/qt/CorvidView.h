@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "app/CommandStates.h"
+#include "collection/ObjectEntry.h"
+#include "list/qt/ListViewEx.h"
+
+namespace corvid {
+
+class CCorvidDoc;
+class CListLayout;
+
+// The main view: the statements of the document's collection in the sortable
+// list, one row per statement with the statement's position in the collection as
+// the row's item data. It fills the list through a layout, refills it (loading the
+// collection anew on request) under a busy flag and the wait cursor, answers which
+// statement is selected, and hands its context menu and double-clicks to the
+// command dispatcher. When it is destroyed outside the similar view, it reads the
+// user's column order, widths and sort keys back into the document's layout and
+// saves it.
+class CCorvidView : public CListViewEx {
+    Q_OBJECT
+public:
+    using Dispatcher = std::function<void(ECommand)>;
+
+    explicit CCorvidView(CCorvidDoc& document, QWidget* parent = nullptr);
+    ~CCorvidView() override;
+
+    CCorvidDoc& GetDocument() { return m_document; }
+    void SetDispatcher(Dispatcher dispatcher) { m_dispatch = std::move(dispatcher); }
+
+    // Builds the list's columns and sort keys from the layout (the document's own
+    // when none is given).
+    void ApplyLayout();
+    void ApplyLayout(const CListLayout& layout);
+
+    // Replaces the rows by the statements of the array, each through the layout;
+    // a row's item data is its statement's position in the collection: the index
+    // in the array, or positions[i] when the array holds copies (similar view).
+    void FillFrom(const CObjectArray& array, const CListLayout& layout, bool suspendRedraw,
+                  const std::vector<CObjectArray::Index>* positions = nullptr);
+
+    // Fills the list from the document's collection and sorts it; with reload the
+    // document loads the collection from the server first. Nothing while busy.
+    void Refill(bool reload);
+    bool IsBusy() const { return m_busy; }
+
+    // The one selected statement, copied from the collection; false (after the
+    // message) unless exactly one row is selected.
+    bool GetSelectedStatement(CObjectEntry& entry);
+    // The collection position of the one selected row, or -1 (after the message).
+    CObjectArray::Index GetSelectedPosition();
+
+    // Reads the list back into the document's layout and saves it, unless the
+    // similar view is shown.
+    void SaveLayout();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void Dispatch(ECommand command);
+
+    CCorvidDoc& m_document;
+    Dispatcher m_dispatch;
+    bool m_busy = false;
+    bool m_layoutSaved = false;
+};
+
+inline constexpr const char* kSelectOneStatementMessage =
+    "Operation not possible!\nExactly one statement must be selected.";
+
+}  // namespace corvid
