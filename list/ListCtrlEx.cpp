@@ -332,6 +332,8 @@ void CListCtrlEx::Sort() {
         CSortClass pass(*this, key->column, key->format == kFormatNumber);
         pass.SortRows(key->ascending);
     }
+    // Told once the passes are over, when every row carries its own item data again.
+    if (!keys.empty()) Notify(EChange::Order);
     m_sorting = false;
 }
 

@@ -171,7 +171,6 @@ void CSortClass::SortRows(bool ascending) {
             m_textItems[k].m_Text = m_list.GetItemTextView(static_cast<int>(k), m_column);
         }
     }
-    m_list.Notify(CListCtrlEx::EChange::Order);
 }
 
 }  // namespace corvid

@@ -255,6 +255,7 @@ TEST(ListCtrlExTest, SortDoesNotReenter) {
         ++depth;
         maxDepth = std::max(maxDepth, depth);
         EXPECT_TRUE(list.IsSorting());
+        EXPECT_EQ(list.GetItemData(0), 101);  // the rows' own item data, not the pass's
         list.Sort();
         --depth;
     });
