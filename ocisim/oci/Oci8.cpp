@@ -36,14 +36,12 @@ HandleBase* AnyHandle(const void* pointer) {
 
 void* Public(HandleBase* handle) { return handle; }
 
+// An error handle keeps the record of the last call that reported through it;
+// successful calls leave it as it was.
 void SetRecord(ErrorRecord& record, const OraError& error) {
     record.error = error;
     record.present = true;
     Lib().Remember(error);
-}
-
-void ClearRecord(OCIError* err) {
-    if (err) err->record = ErrorRecord{};
 }
 
 sword Fail(OCIError* err, const OraError& error) {
@@ -461,7 +459,6 @@ OCISIM_EXPORT sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const Ora
     OCIServer* server = As<OCIServer>(srvhp, OCI_HTYPE_SERVER);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!server || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     return Attach(server, err, TextOf(dblink, dblink ? dblink_len : 0));
 }
 
@@ -470,7 +467,6 @@ OCISIM_EXPORT sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 /*mod
     OCIServer* server = As<OCIServer>(srvhp, OCI_HTYPE_SERVER);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!server || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!server->server) return Fail(err, kNotConnected);
     server->server.reset();
     server->alias.clear();
@@ -483,7 +479,6 @@ OCISIM_EXPORT sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISessio
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     OCISession* session = As<OCISession>(usrhp, OCI_HTYPE_SESSION);
     if (!svc || !err || !session) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     return BeginSession(svc, err, session, credt, mode);
 }
 
@@ -492,7 +487,6 @@ OCISIM_EXPORT sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession*
     OCISvcCtx* svc = As<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!svc || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     OCISession* session = usrhp ? As<OCISession>(usrhp, OCI_HTYPE_SESSION) : As<OCISession>(svc->session, OCI_HTYPE_SESSION);
     if (usrhp && !session) return OCI_INVALID_HANDLE;
     if (!session || !session->link) return Fail(err, kNotConnected);
@@ -507,7 +501,6 @@ OCISIM_EXPORT sword OCILogon(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, 
     OCIEnv* env = As<OCIEnv>(envhp, OCI_HTYPE_ENV);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!env || !err || !svchp) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     auto* svc = Adopt<OCISvcCtx>(env, OCI_HTYPE_SVCCTX, 0, nullptr);
     auto* server = Adopt<OCIServer>(env, OCI_HTYPE_SERVER, 0, nullptr);
     auto* session = Adopt<OCISession>(env, OCI_HTYPE_SESSION, 0, nullptr);
@@ -533,7 +526,6 @@ OCISIM_EXPORT sword OCILogoff(OCISvcCtx* svchp, OCIError* errhp) {
     OCISvcCtx* svc = As<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!svc || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (OCISession* session = As<OCISession>(svc->session, OCI_HTYPE_SESSION)) {
         EndSessionOf(session, true);
         if (svc->fromLogon) Destroy(session);
@@ -553,7 +545,6 @@ static sword EndTransaction(OCISvcCtx* svchp, OCIError* errhp, bool commit) {
     OCISvcCtx* svc = As<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!svc || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     std::shared_ptr<SessionLink> link = LinkOf(svc);
     if (!link) return Fail(err, kNotConnected);
     const OraError error = commit ? link->session->Commit() : link->session->Rollback();
@@ -574,7 +565,6 @@ OCISIM_EXPORT sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraTex
     OCIStmt* statement = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!statement || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!stmt) return OCI_INVALID_HANDLE;
     if (language != OCI_NTV_SYNTAX && language != OCI_V7_SYNTAX && language != OCI_V8_SYNTAX) {
         return Fail(err, kBadMode);
@@ -601,7 +591,6 @@ OCISIM_EXPORT sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* 
     OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!stmt || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!stmt->prepared) return Fail(err, kNotPrepared);
     if (position == 0) return Fail(err, kVariableNotInSelectList);
     if (mode != OCI_DEFAULT && mode != OCI_DYNAMIC_FETCH) return Fail(err, kBadMode);
@@ -636,7 +625,6 @@ OCISIM_EXPORT sword OCIDefineDynamic(OCIDefine* defnp, OCIError* errhp, void* oc
     OCIDefine* define = As<OCIDefine>(defnp, OCI_HTYPE_DEFINE);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!define || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!define->spec.dynamic || !ocbfp) return Fail(err, kBadMode);
     define->spec.callback = ocbfp;
     define->spec.context = octxp;
@@ -651,7 +639,6 @@ OCISIM_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* err
     OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!stmt || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!stmt->prepared) return Fail(err, kNotPrepared);
     const std::string name = NormalizePlaceholder(TextOf(placeholder, placeholder ? placeh_len : 0));
     if (name.empty() ||
@@ -697,7 +684,6 @@ OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
     OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!svc || !stmt || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!stmt->prepared) return Fail(err, kNotPrepared);
     return Execute(svc, stmt, err, iters, rowoff, mode);
 }
@@ -707,7 +693,6 @@ OCISIM_EXPORT sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2
     OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!stmt || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (orientation != OCI_DEFAULT && orientation != OCI_FETCH_NEXT) return Fail(err, kBadMode);
     if (nrows == 0) {
         // A fetch of no rows cancels the cursor.
@@ -727,7 +712,6 @@ OCISIM_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, v
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     OCIStmt* stmt = htype == OCI_HTYPE_STMT ? As<OCIStmt>(hndlp, OCI_HTYPE_STMT) : nullptr;
     if (!stmt || !err || !parmdpp) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (!stmt->result.IsDescribed()) return Fail(err, kNotExecuted);
     const std::vector<ColumnDesc>& columns = stmt->result.Columns();
     if (pos == 0 || pos > columns.size()) return Fail(err, kNoDescriptor);
@@ -748,7 +732,6 @@ OCISIM_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attr
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     HandleBase* handle = AnyHandle(trgthndlp);
     if (!err || !handle || handle->type != trghndltyp || !attributep) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     if (attrtype == OCI_ATTR_ENV && trghndltyp != OCI_DTYPE_PARAM && trghndltyp != OCI_HTYPE_STMT) {
         PutAttr<OCIEnv*>(attributep, sizep, handle->env);
         return OCI_SUCCESS;
@@ -791,7 +774,6 @@ OCISIM_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     HandleBase* handle = AnyHandle(trgthndlp);
     if (!err || !handle || handle->type != trghndltyp) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     switch (trghndltyp) {
         case OCI_HTYPE_SVCCTX: {
             auto* svc = static_cast<OCISvcCtx*>(handle);
@@ -837,7 +819,6 @@ OCISIM_EXPORT sword OCIStmtGetPieceInfo(OCIStmt* stmtp, OCIError* errhp, void** 
     OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!stmt || !err) return OCI_INVALID_HANDLE;
-    ClearRecord(err);
     // No call ever waits for a piece (nothing returns OCI_NEED_DATA).
     return Fail(err, kInvalidOperation);
 }
@@ -850,7 +831,6 @@ OCISIM_EXPORT sword OCIStmtSetPieceInfo(void* hndlp, ub4 type, OCIError* errhp, 
     if (!err || !handle || handle->type != type || (type != OCI_HTYPE_BIND && type != OCI_HTYPE_DEFINE)) {
         return OCI_INVALID_HANDLE;
     }
-    ClearRecord(err);
     return Fail(err, kInvalidOperation);
 }
 
@@ -888,7 +868,6 @@ OCISIM_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLoc
     if (!As<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) || !err || !As<OCILobLocator>(locp, OCI_DTYPE_LOB) || !lenp) {
         return OCI_INVALID_HANDLE;
     }
-    ClearRecord(err);
     // The server has no large-object columns, so no locator ever points at data.
     return Fail(err, kInvalidLobLocator);
 }
@@ -901,6 +880,5 @@ OCISIM_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
     if (!As<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) || !err || !As<OCILobLocator>(locp, OCI_DTYPE_LOB) || !amtp) {
         return OCI_INVALID_HANDLE;
     }
-    ClearRecord(err);
     return Fail(err, kInvalidLobLocator);
 }
