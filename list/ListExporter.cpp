@@ -275,6 +275,12 @@ std::string CListExporter::Align(int column) const {
     }
 }
 
+std::string CListExporter::Title(int column) const {
+    std::string title = m_list.GetColumnTitle(column);
+    if (title.size() > kMaxTitleLength) title.resize(kMaxTitleLength);
+    return title;
+}
+
 std::string CListExporter::Ident(std::string_view separator) const {
     std::string text;
     for (char c : m_identification) {
@@ -338,7 +344,7 @@ void CListExporter::WriteCsv(COutput& out) const {
     std::string line;
     for (int i = 0; i < columns; ++i) {
         if (i > 0) line += m_fieldSeparator;
-        line += m_list.GetColumnTitle(i);
+        line += Title(i);
     }
     out.Line(line);
     for (int r = 0; r < rows; ++r) {
@@ -378,7 +384,7 @@ void CListExporter::WriteHtml(COutput& out) const {
              "<TR>");
     std::vector<std::string> cellStarts;
     for (int i = 0; i < columns; ++i) {
-        out.Line("<TH " + Align(i) + ">" + m_list.GetColumnTitle(i) + "</TH>");
+        out.Line("<TH " + Align(i) + ">" + Title(i) + "</TH>");
         cellStarts.push_back("<TD " + Align(i) + ">");
     }
     out.Line("</TR>");
@@ -435,13 +441,13 @@ void CListExporter::WriteXmlHead(COutput& out, const std::string& fileName) cons
         row += " (";
         for (int i = 0; i < columns; ++i) {
             if (i > 0) row += ", ";
-            row += XmlName(m_list.GetColumnTitle(i)) + "?";
+            row += XmlName(Title(i)) + "?";
         }
         row += ")>";
     }
     out.Line(row);
     for (int i = 0; i < columns; ++i)
-        out.Line("   <!ELEMENT " + XmlName(m_list.GetColumnTitle(i)) + " (#PCDATA)>");
+        out.Line("   <!ELEMENT " + XmlName(Title(i)) + " (#PCDATA)>");
     out.Line("   ]");
     out.Line(">");
     out.Line("");
@@ -456,7 +462,7 @@ void CListExporter::WriteXmlRows(COutput& out) const {
     const std::string rowEnd = " </" + rowName + ">\r\n";
     std::vector<std::string> starts, ends;
     for (int i = 0; i < columns; ++i) {
-        const std::string name = XmlName(m_list.GetColumnTitle(i));
+        const std::string name = XmlName(Title(i));
         starts.push_back("  <" + name + ">");
         ends.push_back("</" + name + ">\r\n");
     }
@@ -496,13 +502,13 @@ void CListExporter::WriteCompanionPage(COutput& out, const std::string& xmlFileN
     out.Line("   <TABLE DATASRC=\"#dsoDATA\" BORDER=\"1\" CELLPADDING=\"5\">");
     out.Line("      <THEAD>");
     for (int i = 0; i < columns; ++i) {
-        out.Line("         <TH " + Align(i) + ">" + fontStart(1) + m_list.GetColumnTitle(i) + "</TH>");
+        out.Line("         <TH " + Align(i) + ">" + fontStart(1) + Title(i) + "</TH>");
     }
     out.Line("      </THEAD>");
     out.Line("      <TR>");
     for (int i = 0; i < columns; ++i) {
-        out.Line("         <TD " + Align(i) + ">" + fontStart(1) + "<SPAN DATAFLD=\"" +
-                 XmlName(m_list.GetColumnTitle(i)) + "\"></SPAN></TD>");
+        out.Line("         <TD " + Align(i) + ">" + fontStart(1) + "<SPAN DATAFLD=\"" + XmlName(Title(i)) +
+                 "\"></SPAN></TD>");
     }
     out.Line("      </TR>");
     out.Line("   </TABLE>");

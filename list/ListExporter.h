@@ -57,6 +57,9 @@ private:
     void WriteXmlRows(COutput& out) const;
     void WriteCompanionPage(COutput& out, const std::string& xmlFileName) const;
     std::string Align(int column) const;
+    // The column's header text, of at most 255 bytes.
+    std::string Title(int column) const;
+    static constexpr std::size_t kMaxTitleLength = 255;
     std::string Ident(std::string_view separator) const;
 
     const CListCtrlEx& m_list;

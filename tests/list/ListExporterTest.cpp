@@ -109,6 +109,8 @@ TEST_F(ListExporterTest, CsvBytes) {
               ",\"x\\9q%\",\" \xC3\xA9\xFF\"\r\n");
     m_list.DeleteAllItems();
     EXPECT_EQ(Export(0), "User,%  Disk,Status\r\n");
+    m_list.SetColumnTitle(2, std::string(300, 'T'));
+    EXPECT_EQ(Export(0), "User,%  Disk," + std::string(255, 'T') + "\r\n");
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
