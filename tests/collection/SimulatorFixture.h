@@ -1,0 +1,127 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Session.h"
+#include "collection/CorvidDoc.h"
+#include "dialogs/Progress.h"
+#include "dialogs/ProgressRunner.h"
+#include "oracle/OracleConnection.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/RecordingPrompter.h"
+#include "platform/Services.h"
+
+namespace corvid::testing {
+
+// A progress that records every report and cancels once a chosen text was shown.
+class CScriptedProgress : public IProgress {
+public:
+    struct SReport {
+        int percent;
+        std::string text;
+    };
+
+    std::string cancelAfter;  // the text after which the user cancels
+    std::vector<SReport> reports;
+    bool cancelled = false;
+
+    void SetProgress(int percent, const std::string& text) override {
+        reports.push_back({percent, text});
+        if (!cancelAfter.empty() && text == cancelAfter) cancelled = true;
+    }
+    bool IsCancelled() override { return cancelled; }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const SReport& report : reports) texts.push_back(report.text);
+        return texts;
+    }
+    int CountStartingWith(const std::string& prefix) const {
+        int count = 0;
+        for (const SReport& report : reports) count += report.text.rfind(prefix, 0) == 0 ? 1 : 0;
+        return count;
+    }
+};
+
+// Runs the document's jobs at once on the calling thread with a scripted progress.
+class CInlineProgressRunner : public IProgressRunner {
+public:
+    CScriptedProgress progress;
+    std::vector<std::string> titles;
+    std::vector<int> flags;
+
+    bool Run(const ProgressWork& work, const std::string& title, int runFlags, const std::string&) override {
+        titles.push_back(title);
+        flags.push_back(runFlags);
+        work(progress);
+        return !progress.cancelled;
+    }
+};
+
+// The simulated server: logs on as SCOTT to DEMO through the chosen generation,
+// on a scenario given by name or as a file this fixture writes.
+class CSimulatorTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        SetPrompter(&m_prompter);
+        m_libDir = std::getenv("CORVID_SIM_LIBDIR") ? std::getenv("CORVID_SIM_LIBDIR") : CORVID_SIM_LIBDIR;
+    }
+    void TearDown() override {
+        m_doc.reset();
+        if (m_session && m_connection && m_connection->IsConnected()) m_session->Disconnect();
+        m_session.reset();
+        m_connection.reset();
+        SetPrompter(nullptr);
+        unsetenv("CORVID_SIM_SCENARIO");
+    }
+
+    // A scenario file written for this test; the server is rebuilt from it.
+    void UseScenarioText(const std::string& text) {
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name) {
+            if (c == '/') c = '_';
+        }
+        const std::string path = ::testing::TempDir() + "corvid_scenario_" + name + ".txt";
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        UseScenario(path);
+    }
+    void UseScenario(const std::string& nameOrPath) { setenv("CORVID_SIM_SCENARIO", nameOrPath.c_str(), 1); }
+
+    void Connect(const std::string& user = "SCOTT", const std::string& password = "TIGER") {
+        m_connection = std::make_unique<COracleConnection>(
+            nullptr, GetParam(), std::make_unique<CDlLibraryLoader>(std::vector<std::string>{m_libDir}));
+        ASSERT_TRUE(m_connection->Logon(user, password, "DEMO", 0)) << m_connection->GetErrorText();
+        m_session = std::make_unique<CSession>(*m_connection);
+    }
+    void InstallExplainProcedure() {
+        ASSERT_TRUE(m_session->CheckPlanTable());
+        ASSERT_TRUE(m_session->CreateExplainProcedure());
+    }
+    // A document on the connection with the settings of m_store.
+    CCorvidDoc& MakeDoc(bool analyze) {
+        m_doc = std::make_unique<CCorvidDoc>(m_connection.get(), m_store, m_prompter, &m_runner);
+        m_doc->SetSaveOnDestroy(false);
+        m_doc->m_Analyze = analyze ? 1 : 0;
+        return *m_doc;
+    }
+
+    std::string m_libDir;
+    CMemorySettingsStore m_store;
+    CRecordingPrompter m_prompter;
+    CInlineProgressRunner m_runner;
+    std::unique_ptr<COracleConnection> m_connection;
+    std::unique_ptr<CSession> m_session;
+    std::unique_ptr<CCorvidDoc> m_doc;
+};
+
+}  // namespace corvid::testing

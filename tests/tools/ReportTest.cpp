@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++count;
+    return count;
+}
+
+// Runs corvid-report in a folder of its own, with an empty home (no user settings),
+// the simulated client libraries on the library path and no terminal on stdin.
+class ReportRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/corvid-report-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        ASSERT_EQ(std::system(("mkdir -p " + Quote(m_dir + "/home")).c_str()), 0);
+        const char* libDir = std::getenv("CORVID_SIM_LIBDIR");
+        m_libDir = libDir != nullptr ? libDir : CORVID_SIM_LIBDIR;
+    }
+    void TearDown() override { std::system(("rm -rf " + Quote(m_dir)).c_str()); }
+
+    int Run(const std::vector<std::string>& args, const std::string& environment = "") {
+        std::string command = "cd " + Quote(m_dir) + " && env -u CORVID_PASSWORD -u XDG_CONFIG_HOME HOME=" +
+                              Quote(m_dir + "/home") + " LD_LIBRARY_PATH=" + Quote(m_libDir) + " " + environment +
+                              " " + Quote(CORVID_REPORT_EXE);
+        for (const std::string& arg : args) command += " " + Quote(arg);
+        command += " >out.txt 2>err.txt </dev/null";
+        const int status = std::system(command.c_str());
+        m_out = ReadFile(m_dir + "/out.txt");
+        m_err = ReadFile(m_dir + "/err.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    void WriteFile(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+    }
+
+    std::string m_dir;
+    std::string m_libDir;
+    std::string m_out;
+    std::string m_err;
+};
+
+const std::vector<std::string> kLogon = {"-u", "SCOTT", "-p", "TIGER", "-s", "DEMO"};
+
+std::vector<std::string> With(std::vector<std::string> args) {
+    args.insert(args.begin(), kLogon.begin(), kLogon.end());
+    return args;
+}
+
+TEST_F(ReportRun, XmlOfTheDemoIsValidAndCarriesPlans) {
+    ASSERT_EQ(Run(With({"--format", "xml", "--output", "pool"})), 0) << m_err;
+    ASSERT_TRUE(Exists(Path("pool.XML")));
+    ASSERT_TRUE(Exists(Path("pool_XML.HTML")));
+    const std::string xml = ReadFile(Path("pool.XML"));
+    const std::size_t rows = Count(xml, " <ROW>");
+    EXPECT_GT(rows, 100u);
+    EXPECT_EQ(Count(xml, "<SQL_Text>"), rows);
+    EXPECT_NE(xml.find("<Status>analyzed</Status>"), std::string::npos);
+    EXPECT_NE(xml.find("<Status>not&#32;analyzed</Status>"), std::string::npos);
+    EXPECT_EQ(xml.find("<SQL_Text></SQL_Text>"), std::string::npos);  // every statement has its text
+    EXPECT_EQ(xml.find("<Cost>0</Cost>") != std::string::npos && Count(xml, "<Cost>0</Cost>") == rows, false);
+    EXPECT_NE(xml.find("<SQL_statements_in_the_Oracle_SGA>"), std::string::npos);
+    if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system(("xmllint --valid --noout " + Quote(Path("pool.XML"))).c_str()), 0);
+    }
+    // Nothing asked, nothing left behind: stderr is not a terminal, so no progress either.
+    EXPECT_EQ(m_err, "");
+    EXPECT_FALSE(Exists(Path("home/.config/Quarry Lane/Corvid.ini")));
+}
+
+TEST_F(ReportRun, CsvAndHtmlWithoutAnalysis) {
+    ASSERT_EQ(Run(With({"--format", "csv", "--output", "out", "--no-analyze"})), 0) << m_err;
+    const std::vector<std::string> csv = Lines(ReadFile(Path("out.CSV")));
+    ASSERT_GT(csv.size(), 100u);
+    // The default layout, sorted by buffer gets per execution, descending.
+    EXPECT_EQ(csv[0],
+              "User,Exec,%  Disk,% Buff.,Cost,# FTS,Disk R./E,Buf Get/E,Sorts/E,Rows/E,SQL Text,First Load Time,"
+              "Command,# Parses,Disk Rds,Buf Get,Sorts,Rows,Sharable Mem,Persist. Mem,Runtime Mem,Optimizer,Address,"
+              "Status,Error Message");
+    EXPECT_EQ(csv[1].find("\"analyzed\"") != std::string::npos, true);
+    EXPECT_EQ(ReadFile(Path("out.CSV")).find("not analyzed"), std::string::npos);
+
+    ASSERT_EQ(Run(With({"--format=html", "--output=page", "--name", "Nightly pool"})), 0) << m_err;
+    const std::string html = ReadFile(Path("page.HTML"));
+    EXPECT_NE(html.find("<TITLE>Nightly pool</TITLE>"), std::string::npos);
+    EXPECT_GT(Count(html, "<TR>"), 100u);
+}
+
+TEST_F(ReportRun, SettingsFileDecidesFilterLayoutAndExport) {
+    WriteFile("corvid.ini",
+              "[Filter]\n"
+              "Select=0\nInsert=1\nUpdate=0\nDelete=0\nOthers=0\nAnalyze=0\n"
+              "ExportType=2\nExportName=\"Pool, \\\"nightly\\\"\"\nExportFileName=fromsettings\n"
+              "\n[Version]\nVersion=1.7.2\n"
+              "\n[ListLayout]\nColumn#=2\n"
+              "C000_I=18\nC000_N=Command\nC000_W=80\nC000_J=0\nC000_T=1\nC000_S=0\n"
+              "C001_I=9\nC001_N=Exec\nC001_W=50\nC001_J=1\nC001_T=2\nC001_S=-1\n");
+    ASSERT_EQ(Run(With({"--settings", "corvid.ini"})), 0) << m_err;
+    const std::vector<std::string> csv = Lines(ReadFile(Path("fromsettings.CSV")));
+    ASSERT_GT(csv.size(), 1u);
+    EXPECT_EQ(csv[0], "Command,Exec");
+    long previous = -1;
+    for (std::size_t i = 1; i < csv.size(); ++i) {
+        EXPECT_EQ(csv[i].rfind("\"INSERT\",\"", 0), 0u) << csv[i];
+        const long executions = std::atol(csv[i].c_str() + 10);
+        if (previous >= 0) EXPECT_LE(executions, previous);
+        previous = executions;
+    }
+    EXPECT_EQ(m_err, "");
+
+    // The quoted export name reaches the file.
+    ASSERT_EQ(Run(With({"--settings", "corvid.ini", "--format", "html"})), 0) << m_err;
+    EXPECT_NE(ReadFile(Path("fromsettings.HTML")).find("<TITLE>Pool, \"nightly\"</TITLE>"), std::string::npos);
+
+    // The user's own settings file is found in the configuration folder.
+    ASSERT_EQ(std::system(("mkdir -p " + Quote(Path("home/.config/Quarry Lane")) + " && cp " +
+                           Quote(Path("corvid.ini")) + " " + Quote(Path("home/.config/Quarry Lane/Corvid.ini")))
+                              .c_str()),
+              0);
+    ASSERT_EQ(Run(kLogon), 0) << m_err;
+    EXPECT_TRUE(Exists(Path("fromsettings.CSV")));
+    EXPECT_EQ(Lines(ReadFile(Path("fromsettings.CSV")))[0], "Command,Exec");
+}
+
+TEST_F(ReportRun, SimilarStatementsComeSortedByDistance) {
+    ASSERT_EQ(Run(With({"--format", "csv", "--output", "all", "--no-analyze"})), 0) << m_err;
+    const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
+    ASSERT_GT(all.size(), 2u);
+    // The address is the next-to-last column of the default layout.
+    const std::string row = all[1];
+    const std::size_t statusStart = row.rfind(",\"analyzed\"");
+    ASSERT_NE(statusStart, std::string::npos);
+    const std::size_t addressStart = row.rfind(",\"", statusStart - 1);
+    const std::string address = row.substr(addressStart + 2, statusStart - addressStart - 3);
+    ASSERT_EQ(address.size(), 16u) << row;
+
+    ASSERT_EQ(Run(With({"--format", "csv", "--output", "similar", "--no-analyze", "--similar-to", address})), 0)
+        << m_err;
+    const std::vector<std::string> similar = Lines(ReadFile(Path("similar.CSV")));
+    ASSERT_GT(similar.size(), 1u);
+    EXPECT_EQ(similar[0], "Distance,User,SQL Text");
+    EXPECT_EQ(similar[1].rfind("\"0\",", 0), 0u);
+    long previous = 0;
+    for (std::size_t i = 1; i < similar.size(); ++i) {
+        const long distance = std::atol(similar[i].c_str() + 1);
+        EXPECT_GE(distance, previous);
+        previous = distance;
+    }
+
+    EXPECT_EQ(Run(With({"--output", "none", "--similar-to", "0000000000000000"})), 1);
+    EXPECT_NE(m_err.find("no statement at address"), std::string::npos);
+}
+
+TEST_F(ReportRun, PasswordFromTheEnvironmentAndNeverAPromptWithoutATerminal) {
+    EXPECT_EQ(Run({"-u", "SCOTT", "-s", "DEMO", "--output", "env", "--no-analyze"}, "CORVID_PASSWORD=TIGER"), 0)
+        << m_err;
+    EXPECT_TRUE(Exists(Path("env.XML")));
+    EXPECT_EQ(Run({"-u", "SCOTT", "-s", "DEMO", "--output", "nopass"}), 2);
+    EXPECT_NE(m_err.find("no password"), std::string::npos);
+    EXPECT_FALSE(Exists(Path("nopass.XML")));
+}
+
+TEST_F(ReportRun, ExitStatuses) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(m_out.find("Usage: corvid-report"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_NE(m_out.find("1.7.2"), std::string::npos);
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"-p", "TIGER"}, With({"--format", "pdf"}), With({"--oci", "9"}),
+          With({"--connect-as", "SYSADMIN"}), With({"--bogus"}), With({"stray"}), With({"--trace", "x"}),
+          With({"--all-types"}), With({"--output"})}) {
+        EXPECT_EQ(Run(bad), 2) << bad.back();
+        EXPECT_NE(m_err.find("corvid-report: "), std::string::npos);
+    }
+
+    // A refused logon is an Oracle error.
+    EXPECT_EQ(Run({"-u", "SCOTT", "-p", "WRONG", "-s", "DEMO", "--output", "x"}), 1);
+    EXPECT_NE(m_err.find("unable to log on as SCOTT to DEMO"), std::string::npos);
+    EXPECT_FALSE(Exists(Path("x.XML")));
+
+    // A folder that does not exist is a file error.
+    EXPECT_EQ(Run(With({"--no-analyze", "--output", "missing/dir/pool"})), 1);
+    EXPECT_NE(m_err.find("Unable to create the file 'missing/dir/pool'"), std::string::npos);
+
+    // An unreadable settings file too.
+    EXPECT_EQ(Run(With({"--settings", "nowhere.ini"})), 1);
+    EXPECT_NE(m_err.find("cannot read the settings file"), std::string::npos);
+}
+
+TEST_F(ReportRun, BothClientGenerations) {
+    for (const char* version : {"7", "8"}) {
+        const std::string base = std::string("oci") + version;
+        ASSERT_EQ(Run(With({"--oci", version, "--format", "csv", "--output", base})), 0) << m_err;
+        EXPECT_GT(Lines(ReadFile(Path(base + ".CSV"))).size(), 100u);
+    }
+    EXPECT_EQ(Lines(ReadFile(Path("oci7.CSV"))).size(), Lines(ReadFile(Path("oci8.CSV"))).size());
+}
+
+}  // namespace
