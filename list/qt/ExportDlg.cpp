@@ -90,7 +90,8 @@ void CExportDlg::SetSettings(const SExportSettings& settings) {
     m_settings = settings;
     // An exclusive group cannot uncheck its last button, so it lets go for a moment.
     m_formats->setExclusive(false);
-    for (QAbstractButton* button : m_formats->buttons()) button->setChecked(false);
+    for (QAbstractButton* button : m_formats->buttons())
+        button->setChecked(false);
     m_formats->setExclusive(true);
     if (QRadioButton* button = FormatButton(settings.formatIndex)) button->setChecked(true);
     SetLimitedText(m_name, settings.name);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "dialogs/qt/PropertySheet.h"
+
+class QCheckBox;
+
+namespace corvid {
+
+class COptionsModel;
+
+// "General options": analysis on load and the start-up warning about users.
+class COptionsPage : public CPropertyPage {
+    Q_OBJECT
+public:
+    explicit COptionsPage(COptionsModel& model, QWidget* parent = nullptr);
+
+    bool OnKillActive() override;
+
+    QCheckBox* AnalyzeBox() const { return m_analyze; }
+    QCheckBox* WarnBox() const { return m_warn; }
+
+protected:
+    void OnInitPage() override;
+
+private:
+    COptionsModel& m_model;
+    QCheckBox* m_analyze;
+    QCheckBox* m_warn;
+};
+
+}  // namespace corvid

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "collection/ObjectEntry.h"
+#include "dialogs/qt/PropertySheet.h"
+
+class QTableWidget;
+
+namespace corvid {
+
+// "SQL Parameter": every figure of the statement as a row of title and value, in
+// a fixed order whatever the list layout is.
+class CSqlParaPage : public CPropertyPage {
+    Q_OBJECT
+public:
+    explicit CSqlParaPage(const CObjectEntry& statement, QWidget* parent = nullptr);
+
+    QTableWidget* List() const { return m_list; }
+
+protected:
+    void OnInitPage() override;
+
+private:
+    CObjectEntry m_statement;
+    QTableWidget* m_list;
+};
+
+}  // namespace corvid

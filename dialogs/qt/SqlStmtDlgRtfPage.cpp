@@ -1,0 +1,35 @@
+#include "dialogs/qt/SqlStmtDlgRtfPage.h"
+
+#include <QVBoxLayout>
+
+#include "platform/qt/RtfTextView.h"
+
+namespace corvid {
+
+CSqlRtfPage::CSqlRtfPage(const QString& caption, std::string rtf, QWidget* parent)
+    : CPropertyPage(caption, parent), m_rtf(std::move(rtf)), m_view(new CRtfTextView) {
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_view);
+}
+
+void CSqlRtfPage::OnInitPage() {
+    m_view->SetRtf(m_rtf);
+    // The document lives in the box from now on.
+    m_rtf.clear();
+    m_rtf.shrink_to_fit();
+}
+
+void CSqlRtfPage::OnSetActive() {
+    PostRemoveFocus();
+}
+
+CSqlTextPage::CSqlTextPage(std::string rtf, QWidget* parent) : CSqlRtfPage("SQL Statement", std::move(rtf), parent) {}
+
+void CSqlTextPage::OnInitPage() {
+    CSqlRtfPage::OnInitPage();
+    m_view->clearFocus();
+}
+
+CSqlPlanPage::CSqlPlanPage(std::string rtf, QWidget* parent) : CSqlRtfPage("Execution Plan", std::move(rtf), parent) {}
+
+}  // namespace corvid

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "dialogs/qt/PropertySheet.h"
+
+namespace corvid {
+
+class CRtfTextView;
+
+// A page that shows one RTF document in a read-only rich-text box filling the
+// page. The document is read into the box when the page is first shown; each time
+// the page becomes active the keyboard focus is taken from every control, so that
+// no caret or selection shows.
+class CSqlRtfPage : public CPropertyPage {
+    Q_OBJECT
+public:
+    CSqlRtfPage(const QString& caption, std::string rtf, QWidget* parent = nullptr);
+
+    void OnSetActive() override;
+
+    CRtfTextView* TextView() const { return m_view; }
+
+protected:
+    void OnInitPage() override;
+
+    std::string m_rtf;
+    CRtfTextView* m_view;
+};
+
+// "SQL Statement": the statement's text, coloured.
+class CSqlTextPage : public CSqlRtfPage {
+    Q_OBJECT
+public:
+    explicit CSqlTextPage(std::string rtf, QWidget* parent = nullptr);
+
+protected:
+    void OnInitPage() override;
+};
+
+// "Execution Plan": the statement's plan.
+class CSqlPlanPage : public CSqlRtfPage {
+    Q_OBJECT
+public:
+    explicit CSqlPlanPage(std::string rtf, QWidget* parent = nullptr);
+};
+
+}  // namespace corvid
