@@ -170,6 +170,7 @@ std::int32_t CEditDistancePattern::Compute(std::string_view pattern, const std::
     const std::size_t n = text.size();
     if (m == 0) return Saturate(static_cast<std::int64_t>(n));
     if (n == 0) return Saturate(static_cast<std::int64_t>(m));
+    if (m == n && pattern == text) return 0;  // duplicates are common in a shared pool
 
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t blocks = BlockCount(m);
