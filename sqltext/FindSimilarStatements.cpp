@@ -76,11 +76,13 @@ public:
                 helpers.emplace_back([this, &helperError, &failed](std::stop_token stop) {
                     try {
                         Index i = 0;
-                        while (!stop.stop_requested() && TakeChunk(i))
-                            for (Index end = std::min(i + kChunk, m_collection.GetSize()); i < end; ++i) {
+                        while (!stop.stop_requested() && TakeChunk(i)) {
+                            const Index end = std::min(i + kChunk, m_collection.GetSize());
+                            const Index taken = end - i;
+                            for (; i < end; ++i)
                                 Compare(i, nullptr);
-                                m_done.fetch_add(1, std::memory_order_relaxed);
-                            }
+                            m_done.fetch_add(taken, std::memory_order_relaxed);
+                        }
                     } catch (...) {
                         if (!failed.exchange(true)) helperError = std::current_exception();
                     }
