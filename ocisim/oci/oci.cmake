@@ -26,7 +26,9 @@ function(ocisim_client_library target folder name)
   add_library(${target} SHARED ${sources})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ocisim_engine)
-  target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,-Bsymbolic -Wl,--no-undefined)
+  target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,-Bsymbolic -Wl,--no-undefined
+    -Wl,--version-script=${OCISIM_OCI_DIR}/exports.map)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${OCISIM_OCI_DIR}/exports.map)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${name}
     LIBRARY_OUTPUT_DIRECTORY ${folder}
