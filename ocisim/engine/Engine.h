@@ -46,6 +46,10 @@ struct Value {
 
 // Oracle's internal type codes as described columns report them.
 enum class ColumnType : int { Varchar2 = 1, Number = 2, Long = 8, Date = 12, Char = 96 };
+// Added for RAW columns (v$sqlarea.address): the described size is the byte
+// length, and the value arrives as text with two hexadecimal digits per byte,
+// as Oracle converts a RAW fetched into a character buffer.
+constexpr ColumnType kColumnTypeRaw = static_cast<ColumnType>(23);
 
 struct ColumnDesc {
     std::string name;      // upper-case unless it was quoted

@@ -1,0 +1,87 @@
+#include "ocisim/engine/Database.h"
+
+#include "ocisim/engine/DateTime.h"
+
+namespace ocisim {
+
+std::vector<ColumnDesc> PlanTableColumns() {
+    return {TextColumn("STATEMENT_ID", 30), DateColumn("TIMESTAMP"),      TextColumn("REMARKS", 80),
+            TextColumn("OPERATION", 30),    TextColumn("OPTIONS", 255),   TextColumn("OBJECT_NODE", 128),
+            TextColumn("OBJECT_OWNER", 30), TextColumn("OBJECT_NAME", 30), NumberColumn("OBJECT_INSTANCE"),
+            TextColumn("OBJECT_TYPE", 30),  TextColumn("OPTIMIZER", 255), NumberColumn("SEARCH_COLUMNS"),
+            NumberColumn("ID"),             NumberColumn("PARENT_ID"),     NumberColumn("POSITION"),
+            NumberColumn("COST"),           NumberColumn("CARDINALITY"),   NumberColumn("BYTES"),
+            TextColumn("OTHER_TAG", 255),   TextColumn("PARTITION_START", 255), TextColumn("PARTITION_STOP", 255),
+            NumberColumn("PARTITION_ID"),   TextColumn("OTHER", 4000),     TextColumn("DISTRIBUTION", 30),
+            NumberColumn("CPU_COST"),       NumberColumn("IO_COST"),       NumberColumn("TEMP_SPACE"),
+            TextColumn("ACCESS_PREDICATES", 4000), TextColumn("FILTER_PREDICATES", 4000)};
+}
+
+Database::Database() : random(20240311) {
+    config.created = MakeDate(2023, 11, 6, 14, 2, 51);
+}
+
+std::int64_t Database::Now() const { return config.fixedClock ? config.fixedClock : LocalNowSeconds(); }
+
+const UserInfo* Database::FindUser(const std::string& name) const {
+    auto it = users.find(name);
+    return it == users.end() ? nullptr : &it->second;
+}
+
+const UserInfo* Database::FindUserById(int id) const {
+    for (const auto& [name, u] : users)
+        if (u.id == id) return &u;
+    return nullptr;
+}
+
+TableInfo* Database::FindTable(const std::string& owner, const std::string& name) {
+    auto it = tables.find(Key(owner, name));
+    return it == tables.end() ? nullptr : &it->second;
+}
+
+TableInfo& Database::CreateTable(const std::string& owner, const std::string& name, std::vector<ColumnDesc> columns) {
+    TableInfo& t = tables[Key(owner, name)];
+    t.owner = owner;
+    t.name = name;
+    t.data = std::make_shared<RowTable>(std::move(columns));
+    t.objectId = nextObjectId++;
+    t.created = Now();
+    return t;
+}
+
+TableInfo& Database::CreatePlanTable(const std::string& owner) {
+    return CreateTable(owner, "PLAN_TABLE", PlanTableColumns());
+}
+
+void Database::AdvanceWorkload() {
+    auto& entries = pool.Entries();
+    pool.Touch();
+    for (int i = 0; i < workload.touched && !entries.empty(); ++i) {
+        PoolEntry& e = entries[random() % entries.size()];
+        double runs = 1 + static_cast<double>(random() % 5);
+        double perExec = e.executions > 0 ? e.bufferGets / e.executions : 10;
+        e.executions += runs;
+        e.parseCalls += 1;
+        e.bufferGets += std::floor(perExec * runs);
+        e.diskReads += static_cast<double>(random() % 3);
+    }
+    for (int i = 0; i < workload.removed && !entries.empty(); ++i) {
+        pool.Remove(static_cast<size_t>(random() % entries.size()));
+    }
+    for (int i = 0; i < workload.newStatements; ++i) {
+        std::string text = "SELECT COUNT(*) FROM dual WHERE " + std::to_string(random() % 1000000) + " > 0";
+        bool created;
+        PoolEntry& e = pool.Enter(text, created);
+        e.commandType = 3;
+        e.optimizerMode = config.optimizerMode;
+        e.executions += 1;
+        e.parseCalls += 1;
+        e.bufferGets += 3;
+        e.rowsProcessed += 1;
+        e.firstLoadTime = Now();
+        const UserInfo* u = FindUser("SYSTEM");
+        e.parsingUserId = e.parsingSchemaId = u ? u->id : 0;
+    }
+}
+
+}  // namespace ocisim

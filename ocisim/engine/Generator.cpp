@@ -1,0 +1,130 @@
+#include "ocisim/engine/Generator.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "ocisim/engine/Database.h"
+
+namespace ocisim {
+
+namespace {
+
+const char* kNames[] = {"SMITH", "JONES", "MILLER", "BROWN", "DAVIS", "GARCIA", "WILSON", "MOORE", "TAYLOR",
+                        "ANDERSON", "THOMAS", "JACKSON", "WHITE", "HARRIS", "MARTIN", "THOMPSON", "CLARK",
+                        "LEWIS", "ROBINSON", "WALKER", "YOUNG", "ALLEN", "KING", "WRIGHT", "SCOTT", "HILL"};
+
+}  // namespace
+
+double Range::Pick(std::mt19937_64& random) const {
+    if (high <= low) return low;
+    // Skewed towards the low end, as real workloads are: most statements run
+    // rarely and read little, a few dominate.
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    double x = u(random);
+    return std::floor(low + (high - low) * x * x * x);
+}
+
+std::string ExpandTemplate(const std::string& text, std::mt19937_64& random) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != '{') {
+            out += text[i++];
+            continue;
+        }
+        size_t close = text.find('}', i);
+        if (close == std::string::npos) {
+            out += text.substr(i);
+            break;
+        }
+        std::string spec = text.substr(i + 1, close - i - 1);
+        i = close + 1;
+        if (spec.compare(0, 4, "int:") == 0) {
+            size_t colon = spec.find(':', 4);
+            long long lo = std::stoll(spec.substr(4, colon - 4));
+            long long hi = colon == std::string::npos ? lo : std::stoll(spec.substr(colon + 1));
+            std::uniform_int_distribution<long long> d(lo, std::max(lo, hi));
+            out += std::to_string(d(random));
+        } else if (spec.compare(0, 5, "pick:") == 0) {
+            std::vector<std::string> options;
+            size_t start = 5;
+            for (;;) {
+                size_t bar = spec.find('|', start);
+                options.push_back(spec.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+                if (bar == std::string::npos) break;
+                start = bar + 1;
+            }
+            std::uniform_int_distribution<size_t> d(0, options.size() - 1);
+            out += options[d(random)];
+        } else if (spec == "date") {
+            std::uniform_int_distribution<int> month(1, 12), day(1, 28);
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "2024-%02d-%02d", month(random), day(random));
+            out += buf;
+        } else if (spec == "name") {
+            std::uniform_int_distribution<size_t> d(0, sizeof kNames / sizeof kNames[0] - 1);
+            out += kNames[d(random)];
+        } else {
+            out += "{" + spec + "}";
+        }
+    }
+    return out;
+}
+
+void GenerateStatements(Database& db, const std::vector<StatementTemplate>& templates, std::int64_t count,
+                        std::uint64_t seed) {
+    if (count <= 0) return;
+    if (templates.empty()) throw std::runtime_error("generate needs at least one template");
+    std::mt19937_64 random(seed);
+    int totalWeight = 0;
+    std::vector<std::vector<const UserInfo*>> users;
+    for (const StatementTemplate& t : templates) {
+        totalWeight += std::max(0, t.weight);
+        std::vector<const UserInfo*> list;
+        for (const std::string& name : t.users) {
+            const UserInfo* u = db.FindUser(name);
+            if (!u) throw std::runtime_error("template user " + name + " is not a user of the scenario");
+            list.push_back(u);
+        }
+        if (list.empty()) list.push_back(db.FindUser("SYS"));
+        users.push_back(list);
+    }
+    if (totalWeight <= 0) throw std::runtime_error("the templates' weights add up to 0");
+    std::uniform_int_distribution<int> pickWeight(0, totalWeight - 1);
+    std::uniform_int_distribution<std::int64_t> age(0, 3 * 86400);
+    std::int64_t now = db.Now();
+    std::int64_t attempts = 0;
+    std::int64_t made = 0;
+    while (made < count && attempts < count * 20) {
+        ++attempts;
+        int w = pickWeight(random);
+        size_t ti = 0;
+        while (w >= templates[ti].weight) {
+            w -= std::max(0, templates[ti].weight);
+            ++ti;
+        }
+        const StatementTemplate& t = templates[ti];
+        std::string text = ExpandTemplate(t.text, random);
+        if (db.pool.Find(text)) continue;
+        bool created;
+        PoolEntry& e = db.pool.Enter(text, created);
+        const auto& candidates = users[ti];
+        const UserInfo* u = candidates[static_cast<size_t>(random() % candidates.size())];
+        e.parsingUserId = e.parsingSchemaId = u ? u->id : 0;
+        e.commandType = t.commandType;
+        e.optimizerMode = t.optimizerMode.empty() ? db.config.optimizerMode : t.optimizerMode;
+        e.executions = t.executions.Pick(random);
+        e.parseCalls = std::max(1.0, std::floor(e.executions * 0.3));
+        e.diskReads = std::floor(t.diskReadsPerExec.Pick(random) * e.executions);
+        e.bufferGets = std::floor(t.bufferGetsPerExec.Pick(random) * e.executions);
+        e.rowsProcessed = std::floor(t.rowsPerExec.Pick(random) * e.executions);
+        e.sorts = std::floor(t.sortsPerExec.Pick(random) * e.executions);
+        e.fetches = e.commandType == 3 ? e.executions : 0;
+        e.loads = 1 + static_cast<double>(random() % 3 == 0);
+        e.firstLoadTime = now - age(random);
+        ++made;
+    }
+}
+
+}  // namespace ocisim

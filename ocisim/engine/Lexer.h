@@ -1,0 +1,43 @@
+#pragma once
+
+// The SQL and PL/SQL tokenizer: identifiers (upper-cased unless quoted),
+// numbers, string literals, bind variables and operators, with comments and
+// white space skipped. Every token keeps its offset in the statement text.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace ocisim {
+
+enum class TokenType { End, Ident, QuotedIdent, Number, String, Bind, Op };
+
+struct Token {
+    TokenType type = TokenType::End;
+    std::string text;  // identifiers upper-cased; strings without quotes; binds without the colon
+    size_t pos = 0;    // offset of the token's first character
+    size_t end = 0;    // offset just past the token
+
+    bool IsOp(const char* op) const { return type == TokenType::Op && text == op; }
+    bool IsWord(const char* word) const { return type == TokenType::Ident && text == word; }
+    bool IsName() const { return type == TokenType::Ident || type == TokenType::QuotedIdent; }
+};
+
+class Lexer {
+public:
+    explicit Lexer(const std::string& text) : m_Text(text) {}
+    // The next token; raises ORA-01756 for an unterminated string.
+    Token Next();
+    // The whole text as tokens, ending with an End token.
+    static std::vector<Token> Tokenize(const std::string& text);
+
+private:
+    void SkipBlanksAndComments();
+    const std::string& m_Text;
+    size_t m_Pos = 0;
+};
+
+// Line and column (both from 1) of an offset, as PL/SQL errors report them.
+void LineAndColumn(const std::string& text, size_t offset, int& line, int& column);
+
+}  // namespace ocisim

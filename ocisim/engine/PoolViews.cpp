@@ -1,0 +1,153 @@
+#include "ocisim/engine/PoolViews.h"
+
+#include <cstdio>
+
+#include "ocisim/engine/DateTime.h"
+
+namespace ocisim {
+
+namespace {
+
+ColumnDesc RawColumn(const std::string& name, int wordSize) {
+    ColumnDesc d;
+    d.name = name;
+    d.type = kColumnTypeRaw;
+    d.size = wordSize / 8;
+    return d;
+}
+
+enum SqlAreaColumn {
+    A_SQL_TEXT, A_SQL_ID, A_SHARABLE_MEM, A_PERSISTENT_MEM, A_RUNTIME_MEM, A_SORTS, A_VERSION_COUNT,
+    A_LOADED_VERSIONS, A_OPEN_VERSIONS, A_USERS_OPENING, A_FETCHES, A_EXECUTIONS, A_END_OF_FETCH_COUNT,
+    A_USERS_EXECUTING, A_LOADS, A_FIRST_LOAD_TIME, A_INVALIDATIONS, A_PARSE_CALLS, A_DISK_READS, A_BUFFER_GETS,
+    A_ROWS_PROCESSED, A_COMMAND_TYPE, A_OPTIMIZER_MODE, A_PARSING_USER_ID, A_PARSING_SCHEMA_ID, A_KEPT_VERSIONS,
+    A_ADDRESS, A_HASH_VALUE, A_MODULE, A_ACTION, A_CPU_TIME, A_ELAPSED_TIME
+};
+
+class SqlAreaView : public TableData {
+public:
+    SqlAreaView(PoolSnapshot snapshot, int wordSize) : m_Pool(std::move(snapshot)), m_WordSize(wordSize) {
+        m_Columns = {TextColumn("SQL_TEXT", 1000),        TextColumn("SQL_ID", 13),
+                     NumberColumn("SHARABLE_MEM"),       NumberColumn("PERSISTENT_MEM"),
+                     NumberColumn("RUNTIME_MEM"),        NumberColumn("SORTS"),
+                     NumberColumn("VERSION_COUNT"),      NumberColumn("LOADED_VERSIONS"),
+                     NumberColumn("OPEN_VERSIONS"),      NumberColumn("USERS_OPENING"),
+                     NumberColumn("FETCHES"),            NumberColumn("EXECUTIONS"),
+                     NumberColumn("END_OF_FETCH_COUNT"), NumberColumn("USERS_EXECUTING"),
+                     NumberColumn("LOADS"),              TextColumn("FIRST_LOAD_TIME", 19),
+                     NumberColumn("INVALIDATIONS"),      NumberColumn("PARSE_CALLS"),
+                     NumberColumn("DISK_READS"),         NumberColumn("BUFFER_GETS"),
+                     NumberColumn("ROWS_PROCESSED"),     NumberColumn("COMMAND_TYPE"),
+                     TextColumn("OPTIMIZER_MODE", 25),   NumberColumn("PARSING_USER_ID"),
+                     NumberColumn("PARSING_SCHEMA_ID"),  NumberColumn("KEPT_VERSIONS"),
+                     RawColumn("ADDRESS", wordSize),     NumberColumn("HASH_VALUE"),
+                     TextColumn("MODULE", 64),           TextColumn("ACTION", 64),
+                     NumberColumn("CPU_TIME"),           NumberColumn("ELAPSED_TIME")};
+    }
+    const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
+    size_t RowCount() const override { return m_Pool->size(); }
+    Value Cell(size_t row, size_t column) const override {
+        const PoolEntry& e = (*m_Pool)[row];
+        switch (column) {
+            case A_SQL_TEXT: return Value::Str(e.text->substr(0, 1000));
+            case A_SQL_ID: return Value::Str(SharedPool::SqlId(*e.text));
+            case A_SHARABLE_MEM: return Value::Num(e.sharableMem);
+            case A_PERSISTENT_MEM: return Value::Num(e.persistentMem);
+            case A_RUNTIME_MEM: return Value::Num(e.runtimeMem);
+            case A_SORTS: return Value::Num(e.sorts);
+            case A_VERSION_COUNT:
+            case A_LOADED_VERSIONS: return Value::Num(e.versionCount);
+            case A_OPEN_VERSIONS:
+            case A_USERS_OPENING:
+            case A_USERS_EXECUTING:
+            case A_KEPT_VERSIONS: return Value::Num(0);
+            case A_FETCHES: return Value::Num(e.fetches);
+            case A_EXECUTIONS: return Value::Num(e.executions);
+            case A_END_OF_FETCH_COUNT: return Value::Num(e.commandType == 3 ? e.executions : 0);
+            case A_LOADS: return Value::Num(e.loads);
+            case A_FIRST_LOAD_TIME: return Value::Str(FormatDate(e.firstLoadTime, "YYYY-MM-DD/HH24:MI:SS"));
+            case A_INVALIDATIONS: return Value::Num(e.invalidations);
+            case A_PARSE_CALLS: return Value::Num(e.parseCalls);
+            case A_DISK_READS: return Value::Num(e.diskReads);
+            case A_BUFFER_GETS: return Value::Num(e.bufferGets);
+            case A_ROWS_PROCESSED: return Value::Num(e.rowsProcessed);
+            case A_COMMAND_TYPE: return Value::Num(e.commandType);
+            case A_OPTIMIZER_MODE: return Value::Str(e.optimizerMode);
+            case A_PARSING_USER_ID: return Value::Num(e.parsingUserId);
+            case A_PARSING_SCHEMA_ID: return Value::Num(e.parsingSchemaId);
+            case A_ADDRESS: return Value::Str(FormatAddress(e.address, m_WordSize));
+            case A_HASH_VALUE: return Value::Num(e.hashValue);
+            case A_MODULE:
+            case A_ACTION: return Value::Null();
+            case A_CPU_TIME: return Value::Num(e.bufferGets * 12 + e.diskReads * 40);
+            case A_ELAPSED_TIME: return Value::Num(e.bufferGets * 15 + e.diskReads * 5200);
+        }
+        return Value::Null();
+    }
+
+private:
+    PoolSnapshot m_Pool;
+    int m_WordSize;
+    std::vector<ColumnDesc> m_Columns;
+};
+
+class SqlTextView : public TableData {
+public:
+    SqlTextView(PoolSnapshot snapshot, int wordSize) : m_Pool(std::move(snapshot)), m_WordSize(wordSize) {
+        m_Columns = {RawColumn("ADDRESS", wordSize), NumberColumn("HASH_VALUE"), TextColumn("SQL_ID", 13),
+                     NumberColumn("COMMAND_TYPE"),   NumberColumn("PIECE"),      TextColumn("SQL_TEXT", 64)};
+        size_t total = 0;
+        for (const PoolEntry& e : *m_Pool) total += (e.text->size() + 63) / 64;
+        m_Pieces.reserve(total);
+        for (size_t i = 0; i < m_Pool->size(); ++i) {
+            size_t n = ((*m_Pool)[i].text->size() + 63) / 64;
+            for (size_t p = 0; p < n; ++p)
+                m_Pieces.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(p)});
+        }
+    }
+    const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
+    size_t RowCount() const override { return m_Pieces.size(); }
+    Value Cell(size_t row, size_t column) const override {
+        const Piece& p = m_Pieces[row];
+        const PoolEntry& e = (*m_Pool)[p.entry];
+        switch (column) {
+            case 0: return Value::Str(FormatAddress(e.address, m_WordSize));
+            case 1: return Value::Num(e.hashValue);
+            case 2: return Value::Str(SharedPool::SqlId(*e.text));
+            case 3: return Value::Num(e.commandType);
+            case 4: return Value::Num(p.piece);
+            case 5: return Value::Str(e.text->substr(static_cast<size_t>(p.piece) * 64, 64));
+        }
+        return Value::Null();
+    }
+
+private:
+    struct Piece {
+        std::uint32_t entry, piece;
+    };
+    PoolSnapshot m_Pool;
+    int m_WordSize;
+    std::vector<ColumnDesc> m_Columns;
+    std::vector<Piece> m_Pieces;
+};
+
+}  // namespace
+
+std::string FormatAddress(std::uint64_t address, int wordSize) {
+    char buf[24];
+    if (wordSize == 32)
+        std::snprintf(buf, sizeof buf, "%08llX", static_cast<unsigned long long>(address & 0xFFFFFFFFull));
+    else
+        std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(address));
+    return buf;
+}
+
+std::shared_ptr<const TableData> MakeSqlAreaView(PoolSnapshot snapshot, int wordSize) {
+    return std::make_shared<SqlAreaView>(std::move(snapshot), wordSize);
+}
+
+std::shared_ptr<const TableData> MakeSqlTextView(PoolSnapshot snapshot, int wordSize) {
+    return std::make_shared<SqlTextView>(std::move(snapshot), wordSize);
+}
+
+}  // namespace ocisim

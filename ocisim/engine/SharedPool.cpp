@@ -1,0 +1,102 @@
+#include "ocisim/engine/SharedPool.h"
+
+namespace ocisim {
+
+SharedPool::SharedPool(std::uint64_t seed) : m_Random(seed) {}
+
+std::uint32_t SharedPool::HashText(const std::string& text) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    return h;
+}
+
+std::string SharedPool::SqlId(const std::string& text) {
+    static const char alphabet[] = "0123456789abcdfghjkmnpqrstuvwxyz";
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    std::string id(13, '0');
+    for (int i = 12; i >= 0; --i) {
+        id[static_cast<size_t>(i)] = alphabet[h & 31];
+        h >>= 5;
+    }
+    return id;
+}
+
+std::uint64_t SharedPool::NewAddress() {
+    // Cursor heaps sit 8-byte aligned in the SGA; the scenario decides how many
+    // of the digits are shown.
+    for (;;) {
+        std::uint64_t a = 0x0000000060000000ull + ((m_Random() % 0x3FFFFFFull) << 3);
+        if (m_Addresses.emplace(a, true).second) return a;
+    }
+}
+
+PoolEntry& SharedPool::Enter(const std::string& text, bool& created) {
+    auto it = m_ByText.find(text);
+    m_Snapshot.reset();
+    if (it != m_ByText.end()) {
+        created = false;
+        return m_Entries[it->second];
+    }
+    created = true;
+    PoolEntry e;
+    e.text = std::make_shared<const std::string>(text);
+    e.address = NewAddress();
+    e.hashValue = HashText(text);
+    e.sharableMem = 4000 + static_cast<double>(text.size()) * 6;
+    e.persistentMem = 1200;
+    e.runtimeMem = 900;
+    m_ByText.emplace(text, m_Entries.size());
+    m_Entries.push_back(std::move(e));
+    return m_Entries.back();
+}
+
+PoolEntry& SharedPool::Add(PoolEntry entry) {
+    bool created;
+    PoolEntry& e = Enter(*entry.text, created);
+    std::uint64_t address = e.address;
+    if (entry.address != 0 && entry.address != address) {
+        m_Addresses.erase(address);
+        m_Addresses.emplace(entry.address, true);
+        address = entry.address;
+    }
+    e = std::move(entry);
+    e.address = address;
+    e.hashValue = HashText(*e.text);
+    return e;
+}
+
+void SharedPool::Remove(size_t index) {
+    if (index >= m_Entries.size()) return;
+    m_ByText.erase(*m_Entries[index].text);
+    m_Addresses.erase(m_Entries[index].address);
+    m_Entries.erase(m_Entries.begin() + static_cast<long>(index));
+    for (auto& [text, i] : m_ByText)
+        if (i > index) --i;
+    m_Snapshot.reset();
+}
+
+PoolEntry* SharedPool::Find(const std::string& text) {
+    auto it = m_ByText.find(text);
+    return it == m_ByText.end() ? nullptr : &m_Entries[it->second];
+}
+
+void SharedPool::Flush() {
+    m_Entries.clear();
+    m_ByText.clear();
+    m_Addresses.clear();
+    m_Snapshot.reset();
+}
+
+PoolSnapshot SharedPool::Snapshot() {
+    if (!m_Snapshot) m_Snapshot = std::make_shared<const std::vector<PoolEntry>>(m_Entries);
+    return m_Snapshot;
+}
+
+}  // namespace ocisim

@@ -1,0 +1,64 @@
+#pragma once
+
+// The shared SQL area: one entry per distinct statement text with its
+// statistics, the first parsing user and the command type. Queries read a
+// snapshot of the entries, so the pool can move on while they fetch.
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ocisim {
+
+struct PoolEntry {
+    std::shared_ptr<const std::string> text;
+    std::uint64_t address = 0;
+    std::uint32_t hashValue = 0;
+    int commandType = 0;
+    std::string optimizerMode;
+    int parsingUserId = 0;
+    int parsingSchemaId = 0;
+    double executions = 0, parseCalls = 0, diskReads = 0, bufferGets = 0, sorts = 0, rowsProcessed = 0;
+    double sharableMem = 0, persistentMem = 0, runtimeMem = 0, loads = 1, fetches = 0, invalidations = 0;
+    double versionCount = 1;
+    std::int64_t firstLoadTime = 0;  // seconds, as DATE values
+};
+
+using PoolSnapshot = std::shared_ptr<const std::vector<PoolEntry>>;
+
+class SharedPool {
+public:
+    explicit SharedPool(std::uint64_t seed = 1);
+
+    // The entry of a text, created (with a new address) when the pool has none.
+    PoolEntry& Enter(const std::string& text, bool& created);
+    // Adds a prepared entry (scenario statements); an existing text is replaced.
+    // A zero address gets a new one.
+    PoolEntry& Add(PoolEntry entry);
+    PoolEntry* Find(const std::string& text);
+    // Ages one entry out of the pool.
+    void Remove(size_t index);
+    void Flush();
+    size_t Size() const { return m_Entries.size(); }
+    std::vector<PoolEntry>& Entries() { return m_Entries; }
+    // The entries as they are now; shared until the pool changes.
+    PoolSnapshot Snapshot();
+    void Touch() { m_Snapshot.reset(); }
+
+    static std::uint32_t HashText(const std::string& text);
+    static std::string SqlId(const std::string& text);
+
+private:
+    std::uint64_t NewAddress();
+
+    std::vector<PoolEntry> m_Entries;
+    std::unordered_map<std::string, size_t> m_ByText;
+    std::unordered_map<std::uint64_t, bool> m_Addresses;
+    std::mt19937_64 m_Random;
+    PoolSnapshot m_Snapshot;
+};
+
+}  // namespace ocisim

@@ -1,0 +1,56 @@
+#pragma once
+
+// The rows a query reads: a table of the schema, a view over the server's
+// state, or an inline view's result. Queries hold a snapshot (a shared pointer
+// to rows nobody changes any more), so they run without the server's lock.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ocisim/engine/Engine.h"
+
+namespace ocisim {
+
+class TableData {
+public:
+    virtual ~TableData() = default;
+    virtual const std::vector<ColumnDesc>& Columns() const = 0;
+    virtual size_t RowCount() const = 0;
+    virtual Value Cell(size_t row, size_t column) const = 0;
+
+    // The index of a column by its (upper-case) name, or -1.
+    int ColumnIndex(const std::string& name) const;
+};
+
+using Row = std::vector<Value>;
+using Rows = std::vector<Row>;
+
+// Rows held in memory. The rows themselves are shared: a copy of the table
+// (a snapshot) costs one pointer until one side changes.
+class RowTable : public TableData {
+public:
+    RowTable() : m_Rows(std::make_shared<Rows>()) {}
+    explicit RowTable(std::vector<ColumnDesc> columns) : m_Columns(std::move(columns)), m_Rows(std::make_shared<Rows>()) {}
+
+    const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
+    size_t RowCount() const override { return m_Rows->size(); }
+    Value Cell(size_t row, size_t column) const override { return (*m_Rows)[row][column]; }
+
+    std::vector<ColumnDesc>& MutableColumns() { return m_Columns; }
+    const Rows& GetRows() const { return *m_Rows; }
+    // The rows for a change: copied first when a snapshot still shares them.
+    Rows& MutableRows();
+    // A table with the same columns that shares the current rows.
+    std::shared_ptr<const RowTable> Snapshot() const { return std::make_shared<RowTable>(*this); }
+
+private:
+    std::vector<ColumnDesc> m_Columns;
+    std::shared_ptr<Rows> m_Rows;
+};
+
+ColumnDesc NumberColumn(const std::string& name, bool nullable = true);
+ColumnDesc TextColumn(const std::string& name, int size, bool nullable = true);
+ColumnDesc DateColumn(const std::string& name, bool nullable = true);
+
+}  // namespace ocisim
