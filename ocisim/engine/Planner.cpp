@@ -610,7 +610,13 @@ std::vector<PlanRow> BuildPlan(Statement& st, const std::string& goal, const Dat
             dml.operation = update ? "UPDATE" : "DELETE";
             dml.owner = src.object.owner;
             dml.name = src.object.name;
-            dml.children.push_back(planner.AccessPath(src, conjuncts, sources, 0, {true}, card));
+            Node access = planner.AccessPath(src, conjuncts, sources, 0, {true}, card);
+            // The row is changed through its rowid: the index alone finds it.
+            if (access.options == "BY INDEX ROWID" && !access.children.empty()) {
+                Node index = std::move(access.children[0]);
+                access = std::move(index);
+            }
+            dml.children.push_back(std::move(access));
             if (cbo) dml.cost = dml.children[0].cost;
             root.children.push_back(std::move(dml));
             break;
