@@ -36,7 +36,8 @@ TEST(LibraryFilesTest, ClntshIsALinkToTheVersionedFileAndExportsBothGenerations)
 }
 
 TEST(LibraryFilesTest, Ociw32ExportsTheRelease7FunctionsOnly) {
-    for (const CClientLibrary* library : {&CClientLibrary::Ociw32(), new CClientLibrary("lib7", "libociw32.so")}) {
+    static const CClientLibrary alone("lib7", "libociw32.so");
+    for (const CClientLibrary* library : {&CClientLibrary::Ociw32(), &alone}) {
         ASSERT_TRUE(library->IsLoaded()) << library->Path();
         for (const char* name : kRelease7Names) EXPECT_NE(library->Symbol(name), nullptr) << name;
         for (const char* name : kRelease8Names) EXPECT_EQ(library->Symbol(name), nullptr) << name;
