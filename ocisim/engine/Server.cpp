@@ -467,6 +467,14 @@ private:
                 auto ev = std::make_shared<Evaluator>(MakeEnv(&binds, variables));
                 r.columns = ev->BindQuery(*st.select);
                 EnterPool(sql, 3, !describeOnly);
+                if (m_ReadsPool && !describeOnly) {
+                    // A query on the shared pool sees itself, as on Oracle: bind
+                    // again over the pool that now holds it.
+                    Parser again(sql);
+                    st.select = std::move(again.ParseStatement()->select);
+                    ev = std::make_shared<Evaluator>(MakeEnv(&binds, variables));
+                    ev->BindQuery(*st.select);
+                }
                 if (describeOnly) return;
                 r.rows = Evaluator::Open(ev, std::move(st.select));
                 if (m_ReadsPool && (db.workload.newStatements || db.workload.touched || db.workload.removed))
