@@ -114,6 +114,25 @@ TEST_F(Release7LayerTest, ServerErrorsComeThroughTheCursorArea) {
     EXPECT_EQ(cda.fc, 54);
 }
 
+TEST_F(Release7LayerTest, ParseThatIsNotDeferredRunsDataDefinitionOnce) {
+    int runs = 0;
+    fake::TheScript().handler = [&runs](const std::string&, std::vector<ocisim::Bind>&) {
+        ++runs;
+        return ocisim::ExecResult{};
+    };
+    ASSERT_EQ(oparse(&cda, Text("CREATE TABLE t (x NUMBER)"), -1, 0, 1), 0);
+    EXPECT_EQ(cda.ft, 1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(oexec(&cda), 0);
+    EXPECT_EQ(runs, 1) << "the execute after the parse does not run it again";
+    EXPECT_EQ(oexec(&cda), 0);
+    EXPECT_EQ(runs, 2);
+
+    ASSERT_EQ(oparse(&cda, Text("UPDATE t SET x = 1"), -1, 0, 1), 0);
+    EXPECT_EQ(cda.ft, 5);
+    EXPECT_EQ(runs, 2) << "other statements wait for the execute";
+}
+
 TEST_F(Release7LayerTest, ClosedCursorAndLoggedOffAreaAreRefused) {
     Cda_Def other{};
     EXPECT_NE(oexec(&other), 0);
