@@ -87,6 +87,7 @@ void CSqlTestModel::Execute(const ExplainCall& explain) {
         return;
     }
     const SExplainOutcome outcome = explain(m_SqlText, m_Goal);
+    if (outcome.skipped) return;
     if (!outcome.error.empty()) GetPrompter().Message(kParseErrorMessage + outcome.error);
     if (!outcome.executed || !outcome.error.empty()) {
         m_Plan.clear();

@@ -34,6 +34,7 @@ struct SExplainOutcome {
     bool executed = false;  // false when the call itself failed
     std::string plan;
     std::string error;  // the server's message when it could not explain the text
+    bool skipped = false;  // the call was not made (no connection): nothing changes
 };
 
 // Explains a text under an optimizer goal.

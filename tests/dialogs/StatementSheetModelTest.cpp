@@ -116,6 +116,15 @@ TEST_F(SqlTestModelTest, AFailedCallEmptiesThePlanWithoutAMessage) {
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
+TEST_F(SqlTestModelTest, ACallNotMadeChangesNothing) {
+    CSqlTestModel model = SStatementSheetData::FromStatement(Statement()).test;
+    SExplainOutcome skipped;
+    skipped.skipped = true;
+    model.Execute(Fake(skipped));
+    EXPECT_EQ(model.m_Plan, Statement().m_SqlPlan);
+    EXPECT_TRUE(m_prompter.Prompts().empty());
+}
+
 TEST_F(SqlTestModelTest, ATextTooLongForTheCallIsRefusedAndNothingChanges) {
     CSqlTestModel model = SStatementSheetData::FromStatement(Statement()).test;
     model.m_SqlText.assign(60000, 'x');

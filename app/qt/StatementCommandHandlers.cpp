@@ -1,0 +1,174 @@
+#include "app/qt/StatementCommandHandlers.h"
+
+#include <QApplication>
+
+#include "app/Session.h"
+#include "app/qt/CorvidView.h"
+#include "app/qt/MainFrame.h"
+#include "app/qt/StatementCommands.h"
+#include "collection/CorvidDoc.h"
+#include "dialogs/OptionsModel.h"
+#include "dialogs/StatementSheetModel.h"
+#include "dialogs/qt/OptionsDlg.h"
+#include "dialogs/qt/ProgressDlgRunner.h"
+#include "dialogs/qt/SqlStmtDlg.h"
+#include "list/ExportSettings.h"
+#include "list/ListExporter.h"
+#include "list/qt/ExportDlg.h"
+#include "sqltext/FindSimilarStatements.h"
+#include "sqltext/qt/SqlFindDlg.h"
+
+namespace corvid {
+
+namespace {
+
+DialogRunner& Runner() {
+    static DialogRunner runner;
+    return runner;
+}
+
+IProgressRunner*& SimilarityRunner() {
+    static IProgressRunner* runner = nullptr;
+    return runner;
+}
+
+int RunDialog(QDialog& dialog) {
+    if (const DialogRunner& runner = Runner()) return runner(dialog);
+    return dialog.exec();
+}
+
+// The wait cursor for the time of a command's work.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+SOptionsSettings SettingsOf(CCorvidDoc& document) {
+    SOptionsSettings settings;
+    settings.warnIfNotAllUser = document.m_WarnIfNotAllUser;
+    settings.analyze = document.m_Analyze;
+    settings.filter = document.GetFilter();
+    return settings;
+}
+
+void LeaveSimilarView(SStatementCommandContext& context) {
+    context.view.ApplyLayout();
+    context.view.Refill(false);
+    context.document.m_SimilarMode = false;
+}
+
+}  // namespace
+
+void SetDialogRunner(DialogRunner runner) { Runner() = std::move(runner); }
+
+void SetSimilarityProgressRunner(IProgressRunner* runner) { SimilarityRunner() = runner; }
+
+void ShowStatementCommand(SStatementCommandContext& context) {
+    CObjectEntry statement;
+    if (!context.view.GetSelectedStatement(statement)) return;
+    CSession& session = context.session;
+    // The test page explains on the application's connection, which the user may
+    // have closed since the list was loaded.
+    ExplainCall explain = [&session](const std::string& sqlText, const std::string& goal) {
+        if (!session.EnsureConnected()) {
+            SExplainOutcome skipped;
+            skipped.skipped = true;
+            return skipped;
+        }
+        return ExplainOnConnection(session.GetConnection())(sqlText, goal);
+    };
+    CCorvidSqlStmtDlg sheet(SStatementSheetData::FromStatement(statement), std::move(explain), &context.frame);
+    RunDialog(sheet);
+}
+
+void FindSimilarCommand(SStatementCommandContext& context) {
+    if (context.view.IsBusy()) return;
+    if (context.document.m_SimilarMode) {
+        LeaveSimilarView(context);
+        context.frame.UpdateCommandStates();
+        return;
+    }
+    const CObjectArray::Index position = context.view.GetSelectedPosition();
+    if (position < 0) return;
+
+    CSqlFindDlg dialog(&context.frame);
+    if (RunDialog(dialog) != QDialog::Accepted) return;
+
+    context.document.m_SimilarMode = true;
+    CWaitCursor wait;
+    const CListLayout layout = CListLayout::MakeSimilarLayout();
+    context.view.ApplyLayout(layout);
+
+    const CObjectArray& collection = context.document.GetCollection();
+    SimilarityRun run;
+    run.m_Collection = &collection;
+    run.m_Chosen = collection[position];
+    run.m_ChosenPosition = position;
+    run.m_Options = dialog.GetOptions();
+    CProgressDlgRunner dialogRunner(&context.frame);
+    IProgressRunner& runner = SimilarityRunner() ? *SimilarityRunner() : dialogRunner;
+    runner.Run([&run](IProgress& progress) { FindSimilarStatements(run, &progress); }, "Processing", 0, "");
+
+    // The chosen statement first among equal distances, then the list's stable
+    // sort by distance keeps that order.
+    SortSimilarResult(run);
+    context.view.FillFrom(run.m_Result, layout, true, &run.m_ResultPositions);
+    context.view.GetListCtrl().Sort();
+    context.frame.UpdateCommandStates();
+}
+
+void ExportCommand(SStatementCommandContext& context) {
+    CCorvidDoc& document = context.document;
+    CExportDlg dialog(&context.frame);
+    dialog.SetSettings({document.m_ExportType, document.m_ExportName, document.m_ExportFileName});
+    if (RunDialog(dialog) != QDialog::Accepted) return;
+
+    // The choices are kept even when the export then fails.
+    const SExportSettings& chosen = dialog.GetSettings();
+    document.m_ExportType = chosen.formatIndex;
+    document.m_ExportName = chosen.name;
+    document.m_ExportFileName = chosen.fileName;
+    document.WriteSettings();
+
+    const int format = ExportFormatCode(chosen.formatIndex);
+    if (format < 0) return;
+    CWaitCursor wait;
+    CListExporter exporter(context.view.GetListCtrl());
+    exporter.SetIdentification(CListExporter::ProgramIdentification());
+    exporter.Export(format, chosen.fileName, chosen.name);
+}
+
+void OptionsCommand(SStatementCommandContext& context) {
+    CCorvidDoc& document = context.document;
+    if (document.m_SimilarMode) return;
+    if (!context.session.EnsureConnected()) return;
+
+    document.GetListLayout().ReadFromList(context.view.GetListCtrl());
+    const SOptionsSettings original = SettingsOf(document);
+    const CUserArray originalUsers = document.GetUserList();
+    COptionsModel model(original, originalUsers, document.GetDefaultLayout(), document.GetListLayout());
+
+    CCorvidOptionsDlg sheet(model, &context.frame);
+    if (RunDialog(sheet) != QDialog::Accepted) return;
+
+    if (model.SettingsChanged(original, originalUsers)) {
+        document.m_WarnIfNotAllUser = model.m_Settings.warnIfNotAllUser;
+        document.m_Analyze = model.m_Settings.analyze;
+        document.GetFilter() = model.m_Settings.filter;
+        document.GetUserList() = model.m_Users;
+        document.WriteSettings();
+    }
+    if (model.LayoutChanged(document.GetListLayout())) {
+        document.GetListLayout() = model.m_WorkingLayout;
+        document.GetListLayout().Save();
+        document.WriteSettings();
+        context.view.GetListCtrl().DeleteAllItems();
+        context.view.ApplyLayout();
+        context.view.Refill(false);
+    }
+}
+
+}  // namespace corvid

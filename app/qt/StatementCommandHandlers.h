@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+namespace corvid {
+
+class IProgressRunner;
+struct SStatementCommandContext;
+
+// The statement-level commands of the main view, called by the command dispatcher.
+
+// The details sheet of the one selected statement.
+void ShowStatementCommand(SStatementCommandContext& context);
+// Enters the similar view for the one selected statement (after the find dialog),
+// or leaves it when it is shown.
+void FindSimilarCommand(SStatementCommandContext& context);
+// The export dialog, then the export of whatever the list shows.
+void ExportCommand(SStatementCommandContext& context);
+// The options sheet on copies of the document's settings, users and layouts.
+void OptionsCommand(SStatementCommandContext& context);
+
+// How the commands run their modal dialogs: exec() in the program. A test installs
+// a runner that drives the dialog and returns its result without a modal loop; an
+// empty runner restores exec().
+using DialogRunner = std::function<int(QDialog&)>;
+void SetDialogRunner(DialogRunner runner);
+
+// The progress runner of the similarity search; null (the default) runs it under
+// a progress dialog over the main window.
+void SetSimilarityProgressRunner(IProgressRunner* runner);
+
+}  // namespace corvid
