@@ -1,7 +1,6 @@
 #include "app/qt/StatementCommands.h"
 
-#include "app/qt/CorvidView.h"
-#include "platform/Services.h"
+#include "app/qt/StatementCommandHandlers.h"
 
 namespace corvid {
 
@@ -17,32 +16,23 @@ bool IsStatementCommand(ECommand command) {
     }
 }
 
-// The details sheet, the find-similar dialog with the similar view, the export
-// dialog and the options sheet are built on this entry point. Until they are, each
-// command checks what it needs and says that its window is not part of this build.
 void RunStatementCommand(ECommand command, SStatementCommandContext& context) {
-    const char* name = nullptr;
     switch (command) {
-        case ECommand::ShowStatement: {
-            CObjectEntry entry;
-            if (!context.view.GetSelectedStatement(entry)) return;
-            name = "Show SQL statement";
+        case ECommand::ShowStatement:
+            ShowStatementCommand(context);
             break;
-        }
         case ECommand::FindSimilar:
-            name = "Find similar SQL statements";
+            FindSimilarCommand(context);
             break;
         case ECommand::Export:
-            name = "Export";
+            ExportCommand(context);
             break;
         case ECommand::Options:
-            name = "Options";
+            OptionsCommand(context);
             break;
         default:
-            return;
+            break;
     }
-    GetPrompter().Message(std::string("The command \"") + name + "\" is not available in this build.",
-                          IPrompter::Kind::Information);
 }
 
 }  // namespace corvid
