@@ -142,6 +142,8 @@ void CSortClass::SortRows(bool ascending) {
     } else {
         auto less = [](const CSortItem& a, const CSortItem& b) {
             if (a.m_Prefix != b.m_Prefix) return a.m_Prefix < b.m_Prefix;
+            // Equal prefixes of texts no longer than the prefix: the shorter first.
+            if (a.m_Text.size() <= 8 && b.m_Text.size() <= 8) return a.m_Text.size() < b.m_Text.size();
             return CompareNoCase(a.m_Text, b.m_Text) < 0;
         };
         if (ascending) {

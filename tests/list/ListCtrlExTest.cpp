@@ -131,6 +131,17 @@ TEST(ListCtrlExTest, TiesKeepTheirOrderAndCaseDoesNotCount) {
     list.AddSortKey(0, kFormatText, 1, false);
     list.Sort();
     EXPECT_EQ(Column(list, 1), (std::vector<std::string>{"2", "1", "3", "4", "5"}));
+
+    // Short texts that differ only past their end: the shorter one first.
+    Fill(list, {{std::string("a\0", 2), "1", ""},
+                {"a", "2", ""},
+                {"A", "3", ""},
+                {"abcdefgh", "4", ""},
+                {"abcdefgH", "5", ""},
+                {"abcdefghi", "6", ""}});
+    list.AddSortKey(0, kFormatText, 1, true);
+    list.Sort();
+    EXPECT_EQ(Column(list, 1), (std::vector<std::string>{"2", "3", "1", "4", "5", "6"}));
 }
 
 TEST(ListCtrlExTest, KeysAreAppliedFromTheLastToTheFirst) {
