@@ -39,7 +39,9 @@ public:
     // otherwise false with the error left for GetErrorCode.
     bool Execute(int iterations, bool reportErrors = true);
     // Executes and fetches up to `rows` rows; true when all of them came. The
-    // number delivered goes to *rowCount.
+    // number delivered goes to *rowCount. Meant for queries of a known number of
+    // rows: through OCI7 the fetch is exact (more rows than asked for is an
+    // error) and the cursor's rows are done afterwards.
     bool ExecuteAndFetch(int rows, int* rowCount = nullptr);
     // Fetches up to `rows` rows into the defined arrays; false once the rows are
     // exhausted. The number delivered by this call goes to *rowCount.
