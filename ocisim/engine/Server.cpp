@@ -361,7 +361,8 @@ private:
                 r.table = t;
                 r.owner = schema;
                 r.name = name;
-                r.data = t->data;
+                // Queries read a snapshot: another session may change the table meanwhile.
+                r.data = t->data->Snapshot();
                 return r;
             }
             auto syn = db.synonyms.find(Database::Key(schema, name));
