@@ -417,7 +417,12 @@ TEST_F(AppQtTest, HelpWebPageAboutAndConnectionInformation) {
 }  // namespace corvid
 
 int main(int argc, char** argv) {
-    corvid::testing::InstallSessionScenario();
+    // The screenshots show the demo database; every other test its own small one.
+    if (qEnvironmentVariableIsEmpty("CORVID_SCREENSHOT_DIR")) {
+        corvid::testing::InstallSessionScenario();
+    } else {
+        setenv("CORVID_SIM_SCENARIO", "demo", 1);
+    }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
