@@ -5,6 +5,7 @@
 #include <exception>
 #include <numeric>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "dialogs/Progress.h"
@@ -72,21 +73,27 @@ public:
         std::atomic<bool> failed{false};
         {
             std::vector<std::jthread> helpers;
-            for (unsigned t = 1; t < threads; ++t) {
-                helpers.emplace_back([this, &helperError, &failed](std::stop_token stop) {
-                    try {
-                        Index i = 0;
-                        while (!stop.stop_requested() && TakeChunk(i)) {
-                            const Index end = std::min(i + kChunk, m_collection.GetSize());
-                            const Index taken = end - i;
-                            for (; i < end; ++i)
-                                Compare(i, nullptr);
-                            m_done.fetch_add(taken, std::memory_order_relaxed);
-                        }
-                    } catch (...) {
-                        if (!failed.exchange(true)) helperError = std::current_exception();
+            auto work = [this, &helperError, &failed](std::stop_token stop) {
+                try {
+                    Index i = 0;
+                    while (!stop.stop_requested() && TakeChunk(i)) {
+                        const Index end = std::min(i + kChunk, m_collection.GetSize());
+                        const Index taken = end - i;
+                        for (; i < end; ++i)
+                            Compare(i, nullptr);
+                        m_done.fetch_add(taken, std::memory_order_relaxed);
                     }
-                });
+                } catch (...) {
+                    if (!failed.exchange(true)) helperError = std::current_exception();
+                }
+            };
+            for (unsigned t = 1; t < threads; ++t) {
+                // Without another thread the calling thread simply does more of the work.
+                try {
+                    helpers.emplace_back(work);
+                } catch (const std::system_error&) {
+                    break;
+                }
             }
             // On an exception here the helpers are stopped and joined before it leaves.
             const Index count = m_collection.GetSize();
