@@ -62,9 +62,13 @@ void LeaveSimilarView(SStatementCommandContext& context) {
 
 }  // namespace
 
-void SetDialogRunner(DialogRunner runner) { Runner() = std::move(runner); }
+void SetDialogRunner(DialogRunner runner) {
+    Runner() = std::move(runner);
+}
 
-void SetSimilarityProgressRunner(IProgressRunner* runner) { SimilarityRunner() = runner; }
+void SetSimilarityProgressRunner(IProgressRunner* runner) {
+    SimilarityRunner() = runner;
+}
 
 void ShowStatementCommand(SStatementCommandContext& context) {
     CObjectEntry statement;

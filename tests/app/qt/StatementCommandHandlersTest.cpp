@@ -1,0 +1,563 @@
+#include "app/qt/StatementCommandHandlers.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/Session.h"
+#include "app/SessionScenario.h"
+#include "app/qt/CorvidApp.h"
+#include "app/qt/CorvidView.h"
+#include "app/qt/MainFrame.h"
+#include "app/qt/StatementCommands.h"
+#include "collection/CorvidDoc.h"
+#include "dialogs/Progress.h"
+#include "dialogs/ProgressRunner.h"
+#include "dialogs/qt/OptionsDlg.h"
+#include "dialogs/qt/OptionsFilterPage.h"
+#include "dialogs/qt/OptionsGeneralPage.h"
+#include "dialogs/qt/OptionsLayoutPage.h"
+#include "dialogs/qt/SqlStmtDlg.h"
+#include "dialogs/qt/SqlStmtDlgParaPage.h"
+#include "dialogs/qt/SqlStmtDlgTestPage.h"
+#include "list/qt/ExportDlg.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/RecordingPrompter.h"
+#include "platform/Services.h"
+#include "sqltext/qt/SqlFindDlg.h"
+
+namespace corvid {
+namespace {
+
+// Runs a job at once on the calling thread.
+class CDirectRunner : public IProgressRunner {
+public:
+    bool Run(const ProgressWork& work, const std::string& title, int flags, const std::string&) override {
+        titles.push_back(title);
+        this->flags.push_back(flags);
+        class : public IProgress {
+            void SetProgress(int, const std::string&) override {}
+            bool IsCancelled() override { return false; }
+        } progress;
+        work(progress);
+        return true;
+    }
+    std::vector<std::string> titles;
+    std::vector<int> flags;
+};
+
+// The main window, view and document of the program over the simulated server,
+// with SCOTT connected and the shared pool loaded. Dialogs are shown without a
+// modal loop and handed to the test's handler, which ends them.
+class StatementCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPrompter(&m_prompter);
+        SetSettingsStore(&m_store);
+        SetSimilarityProgressRunner(&m_runner);
+        SetDialogRunner([this](QDialog& dialog) {
+            ++m_dialogCount;
+            dialog.show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+            if (m_onDialog) m_onDialog(dialog);
+            const int result = dialog.result();
+            dialog.hide();
+            return result;
+        });
+        m_connection = testing::MakeSimConnection();
+        m_session = std::make_unique<CSession>(*m_connection);
+        ASSERT_TRUE(m_session->Connect("SCOTT", "TIGER", "TESTDB", 0));
+        OpenWindow();
+        m_prompter.Clear();
+    }
+
+    void OpenWindow() {
+        m_document = std::make_unique<CCorvidDoc>(m_connection.get(), m_store, m_prompter, &m_loadRunner);
+        m_document->SetSaveOnDestroy(false);
+        m_frame = std::make_unique<CMainFrame>();
+        m_view = new CCorvidView(*m_document, m_frame.get());
+        m_frame->setCentralWidget(m_view);
+        m_frame->SetStateQuery([this](ECommand command) {
+            return GetCommandState(command, m_connection->IsConnected(), m_document->m_SimilarMode);
+        });
+        m_view->Refill(true);
+        m_context = std::make_unique<SStatementCommandContext>(
+            SStatementCommandContext{*m_frame, *m_view, *m_document, *m_session});
+    }
+
+    void CloseWindow() {
+        m_context.reset();
+        m_frame.reset();
+        m_document.reset();
+    }
+
+    void TearDown() override {
+        CloseWindow();
+        m_session->Disconnect();
+        SetDialogRunner({});
+        SetSimilarityProgressRunner(nullptr);
+        SetSettingsStore(nullptr);
+        SetPrompter(nullptr);
+    }
+
+    void Run(ECommand command) { RunStatementCommand(command, *m_context); }
+
+    CListCtrlEx& List() { return m_view->GetListCtrl(); }
+
+    // Selects the rows showing the statements whose text contains the word.
+    void SelectRowsWith(const std::string& word) {
+        List().SelectNone();
+        for (int row = 0; row < List().GetItemCount(); ++row) {
+            const auto& entry = m_document->GetCollection()[List().GetItemData(row)];
+            if (entry.m_SqlText.find(word) != std::string::npos) List().SetItemSelected(row, true);
+        }
+    }
+
+    std::vector<std::string> ColumnTitles() {
+        std::vector<std::string> titles;
+        for (int i = 0; i < List().GetColumnCount(); ++i)
+            titles.push_back(List().GetColumnTitle(i));
+        return titles;
+    }
+
+    CRecordingPrompter m_prompter;
+    CMemorySettingsStore m_store;
+    CDirectRunner m_runner;
+    CDirectRunner m_loadRunner;
+    std::unique_ptr<COracleConnection> m_connection;
+    std::unique_ptr<CSession> m_session;
+    std::unique_ptr<CCorvidDoc> m_document;
+    std::unique_ptr<CMainFrame> m_frame;
+    CCorvidView* m_view = nullptr;
+    std::unique_ptr<SStatementCommandContext> m_context;
+    std::function<void(QDialog&)> m_onDialog;
+    int m_dialogCount = 0;
+};
+
+const char* const kEmpStatement = "SELECT ename FROM emp WHERE empno = 7369";
+
+TEST_F(StatementCommandsTest, CommandsNeedingOneStatementRefuseTwoSelectedRows) {
+    ASSERT_GE(List().GetItemCount(), 3);
+    SelectRowsWith("emp");
+    const auto titles = ColumnTitles();
+    Run(ECommand::ShowStatement);
+    Run(ECommand::FindSimilar);
+    EXPECT_EQ(m_dialogCount, 0);
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>(2, kSelectOneStatementMessage));
+    EXPECT_FALSE(m_document->m_SimilarMode);
+    EXPECT_EQ(ColumnTitles(), titles);
+}
+
+TEST_F(StatementCommandsTest, ShowStatementExplainsTheEditedTextOnTheConnectionAndChangesNothing) {
+    SelectRowsWith("7369");
+    const std::string before = CollectionDumpText(m_document->GetCollection());
+    std::string plan, errorPlan;
+    m_onDialog = [&](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidSqlStmtDlg&>(dialog);
+        EXPECT_EQ(sheet.windowTitle(), "SQL statement and execution plan");
+        sheet.SetActivePage(3);
+        CSqlTestPage* page = sheet.TestPage();
+        EXPECT_EQ(page->SqlEdit()->toPlainText().toStdString(), kEmpStatement);
+        page->GoalList()->setCurrentIndex(1);  // CHOOSE
+        QTest::mouseClick(page->ExecuteButton(), Qt::LeftButton);
+        plan = page->PlanEdit()->toPlainText().toStdString();
+        page->SqlEdit()->setPlainText("SELECT * FROM no_such_table");
+        QTest::mouseClick(page->ExecuteButton(), Qt::LeftButton);
+        errorPlan = page->PlanEdit()->toPlainText().toStdString();
+        sheet.accept();
+    };
+    Run(ECommand::ShowStatement);
+    EXPECT_EQ(m_dialogCount, 1);
+    EXPECT_NE(plan.find("SELECT STATEMENT"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("EMP"), std::string::npos) << plan;
+    EXPECT_EQ(errorPlan, "");
+    ASSERT_EQ(m_prompter.Messages().size(), 1u);
+    EXPECT_EQ(m_prompter.Messages()[0].rfind("A parse error has occurred!\nThe statement was not analyzed.\nORA-", 0),
+              0u)
+        << m_prompter.Messages()[0];
+    EXPECT_EQ(CollectionDumpText(m_document->GetCollection()), before);
+}
+
+TEST_F(StatementCommandsTest, AModeMatchingNoGoalExecutesWithAnEmptyGoal) {
+    SelectRowsWith("7369");
+    for (auto& entry : m_document->GetCollection())
+        entry.m_OptimizerMode = "RULE";
+    m_onDialog = [&](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidSqlStmtDlg&>(dialog);
+        sheet.SetActivePage(3);
+        EXPECT_EQ(sheet.TestPage()->GoalList()->currentIndex(), -1);
+        QTest::mouseClick(sheet.TestPage()->ExecuteButton(), Qt::LeftButton);
+        EXPECT_EQ(sheet.TestPage()->PlanEdit()->toPlainText(), "");
+    };
+    Run(ECommand::ShowStatement);
+    // The server refuses "ALTER SESSION SET OPTIMIZER_GOAL = " with nothing after it.
+    ASSERT_EQ(m_prompter.Messages().size(), 1u);
+    EXPECT_EQ(m_prompter.Messages()[0].rfind("A parse error has occurred!", 0), 0u);
+}
+
+TEST_F(StatementCommandsTest, EnteringAndLeavingTheSimilarView) {
+    const auto userTitles = ColumnTitles();
+    // The statement of another command type is left out unless all types are compared.
+    for (auto& entry : m_document->GetCollection()) {
+        if (entry.m_SqlText.find("dual") != std::string::npos) entry.m_CommandType = 2;
+    }
+    SelectRowsWith("7369");
+    m_onDialog = [](QDialog& dialog) {
+        auto& find = dynamic_cast<CSqlFindDlg&>(dialog);
+        QTest::mouseClick(find.OkButton(), Qt::LeftButton);
+    };
+    Run(ECommand::FindSimilar);
+    EXPECT_TRUE(m_document->m_SimilarMode);
+    EXPECT_EQ(m_runner.titles, std::vector<std::string>{"Processing"});
+    EXPECT_EQ(m_runner.flags, std::vector<int>{0});
+    EXPECT_EQ(ColumnTitles(), (std::vector<std::string>{"Distance", "User", "SQL Text"}));
+    EXPECT_EQ(List().GetColumnWidth(2), 1500);
+    const int count = static_cast<int>(m_document->GetCollection().GetSize());
+    ASSERT_EQ(List().GetItemCount(), count - 1);
+    EXPECT_EQ(List().GetItemText(0, 0), "0");
+    EXPECT_EQ(List().GetItemText(0, 2), kEmpStatement);
+    EXPECT_EQ(m_document->GetCollection()[List().GetItemData(0)].m_SqlText, kEmpStatement);
+    EXPECT_NE(List().GetItemText(1, 0), "0");
+    EXPECT_EQ(m_document->GetCollection()[List().GetItemData(1)].m_SqlText, List().GetItemText(1, 2));
+
+    // The commands' states follow the view.
+    m_frame->UpdateCommandStates();
+    EXPECT_TRUE(m_frame->Action(ECommand::FindSimilar)->isChecked());
+    EXPECT_FALSE(m_frame->Action(ECommand::Load)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ECommand::FlushSharedPool)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ECommand::Options)->isEnabled());
+
+    // Show statement on a row of the similar view shows that row's statement.
+    List().SelectNone();
+    List().SetItemSelected(1, true);
+    std::string shown;
+    m_onDialog = [&](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidSqlStmtDlg&>(dialog);
+        sheet.SetActivePage(2);
+        shown = sheet.ParameterPage()->List()->item(23, 1)->text().toStdString();
+    };
+    Run(ECommand::ShowStatement);
+    EXPECT_EQ(shown, List().GetItemText(1, 2));
+
+    // Find similar again returns to the user's own columns and every statement.
+    m_onDialog = nullptr;
+    const int dialogs = m_dialogCount;
+    Run(ECommand::FindSimilar);
+    EXPECT_EQ(m_dialogCount, dialogs);
+    EXPECT_FALSE(m_document->m_SimilarMode);
+    EXPECT_EQ(ColumnTitles(), userTitles);
+    EXPECT_EQ(List().GetItemCount(), count);
+    m_frame->UpdateCommandStates();
+    EXPECT_FALSE(m_frame->Action(ECommand::FindSimilar)->isChecked());
+    EXPECT_TRUE(m_frame->Action(ECommand::Options)->isEnabled());
+}
+
+TEST_F(StatementCommandsTest, AllCommandTypesComparesEveryStatementAndCancelComparesNone) {
+    for (auto& entry : m_document->GetCollection()) {
+        if (entry.m_SqlText.find("dual") != std::string::npos) entry.m_CommandType = 2;
+    }
+    SelectRowsWith("7369");
+    m_onDialog = [](QDialog& dialog) { dialog.reject(); };
+    Run(ECommand::FindSimilar);
+    EXPECT_FALSE(m_document->m_SimilarMode);
+    EXPECT_TRUE(m_runner.titles.empty());
+
+    m_onDialog = [](QDialog& dialog) {
+        auto& find = dynamic_cast<CSqlFindDlg&>(dialog);
+        find.AllCommandTypesBox()->setChecked(true);
+        find.accept();
+    };
+    Run(ECommand::FindSimilar);
+    EXPECT_EQ(List().GetItemCount(), m_document->GetCollection().GetSize());
+    for (int row = 1; row < List().GetItemCount(); ++row) {
+        EXPECT_LE(std::stoi(List().GetItemText(row - 1, 0)), std::stoi(List().GetItemText(row, 0)));
+    }
+}
+
+TEST_F(StatementCommandsTest, ClosingInTheSimilarViewKeepsTheUsersLayout) {
+    List().SetColumnWidth(0, 123);
+    m_view->SaveLayout();
+    m_document->WriteSettings();
+    const auto saved = m_store.Sections().at("ListLayout");
+    CloseWindow();
+    OpenWindow();
+    EXPECT_EQ(List().GetColumnWidth(0), 123);
+
+    SelectRowsWith("7369");
+    m_onDialog = [](QDialog& dialog) { dialog.accept(); };
+    Run(ECommand::FindSimilar);
+    ASSERT_TRUE(m_document->m_SimilarMode);
+    CloseWindow();
+    EXPECT_EQ(m_store.Sections().at("ListLayout"), saved);
+    OpenWindow();
+    EXPECT_EQ(List().GetColumnTitle(0), "User");
+    EXPECT_EQ(List().GetColumnWidth(0), 123);
+}
+
+class ExportCommandTest : public StatementCommandsTest {
+protected:
+    void SetUp() override {
+        StatementCommandsTest::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+        m_previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+    }
+    void TearDown() override {
+        QDir::setCurrent(m_previous);
+        StatementCommandsTest::TearDown();
+    }
+    bool Exists(const QString& name) const { return QFile::exists(m_dir.filePath(name)); }
+    QByteArray Read(const QString& name) const {
+        QFile file(m_dir.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+TEST_F(ExportCommandTest, TheFirstExportEverWritesXmlUnderTheDefaultName) {
+    m_onDialog = [](QDialog& dialog) {
+        auto& export_ = dynamic_cast<CExportDlg&>(dialog);
+        EXPECT_TRUE(export_.FormatButton(1)->isChecked());
+        EXPECT_EQ(export_.NameEdit()->text(), "SQL statements in the Oracle SGA");
+        EXPECT_EQ(export_.FileEdit()->text(), "Corvid");
+        QTest::mouseClick(export_.OkButton(), Qt::LeftButton);
+    };
+    Run(ECommand::Export);
+    EXPECT_TRUE(Exists("Corvid.XML"));
+    EXPECT_TRUE(Exists("Corvid_XML.HTML"));
+    EXPECT_TRUE(Read("Corvid.XML").contains("<User>SCOTT</User>"));
+    EXPECT_TRUE(Read("Corvid_XML.HTML").contains("Corvid.XML"));
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "ExportType", -5), 1);
+    EXPECT_EQ(m_store.GetProfileString("Filter", "ExportFileName", ""), "Corvid");
+    EXPECT_TRUE(m_prompter.Prompts().empty());
+}
+
+TEST_F(ExportCommandTest, AStoredIndexOfSevenChoosesNoFormatAndWritesNothing) {
+    m_document->m_ExportType = 7;
+    m_onDialog = [](QDialog& dialog) {
+        auto& export_ = dynamic_cast<CExportDlg&>(dialog);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FALSE(export_.FormatButton(i)->isChecked());
+        export_.accept();
+    };
+    Run(ECommand::Export);
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "ExportType", 5), -1);
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ExportCommandTest, AnEmptyFileFieldWithCsvWritesDotCsvAndTheSimilarViewExportsItsColumns) {
+    SelectRowsWith("7369");
+    m_onDialog = [](QDialog& dialog) { dialog.accept(); };
+    Run(ECommand::FindSimilar);
+    m_onDialog = [](QDialog& dialog) {
+        auto& export_ = dynamic_cast<CExportDlg&>(dialog);
+        export_.FormatButton(2)->click();
+        export_.FileEdit()->clear();
+        export_.accept();
+    };
+    Run(ECommand::Export);
+    ASSERT_TRUE(Exists(".CSV"));
+    EXPECT_TRUE(Read(".CSV").startsWith("Distance,User,SQL Text\r\n\"0\",\"SCOTT\""));
+}
+
+TEST_F(ExportCommandTest, TheChoicesAreSavedEvenWhenTheExportFails) {
+    m_onDialog = [](QDialog& dialog) {
+        auto& export_ = dynamic_cast<CExportDlg&>(dialog);
+        export_.FormatButton(0)->click();
+        export_.FileEdit()->setText("no/such/folder/list");
+        export_.accept();
+    };
+    Run(ECommand::Export);
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file 'no/such/folder/list'"});
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "ExportType", -5), 0);
+    EXPECT_EQ(m_store.GetProfileString("Filter", "ExportFileName", ""), "no/such/folder/list");
+}
+
+TEST_F(ExportCommandTest, CancelSavesAndWritesNothing) {
+    const int writes = m_store.WriteCount();
+    m_onDialog = [](QDialog& dialog) { dialog.reject(); };
+    Run(ECommand::Export);
+    EXPECT_EQ(m_store.WriteCount(), writes);
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(StatementCommandsTest, OptionsConfirmedWithoutChangesSavesNothingAndDoesNotRefill) {
+    const int writes = m_store.WriteCount();
+    List().SetItemText(0, 0, "MARK");
+    m_onDialog = [](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+        for (int page = 0; page < 5; ++page)
+            sheet.SetActivePage(page);
+        sheet.accept();
+    };
+    Run(ECommand::Options);
+    EXPECT_EQ(m_dialogCount, 1);
+    EXPECT_EQ(m_store.WriteCount(), writes);
+    EXPECT_EQ(List().GetItemText(0, 0), "MARK");
+}
+
+TEST_F(StatementCommandsTest, AChangedSettingIsSavedWithoutRefillingTheList) {
+    List().SetItemText(0, 0, "MARK");
+    m_onDialog = [](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+        sheet.GeneralPage()->AnalyzeBox()->setChecked(false);
+        sheet.accept();
+    };
+    Run(ECommand::Options);
+    EXPECT_EQ(m_document->m_Analyze, 0);
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "Analyze", -1), 0);
+    EXPECT_EQ(List().GetItemText(0, 0), "MARK");
+}
+
+TEST_F(StatementCommandsTest, UncheckingAColumnRemovesItAndCheckingItAgainAppendsIt) {
+    auto toggle = [this](const QString& title, Qt::CheckState state) {
+        m_onDialog = [title, state](QDialog& dialog) {
+            auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+            sheet.SetActivePage(4);
+            QTableWidget* list = sheet.LayoutPage()->List();
+            for (int row = 0; row < list->rowCount(); ++row) {
+                if (list->item(row, 0)->text() == title) list->item(row, 0)->setCheckState(state);
+            }
+            sheet.accept();
+        };
+        Run(ECommand::Options);
+    };
+    toggle("User", Qt::Unchecked);
+    EXPECT_EQ(List().GetColumnCount(), 24);
+    EXPECT_EQ(List().GetColumnTitle(0), "Exec");
+    EXPECT_EQ(List().GetItemCount(), m_document->GetCollection().GetSize());
+    EXPECT_EQ(m_store.GetProfileInt("ListLayout", "Column#", 0), 24);
+    toggle("User", Qt::Checked);
+    EXPECT_EQ(List().GetColumnCount(), 25);
+    EXPECT_EQ(List().GetColumnTitle(24), "User");
+}
+
+TEST_F(StatementCommandsTest, DefaultThenOkRestoresTheDefaultColumns) {
+    CListLayout narrow;
+    narrow.AddColumn(kColSqlText, "SQL Text", 300, kAlignLeft, kFormatText, 0, true);
+    m_document->GetListLayout() = narrow;
+    m_view->ApplyLayout();
+    m_view->Refill(false);
+    ASSERT_EQ(List().GetColumnCount(), 1);
+    m_onDialog = [](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+        sheet.SetActivePage(4);
+        QTest::mouseClick(sheet.LayoutPage()->DefaultButton(), Qt::LeftButton);
+        sheet.accept();
+    };
+    Run(ECommand::Options);
+    EXPECT_EQ(List().GetColumnCount(), 25);
+    EXPECT_EQ(List().GetColumnTitle(0), "User");
+    EXPECT_TRUE(m_document->GetListLayout().IsEqual(m_document->GetDefaultLayout()));
+}
+
+TEST_F(StatementCommandsTest, OptionsWhileNotConnectedAsksToConnectAndOpensNothing) {
+    m_session->Disconnect();
+    Run(ECommand::Options);
+    EXPECT_EQ(m_dialogCount, 0);
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{kNotConnectedMessage});
+}
+
+// Pictures of the four dialogs and the similar view on the demo database, for the
+// documentation; taken only when CORVID_SCREENSHOT_DIR names the folder to write
+// them to (the test program then runs on the demo database).
+TEST(StatementScreenshots, DialogsOnTheDemoDatabase) {
+    const QString folder = QString::fromLocal8Bit(qgetenv("CORVID_SCREENSHOT_DIR"));
+    if (folder.isEmpty()) GTEST_SKIP() << "CORVID_SCREENSHOT_DIR is not set";
+    auto save = [&folder](QWidget& widget, const char* name) {
+        QApplication::processEvents();
+        QTest::qWait(50);
+        EXPECT_TRUE(widget.grab().save(QDir(folder).filePath(name))) << name;
+    };
+    CMemorySettingsStore store;
+    CRecordingPrompter prompter;
+    {
+        CCorvidApp app;
+        app.UseServices(&store, &prompter);
+        app.SetLibraryFolders({testing::SimLibraryFolder()});
+        CCorvidCommandLineInfo commandLine;
+        commandLine.Parse({"-uSCOTT", "-pTIGER", "-sDEMO"});
+        ASSERT_TRUE(app.InitInstance(commandLine));
+        CMainFrame* frame = app.MainFrame();
+        frame->showNormal();
+        frame->setGeometry(60, 60, 1180, 640);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+        app.OnCommand(ECommand::Load);
+        CListCtrlEx& list = app.View()->GetListCtrl();
+        ASSERT_GT(list.GetItemCount(), 10);
+        // A statement with a plan: the first of the list that was explained.
+        int row = 0;
+        while (row < list.GetItemCount() && app.Document()->GetCollection()[list.GetItemData(row)].m_SqlPlan.empty()) {
+            ++row;
+        }
+        app.View()->selectRow(row < list.GetItemCount() ? row : 0);
+
+        SetDialogRunner([&](QDialog& dialog) {
+            dialog.resize(dialog.sizeHint().expandedTo(dialog.size()));
+            dialog.show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+            if (auto* sheet = dynamic_cast<CCorvidSqlStmtDlg*>(&dialog)) {
+                save(*sheet, "statement-sheet.png");
+                sheet->SetActivePage(1);
+                save(*sheet, "statement-plan.png");
+                sheet->SetActivePage(2);
+                save(*sheet, "statement-parameters.png");
+                sheet->SetActivePage(3);
+                sheet->TestPage()->GoalList()->setCurrentIndex(2);
+                sheet->TestPage()->ExecuteSql();
+                save(*sheet, "statement-test.png");
+            } else if (auto* options = dynamic_cast<CCorvidOptionsDlg*>(&dialog)) {
+                options->SetActivePage(1);
+                options->FilterPage()->ComparisonBox(kFilterExecs)->setCurrentIndex(2);
+                save(*options, "options-filter.png");
+                options->SetActivePage(4);
+                save(*options, "options-layout.png");
+            } else if (dynamic_cast<CExportDlg*>(&dialog)) {
+                save(dialog, "export-dialog.png");
+            } else if (dynamic_cast<CSqlFindDlg*>(&dialog)) {
+                save(dialog, "find-similar-dialog.png");
+                dialog.accept();
+                return static_cast<int>(QDialog::Accepted);
+            }
+            dialog.reject();
+            return static_cast<int>(QDialog::Rejected);
+        });
+        app.OnCommand(ECommand::ShowStatement);
+        app.OnCommand(ECommand::Options);
+        app.OnCommand(ECommand::Export);
+        app.OnCommand(ECommand::FindSimilar);
+        app.View()->selectRow(1);
+        save(*frame, "similar-view.png");
+        app.OnCommand(ECommand::FindSimilar);
+        SetDialogRunner({});
+        app.ExitInstance();
+    }
+    SetPrompter(nullptr);
+    SetSettingsStore(nullptr);
+}
+
+}  // namespace
+}  // namespace corvid
+
+// The test program's entry, unless another of its files brings one.
+__attribute__((weak)) int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
