@@ -78,6 +78,14 @@ TEST_F(SqlStmtDlgTest, TextPageShowsTheColouredTextWithoutFocus) {
     EXPECT_EQ(sheet->focusWidget(), nullptr);
 }
 
+TEST_F(SqlStmtDlgTest, TextPageShowsRtfCharactersAndEightBitTextVerbatim) {
+    CObjectEntry statement = Statement();
+    statement.SetSqlText("SELECT '{a}\\b\\par' FROM dual WHERE name = 'Jos\xE9'");
+    auto sheet = Open(statement);
+    EXPECT_EQ(sheet->TextPage()->TextView()->toPlainText(),
+              QString::fromUtf8("SELECT '{a}\\b\\par' FROM dual WHERE name = 'Jos\u00E9'"));
+}
+
 TEST_F(SqlStmtDlgTest, PlanPageShowsThePlanOrNothingForAStatementNeverAnalysed) {
     auto analysed = Open(Statement("CHOOSE", "SELECT STATEMENT   Cost = 3\r\n    TABLE ACCESS FULL EMP "));
     analysed->SetActivePage(1);
