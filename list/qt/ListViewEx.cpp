@@ -75,12 +75,22 @@ CListViewEx::CListViewEx(QWidget* parent) : QTableView(parent) {
     connect(m_header, &QHeaderView::sectionResized, this, &CListViewEx::OnSectionResized);
     connect(m_model, &CListModel::columnsRebuilt, this, &CListViewEx::SyncColumnsFromList);
     connect(m_model, &CListModel::sortArrowsChanged, m_header, [this] { m_header->viewport()->update(); });
+    // A reset may give the header back its default order and sizes; the list holds
+    // the user's, so the header takes them again.
+    connect(m_model, &CListModel::rowsReloaded, this, &CListViewEx::SyncColumnsFromList);
     connect(m_model, &CListModel::rowsReloaded, this, &CListViewEx::RestoreSelectionFromList);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_hotRow = -1; });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CListViewEx::SyncSelectionToList);
 }
 
-CListViewEx::~CListViewEx() { m_list.SetChangeHandler(nullptr); }
+CListViewEx::~CListViewEx() {
+    // The model reads the list, which goes before the table's own destructor runs:
+    // detach and delete the model while the list is still there.
+    m_list.SetChangeHandler(nullptr);
+    setModel(nullptr);
+    delete m_model;
+    m_model = nullptr;
+}
 
 void CListViewEx::SyncColumnsFromList() {
     CColumnSyncGuard guard(m_syncingColumns, *m_model);

@@ -137,6 +137,16 @@ TEST_F(ListViewTest, ColumnDragAndResizeReachTheList) {
     ASSERT_EQ(arrows.size(), 1u);
     EXPECT_EQ(arrows[0].width, 140);
 
+    // A refill and a sort keep the user's order and widths in the header.
+    CListCtrlEx& list = view.GetListCtrl();
+    list.SetRedraw(false);
+    list.DeleteAllItems();
+    list.InsertItem(0, {"z", "1", "q"}, 7);
+    list.SetRedraw(true);
+    list.Sort();
+    EXPECT_EQ(header->logicalIndex(0), 2);
+    EXPECT_EQ(header->sectionSize(1), 140);
+
     // A new order set on the list moves the header's sections.
     view.GetListCtrl().SetColumnOrderArray({1, 2, 0});
     EXPECT_EQ(header->logicalIndex(0), 1);
