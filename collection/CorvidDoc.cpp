@@ -240,6 +240,7 @@ const CObjectArray& CCorvidDoc::GetObjectList(bool reload) {
 }
 
 bool CCorvidDoc::Reload() {
+    if (!IsConnected()) return false;
     bool completed = true;
     if (m_runner == nullptr) {
         LoadJob(nullptr);

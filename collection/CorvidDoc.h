@@ -54,8 +54,9 @@ public:
     // The collection; with reload, first loads it anew under the progress runner.
     const CObjectArray& GetObjectList(bool reload);
     // Loads the collection under the progress runner ("Processing", cancel with
-    // confirmation). False when the user cancelled; the partial collection stays
-    // and the partial-view message has been shown.
+    // confirmation). False when the user cancelled (the partial collection stays
+    // and the partial-view message has been shown) or when not connected (nothing
+    // changes).
     bool Reload();
     // The whole load job; progress may be null (no progress information).
     void LoadJob(IProgress* progress);

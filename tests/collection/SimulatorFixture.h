@@ -10,6 +10,8 @@
 
 #include "app/Session.h"
 #include "collection/CorvidDoc.h"
+#include "diag/TraceContext.h"
+#include "list/ListLayout.h"
 #include "dialogs/Progress.h"
 #include "dialogs/ProgressRunner.h"
 #include "oracle/OracleConnection.h"
@@ -71,20 +73,21 @@ class CSimulatorTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         SetPrompter(&m_prompter);
+        // Settings as the program leaves them, so that the document starts without messages.
+        m_store.WriteProfileString("Version", "Version", "1.7.2");
+        CListLayout::MakeDefaultLayout().Save(m_store);
         m_libDir = std::getenv("CORVID_SIM_LIBDIR") ? std::getenv("CORVID_SIM_LIBDIR") : CORVID_SIM_LIBDIR;
     }
     void TearDown() override {
-        m_doc.reset();
-        if (m_session && m_connection && m_connection->IsConnected()) m_session->Disconnect();
-        m_session.reset();
-        m_connection.reset();
+        Disconnect();
+        m_trace.reset();
         SetPrompter(nullptr);
         unsetenv("CORVID_SIM_SCENARIO");
     }
 
     // A scenario file written for this test; the server is rebuilt from it.
-    void UseScenarioText(const std::string& text) {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    void UseScenarioText(const std::string& text, const std::string& suffix = "") {
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
         for (char& c : name) {
             if (c == '/') c = '_';
         }
@@ -97,9 +100,27 @@ protected:
     }
     void UseScenario(const std::string& nameOrPath) { setenv("CORVID_SIM_SCENARIO", nameOrPath.c_str(), 1); }
 
+    // The trace log of the next connection, at that level; returns its path.
+    std::string OpenTrace(int level) {
+        Disconnect();
+        m_tracePath = ::testing::TempDir() + "corvid_trace.log";
+        m_trace = std::make_unique<CTraceContext>();
+        m_trace->Open(m_tracePath, level);
+        return m_tracePath;
+    }
+
+    // Ends the document and the connection of an earlier step of the test.
+    void Disconnect() {
+        m_doc.reset();
+        if (m_session && m_connection && m_connection->IsConnected()) m_session->Disconnect();
+        m_session.reset();
+        m_connection.reset();
+    }
+
     void Connect(const std::string& user = "SCOTT", const std::string& password = "TIGER") {
+        Disconnect();
         m_connection = std::make_unique<COracleConnection>(
-            nullptr, GetParam(), std::make_unique<CDlLibraryLoader>(std::vector<std::string>{m_libDir}));
+            m_trace.get(), GetParam(), std::make_unique<CDlLibraryLoader>(std::vector<std::string>{m_libDir}));
         ASSERT_TRUE(m_connection->Logon(user, password, "DEMO", 0)) << m_connection->GetErrorText();
         m_session = std::make_unique<CSession>(*m_connection);
     }
@@ -119,6 +140,8 @@ protected:
     CMemorySettingsStore m_store;
     CRecordingPrompter m_prompter;
     CInlineProgressRunner m_runner;
+    std::unique_ptr<CTraceContext> m_trace;
+    std::string m_tracePath;
     std::unique_ptr<COracleConnection> m_connection;
     std::unique_ptr<CSession> m_session;
     std::unique_ptr<CCorvidDoc> m_doc;
