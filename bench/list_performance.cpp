@@ -37,6 +37,14 @@ double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Processor time of this process; on a shared machine it shows the work itself
+// when the elapsed time also holds waiting for the processor.
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 // Statements with the spread of a busy shared pool: texts of a few dozen bytes
 // to several kilobytes, counts over many orders of magnitude.
 CObjectArray MakeStatements(int count) {
@@ -159,6 +167,7 @@ int main(int argc, char** argv) {
     CListCtrlEx list;
 
     // Fill through the default layout, then the layout's own one-key sort.
+    const double cpuAtStart = CpuSeconds();
     auto start = Clock::now();
     layout.CreateColumns(list);
     layout.ApplySortKeys(list);
@@ -167,6 +176,7 @@ int main(int argc, char** argv) {
     start = Clock::now();
     list.Sort();
     const double firstSort = Seconds(start);
+    const double fillAndSortCpu = CpuSeconds() - cpuAtStart;
 
     start = Clock::now();
     std::vector<std::vector<std::string>> texts(statements.GetSize());
@@ -187,9 +197,11 @@ int main(int argc, char** argv) {
     Report("fill through the default layout", fill, simplestFill);
     const double simplestFirstSort = SimplestSort(list, {{7, kFormatNumber, 1, false}});
     Report("fill + one-key sort (Buf Get/E, descending)", fill + firstSort, simplestFill + simplestFirstSort);
-    std::printf("  target: fill plus one-key sort within 0.500 s: %s\n\n", fill + firstSort <= 0.5 ? "met" : "NOT MET");
+    std::printf("  target: fill plus one-key sort within 0.500 s: %s (processor time %.3f s)\n\n",
+                fill + firstSort <= 0.5 ? "met" : "NOT MET", fillAndSortCpu);
 
     double simplest = 0;
+    double cpu = CpuSeconds();
     double t = TimeSort(list, layout, statements, {{7, kFormatNumber, 1, false}}, simplest);
     Report("sort by one number column (Buf Get/E)", t, simplest);
     t = TimeSort(list, layout, statements, {{10, kFormatText, 1, true}}, simplest);
@@ -199,7 +211,9 @@ int main(int argc, char** argv) {
     t = TimeSort(list, layout, statements,
                  {{0, kFormatText, 1, true}, {12, kFormatText, 2, true}, {7, kFormatNumber, 3, false}}, simplest);
     Report("sort by three keys (User, Command, Buf Get/E)", t, simplest);
-    std::printf("  target: three-key sort within 1.000 s: %s\n\n", t <= 1.0 ? "met" : "NOT MET");
+    std::printf("  target: three-key sort within 1.000 s: %s\n", t <= 1.0 ? "met" : "NOT MET");
+    std::printf("  (processor time of the four sorts with their refills and simplest code: %.3f s)\n\n",
+                CpuSeconds() - cpu);
 
     const char* names[] = {"CSV", "HTML", "XML"};
     const char* extensions[] = {".CSV", ".HTML", ".XML"};
@@ -208,8 +222,10 @@ int main(int argc, char** argv) {
         CListExporter exporter(list);
         exporter.SetIdentification(CListExporter::ProgramIdentification());
         start = Clock::now();
+        cpu = CpuSeconds();
         exporter.Export(format, base, "SQL statements in the Oracle SGA");
         const double ours = Seconds(start);
+        const double oursCpu = CpuSeconds() - cpu;
         const std::string file = base + extensions[format];
         std::ifstream in(file, std::ios::binary);
         std::stringstream content;
@@ -217,17 +233,20 @@ int main(int argc, char** argv) {
         const std::string data = content.str();
         const std::string copy = base + ".copy";
         start = Clock::now();
+        cpu = CpuSeconds();
         FILE* out = std::fopen(copy.c_str(), "wb");
         std::fwrite(data.data(), 1, data.size(), out);
         std::fflush(out);
         fsync(fileno(out));
         std::fclose(out);
         const double plain = Seconds(start);
+        const double plainCpu = CpuSeconds() - cpu;
         const double mb = data.size() / 1e6;
         std::printf(
-            "export %-5s %8.1f MB  %8.3f s  %7.1f MB/s   plain fwrite+fsync %7.3f s  %7.1f MB/s   ratio %5.2f  %s\n",
+            "export %-5s %6.1f MB: %6.3f s, %6.1f MB/s   plain fwrite+fsync %6.3f s, %6.1f MB/s   ratio %5.2f  %s\n",
             names[format], mb, ours, mb / ours, plain, mb / plain, ours / plain,
             mb / ours >= 100 ? "target met" : "TARGET NOT MET");
+        std::printf("             processor time %6.3f s                 plain %6.3f s\n", oursCpu, plainCpu);
         std::remove(file.c_str());
         std::remove(copy.c_str());
     }
