@@ -234,6 +234,36 @@ TEST_F(ReportRun, ExitStatuses) {
     EXPECT_NE(m_err.find("cannot read the settings file"), std::string::npos);
 }
 
+TEST_F(ReportRun, OracleErrorsEndWithStatusOne) {
+    const std::string base =
+        "database DEMO\n"
+        "user SYS id=0 password=SYS privileges=sysdba,dba plan-table\n"
+        "user SCOTT id=54 password=TIGER privileges=catalog,create-procedure plan-table\n"
+        "user NOSEE id=60 password=NOSEE privileges=create-procedure plan-table\n"
+        "statement user=SCOTT text=\"SELECT 1 FROM dual\"\n"
+        "statement user=SCOTT text=\"SELECT 2 FROM dual\"\n";
+    // A fetch from the shared pool fails.
+    WriteFile("fault.scn", base + "fault fetch error=3113 match=\"%v_$sqlarea%\"\n");
+    EXPECT_EQ(Run(With({"--no-analyze", "--output", "fault"}), "CORVID_SIM_SCENARIO=fault.scn"), 1);
+    EXPECT_NE(m_err.find("ORACLE Error #3113"), std::string::npos) << m_err;
+    EXPECT_FALSE(Exists(Path("fault.XML")));
+
+    // A user who may not read the shared pool.
+    WriteFile("nosee.scn", base);
+    EXPECT_EQ(Run({"-u", "NOSEE", "-p", "NOSEE", "-s", "DEMO", "--no-analyze", "--output", "nosee"},
+                  "CORVID_SIM_SCENARIO=nosee.scn"),
+              1);
+    EXPECT_NE(m_err.find("ORACLE Error #942"), std::string::npos) << m_err;
+    EXPECT_FALSE(Exists(Path("nosee.XML")));
+
+    // Without a plan table there is no analysis: the desktop's message, status 1.
+    WriteFile("noplan.scn", "database DEMO\nuser SCOTT id=54 password=TIGER privileges=catalog,create-procedure\n");
+    EXPECT_EQ(Run(With({"--output", "noplan"}), "CORVID_SIM_SCENARIO=noplan.scn"), 1);
+    EXPECT_NE(m_err.find("The table PLAN_TABLE seems not to exist"), std::string::npos) << m_err;
+    // ... which the analysis does not need when it is off.
+    EXPECT_EQ(Run(With({"--output", "noplan", "--no-analyze"}), "CORVID_SIM_SCENARIO=noplan.scn"), 0) << m_err;
+}
+
 TEST_F(ReportRun, BothClientGenerations) {
     for (const char* version : {"7", "8"}) {
         const std::string base = std::string("oci") + version;
