@@ -258,6 +258,51 @@ TEST_P(CursorTest, WithoutTraceTheFatalReportStillShowsTheDialog) {
 INSTANTIATE_TEST_SUITE_P(BothGenerations, CursorTest, ::testing::Values(7, 8),
                          [](const auto& info) { return "OCI" + std::to_string(info.param); });
 
+// The client asks the callback for a buffer for each row of a dynamic define.
+struct DynamicColumn {
+    char buffer[32] = {};
+    oci::ub4 length = 0;
+    short indicator = 0;
+    int calls = 0;
+
+    static oci::sb4 Supply(void* context, oci::OCIDefine*, oci::ub4, void** buffer, oci::ub4** length,
+                           oci::ub1* piece, void** indicator, oci::ub2**) {
+        auto* self = static_cast<DynamicColumn*>(context);
+        ++self->calls;
+        self->length = sizeof(self->buffer);
+        *buffer = self->buffer;
+        *length = &self->length;
+        *piece = 0;  // one piece
+        *indicator = &self->indicator;
+        return oci::OCI_CONTINUE;
+    }
+};
+
+TEST(CursorOci8Test, DynamicDefineFetchesThroughTheCallback) {
+    CTestPrompter prompter;
+    CPrompterScope scope(prompter);
+    COracleConnection connection(nullptr, 8, SimLoader());
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    {
+        COracleCursor cursor(connection);
+        cursor.Parse("SELECT ename FROM emp WHERE empno = 7902");
+        DynamicColumn column;
+        unsigned short returned = 0;
+        cursor.DefineDynamic(1, 1, &returned, &column, &DynamicColumn::Supply);
+        EXPECT_TRUE(cursor.ExecuteAndFetch(1));
+        EXPECT_GE(column.calls, 1);
+        EXPECT_EQ(std::string(column.buffer, column.length), "FORD");
+    }
+    {
+        COracleCursor cursor(connection);
+        void* locator = cursor.AllocLob();
+        EXPECT_NE(locator, nullptr);
+        cursor.FreeLob(locator);
+    }
+    connection.Logoff();
+    EXPECT_TRUE(prompter.Prompts().empty());
+}
+
 TEST(CursorTypeNameTest, NamesTheExternalTypes) {
     EXPECT_EQ(COracleCursor::GetSqltTypeName(5), "SQLT_STR(5)");
     EXPECT_EQ(COracleCursor::GetSqltTypeName(156), "SQLT_ODT(156)");
