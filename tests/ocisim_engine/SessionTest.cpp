@@ -1,0 +1,67 @@
+// Sessions: describe-only executes, hierarchical queries over the plan table,
+// and sessions used from several threads at once.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "TestSupport.h"
+
+using namespace ocisim;
+using namespace ocisim::test;
+
+TEST(SessionTest, DescribeOnlyDescribesWithoutRunning) {
+    auto server = DemoServer();
+    auto scott = Logon(*server, "SCOTT", "TIGER");
+    std::vector<Bind> none;
+    ExecResult r = scott->Execute("SELECT s.address, s.executions, s.first_load_time FROM sys.v_$sqlarea s", none, true);
+    ASSERT_FALSE(r.error.IsError()) << r.error.message;
+    EXPECT_FALSE(r.rows);
+    ASSERT_EQ(r.columns.size(), 3u);
+    EXPECT_EQ(r.columns[0].name, "ADDRESS");
+    EXPECT_EQ(static_cast<int>(r.columns[0].type), 23);
+    EXPECT_EQ(r.columns[1].type, ColumnType::Number);
+    EXPECT_EQ(r.columns[2].size, 19);
+}
+
+TEST(SessionTest, HierarchicalQueryWalksTheTree) {
+    auto server = DemoServer();
+    auto scott = Logon(*server, "SCOTT", "TIGER");
+    Result r = RunSql(*scott, "SELECT LPAD(' ', 2 * (LEVEL - 1)) || ename, ROWNUM FROM emp START WITH mgr IS NULL "
+                              "CONNECT BY PRIOR empno = mgr");
+    ASSERT_FALSE(r.error.IsError()) << r.error.message;
+    std::vector<std::string> rows = Texts(r);
+    ASSERT_EQ(rows.size(), 14u);
+    EXPECT_EQ(rows[0], "KING|1");
+    EXPECT_EQ(rows[1], "  JONES|2");
+    EXPECT_EQ(rows[2], "    SCOTT|3");
+    EXPECT_EQ(rows[3], "      ADAMS|4");
+}
+
+TEST(SessionTest, SessionsOnSeveralThreads) {
+    auto server = ServerFor(
+        "user SCOTT id=54 password=TIGER privileges=catalog,create-procedure plan-table\n"
+        "user BOSS id=60 password=BOSS privileges=catalog plan-table\n"
+        "template users=SCOTT,BOSS text=\"SELECT {int:1:100000000} FROM dual\"\ngenerate count=2000\n"
+        "workload new=2 touched=20\n");
+    auto worker = [&](const char* user, const char* password, size_t& total) {
+        auto s = Logon(*server, user, password);
+        for (int i = 0; i < 20; ++i) {
+            Result r = RunSql(*s, "/* $CORVID$ */ SELECT t.address, t.sql_text FROM sys.v_$sqltext_with_newlines t "
+                                  "WHERE t.address IN (SELECT s.address FROM sys.v_$sqlarea s WHERE "
+                                  "s.sql_text NOT LIKE '%/* $CORVID$ */%') ORDER BY address, piece");
+            EXPECT_FALSE(r.error.IsError() || r.fetchError.IsError());
+            total += r.rows.size();
+            RunSql(*s, "EXPLAIN PLAN SET statement_id = 'x' FOR SELECT * FROM dual");
+            RunSql(*s, "DELETE plan_table");
+            s->Commit();
+        }
+    };
+    size_t a = 0, b = 0;
+    std::thread t1(worker, "SCOTT", "TIGER", std::ref(a));
+    std::thread t2(worker, "BOSS", "BOSS", std::ref(b));
+    t1.join();
+    t2.join();
+    EXPECT_GE(a, 20u * 2000u);
+    EXPECT_GE(b, 20u * 2000u);
+}
