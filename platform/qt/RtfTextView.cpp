@@ -17,21 +17,31 @@ bool IsValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        int follow = 0;
         if (c < 0x80) {
             ++i;
             continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
+        }
+        // The length of the sequence and the range of its second byte, which rules
+        // out overlong forms, surrogates and values beyond U+10FFFF.
+        int follow = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
             follow = 1;
         } else if (c >= 0xE0 && c <= 0xEF) {
             follow = 2;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
         } else if (c >= 0xF0 && c <= 0xF4) {
             follow = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
         } else {
             return false;
         }
         if (i + follow >= bytes.size()) return false;
-        for (int k = 1; k <= follow; ++k) {
+        const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+        if (second < low || second > high) return false;
+        for (int k = 2; k <= follow; ++k) {
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
         }
         i += follow + 1;

@@ -86,6 +86,16 @@ TEST_F(SqlStmtDlgTest, TextPageShowsRtfCharactersAndEightBitTextVerbatim) {
               QString::fromUtf8("SELECT '{a}\\b\\par' FROM dual WHERE name = 'Jos\u00E9'"));
 }
 
+TEST(RtfTextViewTest, TextIsUtf8OnlyWhenEveryByteSequenceIsValid) {
+    EXPECT_EQ(CRtfTextView::DecodeText("Jos\xC3\xA9"), QString::fromUtf8("Jos\u00E9"));
+    EXPECT_EQ(CRtfTextView::DecodeText("Jos\xE9"), QString::fromUtf8("Jos\u00E9"));
+    // An overlong form and a lone surrogate are not UTF-8: one character per byte.
+    EXPECT_EQ(CRtfTextView::DecodeText("\xE0\x80\xAF").size(), 3);
+    EXPECT_EQ(CRtfTextView::DecodeText("\xED\xA0\x80").size(), 3);
+    EXPECT_EQ(CRtfTextView::DecodeText("\xC3").size(), 1);
+    EXPECT_EQ(CRtfTextView::DecodeText("\xF0\x9F\x98\x80").size(), 2);  // one character, two UTF-16 units
+}
+
 TEST_F(SqlStmtDlgTest, PlanPageShowsThePlanOrNothingForAStatementNeverAnalysed) {
     auto analysed = Open(Statement("CHOOSE", "SELECT STATEMENT   Cost = 3\r\n    TABLE ACCESS FULL EMP "));
     analysed->SetActivePage(1);
