@@ -125,20 +125,19 @@ using Fn_OCIHandleAlloc = sword (*)(const void* parenth, void** hndlpp, ub4 type
                                     void** usrmempp);
 using Fn_OCIHandleFree = sword (*)(void* hndlp, ub4 type);
 using Fn_OCIEnvInit = sword (*)(OCIEnv** envp, ub4 mode, std::size_t xtramem_sz, void** usrmempp);
-using Fn_OCIErrorGet = sword (*)(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, OraText* bufp,
-                                 ub4 bufsiz, ub4 type);
+using Fn_OCIErrorGet = sword (*)(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, OraText* bufp, ub4 bufsiz,
+                                 ub4 type);
 using Fn_OCIServerAttach = sword (*)(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, sb4 dblink_len,
                                      ub4 mode);
 using Fn_OCIServerDetach = sword (*)(OCIServer* srvhp, OCIError* errhp, ub4 mode);
 using Fn_OCISessionBegin = sword (*)(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt, ub4 mode);
 using Fn_OCISessionEnd = sword (*)(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 mode);
-using Fn_OCILogon = sword (*)(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, const OraText* username,
-                              ub4 uname_len, const OraText* password, ub4 passwd_len, const OraText* dbname,
-                              ub4 dbname_len);
+using Fn_OCILogon = sword (*)(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, const OraText* username, ub4 uname_len,
+                              const OraText* password, ub4 passwd_len, const OraText* dbname, ub4 dbname_len);
 using Fn_OCILogoff = sword (*)(OCISvcCtx* svchp, OCIError* errhp);
 using Fn_OCITransCommit = sword (*)(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
-using Fn_OCIStmtPrepare = sword (*)(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len,
-                                    ub4 language, ub4 mode);
+using Fn_OCIStmtPrepare = sword (*)(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len, ub4 language,
+                                    ub4 mode);
 using Fn_OCIDefineByPos = sword (*)(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 position, void* valuep,
                                     sb4 value_sz, ub2 dty, void* indp, ub2* rlenp, ub2* rcodep, ub4 mode);
 using Fn_OCIBindByName = sword (*)(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraText* placeholder,

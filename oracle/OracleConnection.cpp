@@ -98,7 +98,9 @@ COracleConnection::~COracleConnection() {
     if (tracing) m_trace->EndSection(kDestructTitle);
 }
 
-int COracleConnection::GetTraceLevel() const { return m_trace ? m_trace->GetLevel() : 0; }
+int COracleConnection::GetTraceLevel() const {
+    return m_trace ? m_trace->GetLevel() : 0;
+}
 
 std::string COracleConnection::InterfaceName(int version) {
     if (version == 7) return "OCI7";
@@ -160,11 +162,17 @@ void COracleConnection::Commit() {
     if (m_imp->Commit() != 0) CheckError(-1);
 }
 
-int COracleConnection::GetErrorCode() { return m_imp->GetErrorCode(); }
+int COracleConnection::GetErrorCode() {
+    return m_imp->GetErrorCode();
+}
 
-std::string COracleConnection::GetErrorText() { return m_imp->GetErrorText(); }
+std::string COracleConnection::GetErrorText() {
+    return m_imp->GetErrorText();
+}
 
-void COracleConnection::CheckError(int returnCode) { ReportError(FormatOracleError(returnCode, *m_imp)); }
+void COracleConnection::CheckError(int returnCode) {
+    ReportError(FormatOracleError(returnCode, *m_imp));
+}
 
 void COracleConnection::ReportError(const std::string& message) {
     // One report per process: a second thread that fails meanwhile waits here
@@ -200,8 +208,7 @@ bool COracleConnection::IsValidObject(const std::string& objectType, const std::
     std::string name = UpperCase(objectName);
     int count = 0;
     COracleCursor cursor(this);
-    cursor.Parse(
-        "SELECT COUNT(1) FROM user_objects WHERE object_type = :t AND object_name = :n AND status = 'VALID'");
+    cursor.Parse("SELECT COUNT(1) FROM user_objects WHERE object_type = :t AND object_name = :n AND status = 'VALID'");
     cursor.Bind(":t", type.data(), static_cast<int>(type.size() + 1), oci::SQLT_STR);
     cursor.Bind(":n", name.data(), static_cast<int>(name.size() + 1), oci::SQLT_STR);
     cursor.Define(1, &count, sizeof(count), oci::SQLT_INT);
@@ -256,9 +263,9 @@ std::string COracleConnection::GetConnectionInfo() {
         GetServerInfo(serverVersion, serverSid);
     }
     return status + "\n\nTNS Name: " + tnsName + "\nUser name: " + user + "\nConnected as: " + mode +
-           "\nOCI Version: " + GetOciDllVersion() + "\nOCI DLL used: " + m_libraryName + "\nOCI DLL path: " +
-           m_libraryPath + "\nOCI API Version: " + GetInterfaceName() + "\nServer Version: " + serverVersion +
-           "\nServer SID: " + serverSid;
+           "\nOCI Version: " + GetOciDllVersion() + "\nOCI DLL used: " + m_libraryName +
+           "\nOCI DLL path: " + m_libraryPath + "\nOCI API Version: " + GetInterfaceName() +
+           "\nServer Version: " + serverVersion + "\nServer SID: " + serverSid;
 }
 
 void COracleConnection::ShowConnectionInfo() {

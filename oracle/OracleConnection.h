@@ -21,8 +21,7 @@ public:
     // Loads "libclntsh.so" (OCI8), else "libociw32.so" (OCI7); forcedVersion 7 or
     // 8 overrides the choice (0 chooses). The trace context is not owned and may
     // be null. Without a loader, libraries come from the ordinary search.
-    COracleConnection(CTraceContext* trace, int forcedVersion,
-                      std::unique_ptr<IDynamicLibraryLoader> loader = nullptr);
+    COracleConnection(CTraceContext* trace, int forcedVersion, std::unique_ptr<IDynamicLibraryLoader> loader = nullptr);
     virtual ~COracleConnection();
     COracleConnection(const COracleConnection&) = delete;
     COracleConnection& operator=(const COracleConnection&) = delete;

@@ -25,8 +25,7 @@ std::string COracleConnectionImp7::MessageFor(int errorNumber) {
     CCallAvailability lookup;
     if (!lookup.Ready(m_oci.oerhms, "oerhms")) return lookup.Text();
     char buffer[512] = {};
-    m_oci.oerhms(m_lda, static_cast<oci::sb2>(errorNumber), reinterpret_cast<oci::OraText*>(buffer),
-                 sizeof(buffer));
+    m_oci.oerhms(m_lda, static_cast<oci::sb2>(errorNumber), reinterpret_cast<oci::OraText*>(buffer), sizeof(buffer));
     buffer[sizeof(buffer) - 1] = '\0';
     return TrimMessage(buffer);
 }

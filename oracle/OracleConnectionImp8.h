@@ -24,8 +24,7 @@ public:
 
     int GetErrorCode() override;
     std::string GetErrorText() override;
-    int Logon(const std::string& user, const std::string& password, const std::string& server,
-              int authMode) override;
+    int Logon(const std::string& user, const std::string& password, const std::string& server, int authMode) override;
     int Logoff() override;
     int Commit() override;
 

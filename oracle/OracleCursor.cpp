@@ -83,9 +83,13 @@ bool COracleCursor::Fetch(int rows, int* rowCount) {
     CheckError(-1);
 }
 
-int COracleCursor::GetErrorCode() { return m_imp->GetErrorCode(); }
+int COracleCursor::GetErrorCode() {
+    return m_imp->GetErrorCode();
+}
 
-std::string COracleCursor::GetErrorText() { return m_imp->GetErrorText(); }
+std::string COracleCursor::GetErrorText() {
+    return m_imp->GetErrorText();
+}
 
 void* COracleCursor::AllocLob() {
     void* locator = nullptr;
@@ -152,12 +156,12 @@ std::string COracleCursor::GetSqltTypeName(int typeCode) {
         int code;
         const char* name;
     } kTypes[] = {
-        {1, "SQLT_CHR"},    {2, "SQLT_NUM"},     {3, "SQLT_INT"},     {4, "SQLT_FLT"},    {5, "SQLT_STR"},
-        {6, "SQLT_VNU"},    {7, "SQLT_PDN"},     {8, "SQLT_LNG"},     {9, "SQLT_VCS"},    {10, "SQLT_NON"},
-        {11, "SQLT_RID"},   {12, "SQLT_DAT"},    {15, "SQLT_VBI"},    {23, "SQLT_BIN"},   {24, "SQLT_LBI"},
-        {68, "SQLT_UIN"},   {91, "SQLT_SLS"},    {94, "SQLT_LVC"},    {95, "SQLT_LVB"},   {96, "SQLT_AFC"},
-        {97, "SQLT_AVC"},   {102, "SQLT_CUR"},   {104, "SQLT_RDD"},   {105, "SQLT_LAB"},  {106, "SQLT_OSL"},
-        {108, "SQLT_NTY"},  {110, "SQLT_REF"},   {112, "SQLT_CLOB"},  {113, "SQLT_BLOB"}, {114, "SQLT_BFILEE"},
+        {1, "SQLT_CHR"},      {2, "SQLT_NUM"},    {3, "SQLT_INT"},    {4, "SQLT_FLT"},    {5, "SQLT_STR"},
+        {6, "SQLT_VNU"},      {7, "SQLT_PDN"},    {8, "SQLT_LNG"},    {9, "SQLT_VCS"},    {10, "SQLT_NON"},
+        {11, "SQLT_RID"},     {12, "SQLT_DAT"},   {15, "SQLT_VBI"},   {23, "SQLT_BIN"},   {24, "SQLT_LBI"},
+        {68, "SQLT_UIN"},     {91, "SQLT_SLS"},   {94, "SQLT_LVC"},   {95, "SQLT_LVB"},   {96, "SQLT_AFC"},
+        {97, "SQLT_AVC"},     {102, "SQLT_CUR"},  {104, "SQLT_RDD"},  {105, "SQLT_LAB"},  {106, "SQLT_OSL"},
+        {108, "SQLT_NTY"},    {110, "SQLT_REF"},  {112, "SQLT_CLOB"}, {113, "SQLT_BLOB"}, {114, "SQLT_BFILEE"},
         {115, "SQLT_CFILEE"}, {116, "SQLT_RSET"}, {122, "SQLT_NCO"},  {155, "SQLT_VST"},  {156, "SQLT_ODT"},
     };
     const char* name = "???";

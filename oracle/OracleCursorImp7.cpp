@@ -29,8 +29,8 @@ int COracleCursorImp7::Define(void** /*defineHandle*/, int position, void* buffe
                               unsigned /*mode*/) {
     const auto& oci = m_connection.Oci();
     if (!m_call.Ready(oci.odefin, "odefin")) return OCI_ERROR;
-    return oci.odefin(m_cda, position, static_cast<ub1*>(buffer), elementSize, typeCode, -1, indicators, nullptr,
-                      -1, -1, returnedLengths, returnCodes);
+    return oci.odefin(m_cda, position, static_cast<ub1*>(buffer), elementSize, typeCode, -1, indicators, nullptr, -1,
+                      -1, returnedLengths, returnCodes);
 }
 
 int COracleCursorImp7::NotAvailable(const char* operation, int rc) {
@@ -46,8 +46,7 @@ int COracleCursorImp7::Bind(const std::string& name, void* value, int size, int 
     const auto& oci = m_connection.Oci();
     if (!m_call.Ready(oci.obndrv, "obndrv")) return OCI_ERROR;
     auto* placeholder = reinterpret_cast<OraText*>(const_cast<char*>(name.c_str()));
-    return oci.obndrv(m_cda, placeholder, -1, static_cast<ub1*>(value), size, typeCode, -1, indicator, nullptr, -1,
-                      -1);
+    return oci.obndrv(m_cda, placeholder, -1, static_cast<ub1*>(value), size, typeCode, -1, indicator, nullptr, -1, -1);
 }
 
 int COracleCursorImp7::Execute(int /*iterations*/, unsigned /*mode*/) {
@@ -56,7 +55,9 @@ int COracleCursorImp7::Execute(int /*iterations*/, unsigned /*mode*/) {
     return oci.oexec(m_cda);
 }
 
-unsigned COracleCursorImp7::GetRowsProcessed() { return CdaRowsProcessed(m_cda); }
+unsigned COracleCursorImp7::GetRowsProcessed() {
+    return CdaRowsProcessed(m_cda);
+}
 
 int COracleCursorImp7::MapFetchResult(int rc) {
     if (rc == 0) return OCI_SUCCESS;
@@ -75,10 +76,18 @@ int COracleCursorImp7::ExecuteAndFetch(int rows) {
     return MapFetchResult(oci.oexfet(m_cda, static_cast<ub4>(rows), 0, 1));
 }
 
-int COracleCursorImp7::AllocLob(void**) { return NotAvailable("AllocLob", -100); }
-int COracleCursorImp7::FreeLob(void*) { return NotAvailable("FreeLob", -100); }
-int COracleCursorImp7::GetLobLength(void*, unsigned*) { return NotAvailable("GetLobLength", -100); }
-int COracleCursorImp7::ReadLob(void*, void*, unsigned, unsigned) { return NotAvailable("ReadLob", -100); }
+int COracleCursorImp7::AllocLob(void**) {
+    return NotAvailable("AllocLob", -100);
+}
+int COracleCursorImp7::FreeLob(void*) {
+    return NotAvailable("FreeLob", -100);
+}
+int COracleCursorImp7::GetLobLength(void*, unsigned*) {
+    return NotAvailable("GetLobLength", -100);
+}
+int COracleCursorImp7::ReadLob(void*, void*, unsigned, unsigned) {
+    return NotAvailable("ReadLob", -100);
+}
 
 int COracleCursorImp7::DescribeColumn(int position, CColumnDescription& column) {
     const auto& oci = m_connection.Oci();
@@ -86,8 +95,8 @@ int COracleCursorImp7::DescribeColumn(int position, CColumnDescription& column) 
     sb4 dbSize = 0, nameLength = 999, displaySize = 0;
     sb2 dbType = 0, precision = 0, scale = 0, nullOk = 0;
     sb1 name[1000] = {};
-    const int rc = oci.odescr(m_cda, position, &dbSize, &dbType, name, &nameLength, &displaySize, &precision,
-                              &scale, &nullOk);
+    const int rc =
+        oci.odescr(m_cda, position, &dbSize, &dbType, name, &nameLength, &displaySize, &precision, &scale, &nullOk);
     if (rc != 0) return rc;  // 1007 marks the end of the select list
     if (nameLength < 0) nameLength = 0;
     if (nameLength > 999) nameLength = 999;

@@ -59,8 +59,8 @@ int COracleCursorImp8::Bind(const std::string& name, void* value, int size, int 
     if (!m_call.Ready(oci.OCIBindByName, "OCIBindByName")) return OCI_ERROR;
     OCIBind* bind = nullptr;
     return oci.OCIBindByName(m_statement, &bind, m_error, reinterpret_cast<const OraText*>(name.data()),
-                             static_cast<sb4>(name.size()), value, size, static_cast<ub2>(typeCode), indicator,
-                             nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+                             static_cast<sb4>(name.size()), value, size, static_cast<ub2>(typeCode), indicator, nullptr,
+                             nullptr, 0, nullptr, OCI_DEFAULT);
 }
 
 int COracleCursorImp8::Execute(int iterations, unsigned mode) {
@@ -113,8 +113,8 @@ int COracleCursorImp8::ReadLob(void* locator, void* buffer, unsigned offset, uns
     const auto& oci = m_connection.Oci();
     if (!m_call.Ready(oci.OCILobRead, "OCILobRead")) return OCI_ERROR;
     ub4 amount = 0;
-    return oci.OCILobRead(m_connection.ServiceContext(), m_error, static_cast<OCILobLocator*>(locator), &amount,
-                          offset, buffer, size, nullptr, nullptr, 0, SQLCS_IMPLICIT);
+    return oci.OCILobRead(m_connection.ServiceContext(), m_error, static_cast<OCILobLocator*>(locator), &amount, offset,
+                          buffer, size, nullptr, nullptr, 0, SQLCS_IMPLICIT);
 }
 
 int COracleCursorImp8::GetParamAttr(void* param, void* value, ub4* size, ub4 attribute) {

@@ -37,8 +37,9 @@ TEST_F(BindingTest, ChoosesOci8FromTheClientLibraryAndTracesTheChoice) {
     EXPECT_TRUE(m_prompter.Prompts().empty());
     const std::string log = Log();
     EXPECT_THAT(log, HasSubstr("--- BEGIN: CONSTRUCT ORACLE CONNECTION (COracleConnection::COracleConnection) at "));
-    EXPECT_THAT(log, HasSubstr("\r\nOCI interface version = [OCI8]\r\nOCI DLL name = [libclntsh.so]\r\nOCI DLL path = [" +
-                               SimFolder() + "/libclntsh.so]\r\n--- END: CONSTRUCT ORACLE CONNECTION"));
+    EXPECT_THAT(log,
+                HasSubstr("\r\nOCI interface version = [OCI8]\r\nOCI DLL name = [libclntsh.so]\r\nOCI DLL path = [" +
+                          SimFolder() + "/libclntsh.so]\r\n--- END: CONSTRUCT ORACLE CONNECTION"));
     EXPECT_THAT(log, HasSubstr("--- BEGIN: DESTRUCT ORACLE CONNECTION (COracleConnection::~COracleConnection) at "));
     EXPECT_THAT(log, HasSubstr("--- END: DESTRUCT ORACLE CONNECTION (COracleConnection::~COracleConnection) at "));
     EXPECT_THAT(log, Not(HasSubstr("Forced")));

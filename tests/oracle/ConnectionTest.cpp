@@ -48,9 +48,10 @@ TEST_P(ConnectionTest, LogonWritesTheBlockWithTheServerAndAMaskedPassword) {
 
     const std::string log = Log();
     EXPECT_THAT(log, HasSubstr("--- BEGIN: OPEN ORACLE CONNECTION (COracleConnection::Logon) at "));
-    EXPECT_THAT(log, HasSubstr(" ---\r\nLogon user = [SCOTT]\r\nLogon password = [********]\r\nLogon server = [DEMO]\r\n"
-                               "Logon authentication mode = [NORMAL]\r\nLogon error code = [0]\r\nServer version = [" +
-                               version + "]\r\nServer SID = [DEMO]\r\n--- END: OPEN ORACLE CONNECTION"));
+    EXPECT_THAT(log,
+                HasSubstr(" ---\r\nLogon user = [SCOTT]\r\nLogon password = [********]\r\nLogon server = [DEMO]\r\n"
+                          "Logon authentication mode = [NORMAL]\r\nLogon error code = [0]\r\nServer version = [" +
+                          version + "]\r\nServer SID = [DEMO]\r\n--- END: OPEN ORACLE CONNECTION"));
     EXPECT_THAT(log, Not(HasSubstr("TIGER")));
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }

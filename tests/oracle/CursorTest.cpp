@@ -212,7 +212,8 @@ TEST_P(CursorTest, AFailedExecuteEndsTheProgramWithTheStatement) {
     CFilePrompter prompter(m_folder / "prompts.txt");
     SetPrompter(&prompter);
     EXPECT_EXIT(cursor.Execute(1), ExitedWithCode(1), "");
-    const std::string message = "ORACLE Error #942\nORA-00942: table or view does not exist\n[UPDATE no_such_table SET x = 1]";
+    const std::string message =
+        "ORACLE Error #942\nORA-00942: table or view does not exist\n[UPDATE no_such_table SET x = 1]";
     EXPECT_EQ(ReadFile(m_folder / "prompts.txt"),
               "<ORACLE ERROR>ORACLE Error #942\r\nORA-00942: table or view does not exist\r\n"
               "[UPDATE no_such_table SET x = 1]</ORACLE ERROR>");
@@ -252,7 +253,8 @@ TEST_P(CursorTest, WithoutTraceTheFatalReportStillShowsTheDialog) {
     cursor.Parse("SELEKT 1 FROM dual");
     SetPrompter(&prompter);
     EXPECT_EXIT(cursor.Execute(1), ExitedWithCode(1), "");
-    EXPECT_THAT(ReadFile(m_folder / "prompts.txt"), HasSubstr("ORA-00900: invalid SQL statement\r\n[SELEKT 1 FROM dual]"));
+    EXPECT_THAT(ReadFile(m_folder / "prompts.txt"),
+                HasSubstr("ORA-00900: invalid SQL statement\r\n[SELEKT 1 FROM dual]"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations, CursorTest, ::testing::Values(7, 8),
@@ -265,8 +267,8 @@ struct DynamicColumn {
     short indicator = 0;
     int calls = 0;
 
-    static oci::sb4 Supply(void* context, oci::OCIDefine*, oci::ub4, void** buffer, oci::ub4** length,
-                           oci::ub1* piece, void** indicator, oci::ub2**) {
+    static oci::sb4 Supply(void* context, oci::OCIDefine*, oci::ub4, void** buffer, oci::ub4** length, oci::ub1* piece,
+                           void** indicator, oci::ub2**) {
         auto* self = static_cast<DynamicColumn*>(context);
         ++self->calls;
         self->length = sizeof(self->buffer);
