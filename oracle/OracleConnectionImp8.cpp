@@ -42,8 +42,25 @@ int COracleConnectionImp8::SetAttr(void* handle, ub4 handleType, void* value, ub
     return m_oci.OCIAttrSet(handle, handleType, value, size, attribute, m_error);
 }
 
+void COracleConnectionImp8::ReleaseEarlierAttempt() {
+    // A refused logon keeps its handles (and its server attachment) until the
+    // next attempt, so that its error can still be read; the session handle of
+    // an ended session is released here as well.
+    if (m_attached && m_oci.OCIServerDetach) m_oci.OCIServerDetach(m_server, m_error, OCI_DEFAULT);
+    m_attached = false;
+    if (m_oci.OCIHandleFree) {
+        if (m_session) m_oci.OCIHandleFree(m_session, OCI_HTYPE_SESSION);
+        if (m_server) m_oci.OCIHandleFree(m_server, OCI_HTYPE_SERVER);
+        if (m_svcCtx) m_oci.OCIHandleFree(m_svcCtx, OCI_HTYPE_SVCCTX);
+    }
+    m_session = nullptr;
+    m_server = nullptr;
+    m_svcCtx = nullptr;
+}
+
 int COracleConnectionImp8::Logon(const std::string& user, const std::string& password, const std::string& server,
                                  int authMode) {
+    ReleaseEarlierAttempt();
     int rc = AllocHandle(reinterpret_cast<void**>(&m_server), OCI_HTYPE_SERVER);
     if (rc != OCI_SUCCESS) return rc;
     rc = AllocHandle(reinterpret_cast<void**>(&m_svcCtx), OCI_HTYPE_SVCCTX);
@@ -53,6 +70,7 @@ int COracleConnectionImp8::Logon(const std::string& user, const std::string& pas
     rc = m_oci.OCIServerAttach(m_server, m_error, reinterpret_cast<const OraText*>(server.data()),
                                static_cast<sb4>(server.size()), OCI_DEFAULT);
     if (rc != OCI_SUCCESS) return rc;
+    m_attached = true;
     rc = SetAttr(m_svcCtx, OCI_HTYPE_SVCCTX, m_server, 0, OCI_ATTR_SERVER);
     if (rc != OCI_SUCCESS) return rc;
 
@@ -84,6 +102,7 @@ int COracleConnectionImp8::Logoff() {
     }
     m_server = nullptr;
     m_svcCtx = nullptr;
+    m_attached = false;
     return OCI_SUCCESS;
 }
 

@@ -35,6 +35,7 @@ public:
 
 private:
     int AllocHandle(void** handle, oci::ub4 type);
+    void ReleaseEarlierAttempt();
     int SetAttr(void* handle, oci::ub4 handleType, void* value, oci::ub4 size, oci::ub4 attribute);
 
     COci8EntryTable m_oci;
@@ -45,6 +46,7 @@ private:
     oci::OCIServer* m_server = nullptr;
     oci::OCISession* m_session = nullptr;
     oci::OCIError* m_error = nullptr;
+    bool m_attached = false;  // the server handle is attached
 };
 
 }  // namespace corvid
