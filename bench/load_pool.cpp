@@ -283,7 +283,7 @@ SLoaded ProductLoad(int version, std::string* loadSql, std::string* textSql) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string large = argc > 1 ? argv[1] : "large";
+    const std::string large = argc > 1 ? argv[1] : "bench";
     const std::string demo = argc > 2 ? argv[2] : "demo";
     CRecordingPrompter quiet;
     SetPrompter(&quiet);

@@ -253,6 +253,12 @@ bool CCorvidDoc::Reload() {
 }
 
 void CCorvidDoc::LoadJob(IProgress* progress) {
+    if (!IsConnected()) return;
+    // The progress is the job's only while it runs.
+    struct SProgressScope {
+        IProgress*& current;
+        ~SProgressScope() { current = nullptr; }
+    } scope{m_progress};
     m_progress = progress;
     m_ProgressCount = 0;
     m_ProgressTotal = 0;
@@ -261,7 +267,6 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     LoadStatements();
     LoadSqlText();
     if (m_Analyze) AnalyzeStatements();
-    m_progress = nullptr;
 }
 
 int CCorvidDoc::CurrentPercent() const {
