@@ -414,7 +414,7 @@ void CListExporter::WriteHtml(COutput& out) const {
 
 void CListExporter::WriteXmlHead(COutput& out, const std::string& fileName) const {
     const int columns = m_list.GetColumnCount();
-    const std::string root = XmlName(m_exportName);
+    const std::string root = RootElementName();
     out.Line("<?xml version=\"1.0\"?>");
     out.Line("");
     out.Line("<!-- File Name: " + CommentText(fileName) + " -->");
@@ -477,7 +477,14 @@ void CListExporter::WriteXmlRows(COutput& out) const {
         buffer += rowEnd;
         out.WroteBuffer();
     }
-    out.Line("</" + XmlName(m_exportName) + ">");
+    out.Line("</" + RootElementName() + ">");
+}
+
+std::string CListExporter::RootElementName() const {
+    // An empty export name would leave the document without a root element name,
+    // which no XML parser reads.
+    const std::string name = XmlName(m_exportName);
+    return name.empty() ? "Export" : name;
 }
 
 void CListExporter::WriteCompanionPage(COutput& out, const std::string& xmlFileName) const {

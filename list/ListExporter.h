@@ -40,6 +40,8 @@ public:
     // `text` made into an XML name: bytes other than ASCII letters, digits, "-"
     // and "_" become "_", and so does a first byte that may not start a name.
     static std::string XmlName(std::string_view text);
+    // The XML root element: the export name made into a name, "Export" when empty.
+    std::string RootElementName() const;
     // "Www Mmm DD hh:mm:ss YYYY", the day with a leading zero.
     static std::string Stamp(const std::tm& time);
 

@@ -101,6 +101,23 @@ std::string XmlHead(const std::string& fileName) {
            "   <!ELEMENT ___Disk (#PCDATA)>\r\n   <!ELEMENT Status (#PCDATA)>\r\n   ]\r\n>\r\n\r\n<My_list>\r\n";
 }
 
+// Runs xmllint --valid on the file; skips when xmllint is not installed.
+void ExpectValidXml(const std::string& path) {
+    if (std::system("command -v xmllint >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils); the XML was not validated";
+    }
+    const std::string command = "xmllint --valid --noout '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
+    const int status = pclose(pipe);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output, "");
+}
+
 TEST_F(ListExporterTest, CsvBytes) {
     AddRows();
     EXPECT_EQ(Export(0),
@@ -267,19 +284,19 @@ TEST_F(ListExporterTest, EveryByteValueGivesValidXml) {
     exporter.SetIdentification(CListExporter::ProgramIdentification());
     const std::string base = m_dir + "/all--bytes";
     ASSERT_TRUE(exporter.Export(2, base, "SQL statements in the Oracle SGA"));
-    if (std::system("command -v xmllint >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils); the XML was not validated";
-    }
-    const std::string command = "xmllint --valid --noout '" + base + ".XML' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        output += buffer;
-    const int status = pclose(pipe);
-    EXPECT_EQ(status, 0) << output;
-    EXPECT_EQ(output, "");
+    ExpectValidXml(base + ".XML");
+}
+
+TEST_F(ListExporterTest, AnEmptyExportNameStillGivesAWellFormedDocument) {
+    AddRows();
+    CListExporter exporter(m_list);
+    const std::string base = m_dir + "/unnamed";
+    ASSERT_TRUE(exporter.Export(2, base, ""));
+    const std::string xml = ReadFile(base + ".XML");
+    EXPECT_NE(xml.find("<!DOCTYPE Export\r\n"), std::string::npos);
+    EXPECT_NE(xml.find("\r\n<Export>\r\n"), std::string::npos);
+    EXPECT_EQ(xml.substr(xml.size() - 11), "</Export>\r\n");
+    ExpectValidXml(base + ".XML");
 }
 
 }  // namespace
