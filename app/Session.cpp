@@ -27,7 +27,9 @@ std::string ComposeCaption(bool connected, const std::string& user, const std::s
 
 CSession::CSession(COracleConnection& connection) : m_connection(connection) {}
 
-bool CSession::IsConnected() const { return m_connection.IsConnected(); }
+bool CSession::IsConnected() const {
+    return m_connection.IsConnected();
+}
 
 bool CSession::Connect(const std::string& user, const std::string& password, const std::string& server, int mode) {
     if (m_connection.IsConnected()) m_connection.Logoff();

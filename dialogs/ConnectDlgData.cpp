@@ -19,7 +19,8 @@ namespace {
 // Characters of a UTF-8 text: every byte that does not continue a sequence.
 int CharacterCount(const std::string& text) {
     int count = 0;
-    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    for (unsigned char c : text)
+        count += (c & 0xC0) != 0x80;
     return count;
 }
 

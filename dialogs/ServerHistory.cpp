@@ -6,14 +6,17 @@ namespace corvid {
 
 namespace {
 
-std::string ItemKey(int n) { return "Item" + std::to_string(n); }
+std::string ItemKey(int n) {
+    return "Item" + std::to_string(n);
+}
 
 }  // namespace
 
 std::vector<std::string> CServerHistory::Load() const {
     std::vector<std::string> names;
     const int count = m_store.GetProfileInt(kServerListSection, "Items", 0);
-    for (int n = 1; n <= count; ++n) names.push_back(m_store.GetProfileString(kServerListSection, ItemKey(n), ""));
+    for (int n = 1; n <= count; ++n)
+        names.push_back(m_store.GetProfileString(kServerListSection, ItemKey(n), ""));
     return names;
 }
 

@@ -39,7 +39,9 @@ bool HasDisplay() {
 
 }  // namespace
 
-CCorvidApp::CCorvidApp() { s_instance = this; }
+CCorvidApp::CCorvidApp() {
+    s_instance = this;
+}
 
 CCorvidApp::~CCorvidApp() {
     m_view = nullptr;
@@ -250,15 +252,21 @@ void CCorvidApp::OnCommand(ECommand command) {
     }
 }
 
-void CCorvidApp::OnConnect() { m_session->Connect("", "", "", 0); }
+void CCorvidApp::OnConnect() {
+    m_session->Connect("", "", "", 0);
+}
 
-void CCorvidApp::OnDisconnect() { m_session->Disconnect(); }
+void CCorvidApp::OnDisconnect() {
+    m_session->Disconnect();
+}
 
 void CCorvidApp::OnLoad() {
     if (!m_session->EnsureConnected()) return;
     m_view->Refill(true);
 }
 
-void CCorvidApp::OnFlushSharedPool() { m_session->FlushSharedPool(); }
+void CCorvidApp::OnFlushSharedPool() {
+    m_session->FlushSharedPool();
+}
 
 }  // namespace corvid

@@ -40,7 +40,9 @@ CCorvidView::CCorvidView(CCorvidDoc& document, QWidget* parent) : CListViewEx(pa
     ApplyLayout();
 }
 
-CCorvidView::~CCorvidView() { SaveLayout(); }
+CCorvidView::~CCorvidView() {
+    SaveLayout();
+}
 
 void CCorvidView::SaveLayout() {
     if (m_layoutSaved || m_document.m_SimilarMode) return;
@@ -50,7 +52,9 @@ void CCorvidView::SaveLayout() {
     layout.Save();
 }
 
-void CCorvidView::ApplyLayout() { ApplyLayout(m_document.GetListLayout()); }
+void CCorvidView::ApplyLayout() {
+    ApplyLayout(m_document.GetListLayout());
+}
 
 void CCorvidView::ApplyLayout(const CListLayout& layout) {
     CListCtrlEx& list = GetListCtrl();

@@ -34,7 +34,9 @@ bool LockIsOn(const QString& ledSuffix) {
 
 }  // namespace
 
-QString PromptStatusText(const QString& prompt) { return prompt.section(QLatin1Char('\n'), 0, 0); }
+QString PromptStatusText(const QString& prompt) {
+    return prompt.section(QLatin1Char('\n'), 0, 0);
+}
 
 QString PromptToolTip(const QString& prompt) {
     return prompt.contains(QLatin1Char('\n')) ? prompt.section(QLatin1Char('\n'), 1) : QString();
@@ -94,7 +96,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     AddCommand(help, ECommand::About, QStringLiteral("About Corvid"), QKeySequence(),
                QStringLiteral("Show the program's name, version and build\nAbout"));
 
-    for (QMenu* menu : {file, view, help}) connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    for (QMenu* menu : {file, view, help})
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     m_toolbar = addToolBar(QStringLiteral("Standard"));
     m_toolbar->setObjectName(QStringLiteral("StandardToolBar"));
@@ -185,7 +188,8 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::UpdateIndicators() {
     static const QString leds[3] = {QStringLiteral("capslock"), QStringLiteral("numlock"),
                                     QStringLiteral("scrolllock")};
-    for (int i = 0; i < 3; ++i) m_indicators[i]->setEnabled(LockIsOn(leds[i]));
+    for (int i = 0; i < 3; ++i)
+        m_indicators[i]->setEnabled(LockIsOn(leds[i]));
 }
 
 bool CMainFrame::RestorePlacement(ISettingsStore& store) {
@@ -195,7 +199,8 @@ bool CMainFrame::RestorePlacement(ISettingsStore& store) {
     if (!screen) return false;
     const QRect area = screen->geometry();
     if (!placement.IntersectsScreen(area.left(), area.top(), area.width(), area.height())) return false;
-    setGeometry(QRect(QPoint(placement.m_Left, placement.m_Top), QPoint(placement.m_Right - 1, placement.m_Bottom - 1)));
+    setGeometry(
+        QRect(QPoint(placement.m_Left, placement.m_Top), QPoint(placement.m_Right - 1, placement.m_Bottom - 1)));
     // A program that was closed minimised opens normal: a window the user cannot
     // see would look as if it had not started.
     m_restoredMaximized = placement.m_ShowCmd == CWindowPlacement::kShowMaximized;

@@ -28,7 +28,9 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-QString FromStd(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromStd(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Limits typing to `limit` characters; a longer remembered value is kept and
 // reported by the validation on Connect.
@@ -93,7 +95,8 @@ CConnectDlg::CConnectDlg(COracleConnection& connection, ISettingsStore& store, Q
     layout->addWidget(buttons);
 
     // The history fills the database box; then the remembered values go in.
-    for (const std::string& name : CServerHistory(m_store).Load()) AddDatabaseItem(FromStd(name));
+    for (const std::string& name : CServerHistory(m_store).Load())
+        AddDatabaseItem(FromStd(name));
     m_user->setText(FromStd(m_data.m_User));
     m_database->setCurrentText(FromStd(m_data.m_Database));
     m_connectAs->setCurrentIndex(-1);
@@ -118,7 +121,8 @@ void CConnectDlg::AddDatabaseItem(const QString& name) {
     // The box keeps its items sorted as the list box of the original did: ignoring
     // case, equal names in the order they came.
     int at = 0;
-    while (at < m_database->count() && m_database->itemText(at).compare(name, Qt::CaseInsensitive) <= 0) ++at;
+    while (at < m_database->count() && m_database->itemText(at).compare(name, Qt::CaseInsensitive) <= 0)
+        ++at;
     m_database->insertItem(at, name);
 }
 

@@ -57,7 +57,6 @@ private:
 };
 
 // Runs the connect dialog modally on the connection; true when it logged on.
-bool RunConnectDialog(COracleConnection& connection, QWidget* parent = nullptr,
-                      std::function<void()> help = nullptr);
+bool RunConnectDialog(COracleConnection& connection, QWidget* parent = nullptr, std::function<void()> help = nullptr);
 
 }  // namespace corvid

@@ -101,17 +101,29 @@ void CProgressDlg::EndDialog() {
     done(QDialog::Accepted);
 }
 
-void CProgressDlg::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
+void CProgressDlg::SetTitle(const std::string& title) {
+    setWindowTitle(QString::fromStdString(title));
+}
 
-bool CProgressDlg::AskConfirm(const std::string& text) { return GetPrompter().AskYesNo(text); }
+bool CProgressDlg::AskConfirm(const std::string& text) {
+    return GetPrompter().AskYesNo(text);
+}
 
-void CProgressDlg::ShowText(const std::string& text) { emit textPosted(QString::fromStdString(text)); }
+void CProgressDlg::ShowText(const std::string& text) {
+    emit textPosted(QString::fromStdString(text));
+}
 
-void CProgressDlg::ShowPosition(int percent) { emit positionPosted(percent); }
+void CProgressDlg::ShowPosition(int percent) {
+    emit positionPosted(percent);
+}
 
-void CProgressDlg::ShowEstimate(const std::string& text) { emit estimatePosted(QString::fromStdString(text)); }
+void CProgressDlg::ShowEstimate(const std::string& text) {
+    emit estimatePosted(QString::fromStdString(text));
+}
 
-void CProgressDlg::PostClose() { emit closePosted(); }
+void CProgressDlg::PostClose() {
+    emit closePosted();
+}
 
 void CProgressDlg::RequestCancel() {
     if (m_dialog && !m_ending) m_dialog->OnCancelRequest();

@@ -6,7 +6,9 @@ CListModel::CListModel(CListCtrlEx& list, QObject* parent) : QAbstractTableModel
     m_list.SetChangeHandler([this](CListCtrlEx::EChange change) { OnListChanged(change); });
 }
 
-int CListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_list.GetItemCount(); }
+int CListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_list.GetItemCount();
+}
 
 int CListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_list.GetColumnCount();

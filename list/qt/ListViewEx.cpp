@@ -119,14 +119,16 @@ void CListViewEx::OnSectionResized(int logical, int /*oldSize*/, int newSize) {
     m_list.SetColumnWidth(logical, newSize);
     // A column that shows an arrow gets it drawn again at its new width.
     bool ascending = true;
-    if (m_list.GetHeader().HasSortArrow(logical, &ascending)) m_list.GetHeader().SetSortArrow(logical, ascending, newSize);
+    if (m_list.GetHeader().HasSortArrow(logical, &ascending))
+        m_list.GetHeader().SetSortArrow(logical, ascending, newSize);
 }
 
 void CListViewEx::SyncSelectionToList() {
     const int rows = m_list.GetItemCount();
     std::vector<char> selected(static_cast<std::size_t>(rows), 0);
     for (const QItemSelectionRange& range : selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom() && row < rows; ++row) selected[row] = 1;
+        for (int row = range.top(); row <= range.bottom() && row < rows; ++row)
+            selected[row] = 1;
     }
     for (int row = 0; row < rows; ++row) {
         if (m_list.IsItemSelected(row) != (selected[row] != 0)) m_list.SetItemSelected(row, selected[row] != 0);

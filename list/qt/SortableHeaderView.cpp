@@ -78,8 +78,8 @@ void CSortableHeaderView::paintSection(QPainter* painter, const QRect& rect, int
     painter->save();
     style()->drawControl(QStyle::CE_Header, &option, painter, this);
     painter->restore();
-    const QString title = model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString()
-                                  : QString();
+    const QString title =
+        model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString() : QString();
     PaintSortArrow(*painter, rect, title, ascending, font(), palette());
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "oracle/OracleConnection.h"
 #include "platform/DynamicLibrary.h"

@@ -32,9 +32,11 @@ TEST(CommandStates, FollowConnectionAndSimilarView) {
             for (int similar = 0; similar < 2; ++similar) {
                 const SCommandState state = GetCommandState(c.command, connected != 0, similar != 0);
                 EXPECT_EQ(state.enabled, c.enabled[connected][similar])
-                    << "command " << static_cast<int>(c.command) << " connected " << connected << " similar " << similar;
+                    << "command " << static_cast<int>(c.command) << " connected " << connected << " similar "
+                    << similar;
                 EXPECT_EQ(state.checked, c.checked[connected][similar])
-                    << "command " << static_cast<int>(c.command) << " connected " << connected << " similar " << similar;
+                    << "command " << static_cast<int>(c.command) << " connected " << connected << " similar "
+                    << similar;
             }
         }
     }
@@ -84,12 +86,12 @@ TEST(WindowPlacement, OnlyARectangleThatMeetsTheScreenCounts) {
         return p;
     };
     EXPECT_TRUE(rect(100, 100, 500, 400).IntersectsScreen(0, 0, 1024, 768));
-    EXPECT_TRUE(rect(-300, -200, 1, 1).IntersectsScreen(0, 0, 1024, 768));        // one pixel in the corner
-    EXPECT_TRUE(rect(1023, 767, 2000, 2000).IntersectsScreen(0, 0, 1024, 768));   // one pixel at the far corner
-    EXPECT_FALSE(rect(1024, 0, 1600, 500).IntersectsScreen(0, 0, 1024, 768));     // touches the right edge only
-    EXPECT_FALSE(rect(-900, -700, 0, 0).IntersectsScreen(0, 0, 1024, 768));       // wholly above and left
+    EXPECT_TRUE(rect(-300, -200, 1, 1).IntersectsScreen(0, 0, 1024, 768));       // one pixel in the corner
+    EXPECT_TRUE(rect(1023, 767, 2000, 2000).IntersectsScreen(0, 0, 1024, 768));  // one pixel at the far corner
+    EXPECT_FALSE(rect(1024, 0, 1600, 500).IntersectsScreen(0, 0, 1024, 768));    // touches the right edge only
+    EXPECT_FALSE(rect(-900, -700, 0, 0).IntersectsScreen(0, 0, 1024, 768));      // wholly above and left
     EXPECT_FALSE(rect(3000, 3000, 3800, 3600).IntersectsScreen(0, 0, 1024, 768));
-    EXPECT_FALSE(rect(500, 400, 100, 100).IntersectsScreen(0, 0, 1024, 768));     // inverted rectangle
+    EXPECT_FALSE(rect(500, 400, 100, 100).IntersectsScreen(0, 0, 1024, 768));  // inverted rectangle
     EXPECT_FALSE(rect(-2147483647 - 1, 0, 2147483647, 0).IntersectsScreen(0, 0, 1024, 768));
     EXPECT_TRUE(rect(-2147483647 - 1, 0, 2147483647, 10).IntersectsScreen(0, 0, 1024, 768));
     // A screen that does not start at the origin.

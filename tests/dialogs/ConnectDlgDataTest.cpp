@@ -98,7 +98,8 @@ TEST(ConnectDlgData, FieldLimitsCountCharacters) {
     data.m_Password = std::string(30, 'p');
     data.m_Database = "DEMO";
     data.m_User.clear();
-    for (int i = 0; i < 30; ++i) data.m_User += "\xC3\xA9";
+    for (int i = 0; i < 30; ++i)
+        data.m_User += "\xC3\xA9";
     EXPECT_EQ(data.Validate(message), CConnectDlgData::EField::None);
     data.m_User += "x";
     EXPECT_EQ(data.Validate(message), CConnectDlgData::EField::User);

@@ -138,7 +138,8 @@ TEST_F(AppQtTest, InvalidProcedureEndsDisconnected) {
 TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
     ASSERT_TRUE(Start({"-uSCOTT", "-pTIGER", "-sTESTDB"}));
     QStringList menus;
-    for (QAction* menu : app->MainFrame()->menuBar()->actions()) menus << menu->text();
+    for (QAction* menu : app->MainFrame()->menuBar()->actions())
+        menus << menu->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Help"}));
     EXPECT_EQ(Action(ECommand::Load)->text(), "Load SQL statements\tF5");
     EXPECT_EQ(Action(ECommand::Load)->shortcut(), QKeySequence(Qt::Key_F5));
@@ -154,11 +155,16 @@ TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
     EXPECT_EQ(Action(ECommand::Load)->toolTip(), "Load SQL");
 
     // Toolbar: the buttons in order, separators as null.
-    std::vector<QAction*> expected{Action(ECommand::Load),          Action(ECommand::Export),
-                                   Action(ECommand::FlushSharedPool), nullptr,
-                                   Action(ECommand::ShowStatement), Action(ECommand::FindSimilar),
-                                   nullptr,                         Action(ECommand::Options),
-                                   nullptr,                         Action(ECommand::About)};
+    std::vector<QAction*> expected{Action(ECommand::Load),
+                                   Action(ECommand::Export),
+                                   Action(ECommand::FlushSharedPool),
+                                   nullptr,
+                                   Action(ECommand::ShowStatement),
+                                   Action(ECommand::FindSimilar),
+                                   nullptr,
+                                   Action(ECommand::Options),
+                                   nullptr,
+                                   Action(ECommand::About)};
     std::vector<QAction*> actual;
     for (QAction* action : app->MainFrame()->MainToolBar()->actions()) {
         actual.push_back(action->isSeparator() ? nullptr : action);

@@ -28,7 +28,9 @@
 namespace corvid {
 namespace {
 
-QString ShotFolder() { return QString::fromLocal8Bit(qgetenv("CORVID_SCREENSHOT_DIR")); }
+QString ShotFolder() {
+    return QString::fromLocal8Bit(qgetenv("CORVID_SCREENSHOT_DIR"));
+}
 
 bool Save(QWidget* widget, const QString& name) {
     const QPixmap shot = widget->grab();
@@ -86,8 +88,8 @@ TEST(Screenshots, ConnectDialog) {
         store.WriteProfileInt("ServerList", "Items", n);
         store.WriteProfileString("ServerList", "Item" + std::to_string(n), name);
     }
-    COracleConnection connection(nullptr, 0,
-                                 std::make_unique<CDlLibraryLoader>(std::vector<std::string>{testing::SimLibraryFolder()}));
+    COracleConnection connection(
+        nullptr, 0, std::make_unique<CDlLibraryLoader>(std::vector<std::string>{testing::SimLibraryFolder()}));
     CConnectDlg dialog(connection, store);
     dialog.PasswordEdit()->setText("TIGER");
     dialog.StatusLine1()->setText("Connecting to database");

@@ -60,7 +60,8 @@ protected:
 
 TEST_F(ProgressDlgTest, WorkThatEndsBeforeTheDialogShowsStillClosesIt) {
     CProgressDlg dialog;
-    const bool completed = RunWithProgress([](IProgress&) {}, "Processing", 3, "Press Ok to cancel the operation", dialog);
+    const bool completed =
+        RunWithProgress([](IProgress&) {}, "Processing", 3, "Press Ok to cancel the operation", dialog);
     EXPECT_TRUE(completed);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.windowTitle(), "Processing");
@@ -176,7 +177,8 @@ protected:
 
     QStringList DatabaseItems(CConnectDlg& dialog) {
         QStringList items;
-        for (int i = 0; i < dialog.DatabaseBox()->count(); ++i) items << dialog.DatabaseBox()->itemText(i);
+        for (int i = 0; i < dialog.DatabaseBox()->count(); ++i)
+            items << dialog.DatabaseBox()->itemText(i);
         return items;
     }
 
@@ -226,7 +228,8 @@ TEST_F(ConnectDlgTest, FailedLogonStaysOpenRemembersTheDatabaseButNotTheUser) {
     EXPECT_EQ(store.GetProfileString("Connect", "ConnectAs", ""), "NORMAL");
     EXPECT_EQ(store.GetProfileInt("ServerList", "Items", 0), 1);
     for (const auto& [section, keys] : store.Sections()) {
-        for (const auto& [key, value] : keys) EXPECT_EQ(value.find("TIGER"), std::string::npos) << section << key;
+        for (const auto& [key, value] : keys)
+            EXPECT_EQ(value.find("TIGER"), std::string::npos) << section << key;
     }
 }
 

@@ -93,8 +93,8 @@ TEST_F(ListViewTest, PlainClicksSortOneColumnDescendingThenAscending) {
 }
 
 TEST_F(ListViewTest, CtrlClickAddsTheLeastSignificantKey) {
-    ClickHeader(2);                        // Other, descending: y first
-    ClickHeader(1, Qt::ControlModifier);   // then Count descending
+    ClickHeader(2);                       // Other, descending: y first
+    ClickHeader(1, Qt::ControlModifier);  // then Count descending
     EXPECT_EQ(Column(2), (std::vector<std::string>{"y", "x", "x", "x"}));
     EXPECT_EQ(Column(1), (std::vector<std::string>{"9", "10", "9", ""}));
     EXPECT_TRUE(view.GetListCtrl().GetHeader().HasSortArrow(2));
@@ -184,9 +184,9 @@ TEST(SortArrowPainting, ArrowGeometryAndColours) {
     EXPECT_EQ(image.pixelColor(w - 18, 8), face);                // inside
 
     paint(false, w);
-    EXPECT_EQ(image.pixelColor(w - 18, 4), QColor(Qt::white));   // top
-    EXPECT_EQ(image.pixelColor(w - 20, 8), QColor(Qt::white));   // left side
-    EXPECT_EQ(image.pixelColor(w - 16, 8), QColor(Qt::black));   // shaded right side
+    EXPECT_EQ(image.pixelColor(w - 18, 4), QColor(Qt::white));  // top
+    EXPECT_EQ(image.pixelColor(w - 20, 8), QColor(Qt::white));  // left side
+    EXPECT_EQ(image.pixelColor(w - 16, 8), QColor(Qt::black));  // shaded right side
 
     // The title stays left of the arrow; a narrow cell shows the arrow alone.
     auto inkLeftOf = [&](int limit) {
