@@ -136,6 +136,11 @@ std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::stri
     return {};
 }
 
+bool IsFilterRowActive(const SOptionsSettings& settings, int row) {
+    const int comparison = settings.Comparison(row);
+    return comparison > 0 && comparison < static_cast<int>(FilterComparisonItems(row).size());
+}
+
 std::string ReadFilterValues(SOptionsSettings& settings, const std::array<std::string, kFilterRowCount>& texts,
                              int& failedRow) {
     failedRow = -1;
@@ -144,7 +149,7 @@ std::string ReadFilterValues(SOptionsSettings& settings, const std::array<std::s
         const std::string message = ReadFilterValue(trial, row, texts[row]);
         if (message.empty()) {
             settings = trial;
-        } else if (settings.Comparison(row) != 0) {
+        } else if (IsFilterRowActive(settings, row)) {
             failedRow = row;
             return message;
         }

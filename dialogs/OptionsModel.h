@@ -72,9 +72,13 @@ std::string FilterValueText(const SOptionsSettings& settings, int row);
 // nearest integer it is stored as.
 std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::string& text);
 
-// Reads all nine value boxes in order, as leaving the page does. A row whose
-// comparison is "all" cannot be edited (its box is disabled): a text it cannot
-// take keeps the stored value without a message. The first failing row of the
+// Whether the row's filter is on: its comparison is one of the list's items other
+// than "all". A stored choice beyond the list is off, as the load takes it.
+bool IsFilterRowActive(const SOptionsSettings& settings, int row);
+
+// Reads all nine value boxes in order, as leaving the page does. A row that is
+// not active cannot be edited (its box is disabled): a text it cannot take keeps
+// the stored value without a message. The first failing row of the
 // others stops the read; its index goes to `failedRow` and its message is
 // returned (empty when everything was read).
 std::string ReadFilterValues(SOptionsSettings& settings, const std::array<std::string, kFilterRowCount>& texts,

@@ -7,7 +7,8 @@ namespace {
 
 std::array<std::string, kFilterRowCount> TextsOf(const SOptionsSettings& s) {
     std::array<std::string, kFilterRowCount> texts;
-    for (int row = 0; row < kFilterRowCount; ++row) texts[row] = FilterValueText(s, row);
+    for (int row = 0; row < kFilterRowCount; ++row)
+        texts[row] = FilterValueText(s, row);
     return texts;
 }
 
@@ -39,11 +40,13 @@ TEST(OptionsModelTest, TextRowsTakeAtMostAThousandCharacters) {
     SOptionsSettings s;
     EXPECT_EQ(ReadFilterValue(s, kFilterTextIncl, std::string(1000, 'x')), "");
     EXPECT_EQ(s.filter.m_FiltTextInclV.size(), 1000u);
-    EXPECT_EQ(ReadFilterValue(s, kFilterTextExcl, std::string(1001, 'x')), "Please enter no more than 1000 characters.");
+    EXPECT_EQ(ReadFilterValue(s, kFilterTextExcl, std::string(1001, 'x')),
+              "Please enter no more than 1000 characters.");
     EXPECT_EQ(s.filter.m_FiltTextExclV, "%");
     // Characters, not bytes: 1000 two-byte letters fit.
     std::string umlauts;
-    for (int i = 0; i < 1000; ++i) umlauts += "\xC3\xA4";
+    for (int i = 0; i < 1000; ++i)
+        umlauts += "\xC3\xA4";
     EXPECT_EQ(ReadFilterValue(s, kFilterTextExcl, umlauts), "");
 }
 
@@ -71,6 +74,14 @@ TEST(OptionsModelTest, ARowLeftAtAllKeepsItsStoredValueWhenItsTextCannotBeTaken)
     EXPECT_EQ(s.filter.m_FiltExecsV, -5);
     s.Comparison(kFilterExecs) = 1;
     EXPECT_EQ(ReadFilterValues(s, texts, failed), "Please enter an integer between 0 and 999999999.");
+    // A stored choice the list does not have is off too.
+    s.Comparison(kFilterExecs) = 4;
+    EXPECT_FALSE(IsFilterRowActive(s, kFilterExecs));
+    EXPECT_EQ(ReadFilterValues(s, texts, failed), "");
+    s.Comparison(kFilterTextIncl) = 3;
+    EXPECT_FALSE(IsFilterRowActive(s, kFilterTextIncl));
+    s.Comparison(kFilterTextIncl) = 2;
+    EXPECT_TRUE(IsFilterRowActive(s, kFilterTextIncl));
 }
 
 TEST(OptionsModelTest, ComparisonListsAndLabels) {
