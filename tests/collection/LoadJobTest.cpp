@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cctype>
 #include <set>
 
 #include "collection/ExplainPlanCall.h"
 #include "collection/StatementColumn.h"
 #include "collection/SimulatorFixture.h"
+#include "dialogs/RecordingProgressDisplay.h"
+#include "dialogs/RunWithProgress.h"
 
 namespace corvid {
 namespace {
@@ -136,6 +140,35 @@ TEST_P(DemoLoad, CancelInEachPhase) {
     bool visited = false;
     for (CObjectArray::Index i = 0; i < 3; ++i) visited = visited || !pool[i].m_SqlPlan.empty() || pool[i].m_Status != 0;
     EXPECT_TRUE(visited);
+}
+
+TEST_P(DemoLoad, CancelConfirmedOnTheDialogThreadStopsTheWorker) {
+    Connect();
+    ::corvid::testing::CRecordingProgressDisplay display;
+    CProgressRunner runner(display);
+    CCorvidDoc doc(m_connection.get(), m_store, m_prompter, &runner);
+    doc.SetSaveOnDestroy(false);
+    doc.m_Analyze = 0;
+    display.QueueAnswer(true);
+    // The user presses Cancel while statement 50 is shown and confirms; the worker
+    // goes on only once the answer is in.
+    display.onText = [&display](const std::string& text) {
+        if (text != "Loading sql statement 50 from sga...") return;
+        display.PostCancel();
+        std::atomic<bool> handled{false};
+        display.Post([&handled] { handled = true; });
+        while (!handled) std::this_thread::yield();
+    };
+    EXPECT_FALSE(doc.Reload());
+    EXPECT_EQ(doc.GetCollection().GetSize(), 50);
+    EXPECT_EQ(display.Questions(), std::vector<std::string>({"Press Ok to cancel the operation"}));
+    EXPECT_EQ(display.Title(), "Processing");
+    EXPECT_EQ(m_prompter.Messages().back(), "You cancelled the operation and will only see a partial view of the data!");
+
+    // Answered No, the load runs to its end.
+    display.QueueAnswer(false);
+    EXPECT_TRUE(doc.Reload());
+    EXPECT_EQ(doc.GetCollection().GetSize(), doc.CountStatements());
 }
 
 TEST_P(DemoLoad, AnalysisStatusesCostsAndScans) {
