@@ -56,6 +56,7 @@ bool CProgressThreadDlg::IsCancelled() {
 }
 
 void CProgressThreadDlg::OnInitDialog() {
+    if (!m_title.empty()) m_display.SetTitle(m_title);
     m_display.ShowPosition(0);
     m_startSeconds = NowSeconds();
     {
@@ -63,7 +64,6 @@ void CProgressThreadDlg::OnInitDialog() {
         m_initialised.store(true, std::memory_order_release);
     }
     m_initDone.notify_all();
-    if (!m_title.empty()) m_display.SetTitle(m_title);
 }
 
 void CProgressThreadDlg::OnCancelRequest() {
