@@ -268,6 +268,20 @@ TEST_F(ReportRun, OracleErrorsEndWithStatusOne) {
     EXPECT_EQ(Run(With({"--output", "noplan", "--no-analyze"}), "CORVID_SIM_SCENARIO=noplan.scn"), 0) << m_err;
 }
 
+TEST_F(ReportRun, TraceLevelWritesTheLogInTheCurrentFolder) {
+    ASSERT_EQ(Run(With({"--no-analyze", "--output", "traced", "--trace", "15"}), "CORVID_SIM_SCENARIO=demo:50"), 0)
+        << m_err;
+    const std::string log = ReadFile(Path("Corvid.log"));
+    EXPECT_NE(log.find("Application name = [Corvid - The Oracle Shared Pool Profiler]\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Logon user = [SCOTT]\r\n"), std::string::npos);
+    EXPECT_NE(log.find("INSERTING NEW OBJECT:\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Dumping content of m_ObjectList with "), std::string::npos);
+    EXPECT_EQ(log.find("TIGER"), std::string::npos);  // never the password
+
+    ASSERT_EQ(Run(With({"--no-analyze", "--output", "quiet"}), "CORVID_SIM_SCENARIO=demo:50"), 0) << m_err;
+    EXPECT_EQ(ReadFile(Path("Corvid.log")), log);  // no trace level: the log is left alone
+}
+
 TEST_F(ReportRun, BothClientGenerations) {
     for (const char* version : {"7", "8"}) {
         const std::string base = std::string("oci") + version;
