@@ -137,8 +137,8 @@ SFetched BareFetch8(const std::string& loadSql, const std::string& textSql) {
             define(stmt, &d, err, 2, b.piece, 65, SQLT_STR, b.textIndicators[1], nullptr, nullptr, 0);
         } else {
             for (ub4 i = 0; i < 10; ++i) {
-                define(stmt, &d, err, i + 1, b.numbers[i], sizeof(double), SQLT_FLT, b.indicators[i], nullptr,
-                       nullptr, 0);
+                define(stmt, &d, err, i + 1, b.numbers[i], sizeof(double), SQLT_FLT, b.indicators[i], nullptr, nullptr,
+                       0);
             }
             define(stmt, &d, err, 11, b.integers[0], 4, SQLT_INT, b.indicators[10], nullptr, nullptr, 0);
             define(stmt, &d, err, 12, b.optimizerMode, 26, SQLT_STR, b.indicators[11], nullptr, nullptr, 0);
@@ -201,7 +201,8 @@ SFetched BareFetch7(const std::string& loadSql, const std::string& textSql) {
             def(1, b.textAddress, 17, SQLT_STR, b.textIndicators[0]);
             def(2, b.piece, 65, SQLT_STR, b.textIndicators[1]);
         } else {
-            for (int i = 0; i < 10; ++i) def(i + 1, b.numbers[i], sizeof(double), SQLT_FLT, b.indicators[i]);
+            for (int i = 0; i < 10; ++i)
+                def(i + 1, b.numbers[i], sizeof(double), SQLT_FLT, b.indicators[i]);
             def(11, b.integers[0], 4, SQLT_INT, b.indicators[10]);
             def(12, b.optimizerMode, 26, SQLT_STR, b.indicators[11]);
             def(13, b.integers[1], 4, SQLT_INT, b.indicators[12]);
@@ -296,14 +297,16 @@ int main(int argc, char** argv) {
         ProductLoad(version, &loadSql, &textSql);
         const SLoaded product = ProductLoad(version, nullptr, nullptr);
         const SFetched bare = version == 8 ? BareFetch8(loadSql, textSql) : BareFetch7(loadSql, textSql);
-        std::printf("  OCI%d: %ld statements in %.3f s = %.0f statements/s; bare fetch of %ld statement rows and "
-                    "%ld text rows in %.3f s; ratio %.2f\n",
-                    version, product.statements, product.seconds, product.statements / product.seconds,
-                    bare.statementRows, bare.textRows, bare.seconds, product.seconds / bare.seconds);
+        std::printf(
+            "  OCI%d: %ld statements in %.3f s = %.0f statements/s; bare fetch of %ld statement rows and "
+            "%ld text rows in %.3f s; ratio %.2f\n",
+            version, product.statements, product.seconds, product.statements / product.seconds, bare.statementRows,
+            bare.textRows, bare.seconds, product.seconds / bare.seconds);
         if (version == 8) {
-            std::printf("  memory: collection %.1f MiB (entries and texts); resident set %ld -> %ld KiB during "
-                        "the load; peak resident set %ld KiB (the simulated server lives in this process)\n",
-                        product.collectionBytes / 1048576.0, product.rssBeforeKb, product.rssAfterKb, PeakRssKb());
+            std::printf(
+                "  memory: collection %.1f MiB (entries and texts); resident set %ld -> %ld KiB during "
+                "the load; peak resident set %ld KiB (the simulated server lives in this process)\n",
+                product.collectionBytes / 1048576.0, product.rssBeforeKb, product.rssAfterKb, PeakRssKb());
         }
     }
 
@@ -325,7 +328,8 @@ int main(int argc, char** argv) {
         doc.AnalyzeStatements();
         const double seconds = SecondsSince(start);
         long explained = 0;
-        for (const CObjectEntry& e : doc.GetCollection()) explained += e.m_Status == 0 ? 1 : 0;
+        for (const CObjectEntry& e : doc.GetCollection())
+            explained += e.m_Status == 0 ? 1 : 0;
         std::printf("  OCI%d: %ld statements analysed (%ld with a plan) in %.3f s = %.0f statements/s\n", version,
                     static_cast<long>(doc.GetCollection().GetSize()), explained, seconds,
                     doc.GetCollection().GetSize() / seconds);

@@ -33,8 +33,7 @@ constexpr const char* kCorruptLayoutMessage =
 constexpr const char* kIncompleteSelectionMessage =
     "The saved selection does not include all database users!\nPlease review the user selection in the "
     "preferences dialog.";
-constexpr const char* kPartialViewMessage =
-    "You cancelled the operation and will only see a partial view of the data!";
+constexpr const char* kPartialViewMessage = "You cancelled the operation and will only see a partial view of the data!";
 
 constexpr int kTypeInteger = 3;
 constexpr int kTypeString = 5;
@@ -97,7 +96,9 @@ CCorvidDoc::~CCorvidDoc() {
     if (m_saveOnDestroy) WriteSettings();
 }
 
-bool CCorvidDoc::IsConnected() const { return m_connection != nullptr && m_connection->IsConnected(); }
+bool CCorvidDoc::IsConnected() const {
+    return m_connection != nullptr && m_connection->IsConnected();
+}
 
 CTraceContext* CCorvidDoc::TraceAt(int level) const {
     if (m_connection == nullptr) return nullptr;
@@ -116,16 +117,18 @@ void CCorvidDoc::ReadSettings() {
         if (key.filterField != nullptr) m_Filter.*key.filterField = value;
     };
     // The flags in the order the settings are read.
-    for (const char* name : {"WarnIfNotAllUser", "Analyze", "Delete", "Update", "Others", "Insert", "Select",
-                             "ExportType"}) {
+    for (const char* name :
+         {"WarnIfNotAllUser", "Analyze", "Delete", "Update", "Others", "Insert", "Select", "ExportType"}) {
         for (const SIntKey& key : kFlagKeys) {
             if (std::string(key.key) == name) readInt(key);
         }
     }
     m_ExportName = m_store.GetProfileString(kFilterSection, "ExportName", "SQL statements in the Oracle SGA");
     m_ExportFileName = m_store.GetProfileString(kFilterSection, "ExportFileName", "Corvid");
-    for (const SIntKey& key : kConditionChoiceKeys) readInt(key);
-    for (const SIntKey& key : kConditionValueKeys) readInt(key);
+    for (const SIntKey& key : kConditionChoiceKeys)
+        readInt(key);
+    for (const SIntKey& key : kConditionValueKeys)
+        readInt(key);
     m_Filter.m_FiltTextExclV = m_store.GetProfileString(kFilterSection, "FiltTextExclV", "%");
     m_Filter.m_FiltTextInclV = m_store.GetProfileString(kFilterSection, "FiltTextInclV", "%");
 
@@ -153,11 +156,14 @@ void CCorvidDoc::WriteSettings() {
         const int value = key.docField != nullptr ? this->*key.docField : m_Filter.*key.filterField;
         m_store.WriteProfileInt(kFilterSection, key.key, value);
     };
-    for (const SIntKey& key : kFlagKeys) writeInt(key);
+    for (const SIntKey& key : kFlagKeys)
+        writeInt(key);
     m_store.WriteProfileString(kFilterSection, "ExportName", m_ExportName);
     m_store.WriteProfileString(kFilterSection, "ExportFileName", m_ExportFileName);
-    for (const SIntKey& key : kConditionChoiceKeys) writeInt(key);
-    for (const SIntKey& key : kConditionValueKeys) writeInt(key);
+    for (const SIntKey& key : kConditionChoiceKeys)
+        writeInt(key);
+    for (const SIntKey& key : kConditionValueKeys)
+        writeInt(key);
     m_store.WriteProfileString(kFilterSection, "FiltTextExclV", m_Filter.m_FiltTextExclV);
     m_store.WriteProfileString(kFilterSection, "FiltTextInclV", m_Filter.m_FiltTextInclV);
     if (!m_UserList.IsEmpty()) {
@@ -166,12 +172,14 @@ void CCorvidDoc::WriteSettings() {
 }
 
 void CCorvidDoc::ApplySavedUserSelection() {
-    for (CUserEntry& user : m_UserList) user.SetSelected(1);
+    for (CUserEntry& user : m_UserList)
+        user.SetSelected(1);
     const std::string stored = m_store.GetProfileString(kFilterSection, kUserListKey, "");
     if (stored.empty()) return;
     const std::vector<std::int32_t> ids = ParseUserListString(stored);
     if (ids.empty()) return;
-    if (IsConnected() && m_WarnIfNotAllUser != 0 && m_UserList.GetSize() != static_cast<CUserArray::Index>(ids.size())) {
+    if (IsConnected() && m_WarnIfNotAllUser != 0 &&
+        m_UserList.GetSize() != static_cast<CUserArray::Index>(ids.size())) {
         m_prompter.Message(kIncompleteSelectionMessage);
     }
     for (CUserEntry& user : m_UserList) {
@@ -220,9 +228,9 @@ bool CCorvidDoc::LoadUsers() {
     m_UserList.Reserve(rows);
     for (int r = 0; r < rows; ++r) {
         const char* name = names.data() + static_cast<std::size_t>(r) * kUserNameSize;
-        m_UserList.Add(CUserEntry(idIndicators[r] == -1 ? 0 : ids[r],
-                                  nameIndicators[r] == -1 ? std::string() : std::string(name, strnlen(name, kUserNameSize)),
-                                  1));
+        m_UserList.Add(
+            CUserEntry(idIndicators[r] == -1 ? 0 : ids[r],
+                       nameIndicators[r] == -1 ? std::string() : std::string(name, strnlen(name, kUserNameSize)), 1));
     }
     return true;
 }

@@ -75,14 +75,16 @@ struct SStatementBuffers {
     std::vector<short> indicators[16];
 
     SStatementBuffers() {
-        for (auto& column : numbers) Allocate(column, kFetchRows);
+        for (auto& column : numbers)
+            Allocate(column, kFetchRows);
         Allocate(commandType, kFetchRows);
         Allocate(schemaId, kFetchRows);
         Allocate(userId, kFetchRows);
         Allocate(optimizerMode, kFetchRows * kOptimizerModeSize);
         Allocate(address, kFetchRows * kAddressSize);
         Allocate(firstLoadTime, kFetchRows * kFirstLoadTimeSize);
-        for (auto& column : indicators) Allocate(column, kFetchRows);
+        for (auto& column : indicators)
+            Allocate(column, kFetchRows);
     }
 
     double Number(int column, int row) const { return indicators[column][row] == -1 ? 0.0 : numbers[column][row]; }
@@ -93,9 +95,13 @@ struct SStatementBuffers {
 
 }  // namespace
 
-std::string CCorvidDoc::BuildCountStatement() const { return AppendFilterFragments(kCountBase, m_UserList, m_Filter); }
+std::string CCorvidDoc::BuildCountStatement() const {
+    return AppendFilterFragments(kCountBase, m_UserList, m_Filter);
+}
 
-std::string CCorvidDoc::BuildLoadStatement() const { return AppendFilterFragments(kLoadBase, m_UserList, m_Filter); }
+std::string CCorvidDoc::BuildLoadStatement() const {
+    return AppendFilterFragments(kLoadBase, m_UserList, m_Filter);
+}
 
 std::string CCorvidDoc::BuildTextStatement() const {
     return AppendFilterFragments(kTextBase, m_UserList, m_Filter) + ") ORDER BY address, piece";
@@ -136,7 +142,8 @@ void CCorvidDoc::LoadStatements() {
     // The first user of each id gives the statement's user name.
     std::unordered_map<std::int32_t, const std::string*> userNames;
     userNames.reserve(static_cast<std::size_t>(m_UserList.GetSize()));
-    for (const CUserEntry& user : m_UserList) userNames.emplace(user.GetUserId(), &user.GetUserName());
+    for (const CUserEntry& user : m_UserList)
+        userNames.emplace(user.GetUserId(), &user.GetUserName());
 
     SStatementBuffers buffers;
     COracleCursor cursor(*m_connection);
@@ -160,26 +167,27 @@ void CCorvidDoc::LoadStatements() {
         delivered = 0;
         cursor.Fetch(kFetchRows, &delivered);
         for (int r = 0; r < delivered; ++r) {
-            if (!ProgressStep(Format("Loading sql statement %ld from sga...", static_cast<long>(m_ObjectList.GetSize()) + 1))) {
+            if (!ProgressStep(
+                    Format("Loading sql statement %ld from sga...", static_cast<long>(m_ObjectList.GetSize()) + 1))) {
                 return;
             }
             const double diskReads = buffers.Number(0, r);
             const double bufferGets = buffers.Number(1, r);
             const std::int32_t userId = buffers.Integer(buffers.userId, 13, r);
             const auto user = userNames.find(userId);
-            CObjectEntry entry(totalDiskReads > 0 ? diskReads * 100 / totalDiskReads : 0,
-                               totalBufferGets > 0 ? bufferGets * 100 / totalBufferGets : 0, diskReads, bufferGets,
-                               buffers.Number(2, r), buffers.Number(3, r), buffers.Number(4, r), buffers.Number(5, r),
-                               buffers.Number(6, r), buffers.Number(7, r), buffers.Number(8, r), buffers.Number(9, r),
-                               buffers.Integer(buffers.commandType, 10, r),
-                               std::string(TextAt(buffers.optimizerMode.data(), kOptimizerModeSize, r,
-                                                  buffers.indicators[11].data())),
-                               buffers.Integer(buffers.schemaId, 12, r), userId,
-                               user != userNames.end() ? *user->second : std::string(),
-                               std::string(TextAt(buffers.address.data(), kAddressSize, r, buffers.indicators[14].data())),
-                               std::string(),
-                               std::string(TextAt(buffers.firstLoadTime.data(), kFirstLoadTimeSize, r,
-                                                  buffers.indicators[15].data())));
+            CObjectEntry entry(
+                totalDiskReads > 0 ? diskReads * 100 / totalDiskReads : 0,
+                totalBufferGets > 0 ? bufferGets * 100 / totalBufferGets : 0, diskReads, bufferGets,
+                buffers.Number(2, r), buffers.Number(3, r), buffers.Number(4, r), buffers.Number(5, r),
+                buffers.Number(6, r), buffers.Number(7, r), buffers.Number(8, r), buffers.Number(9, r),
+                buffers.Integer(buffers.commandType, 10, r),
+                std::string(TextAt(buffers.optimizerMode.data(), kOptimizerModeSize, r, buffers.indicators[11].data())),
+                buffers.Integer(buffers.schemaId, 12, r), userId,
+                user != userNames.end() ? *user->second : std::string(),
+                std::string(TextAt(buffers.address.data(), kAddressSize, r, buffers.indicators[14].data())),
+                std::string(),
+                std::string(
+                    TextAt(buffers.firstLoadTime.data(), kFirstLoadTimeSize, r, buffers.indicators[15].data())));
             if (trace != nullptr) {
                 trace->WriteLine("");
                 trace->WriteLine("INSERTING NEW OBJECT:");
@@ -244,7 +252,8 @@ void CCorvidDoc::LoadSqlText() {
     ProgressNote("Processing sql statements from sga...");
     std::unordered_map<std::string_view, std::size_t> byAddress;
     byAddress.reserve(texts.size());
-    for (std::size_t i = 0; i < texts.size(); ++i) byAddress.emplace(texts[i].m_Address, i);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        byAddress.emplace(texts[i].m_Address, i);
     for (CObjectEntry& entry : m_ObjectList) {
         const auto found = byAddress.find(entry.m_Address);
         if (found != byAddress.end()) entry.m_SqlText = texts[found->second].m_SqlText;

@@ -43,8 +43,7 @@ std::string ReadSessionStatementId(COracleConnection& connection) {
     return SessionStatementId(std::string(sessionId, strnlen(sessionId, sizeof sessionId)));
 }
 
-CExplainPlanCall::CExplainPlanCall(COracleConnection& connection)
-    : m_statementId(ReadSessionStatementId(connection)) {
+CExplainPlanCall::CExplainPlanCall(COracleConnection& connection) : m_statementId(ReadSessionStatementId(connection)) {
     try {
         m_idBuffer.assign(m_statementId.begin(), m_statementId.end());
         m_idBuffer.push_back('\0');
@@ -101,7 +100,8 @@ std::int32_t ParsePlanCost(const std::string& plan) {
     std::size_t pos = upper.find("COST = ");
     if (pos == std::string::npos) return 0;
     pos += 7;
-    while (pos < upper.size() && upper[pos] == ' ') ++pos;
+    while (pos < upper.size() && upper[pos] == ' ')
+        ++pos;
     bool negative = false;
     if (pos < upper.size() && (upper[pos] == '+' || upper[pos] == '-')) negative = upper[pos++] == '-';
     long long value = 0;

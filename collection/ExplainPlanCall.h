@@ -16,11 +16,11 @@ class COracleCursor;
 class CExplainPlanCall {
 public:
     struct SResult {
-        bool called = false;  // the call itself ran (the procedure may still report an error)
-        int errorCode = 0;    // the Oracle error of a call that did not run
-        std::string plan;     // the plan text; empty when the procedure returned NULL
-        std::string error;    // the procedure's error text; empty on success
-        bool tooLong = false; // the text did not fit the call's buffer and was not sent
+        bool called = false;   // the call itself ran (the procedure may still report an error)
+        int errorCode = 0;     // the Oracle error of a call that did not run
+        std::string plan;      // the plan text; empty when the procedure returned NULL
+        std::string error;     // the procedure's error text; empty on success
+        bool tooLong = false;  // the text did not fit the call's buffer and was not sent
     };
 
     explicit CExplainPlanCall(COracleConnection& connection);

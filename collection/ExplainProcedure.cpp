@@ -80,6 +80,8 @@ const std::string& ExplainProcedureCreationText() {
     return text;
 }
 
-std::string SessionStatementId(const std::string& sessionId) { return kSessionStatementIdPrefix + sessionId; }
+std::string SessionStatementId(const std::string& sessionId) {
+    return kSessionStatementIdPrefix + sessionId;
+}
 
 }  // namespace corvid

@@ -10,8 +10,7 @@ namespace corvid {
 inline constexpr const char* kExplainProcedureName = "CorvidExplainPlan";
 
 // The statement that runs the procedure; its five placeholders are bound by name.
-inline constexpr const char* kExplainCallStatement =
-    "/* $CORVID$ */ BEGIN CorvidExplainPlan(:i, :s, :g, :p, :e); END;";
+inline constexpr const char* kExplainCallStatement = "/* $CORVID$ */ BEGIN CorvidExplainPlan(:i, :s, :g, :p, :e); END;";
 
 // Sizes of the call's buffers, terminators included.
 inline constexpr int kExplainSqlSize = 60000;
@@ -25,7 +24,7 @@ inline constexpr const char* kSessionIdStatement = "/* $CORVID$ */ SELECT USEREN
 inline constexpr const char* kSessionStatementIdPrefix = "$CORVID$_";
 
 // The drop statement of the disconnect.
-inline constexpr const char* kDropExplainProcedureStatement = "DROP PROCEDURE CorvidExplainPlan";
+inline constexpr const char* kDropExplainProcedureStatement = "/* $CORVID$ */ DROP PROCEDURE CorvidExplainPlan";
 
 // The creation statement: 56 lines joined by line feeds, no line end after the last.
 const std::string& ExplainProcedureCreationText();

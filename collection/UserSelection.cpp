@@ -1,7 +1,7 @@
 #include "collection/UserSelection.h"
 
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <climits>
 
 namespace corvid {
@@ -24,7 +24,8 @@ std::vector<std::int32_t> ParseUserListString(const std::string& text) {
         if (end == std::string::npos) end = text.size();
         const char* first = text.data() + start;
         const char* last = text.data() + end;
-        while (first < last && std::isspace(static_cast<unsigned char>(*first))) ++first;
+        while (first < last && std::isspace(static_cast<unsigned char>(*first)))
+            ++first;
         if (first < last && *first == '+') ++first;
         long long value = 0;
         auto [ptr, error] = std::from_chars(first, last, value);

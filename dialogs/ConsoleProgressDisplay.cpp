@@ -33,7 +33,9 @@ void CConsoleProgressDisplay::SetTitle(const std::string& title) {
     m_title = title;
 }
 
-bool CConsoleProgressDisplay::AskConfirm(const std::string&) { return false; }
+bool CConsoleProgressDisplay::AskConfirm(const std::string&) {
+    return false;
+}
 
 void CConsoleProgressDisplay::ShowText(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -10,7 +10,9 @@
 namespace corvid {
 
 namespace {
-std::uint64_t NowSeconds() { return GetClock().TickMs() / 1000; }
+std::uint64_t NowSeconds() {
+    return GetClock().TickMs() / 1000;
+}
 }  // namespace
 
 std::string FormatRemainingTime(int percent, long long elapsedSeconds) {

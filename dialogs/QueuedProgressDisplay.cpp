@@ -47,6 +47,8 @@ void CQueuedProgressDisplay::PostClose() {
     Post([this] { m_dialog->OnCancelRequest(); });
 }
 
-void CQueuedProgressDisplay::PostCancel() { PostClose(); }
+void CQueuedProgressDisplay::PostCancel() {
+    PostClose();
+}
 
 }  // namespace corvid

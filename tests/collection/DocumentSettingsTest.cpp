@@ -33,7 +33,8 @@ public:
 };
 
 void AddUsers(CCorvidDoc& doc, std::initializer_list<int> ids) {
-    for (int id : ids) doc.GetUserList().Add(CUserEntry(id, "U" + std::to_string(id), 1));
+    for (int id : ids)
+        doc.GetUserList().Add(CUserEntry(id, "U" + std::to_string(id), 1));
 }
 
 std::vector<int> SelectedIds(CCorvidDoc& doc) {
@@ -92,13 +93,13 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
         // Written by the destructor.
     }
     const std::vector<std::string> expectedOrder = {
-        "Version/Version",       "Filter/WarnIfNotAllUser", "Filter/Analyze",        "Filter/Select",
-        "Filter/Insert",         "Filter/Update",           "Filter/Delete",         "Filter/Others",
-        "Filter/ExportType",     "Filter/ExportName",       "Filter/ExportFileName", "Filter/FiltBufDskC",
-        "Filter/FiltBufGetC",    "Filter/FiltDskRdsC",      "Filter/FiltExecsC",     "Filter/FiltLoadTimeC",
-        "Filter/FiltRowsC",      "Filter/FiltSortsC",       "Filter/FiltTextExclC",  "Filter/FiltTextInclC",
-        "Filter/FiltBufDskV",    "Filter/FiltBufGetV",      "Filter/FiltDskRdsV",    "Filter/FiltExecsV",
-        "Filter/FiltLoadTimeV",  "Filter/FiltRowsV",        "Filter/FiltSortsV",     "Filter/FiltTextExclV",
+        "Version/Version",      "Filter/WarnIfNotAllUser", "Filter/Analyze",        "Filter/Select",
+        "Filter/Insert",        "Filter/Update",           "Filter/Delete",         "Filter/Others",
+        "Filter/ExportType",    "Filter/ExportName",       "Filter/ExportFileName", "Filter/FiltBufDskC",
+        "Filter/FiltBufGetC",   "Filter/FiltDskRdsC",      "Filter/FiltExecsC",     "Filter/FiltLoadTimeC",
+        "Filter/FiltRowsC",     "Filter/FiltSortsC",       "Filter/FiltTextExclC",  "Filter/FiltTextInclC",
+        "Filter/FiltBufDskV",   "Filter/FiltBufGetV",      "Filter/FiltDskRdsV",    "Filter/FiltExecsV",
+        "Filter/FiltLoadTimeV", "Filter/FiltRowsV",        "Filter/FiltSortsV",     "Filter/FiltTextExclV",
         "Filter/FiltTextInclV"};
     EXPECT_EQ(store.m_order, expectedOrder);  // no users loaded: "UserList" is left alone
     EXPECT_EQ(store.GetProfileString("Version", "Version", ""), "1.7.2");
@@ -153,7 +154,8 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
 
     // More columns than the default layout has: corrupt.
     CListLayout many;
-    for (int i = 0; i < 26; ++i) many.AddColumn(1 + i % 30, "C" + std::to_string(i), 50, 1, 2, 0, true);
+    for (int i = 0; i < 26; ++i)
+        many.AddColumn(1 + i % 30, "C" + std::to_string(i), 50, 1, 2, 0, true);
     many.Save(store);
     {
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
@@ -192,7 +194,8 @@ TEST(DocumentSettings, SavedUserSelection) {
     EXPECT_EQ(SelectedIds(doc), std::vector<int>({0, 5, 7, 9, 12}));
 
     // No user selected is written as an empty list and reads back as all selected.
-    for (CUserEntry& user : doc.GetUserList()) user.SetSelected(0);
+    for (CUserEntry& user : doc.GetUserList())
+        user.SetSelected(0);
     doc.WriteSettings();
     EXPECT_EQ(store.GetProfileString("Filter", "UserList", "unset"), "");
     doc.ApplySavedUserSelection();

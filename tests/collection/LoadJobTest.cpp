@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <cctype>
 #include <set>
+#include <thread>
 
 #include "collection/ExplainPlanCall.h"
-#include "collection/StatementColumn.h"
 #include "collection/SimulatorFixture.h"
+#include "collection/StatementColumn.h"
 #include "dialogs/RecordingProgressDisplay.h"
 #include "dialogs/RunWithProgress.h"
 
@@ -138,7 +138,8 @@ TEST_P(DemoLoad, CancelInEachPhase) {
         EXPECT_FALSE(pool[i].m_SqlText.empty());
     }
     bool visited = false;
-    for (CObjectArray::Index i = 0; i < 3; ++i) visited = visited || !pool[i].m_SqlPlan.empty() || pool[i].m_Status != 0;
+    for (CObjectArray::Index i = 0; i < 3; ++i)
+        visited = visited || !pool[i].m_SqlPlan.empty() || pool[i].m_Status != 0;
     EXPECT_TRUE(visited);
 }
 
@@ -157,13 +158,15 @@ TEST_P(DemoLoad, CancelConfirmedOnTheDialogThreadStopsTheWorker) {
         display.PostCancel();
         std::atomic<bool> handled{false};
         display.Post([&handled] { handled = true; });
-        while (!handled) std::this_thread::yield();
+        while (!handled)
+            std::this_thread::yield();
     };
     EXPECT_FALSE(doc.Reload());
     EXPECT_EQ(doc.GetCollection().GetSize(), 50);
     EXPECT_EQ(display.Questions(), std::vector<std::string>({"Press Ok to cancel the operation"}));
     EXPECT_EQ(display.Title(), "Processing");
-    EXPECT_EQ(m_prompter.Messages().back(), "You cancelled the operation and will only see a partial view of the data!");
+    EXPECT_EQ(m_prompter.Messages().back(),
+              "You cancelled the operation and will only see a partial view of the data!");
 
     // Answered No, the load runs to its end.
     display.QueueAnswer(false);
@@ -214,14 +217,16 @@ TEST_P(DemoLoad, FilterFragmentsDecideWhatIsLoaded) {
     filter.m_Insert = filter.m_Update = filter.m_Delete = 0;
     doc.Reload();
     ASSERT_GT(doc.GetCollection().GetSize(), 0);
-    for (const CObjectEntry& entry : doc.GetCollection()) EXPECT_EQ(entry.m_CommandType, 3);
+    for (const CObjectEntry& entry : doc.GetCollection())
+        EXPECT_EQ(entry.m_CommandType, 3);
     const auto selects = doc.GetCollection().GetSize();
 
     filter = CStatementFilter();
     filter.m_Select = 0;
     doc.Reload();
     EXPECT_EQ(doc.GetCollection().GetSize(), all - selects);
-    for (const CObjectEntry& entry : doc.GetCollection()) EXPECT_NE(entry.m_CommandType, 3);
+    for (const CObjectEntry& entry : doc.GetCollection())
+        EXPECT_NE(entry.m_CommandType, 3);
 
     filter.m_Others = filter.m_Insert = filter.m_Update = filter.m_Delete = 0;
     EXPECT_EQ(doc.CountStatements(), 0);
@@ -245,7 +250,8 @@ TEST_P(DemoLoad, FilterFragmentsDecideWhatIsLoaded) {
     filter.m_FiltTextExclC = kMatchIgnoreCase;
     filter.m_FiltTextExclV = "%emp%";
     doc.Reload();
-    for (const CObjectEntry& entry : doc.GetCollection()) EXPECT_EQ(Upper(entry.m_SqlText).find("EMP"), std::string::npos);
+    for (const CObjectEntry& entry : doc.GetCollection())
+        EXPECT_EQ(Upper(entry.m_SqlText).find("EMP"), std::string::npos);
     EXPECT_LE(caseSensitive, all);
 
     // Buffer gets per execution less than 0: nothing, even statements never executed.
@@ -269,16 +275,19 @@ TEST_P(DemoLoad, UserSelectionRestrictsTheParsingUser) {
     CCorvidDoc& doc = MakeDoc(false);
     CUserArray& users = doc.GetUserList();
     ASSERT_GT(users.GetSize(), 1);
-    const auto scott = std::find_if(users.begin(), users.end(),
-                                    [](const CUserEntry& u) { return u.GetUserName() == "SCOTT"; });
+    const auto scott =
+        std::find_if(users.begin(), users.end(), [](const CUserEntry& u) { return u.GetUserName() == "SCOTT"; });
     ASSERT_NE(scott, users.end());
-    for (CUserEntry& user : users) user.SetSelected(&user == &*scott ? 1 : 0);
+    for (CUserEntry& user : users)
+        user.SetSelected(&user == &*scott ? 1 : 0);
     doc.Reload();
     ASSERT_GT(doc.GetCollection().GetSize(), 0);
-    for (const CObjectEntry& entry : doc.GetCollection()) EXPECT_EQ(entry.m_UserName, "SCOTT");
+    for (const CObjectEntry& entry : doc.GetCollection())
+        EXPECT_EQ(entry.m_UserName, "SCOTT");
     const auto scottOnly = doc.GetCollection().GetSize();
 
-    for (CUserEntry& user : users) user.SetSelected(0);  // none selected: no restriction
+    for (CUserEntry& user : users)
+        user.SetSelected(0);  // none selected: no restriction
     EXPECT_GT(doc.CountStatements(), scottOnly);
 }
 
@@ -296,7 +305,8 @@ TEST_P(DemoLoad, SavedSelectionWarnsWhileConnected) {
     m_prompter.Clear();
     m_store.WriteProfileInt("Filter", "WarnIfNotAllUser", 0);
     doc.RefreshSettings();
-    for (const std::string& message : m_prompter.Messages()) EXPECT_EQ(message.find("saved selection"), std::string::npos);
+    for (const std::string& message : m_prompter.Messages())
+        EXPECT_EQ(message.find("saved selection"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations, DemoLoad, ::testing::Values(8, 7),

@@ -117,7 +117,7 @@ TEST_P(ScenarioLoad, TextsJoinAcrossPiecesAndFetchBoundaries) {
         std::string text = "SELECT ename, sal\nFROM emp\nWHERE empno = " + std::to_string(7000 + i) + " AND sal > 0";
         text.resize(62, ' ');
         text += "  AND deptno = 10";  // the first piece ends in two blanks
-        text.resize(130, ' ');       // and the last ones in blanks
+        text.resize(130, ' ');        // and the last ones in blanks
         texts.push_back(text);
         scenario += StatementLine(text);
     }
@@ -158,7 +158,8 @@ TEST_P(ScenarioLoad, StatementGoneBeforeItsTextIsRead) {
         if (entry.m_SqlText.empty()) {
             ++withoutText;
         } else {
-            EXPECT_EQ(entry.m_SqlText, "SELECT ename FROM emp WHERE empno = " + std::to_string(static_cast<int>(entry.m_Executions) - 1));
+            EXPECT_EQ(entry.m_SqlText, "SELECT ename FROM emp WHERE empno = " +
+                                           std::to_string(static_cast<int>(entry.m_Executions) - 1));
         }
     }
     EXPECT_GT(withoutText, 0);
@@ -167,7 +168,8 @@ TEST_P(ScenarioLoad, StatementGoneBeforeItsTextIsRead) {
 
 TEST_P(ScenarioLoad, AnalysisStatusesGoalsCostsAndScans) {
     std::string tooLong = "SELECT ename FROM emp WHERE ename IN ('X'";
-    while (tooLong.size() < 60000) tooLong += ", 'X'";
+    while (tooLong.size() < 60000)
+        tooLong += ", 'X'";
     tooLong += ")";
     const std::string scenario =
         BaseScenario() +
@@ -241,7 +243,8 @@ TEST_P(ScenarioLoad, ManyUsersAndLongNames) {
     std::string scenario = BaseScenario();
     const std::string longName = "A_USER_WITH_A_NAME_OF_FORTY_CHARACTERS_X";
     scenario += "user " + longName + " id=99 password=X\n";
-    for (int i = 0; i < 1200; ++i) scenario += "user U" + std::to_string(i) + " id=" + std::to_string(1000 + i) + " password=X\n";
+    for (int i = 0; i < 1200; ++i)
+        scenario += "user U" + std::to_string(i) + " id=" + std::to_string(1000 + i) + " password=X\n";
     for (int i = 0; i < 1200; ++i) {
         scenario += StatementLine("SELECT " + std::to_string(i) + " FROM dual", "user=U" + std::to_string(i));
     }
@@ -251,7 +254,8 @@ TEST_P(ScenarioLoad, ManyUsersAndLongNames) {
     CCorvidDoc& doc = MakeDoc(false);
     CUserArray& users = doc.GetUserList();
     ASSERT_EQ(users.GetSize(), 1204);
-    for (CUserArray::Index i = 1; i < users.GetSize(); ++i) EXPECT_LT(users[i - 1].GetUserId(), users[i].GetUserId());
+    for (CUserArray::Index i = 1; i < users.GetSize(); ++i)
+        EXPECT_LT(users[i - 1].GetUserId(), users[i].GetUserId());
     EXPECT_EQ(users[3].GetUserName(), longName);
 
     // All but every tenth of the numbered users: 1,080 ids, more than one IN list holds.
@@ -265,7 +269,8 @@ TEST_P(ScenarioLoad, ManyUsersAndLongNames) {
         EXPECT_NE((entry.m_ParsingUserId - 1000) % 10, 0);
         EXPECT_EQ(entry.m_UserName, "U" + std::to_string(entry.m_ParsingUserId - 1000));
     }
-    for (CUserEntry& user : users) user.SetSelected(1);
+    for (CUserEntry& user : users)
+        user.SetSelected(1);
     ASSERT_TRUE(doc.Reload());
     EXPECT_EQ(doc.GetCollection().GetSize(), 1201);
     const auto longOnes = std::count_if(doc.GetCollection().begin(), doc.GetCollection().end(),

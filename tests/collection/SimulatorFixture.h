@@ -11,9 +11,9 @@
 #include "app/Session.h"
 #include "collection/CorvidDoc.h"
 #include "diag/TraceContext.h"
-#include "list/ListLayout.h"
 #include "dialogs/Progress.h"
 #include "dialogs/ProgressRunner.h"
+#include "list/ListLayout.h"
 #include "oracle/OracleConnection.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/MemorySettingsStore.h"
@@ -42,12 +42,14 @@ public:
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
-        for (const SReport& report : reports) texts.push_back(report.text);
+        for (const SReport& report : reports)
+            texts.push_back(report.text);
         return texts;
     }
     int CountStartingWith(const std::string& prefix) const {
         int count = 0;
-        for (const SReport& report : reports) count += report.text.rfind(prefix, 0) == 0 ? 1 : 0;
+        for (const SReport& report : reports)
+            count += report.text.rfind(prefix, 0) == 0 ? 1 : 0;
         return count;
     }
 };

@@ -10,7 +10,8 @@ namespace {
 
 CUserArray MakeUsers(int count, int selectedCount) {
     CUserArray users;
-    for (int i = 0; i < count; ++i) users.Add(CUserEntry(i * 2, "USER" + std::to_string(i), i < selectedCount));
+    for (int i = 0; i < count; ++i)
+        users.Add(CUserEntry(i * 2, "USER" + std::to_string(i), i < selectedCount));
     return users;
 }
 
@@ -81,7 +82,8 @@ TEST(StatementFilter, TextConditionsByMatchKind) {
     filter.m_FiltTextInclC = kMatchCase;
     filter.m_FiltTextExclC = kMatchCase;
     filter.m_FiltExecsC = kCompareGreater;
-    EXPECT_EQ(filter.ConditionFragment(), "NVL(executions, 0) > :exs AND sql_text LIKE :tin AND sql_text NOT LIKE :tex");
+    EXPECT_EQ(filter.ConditionFragment(),
+              "NVL(executions, 0) > :exs AND sql_text LIKE :tin AND sql_text NOT LIKE :tex");
     filter.m_FiltTextInclC = 3;
     filter.m_FiltTextExclC = 0;
     EXPECT_EQ(filter.ConditionFragment(), "NVL(executions, 0) > :exs");

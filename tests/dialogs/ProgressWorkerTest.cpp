@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "dialogs/RunWithProgress.h"
 #include "dialogs/RecordingProgressDisplay.h"
+#include "dialogs/RunWithProgress.h"
 #include "platform/Clock.h"
 
 namespace corvid {
@@ -18,7 +18,8 @@ using testing::CRecordingProgressDisplay;
 void WaitForDialogThread(CRecordingProgressDisplay& display) {
     std::atomic<bool> done{false};
     display.Post([&] { done = true; });
-    while (!done) std::this_thread::yield();
+    while (!done)
+        std::this_thread::yield();
 }
 
 class ProgressEstimate : public ::testing::Test {
@@ -87,7 +88,8 @@ TEST(RunWithProgress, WorkThatEndsBeforeTheDialogExistsStillClosesIt) {
     CRecordingProgressDisplay display;
     std::atomic<bool> workDone{false};
     display.beforeInit = [&] {
-        while (!workDone) std::this_thread::yield();
+        while (!workDone)
+            std::this_thread::yield();
     };
     bool ran = false;
     bool result = RunWithProgress(

@@ -29,7 +29,9 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -43,7 +45,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t count = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++count;
+    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
+        ++count;
     return count;
 }
 
@@ -67,10 +70,11 @@ protected:
         if (environment.find("CORVID_SIM_SCENARIO=") == std::string::npos) {
             environment += " CORVID_SIM_SCENARIO=demo:600";
         }
-        std::string command = "cd " + Quote(m_dir) + " && env -u CORVID_PASSWORD -u XDG_CONFIG_HOME HOME=" +
-                              Quote(m_dir + "/home") + " LD_LIBRARY_PATH=" + Quote(m_libDir) + " " + environment +
-                              " " + Quote(CORVID_REPORT_EXE);
-        for (const std::string& arg : args) command += " " + Quote(arg);
+        std::string command =
+            "cd " + Quote(m_dir) + " && env -u CORVID_PASSWORD -u XDG_CONFIG_HOME HOME=" + Quote(m_dir + "/home") +
+            " LD_LIBRARY_PATH=" + Quote(m_libDir) + " " + environment + " " + Quote(CORVID_REPORT_EXE);
+        for (const std::string& arg : args)
+            command += " " + Quote(arg);
         command += " >out.txt 2>err.txt </dev/null";
         const int status = std::system(command.c_str());
         m_out = ReadFile(m_dir + "/out.txt");

@@ -121,13 +121,27 @@ bool CIniSettingsStore::UnescapeValue(const std::string& text, std::string& valu
         }
         const char e = text[++i];
         switch (e) {
-            case 'a': items.back() += '\a'; break;
-            case 'b': items.back() += '\b'; break;
-            case 'f': items.back() += '\f'; break;
-            case 'n': items.back() += '\n'; break;
-            case 'r': items.back() += '\r'; break;
-            case 't': items.back() += '\t'; break;
-            case 'v': items.back() += '\v'; break;
+            case 'a':
+                items.back() += '\a';
+                break;
+            case 'b':
+                items.back() += '\b';
+                break;
+            case 'f':
+                items.back() += '\f';
+                break;
+            case 'n':
+                items.back() += '\n';
+                break;
+            case 'r':
+                items.back() += '\r';
+                break;
+            case 't':
+                items.back() += '\t';
+                break;
+            case 'v':
+                items.back() += '\v';
+                break;
             case 'x': {
                 std::size_t pos = i + 1;
                 const long code = ReadNumber(text, pos, 16, 4);
@@ -184,11 +198,13 @@ void CIniSettingsStore::Parse(const std::string& text) {
     std::string line;
     while (std::getline(lines, line)) {
         // A line ending in a backslash continues on the next one.
-        while (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r')
+            line.pop_back();
         while (!line.empty() && line.back() == '\\') {
             std::string next;
             if (!std::getline(lines, next)) break;
-            while (!next.empty() && next.back() == '\r') next.pop_back();
+            while (!next.empty() && next.back() == '\r')
+                next.pop_back();
             line.pop_back();
             line += next;
         }
@@ -235,6 +251,8 @@ bool CIniSettingsStore::HasKey(const std::string& section, const std::string& ke
     return found != m_sections.end() && found->second.count(key) != 0;
 }
 
-void CIniSettingsStore::RemoveSection(const std::string& section) { m_sections.erase(section); }
+void CIniSettingsStore::RemoveSection(const std::string& section) {
+    m_sections.erase(section);
+}
 
 }  // namespace corvid

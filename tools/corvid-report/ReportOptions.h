@@ -10,8 +10,8 @@ struct SReportOptions {
     std::string user;
     std::optional<std::string> password;
     std::string server;
-    int ociVersion = 0;  // 0 chooses, 7 or 8 forces a generation
-    int connectMode = 0;  // 0 NORMAL, 1 SYSDBA, 2 SYSOPER
+    int ociVersion = 0;         // 0 chooses, 7 or 8 forces a generation
+    int connectMode = 0;        // 0 NORMAL, 1 SYSDBA, 2 SYSOPER
     std::optional<int> format;  // the export writer's code: 0 CSV, 1 HTML, 2 XML
     std::optional<std::string> output;
     std::optional<std::string> name;

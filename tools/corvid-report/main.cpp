@@ -7,11 +7,11 @@
 
 #include <strings.h>
 
+#include <sys/stat.h>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
-#include <sys/stat.h>
 
 #include "IniSettingsStore.h"
 #include "ReportOptions.h"
@@ -37,7 +37,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-void Fail(const std::string& text) { std::fprintf(stderr, "corvid-report: %s\n", text.c_str()); }
+void Fail(const std::string& text) {
+    std::fprintf(stderr, "corvid-report: %s\n", text.c_str());
+}
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -137,8 +139,8 @@ int Run(const SReportOptions& options) {
 
     COracleConnection connection(&trace, options.ociVersion);
     if (!connection.Logon(options.user, password, options.server, options.connectMode)) {
-        Fail("unable to log on as " + options.user + (options.server.empty() ? "" : " to " + options.server) +
-             ": " + connection.GetErrorText());
+        Fail("unable to log on as " + options.user + (options.server.empty() ? "" : " to " + options.server) + ": " +
+             connection.GetErrorText());
         return kExitFailure;
     }
     CSession session(connection);
@@ -151,7 +153,8 @@ int Run(const SReportOptions& options) {
 
     int format = options.format ? *options.format : FormatOfExportType(doc.m_ExportType);
     if (format < 0) {
-        Fail("the saved export format " + std::to_string(doc.m_ExportType) + " is none of HTML, XML, CSV: use --format");
+        Fail("the saved export format " + std::to_string(doc.m_ExportType) +
+             " is none of HTML, XML, CSV: use --format");
         connection.Logoff();
         return kExitUsage;
     }
