@@ -208,7 +208,7 @@ bool COracleConnection::IsValidObject(const std::string& objectType, const std::
     std::string name = UpperCase(objectName);
     int count = 0;
     COracleCursor cursor(this);
-    cursor.Parse("SELECT COUNT(1) FROM user_objects WHERE object_type = :t AND object_name = :n AND status = 'VALID'");
+    cursor.Parse("/* $CORVID$ */ SELECT COUNT(1) FROM user_objects WHERE object_type = :t AND object_name = :n AND status = 'VALID'");
     cursor.Bind(":t", type.data(), static_cast<int>(type.size() + 1), oci::SQLT_STR);
     cursor.Bind(":n", name.data(), static_cast<int>(name.size() + 1), oci::SQLT_STR);
     cursor.Define(1, &count, sizeof(count), oci::SQLT_INT);
@@ -218,7 +218,7 @@ bool COracleConnection::IsValidObject(const std::string& objectType, const std::
 int COracleConnection::CountRows(const std::string& tableName) {
     int count = 0;
     COracleCursor cursor(this);
-    cursor.Parse("SELECT count(1) FROM " + tableName);
+    cursor.Parse("/* $CORVID$ */ SELECT count(1) FROM " + tableName);
     cursor.Define(1, &count, sizeof(count), oci::SQLT_INT);
     if (!cursor.ExecuteAndFetch(1)) return 0;
     return count;
@@ -233,7 +233,7 @@ bool COracleConnection::GetServerInfo(std::string& version, std::string& name) {
     short indicator = 0;
     COracleCursor cursor(this);
 
-    cursor.Parse("SELECT banner FROM v$version WHERE ROWNUM = 1");
+    cursor.Parse("/* $CORVID$ */ SELECT banner FROM v$version WHERE ROWNUM = 1");
     cursor.Define(1, buffer, sizeof(buffer), oci::SQLT_STR, &indicator);
     cursor.ExecuteAndFetch(1);
     version = buffer;
@@ -241,7 +241,7 @@ bool COracleConnection::GetServerInfo(std::string& version, std::string& name) {
     // The buffer is cleared so that a query that delivers no row cannot pass the
     // banner off as the database name.
     std::memset(buffer, 0, sizeof(buffer));
-    cursor.Parse("SELECT name FROM v$database WHERE ROWNUM = 1");
+    cursor.Parse("/* $CORVID$ */ SELECT name FROM v$database WHERE ROWNUM = 1");
     cursor.Define(1, buffer, sizeof(buffer), oci::SQLT_STR, &indicator);
     if (cursor.Execute(1, false)) {
         cursor.Fetch(1);
