@@ -68,6 +68,23 @@ TEST_F(SessionTest, CommandLineLogonInstallsTheProcedureAndNamesTheConnection) {
     EXPECT_EQ(ProcedureCount(), 0);
 }
 
+TEST_F(SessionTest, TheProgramsOwnStatementsNeverShowInTheSharedPoolList) {
+    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", 0));
+    session->UpdateTitle();
+    session->Disconnect();
+    ASSERT_TRUE(connection->Logon("SCOTT", "TIGER", "TESTDB", 0));
+    // Only the two statements the scenario gives SCOTT lack the marker: the
+    // logon checks, the title queries, the procedure's creation, check and drop
+    // all carry it, so the load's filter leaves them out.
+    int unmarked = -1;
+    COracleCursor cursor(*connection);
+    cursor.Parse("/* $CORVID$ */ SELECT COUNT(1) FROM sys.v_$sqlarea WHERE parsing_user_id = 54 "
+                 "AND sql_text NOT LIKE '%/* $CORVID$ */%'");
+    cursor.Define(1, &unmarked, sizeof unmarked, 3);
+    ASSERT_TRUE(cursor.ExecuteAndFetch(1));
+    EXPECT_EQ(unmarked, 2);
+}
+
 TEST_F(SessionTest, WithoutAServerTheTitleSaysLocalDatabase) {
     ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "", 0));
     EXPECT_EQ(captions.back().rfind("Corvid - User SCOTT connected with local database (TESTDB) - Oracle", 0), 0u)
