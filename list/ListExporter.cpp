@@ -7,6 +7,7 @@
 #include "list/ListCtrlEx.h"
 #include "platform/Clock.h"
 #include "platform/Services.h"
+#include "platform/Utf8.h"
 
 namespace corvid {
 
@@ -69,33 +70,13 @@ const std::array<std::string, 256>& ByteReferences() {
     return references;
 }
 
-// The length of the valid UTF-8 sequence for a character outside ASCII that
-// starts at p (with its code point), or 0 when the bytes there form none.
+// DecodeUtf8 over the bytes from p to end.
 std::size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, std::uint32_t& codePoint) {
-    const unsigned char b0 = p[0];
-    auto continuation = [&](std::size_t i, unsigned char low = 0x80, unsigned char high = 0xBF) {
-        return p + i < end && p[i] >= low && p[i] <= high;
-    };
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        if (!continuation(1)) return 0;
-        codePoint = ((b0 & 0x1Fu) << 6) | (p[1] & 0x3Fu);
-        return 2;
-    }
-    if (b0 >= 0xE0 && b0 <= 0xEF) {
-        const unsigned char low = b0 == 0xE0 ? 0xA0 : 0x80;
-        const unsigned char high = b0 == 0xED ? 0x9F : 0xBF;
-        if (!continuation(1, low, high) || !continuation(2)) return 0;
-        codePoint = ((b0 & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-        return 3;
-    }
-    if (b0 >= 0xF0 && b0 <= 0xF4) {
-        const unsigned char low = b0 == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = b0 == 0xF4 ? 0x8F : 0xBF;
-        if (!continuation(1, low, high) || !continuation(2) || !continuation(3)) return 0;
-        codePoint = ((b0 & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
-        return 4;
-    }
-    return 0;
+    char32_t code = 0;
+    const std::size_t length =
+        corvid::DecodeUtf8(std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p)), 0, code);
+    codePoint = code;
+    return length;
 }
 
 // A line break of a cell: CR or LF, with one directly following CR or LF taken

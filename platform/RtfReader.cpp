@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/Utf8.h"
+
 namespace corvid {
 
 namespace {
@@ -77,25 +79,6 @@ int HexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 class CRtfParser {
@@ -340,7 +323,7 @@ private:
         std::int64_t code = parameter < 0 ? std::int64_t{parameter} + 65536 : parameter;
         if (code < 0 || code > 0x10FFFF) code = 0xFFFD;
         std::string text;
-        AppendUtf8(text, static_cast<std::uint32_t>(code));
+        AppendUtf8(text, static_cast<char32_t>(code));
         Emit(text);
         m_pendingUnicodeSkip = State().m_UnicodeSkip;
     }

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/Utf8.h"
+
 namespace corvid {
 
 namespace {
@@ -21,24 +23,6 @@ int HexDigit(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-void AppendUtf8(unsigned code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // Reads up to `maxDigits` digits of the base at text[pos]; -1 when there is none.
@@ -76,7 +60,7 @@ std::string CIniSettingsStore::UnescapeKey(const std::string& text) {
             std::size_t pos = i + 2;
             const long code = ReadNumber(text, pos, 16, 4);
             if (code >= 0 && pos == i + 6) {
-                AppendUtf8(static_cast<unsigned>(code), out);
+                AppendUtf8(out, static_cast<char32_t>(code));
                 i = pos - 1;
             } else {
                 out += c;
@@ -146,7 +130,7 @@ bool CIniSettingsStore::UnescapeValue(const std::string& text, std::string& valu
                 std::size_t pos = i + 1;
                 const long code = ReadNumber(text, pos, 16, 4);
                 if (code >= 0) {
-                    AppendUtf8(static_cast<unsigned>(code), items.back());
+                    AppendUtf8(items.back(), static_cast<char32_t>(code));
                     i = pos - 1;
                 }
                 break;
@@ -154,7 +138,7 @@ bool CIniSettingsStore::UnescapeValue(const std::string& text, std::string& valu
             default:
                 if (e >= '0' && e <= '7') {
                     std::size_t pos = i;
-                    AppendUtf8(static_cast<unsigned>(ReadNumber(text, pos, 8, 3)), items.back());
+                    AppendUtf8(items.back(), static_cast<char32_t>(ReadNumber(text, pos, 8, 3)));
                     i = pos - 1;
                 } else {
                     items.back() += e;  // \" \' \\ \? and anything else stand for themselves

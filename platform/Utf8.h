@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace corvid {
+
+// The length of the valid UTF-8 sequence of a character outside ASCII that starts
+// at text[i] (2 to 4 bytes, shortest form, a Unicode scalar value), with its code
+// point; 0 when the bytes there form none.
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code);
+
+// Appends the UTF-8 encoding of a code point; a surrogate or a value beyond
+// U+10FFFF is written as U+FFFD.
+void AppendUtf8(std::string& out, char32_t code);
+
+}  // namespace corvid
