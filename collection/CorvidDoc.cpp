@@ -223,8 +223,12 @@ bool CCorvidDoc::LoadUsers() {
     }
     userCursor.Define(1, ids.data(), sizeof(std::int32_t), kTypeInteger, idIndicators.data());
     userCursor.Define(2, names.data(), kUserNameSize, kTypeString, nameIndicators.data());
+    // Execute, then fetch up to n rows: a user created since the count only
+    // stays out of this list, where an exact execute-and-fetch of n rows would
+    // fail on the older client interface.
     int rows = 0;
-    userCursor.ExecuteAndFetch(count, &rows);
+    userCursor.Execute(0);
+    userCursor.Fetch(count, &rows);
     m_UserList.Reserve(rows);
     for (int r = 0; r < rows; ++r) {
         const char* name = names.data() + static_cast<std::size_t>(r) * kUserNameSize;
