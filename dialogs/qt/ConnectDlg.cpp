@@ -54,6 +54,9 @@ CConnectDlg::CConnectDlg(COracleConnection& connection, ISettingsStore& store, Q
     m_database = new QComboBox(connectionBox);
     m_database->setEditable(true);
     m_database->setInsertPolicy(QComboBox::NoInsert);
+    // The name is taken as typed: an inline completion from the history would turn
+    // "TEST" into "TESTDB" on Enter.
+    m_database->setCompleter(nullptr);
     m_database->setMinimumContentsLength(20);
     m_connectAs = new QComboBox(connectionBox);
     m_connectAs->addItems({QStringLiteral("NORMAL"), QStringLiteral("SYSDBA"), QStringLiteral("SYSOPER")});

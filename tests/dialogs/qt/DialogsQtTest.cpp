@@ -256,6 +256,26 @@ TEST_F(ConnectDlgTest, HistoryGrowsByNewSpellingsOnlyAndStaysSorted) {
     EXPECT_TRUE(next.PasswordEdit()->text().isEmpty());
 }
 
+TEST_F(ConnectDlgTest, TypedDatabaseIsTakenAsTypedNotCompletedFromTheHistory) {
+    store.WriteProfileInt("ServerList", "Items", 1);
+    store.WriteProfileString("ServerList", "Item1", "TESTDB");
+    CConnectDlg dialog(*connection, store);
+    dialog.show();
+    dialog.activateWindow();
+    (void)QTest::qWaitForWindowActive(&dialog);
+    dialog.UserEdit()->setText("SCOTT");
+    dialog.PasswordEdit()->setText("WRONG");
+    QLineEdit* database = dialog.DatabaseBox()->lineEdit();
+    database->setFocus();
+    database->clear();
+    // A prefix of a stored name, then Enter for the default button.
+    QTest::keyClicks(database, "TEST");
+    QTest::keyClick(database, Qt::Key_Return);
+    EXPECT_EQ(dialog.DatabaseBox()->currentText(), "TEST");
+    EXPECT_EQ(dialog.StatusLine2()->text(), "SCOTT@TEST");
+    EXPECT_EQ(store.GetProfileString("ServerList", "Item2", ""), "TEST");
+}
+
 TEST_F(ConnectDlgTest, RememberedModeSelectsItsItemAndAnUnknownOneNothing) {
     store.WriteProfileString("Connect", "ConnectAs", "sysoper");
     CConnectDlg sysoper(*connection, store);
