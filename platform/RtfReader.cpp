@@ -156,6 +156,7 @@ private:
 
     void Emit(std::string_view text) {
         if (State().m_Destination != Destination::Text) return;
+        FlushHighSurrogate();
         FlushParagraphs();
         AppendText(text, State().m_Color);
     }
@@ -172,8 +173,16 @@ private:
     // ending the last paragraph adds no line break.
     void Paragraph() {
         if (State().m_Destination != Destination::Text) return;
+        FlushHighSurrogate();
         if (m_pendingParagraphs == 0) m_paragraphColor = State().m_Color;
         ++m_pendingParagraphs;
+    }
+
+    // A high surrogate that no low surrogate followed stands for no character.
+    void FlushHighSurrogate() {
+        if (m_highSurrogate == 0) return;
+        m_highSurrogate = 0;
+        AppendText("\xEF\xBF\xBD", m_highSurrogateColor);
     }
 
     void FlushParagraphs() {
@@ -322,10 +331,22 @@ private:
         // Parameters are signed 16-bit numbers; negative ones stand for 32768 and up.
         std::int64_t code = parameter < 0 ? std::int64_t{parameter} + 65536 : parameter;
         if (code < 0 || code > 0x10FFFF) code = 0xFFFD;
+        m_pendingUnicodeSkip = State().m_UnicodeSkip;
+        // Characters beyond U+FFFF come as a high and a low surrogate, one \uN each.
+        if (code >= 0xD800 && code <= 0xDBFF) {
+            FlushHighSurrogate();
+            FlushParagraphs();
+            m_highSurrogate = static_cast<char32_t>(code);
+            m_highSurrogateColor = State().m_Color;
+            return;
+        }
+        if (code >= 0xDC00 && code <= 0xDFFF && m_highSurrogate != 0) {
+            code = 0x10000 + ((std::int64_t{m_highSurrogate} - 0xD800) << 10) + (code - 0xDC00);
+            m_highSurrogate = 0;
+        }
         std::string text;
         AppendUtf8(text, static_cast<char32_t>(code));
         Emit(text);
-        m_pendingUnicodeSkip = State().m_UnicodeSkip;
     }
 
     void SkipBinary(int count) {
@@ -334,6 +355,7 @@ private:
     }
 
     RtfDocument Finish() {
+        FlushHighSurrogate();
         // Only the mark that ends the last paragraph is dropped; marks of empty
         // paragraphs before it are line breaks.
         if (m_pendingParagraphs > 1) {
@@ -361,6 +383,8 @@ private:
     bool m_opened = false;
     bool m_ended = false;
     int m_pendingUnicodeSkip = 0;
+    char32_t m_highSurrogate = 0;  // waiting for its low surrogate
+    int m_highSurrogateColor = kAutoColor;
 
     std::vector<RtfRun> m_runs;
     std::vector<int> m_runColors;  // the colour index of each run

@@ -112,6 +112,18 @@ TEST(RtfReader, ControlWordsSymbolsAndDestinations) {
     EXPECT_EQ(document.m_Runs, expected);
 }
 
+TEST(RtfReader, SurrogatePairsMakeOneCharacter) {
+    // U+1F600 as writers put it: two \uN with their fallback characters.
+    EXPECT_EQ(CRtfReader::Read("{\\rtf1 a\\u-10179?\\u-8704?b}").PlainText(),
+              "a\xF0\x9F\x98\x80"
+              "b");
+    EXPECT_EQ(CRtfReader::Read("{\\rtf1 \\uc0\\u55357\\u56832}").PlainText(), "\xF0\x9F\x98\x80");
+    // Halves without their partner, also when a break or text comes between.
+    EXPECT_EQ(CRtfReader::Read("{\\rtf1 \\u55357?x\\u56832?}").PlainText(), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(CRtfReader::Read("{\\rtf1 \\u55357?\\par \\u56832?}").PlainText(), "\xEF\xBF\xBD\n\xEF\xBF\xBD");
+    EXPECT_EQ(CRtfReader::Read("{\\rtf1 a\\par \\cf1 \\u55357?}").PlainText(), "a\n\xEF\xBF\xBD");
+}
+
 TEST(RtfReader, ParametersAreClampedAndMalformedInputIsSurvived) {
     EXPECT_EQ(CRtfReader::Read("{\\rtf1 \\cf99999999999999999999 x}").m_Runs, (std::vector<RtfRun>{{"x", kAuto}}));
     EXPECT_EQ(CRtfReader::Read("{\\colortbl;\\red999\\green-5\\blue7;}\\cf1 x").m_ColorTable[1],
