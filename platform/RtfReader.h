@@ -21,7 +21,7 @@ struct RtfColor {
 
 // A stretch of text in one colour. Line breaks (\line, \par) are "\n", tabs "\t".
 // Text bytes are passed on as the document holds them (plain bytes and \'hh alike);
-// \uN characters are written in UTF-8.
+// \uN characters (a surrogate pair as one) are written in UTF-8.
 struct RtfRun {
     std::string m_Text;
     RtfColor m_Color;
