@@ -274,6 +274,9 @@ TEST_F(ConnectDlgTest, TypedDatabaseIsTakenAsTypedNotCompletedFromTheHistory) {
     EXPECT_EQ(dialog.DatabaseBox()->currentText(), "TEST");
     EXPECT_EQ(dialog.StatusLine2()->text(), "SCOTT@TEST");
     EXPECT_EQ(store.GetProfileString("ServerList", "Item2", ""), "TEST");
+    // The refused logon leaves the dialog open.
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 0);
 }
 
 TEST_F(ConnectDlgTest, RememberedModeSelectsItsItemAndAnUnknownOneNothing) {
