@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/Services.h"
 
@@ -41,7 +42,13 @@ void CFilterPage::OnInitPage() {
         // A stored choice the list does not have shows no item.
         m_comparisons[row]->setCurrentIndex(comparison >= 0 && comparison < m_comparisons[row]->count() ? comparison
                                                                                                         : -1);
-        m_values[row]->setText(QString::fromStdString(FilterValueText(m_model.m_Settings, row)));
+        const QString value = QString::fromStdString(FilterValueText(m_model.m_Settings, row));
+        // A text box takes at most the limit, except that a stored text that is
+        // already longer is shown whole (leaving the page then names the limit).
+        if (FilterRowSpec(row).kind == EFilterValueKind::Text) {
+            m_values[row]->setMaxLength(std::max<int>(kFilterTextMaxChars, static_cast<int>(value.size())));
+        }
+        m_values[row]->setText(value);
     }
     EnableValueBoxes();
 }

@@ -119,6 +119,26 @@ TEST_F(OptionsDlgTest, AnInvalidValueKeepsThePageAndTheSheetOpenWithTheMessage) 
     EXPECT_EQ(m_model->m_Settings.filter.m_FiltBufDskV, 8);
 }
 
+TEST_F(OptionsDlgTest, TextBoxesTakeAThousandCharactersUnlessTheStoredTextIsLonger) {
+    m_sheet->SetActivePage(1);
+    QLineEdit* box = m_sheet->FilterPage()->ValueBox(kFilterTextExcl);
+    box->setText(QString(1005, 'x'));
+    EXPECT_EQ(box->text().size(), 1000);
+
+    // A longer text from the settings store is shown whole and refused on leaving.
+    m_sheet.reset();
+    m_settings.filter.m_FiltTextInclC = 1;
+    m_settings.filter.m_FiltTextInclV = std::string(1200, 'y');
+    COptionsModel model(m_settings, m_users, CListLayout::MakeDefaultLayout(), CListLayout::MakeDefaultLayout());
+    CCorvidOptionsDlg sheet(model);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    sheet.SetActivePage(1);
+    EXPECT_EQ(sheet.FilterPage()->ValueBox(kFilterTextIncl)->text().size(), 1200);
+    EXPECT_FALSE(sheet.SetActivePage(2));
+    EXPECT_EQ(m_prompter.Messages(), (std::vector<std::string>{"Please enter no more than 1000 characters."}));
+}
+
 TEST_F(OptionsDlgTest, NoneThenOkOnTheUserPageShowsTheMessageAndKeepsTheSheetOpen) {
     m_sheet->SetActivePage(3);
     QTableWidget* list = m_sheet->UserPage()->List();
