@@ -54,6 +54,25 @@ TEST(IniSettingsStore, ReadsTheDesktopFileForms) {
     EXPECT_EQ(store.GetProfileInt("Filter", "UserList", 7), 7);
 }
 
+// A value whose last character is a backslash is written with the backslash
+// doubled at the end of its line; that line must not swallow the next key.
+TEST(IniSettingsStore, EscapedBackslashAtTheEndOfALineEndsTheLine) {
+    CIniSettingsStore store;
+    store.Parse("[Filter]\r\n"
+                "ExportFileName=C:\\\\exports\\\\\r\n"
+                "FiltBufDskC=2\r\n"
+                "FiltTextInclV=odd\\\\\\\r\n"
+                "run\r\n"
+                "FiltTextExclV=even\\\\\\\\\n"
+                "Select=0\n");
+    EXPECT_EQ(store.GetProfileString("Filter", "ExportFileName", ""), "C:\\exports\\");
+    EXPECT_EQ(store.GetProfileInt("Filter", "FiltBufDskC", 0), 2);
+    // Three backslashes: an escaped one, then one that continues the line.
+    EXPECT_EQ(store.GetProfileString("Filter", "FiltTextInclV", ""), "odd\\run");
+    EXPECT_EQ(store.GetProfileString("Filter", "FiltTextExclV", ""), "even\\\\");
+    EXPECT_EQ(store.GetProfileInt("Filter", "Select", 1), 0);
+}
+
 TEST(IniSettingsStore, WritesStayInMemory) {
     CIniSettingsStore store;
     EXPECT_FALSE(store.Load("/nonexistent/Corvid.ini"));

@@ -36,6 +36,14 @@ long ReadNumber(const std::string& text, std::size_t& pos, int base, int maxDigi
     return value;
 }
 
+// True when the line ends in an odd number of backslashes, the last of which
+// then escapes the line break.
+bool EndsInLoneBackslash(const std::string& line) {
+    const std::size_t last = line.find_last_not_of('\\');
+    const std::size_t run = line.size() - (last == std::string::npos ? 0 : last + 1);
+    return run % 2 == 1;
+}
+
 }  // namespace
 
 std::string CIniSettingsStore::DefaultPath() {
@@ -181,10 +189,12 @@ void CIniSettingsStore::Parse(const std::string& text) {
     std::string section = "General";
     std::string line;
     while (std::getline(lines, line)) {
-        // A line ending in a backslash continues on the next one.
+        // A line ending in a backslash continues on the next one. Backslashes
+        // pair up, so a value that ends in an escaped backslash (C:\\ in the
+        // file) ends its line: only an odd run at the end escapes the line break.
         while (!line.empty() && line.back() == '\r')
             line.pop_back();
-        while (!line.empty() && line.back() == '\\') {
+        while (EndsInLoneBackslash(line)) {
             std::string next;
             if (!std::getline(lines, next)) break;
             while (!next.empty() && next.back() == '\r')
