@@ -19,13 +19,24 @@ namespace corvid {
 
 namespace {
 
-// The wait cursor for the time of one connect attempt.
+// The wait cursor for the time of one connect attempt. The override cursor covers
+// every window of the program, so it is given back before a message box that
+// waits for the user.
 class CWaitCursor {
 public:
     CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    ~CWaitCursor() { Release(); }
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+    void Release() {
+        if (!m_active) return;
+        m_active = false;
+        QApplication::restoreOverrideCursor();
+    }
+
+private:
+    bool m_active = true;
 };
 
 QString FromStd(const std::string& text) {
@@ -140,21 +151,23 @@ void CConnectDlg::OnConnect() {
     CWaitCursor wait;
     ReadControls();
     std::string message;
-    switch (m_data.Validate(message)) {
-        case CConnectDlgData::EField::None:
-            break;
-        case CConnectDlgData::EField::User:
-            GetPrompter().Message(message, IPrompter::Kind::Warning);
-            m_user->setFocus();
-            return;
-        case CConnectDlgData::EField::Password:
-            GetPrompter().Message(message, IPrompter::Kind::Warning);
-            m_password->setFocus();
-            return;
-        case CConnectDlgData::EField::Database:
-            GetPrompter().Message(message, IPrompter::Kind::Warning);
-            m_database->setFocus();
-            return;
+    const CConnectDlgData::EField tooLong = m_data.Validate(message);
+    if (tooLong != CConnectDlgData::EField::None) {
+        wait.Release();
+        GetPrompter().Message(message, IPrompter::Kind::Warning);
+        switch (tooLong) {
+            case CConnectDlgData::EField::User:
+                m_user->setFocus();
+                break;
+            case CConnectDlgData::EField::Password:
+                m_password->setFocus();
+                break;
+            case CConnectDlgData::EField::Database:
+            case CConnectDlgData::EField::None:
+                m_database->setFocus();
+                break;
+        }
+        return;
     }
 
     m_status1->setText(FromStd(m_data.ConnectingLine1()));
@@ -167,6 +180,7 @@ void CConnectDlg::OnConnect() {
     const bool connected = m_data.Connect(m_connection, m_store, error, &added);
     if (added) AddDatabaseItem(FromStd(m_data.m_Database));
     if (!connected) {
+        wait.Release();
         GetPrompter().Message(error, IPrompter::Kind::Error);
         return;
     }

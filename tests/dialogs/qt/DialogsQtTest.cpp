@@ -301,6 +301,25 @@ TEST_F(ConnectDlgTest, TooLongAFieldIsRefusedBeforeAnythingHappens) {
     EXPECT_FALSE(connection->IsConnected());
 }
 
+TEST_F(ConnectDlgTest, MessagesWaitForTheUserUnderTheNormalCursor) {
+    struct CCursorPrompter : CRecordingPrompter {
+        void Message(const std::string& text, Kind kind = Kind::Warning) override {
+            busyAtMessage.push_back(QApplication::overrideCursor() != nullptr);
+            CRecordingPrompter::Message(text, kind);
+        }
+        std::vector<bool> busyAtMessage;
+    } cursorPrompter;
+    SetPrompter(&cursorPrompter);
+    store.WriteProfileString("Connect", "Usr", std::string(31, 'U'));
+    CConnectDlg dialog(*connection, store);
+    dialog.OnConnect();  // the remembered user is too long
+    Attempt(dialog, "SCOTT", "WRONG", "TESTDB");
+    EXPECT_EQ(cursorPrompter.Messages().size(), 2u);
+    EXPECT_EQ(cursorPrompter.busyAtMessage, (std::vector<bool>{false, false}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    SetPrompter(&prompter);
+}
+
 TEST_F(ConnectDlgTest, RunConnectDialogReportsCancel) {
     SetSettingsStore(&store);
     QTimer::singleShot(0, [] {
