@@ -47,11 +47,22 @@ public:
 CQtPrompter::CQtPrompter(QObject* parent) : QObject(parent) {}
 
 void CQtPrompter::RunOnUiThread(const std::function<void()>& work) {
-    if (!qApp || QThread::currentThread() == qApp->thread()) {
+    // A box shown while the wait cursor is up (after a cancelled load, say) gets
+    // the ordinary arrow for as long as it is open.
+    const auto withArrow = [&work] {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
         work();
+        QApplication::restoreOverrideCursor();
+    };
+    if (!qApp || QThread::currentThread() == qApp->thread()) {
+        if (qApp) {
+            withArrow();
+        } else {
+            work();
+        }
         return;
     }
-    QMetaObject::invokeMethod(qApp, work, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(qApp, withArrow, Qt::BlockingQueuedConnection);
 }
 
 void CQtPrompter::Message(const std::string& text, Kind kind) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 
 #include "platform/qt/QtSettingsStore.h"
@@ -38,7 +38,7 @@ TEST(QtSettingsStore, ValuesSurviveAReopenOfTheIniFile) {
 }  // namespace corvid
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
