@@ -117,3 +117,29 @@ TEST(ConnectDlgData, StatusLines) {
 
 }  // namespace
 }  // namespace corvid
+
+namespace corvid {
+namespace {
+
+TEST(ServerHistory, ADamagedItemCountIsHeldToASaneSize) {
+    CMemorySettingsStore store;
+    store.WriteProfileInt("ServerList", "Items", 1000000000);
+    store.WriteProfileString("ServerList", "Item1", "DEMO");
+    CServerHistory history(store);
+    const std::vector<std::string> names = history.Load();
+    ASSERT_EQ(names.size(), 10000u);
+    EXPECT_EQ(names.front(), "DEMO");
+    EXPECT_TRUE(history.Add("PROD"));
+    EXPECT_EQ(store.GetProfileInt("ServerList", "Items", 0), 10001);
+    EXPECT_EQ(store.GetProfileString("ServerList", "Item10001", ""), "PROD");
+
+    store.WriteProfileInt("ServerList", "Items", 2147483647);
+    EXPECT_FALSE(history.Add("DEMO"));
+    store.WriteProfileInt("ServerList", "Items", -5);
+    EXPECT_TRUE(history.Load().empty());
+    EXPECT_TRUE(history.Add("TEST"));
+    EXPECT_EQ(history.Load(), std::vector<std::string>{"TEST"});
+}
+
+}  // namespace
+}  // namespace corvid
