@@ -58,37 +58,47 @@ void COracleConnectionImp8::ReleaseEarlierAttempt() {
     m_svcCtx = nullptr;
 }
 
+namespace {
+// A call that succeeded with a warning has done its work. The one a logon meets
+// in practice is the server's notice that the password is about to expire: the
+// session is open and the logon goes on.
+bool Failed(int rc) {
+    return rc != OCI_SUCCESS && rc != OCI_SUCCESS_WITH_INFO;
+}
+}  // namespace
+
 int COracleConnectionImp8::Logon(const std::string& user, const std::string& password, const std::string& server,
                                  int authMode) {
     ReleaseEarlierAttempt();
     int rc = AllocHandle(reinterpret_cast<void**>(&m_server), OCI_HTYPE_SERVER);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
     rc = AllocHandle(reinterpret_cast<void**>(&m_svcCtx), OCI_HTYPE_SVCCTX);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
 
     if (!m_call.Ready(m_oci.OCIServerAttach, "OCIServerAttach")) return OCI_ERROR;
     rc = m_oci.OCIServerAttach(m_server, m_error, reinterpret_cast<const OraText*>(server.data()),
                                static_cast<sb4>(server.size()), OCI_DEFAULT);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
     m_attached = true;
     rc = SetAttr(m_svcCtx, OCI_HTYPE_SVCCTX, m_server, 0, OCI_ATTR_SERVER);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
 
     rc = AllocHandle(reinterpret_cast<void**>(&m_session), OCI_HTYPE_SESSION);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
     std::string u = user, p = password;
     rc = SetAttr(m_session, OCI_HTYPE_SESSION, u.data(), static_cast<ub4>(u.size()), OCI_ATTR_USERNAME);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
     rc = SetAttr(m_session, OCI_HTYPE_SESSION, p.data(), static_cast<ub4>(p.size()), OCI_ATTR_PASSWORD);
-    if (rc != OCI_SUCCESS) return rc;
+    if (Failed(rc)) return rc;
 
     ub4 mode = OCI_DEFAULT;
     if (authMode == 1) mode = OCI_SYSDBA;
     if (authMode == 2) mode = OCI_SYSOPER;
     if (!m_call.Ready(m_oci.OCISessionBegin, "OCISessionBegin")) return OCI_ERROR;
     rc = m_oci.OCISessionBegin(m_svcCtx, m_error, m_session, OCI_CRED_RDBMS, mode);
-    if (rc != OCI_SUCCESS) return rc;
-    return SetAttr(m_svcCtx, OCI_HTYPE_SVCCTX, m_session, 0, OCI_ATTR_SESSION);
+    if (Failed(rc)) return rc;
+    rc = SetAttr(m_svcCtx, OCI_HTYPE_SVCCTX, m_session, 0, OCI_ATTR_SESSION);
+    return Failed(rc) ? rc : OCI_SUCCESS;
 }
 
 int COracleConnectionImp8::Logoff() {

@@ -200,5 +200,44 @@ TEST(ConnectionModeTest, SysdbaIsPassedOnByOci8Only) {
     EXPECT_TRUE(prompter.Prompts().empty());
 }
 
+// Hands out the simulated client library, but its OCISessionBegin reports a
+// successful logon with a warning, as a server does for a password in its grace
+// period (ORA-28002).
+oci::Fn_OCISessionBegin g_realSessionBegin = nullptr;
+
+oci::sword SessionBeginWithWarning(oci::OCISvcCtx* svchp, oci::OCIError* errhp, oci::OCISession* usrhp, oci::ub4 credt,
+                                   oci::ub4 mode) {
+    const oci::sword rc = g_realSessionBegin(svchp, errhp, usrhp, credt, mode);
+    return rc == oci::OCI_SUCCESS ? oci::OCI_SUCCESS_WITH_INFO : rc;
+}
+
+class CWarningLogonLoader : public IDynamicLibraryLoader {
+public:
+    void* Load(const std::string& name) override { return m_sim->Load(name); }
+    void* Resolve(void* library, const std::string& symbol) override {
+        void* address = m_sim->Resolve(library, symbol);
+        if (symbol != "OCISessionBegin" || !address) return address;
+        g_realSessionBegin = reinterpret_cast<oci::Fn_OCISessionBegin>(address);
+        return reinterpret_cast<void*>(&SessionBeginWithWarning);
+    }
+    std::string GetPath(void* library) override { return m_sim->GetPath(library); }
+    void Unload(void* library) override { m_sim->Unload(library); }
+
+private:
+    std::unique_ptr<IDynamicLibraryLoader> m_sim = SimLoader();
+};
+
+TEST(ConnectionWarningTest, ALogonThatSucceedsWithAWarningIsConnected) {
+    CTestPrompter prompter;
+    CPrompterScope scope(prompter);
+    COracleConnection connection(nullptr, 8, std::make_unique<CWarningLogonLoader>());
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    EXPECT_EQ(connection.CountRows("dept"), 4);
+    connection.Logoff();
+    EXPECT_FALSE(connection.Logon("SCOTT", "WRONG", "DEMO", COracleConnection::kNormal));
+    EXPECT_EQ(connection.GetErrorCode(), 1017);
+    EXPECT_TRUE(prompter.Prompts().empty());
+}
+
 }  // namespace
 }  // namespace corvid::test
