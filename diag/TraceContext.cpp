@@ -130,14 +130,22 @@ CTraceContext& CTraceContext::operator<<(const char* text) {
     return *this;
 }
 
-CTraceContext& CTraceContext::operator<<(int value) { return *this << std::to_string(value); }
-CTraceContext& CTraceContext::operator<<(long value) { return *this << std::to_string(value); }
-CTraceContext& CTraceContext::operator<<(long long value) { return *this << std::to_string(value); }
+CTraceContext& CTraceContext::operator<<(int value) {
+    return *this << std::to_string(value);
+}
+CTraceContext& CTraceContext::operator<<(long value) {
+    return *this << std::to_string(value);
+}
+CTraceContext& CTraceContext::operator<<(long long value) {
+    return *this << std::to_string(value);
+}
 
 void CTraceContext::Flush() {
     if (m_fd >= 0) ::fdatasync(m_fd);
 }
 
-std::string MaskedPassword(const std::string&) { return "********"; }
+std::string MaskedPassword(const std::string&) {
+    return "********";
+}
 
 }  // namespace corvid

@@ -208,7 +208,9 @@ bool COracleConnection::IsValidObject(const std::string& objectType, const std::
     std::string name = UpperCase(objectName);
     int count = 0;
     COracleCursor cursor(this);
-    cursor.Parse("/* $CORVID$ */ SELECT COUNT(1) FROM user_objects WHERE object_type = :t AND object_name = :n AND status = 'VALID'");
+    cursor.Parse(
+        "/* $CORVID$ */ SELECT COUNT(1) FROM user_objects WHERE object_type = :t "
+        "AND object_name = :n AND status = 'VALID'");
     cursor.Bind(":t", type.data(), static_cast<int>(type.size() + 1), oci::SQLT_STR);
     cursor.Bind(":n", name.data(), static_cast<int>(name.size() + 1), oci::SQLT_STR);
     cursor.Define(1, &count, sizeof(count), oci::SQLT_INT);
