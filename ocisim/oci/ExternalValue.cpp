@@ -442,7 +442,11 @@ bool GetValue(const ElementBuffer& element, Value& value, OraError& err) {
             switch (size) {
                 case 1: number = isUnsigned ? Load<std::uint8_t>(source) : Load<std::int8_t>(source); break;
                 case 2: number = isUnsigned ? Load<std::uint16_t>(source) : Load<std::int16_t>(source); break;
-                case 4: number = isUnsigned ? Load<std::uint32_t>(source) : Load<std::int32_t>(source); break;
+                case 4:
+                    // Each branch on its own: a common type of uint32_t would turn -1 into 4294967295.
+                    number = isUnsigned ? static_cast<double>(Load<std::uint32_t>(source))
+                                        : static_cast<double>(Load<std::int32_t>(source));
+                    break;
                 case 8:
                     number = isUnsigned ? static_cast<double>(Load<std::uint64_t>(source))
                                         : static_cast<double>(Load<std::int64_t>(source));

@@ -309,6 +309,32 @@ TEST_P(DemoLoad, SavedSelectionWarnsWhileConnected) {
         EXPECT_EQ(message.find("saved selection"), std::string::npos);
 }
 
+TEST_P(DemoLoad, NegativeConditionValuesCompareAsSigned) {
+    Connect();
+    CCorvidDoc& doc = MakeDoc(false);
+    CStatementFilter& filter = doc.GetFilter();
+    const std::int32_t all = doc.CountStatements();
+    ASSERT_GT(all, 0);
+    // Every figure is at least 0, so "greater than -1" keeps every statement and
+    // "less than -1" none, whichever condition carries it.
+    std::int32_t CStatementFilter::*const conditions[][2] = {
+        {&CStatementFilter::m_FiltBufDskC, &CStatementFilter::m_FiltBufDskV},
+        {&CStatementFilter::m_FiltBufGetC, &CStatementFilter::m_FiltBufGetV},
+        {&CStatementFilter::m_FiltDskRdsC, &CStatementFilter::m_FiltDskRdsV},
+        {&CStatementFilter::m_FiltSortsC, &CStatementFilter::m_FiltSortsV},
+        {&CStatementFilter::m_FiltRowsC, &CStatementFilter::m_FiltRowsV},
+        {&CStatementFilter::m_FiltExecsC, &CStatementFilter::m_FiltExecsV},
+    };
+    for (const auto& condition : conditions) {
+        filter = CStatementFilter();
+        filter.*condition[0] = kCompareGreater;
+        filter.*condition[1] = -1;
+        EXPECT_EQ(doc.CountStatements(), all) << doc.BuildCountStatement();
+        filter.*condition[0] = kCompareLess;
+        EXPECT_EQ(doc.CountStatements(), 0) << doc.BuildCountStatement();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothGenerations, DemoLoad, ::testing::Values(8, 7),
                          [](const ::testing::TestParamInfo<int>& info) { return "OCI" + std::to_string(info.param); });
 

@@ -117,6 +117,15 @@ TEST_P(ClientTest, BindsByName) {
     EXPECT_EQ(client->ExecuteAndFetch(1).outcome, Outcome::Ok) << client->ErrorText();
     EXPECT_STREQ(job, "ANALYST");
 
+    // Signed integers keep their sign on the way to the server.
+    int minusOne = -1;
+    int sum = 0;
+    ASSERT_TRUE(client->Parse("SELECT :m + 2 FROM dual"));
+    ASSERT_TRUE(client->Bind(":m", &minusOne, sizeof minusOne, SQLT_INT));
+    ASSERT_TRUE(client->Define(1, &sum, sizeof sum, SQLT_INT));
+    EXPECT_EQ(client->ExecuteAndFetch(1).outcome, Outcome::Ok) << client->ErrorText();
+    EXPECT_EQ(sum, 1);
+
     EXPECT_FALSE(client->Bind(":nope", wanted, sizeof wanted, SQLT_STR));
     EXPECT_EQ(client->ErrorText(), "ORA-01036: illegal variable name/number");
 }
