@@ -9,8 +9,9 @@ namespace corvid {
 // Reads a file's version resource. Linux libraries carry no version resource;
 // there the version is what the resolved file name carries after ".so."
 // (libclntsh.so resolving to libclntsh.so.19.1 gives "19.1"), published under the
-// standard key "FileVersion" of the neutral translation. A Windows build reads the
-// real resource into the same string table.
+// standard key "FileVersion" of the neutral translation. The lookup by translation
+// and key is kept so that a platform with real version resources can fill the same
+// table from them.
 class CFileVersionInfo {
 public:
     CFileVersionInfo() { Reset(); }
