@@ -24,24 +24,39 @@ Value Value::Str(std::string s) {
 std::string FormatNumber(double n) {
     if (n == 0) return "0";
     char buf[64];
-    if (std::fabs(n) < 1e15 && n == std::floor(n)) {
+    // Integers a double holds exactly come out digit for digit.
+    if (std::fabs(n) < 9007199254740992.0 && n == std::floor(n)) {
         std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(n));
         return buf;
     }
-    std::snprintf(buf, sizeof buf, "%.15g", n);
-    std::string s = buf;
-    if (s.find('e') != std::string::npos) {
-        // Oracle writes large and tiny numbers in full up to 40 digits; beyond
-        // the double's precision the digits are zeros.
-        std::snprintf(buf, sizeof buf, "%.0f", n);
-        if (std::fabs(n) >= 1) return buf;
-        std::snprintf(buf, sizeof buf, "%.40f", n);
-        s = buf;
-        while (!s.empty() && s.back() == '0') s.pop_back();
+    // Otherwise the 15 significant digits a double carries, laid out in plain
+    // decimal as Oracle writes a NUMBER: no exponent, no leading zero before the
+    // point ("0.5" reads ".5"), no trailing zeros after it. Digits a double
+    // cannot carry (binary noise such as 1e-5's ...0818) are never shown.
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(n));
+    std::string digits;
+    const char* p = buf;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p != '.') digits += *p;
     }
-    // "0.5" reads ".5" and "-0.5" reads "-.5" in Oracle's default format.
-    if (s.compare(0, 2, "0.") == 0) s.erase(0, 1);
-    if (s.compare(0, 3, "-0.") == 0) s.erase(1, 1);
+    const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string s = n < 0 ? "-" : "";
+    if (exponent < 0) {
+        s += '.';
+        s.append(static_cast<std::size_t>(-exponent - 1), '0');
+        s += digits;
+    } else {
+        const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= whole) {
+            s += digits;
+            s.append(whole - digits.size(), '0');
+        } else {
+            s += digits.substr(0, whole);
+            s += '.';
+            s += digits.substr(whole);
+        }
+    }
     return s;
 }
 

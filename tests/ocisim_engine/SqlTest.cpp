@@ -125,6 +125,15 @@ TEST_F(SqlTest, FunctionsAndDates) {
     EXPECT_EQ(id[0], std::to_string(scott->SessionId()));
 }
 
+TEST_F(SqlTest, NumbersAsTextHaveNoExponentAndNoBinaryNoise) {
+    // Small fractions once came out with the double's binary tail
+    // (".0000100000000000000008180305391403130955").
+    EXPECT_EQ(Query("SELECT 0.00001, -0.00001, 1e-7, 0.5 || '', 123.456, 2/3 FROM dual"),
+              std::vector<std::string>{".00001|-.00001|.0000001|.5|123.456|.666666666666667"});
+    EXPECT_EQ(Query("SELECT 1e20, 1.5e25, 4503599627370497, -1e15 FROM dual"),
+              std::vector<std::string>{"100000000000000000000|15000000000000000000000000|4503599627370497|-1000000000000000"});
+}
+
 TEST_F(SqlTest, OracleErrorsForBadStatements) {
     EXPECT_EQ(ErrorOf("SELEKT * FROM emp"), "ORA-00900: invalid SQL statement");
     EXPECT_EQ(ErrorOf("SELECT * FROM emp WHERE"), "ORA-00936: missing expression");
