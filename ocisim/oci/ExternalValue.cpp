@@ -228,8 +228,12 @@ int DisplaySize(const ColumnDesc& column) {
 }
 
 std::string EncodeNumber(double number) {
-    if (number == 0 || !std::isfinite(number)) return std::string(1, static_cast<char>(0x80));
+    const std::string zero(1, static_cast<char>(0x80));
+    if (number == 0 || std::isnan(number)) return zero;
     const bool negative = number < 0;
+    // Beyond the range of NUMBER: Oracle's infinities, FF 65 and 00.
+    const std::string infinity = negative ? std::string(1, '\0') : std::string("\xFF\x65", 2);
+    if (std::isinf(number)) return infinity;
     char text[40];
     std::snprintf(text, sizeof text, "%.15e", std::fabs(number));
     // text: d.ddddddddddddddde[+-]xx
@@ -243,6 +247,10 @@ std::string EncodeNumber(double number) {
     // value = 0.[base-100 digits] scaled so that the first base-100 digit holds one
     // or two decimal digits.
     const int k = exponent >= 0 ? exponent / 2 : -((-exponent + 1) / 2);
+    // The exponent byte holds base-100 exponents -65..62 (1e-130 <= |n| < 1e126;
+    // 1e-130 is 80 02, zero the lone byte 80); below that the value underflows.
+    if (k < -65) return zero;
+    if (k > 62) return infinity;
     const int firstGroup = exponent - 2 * k + 1;  // 1 or 2
     std::string groups = digits;
     if (firstGroup == 2 && groups.size() < 2) groups += '0';
@@ -269,8 +277,12 @@ std::string EncodeNumber(double number) {
 
 bool DecodeNumber(const unsigned char* bytes, std::size_t length, double& number) {
     if (length == 0) return false;
-    if (bytes[0] == 0x80) {
+    if (bytes[0] == 0x80 && length == 1) {
         number = 0;
+        return true;
+    }
+    if ((bytes[0] == 0xFF && length >= 2 && bytes[1] == 0x65) || (bytes[0] == 0 && length == 1)) {
+        number = bytes[0] == 0 ? -HUGE_VAL : HUGE_VAL;
         return true;
     }
     const bool positive = (bytes[0] & 0x80) != 0;

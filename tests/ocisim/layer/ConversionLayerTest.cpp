@@ -1,6 +1,7 @@
 // Conversions between server values and the external types, checked on the
 // buffers themselves.
 
+#include <cmath>
 #include <cstdint>
 
 #include "layer/LayerFixture.h"
@@ -37,7 +38,15 @@ TEST(ConversionTest, NumberBytesFollowOraclesFormat) {
     EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(0.5)), "C033");
     EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(-1)), "3E6466");
     EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(-123.45)), "3D644E3866");
-    for (double n : {0.0, 1.0, -1.0, 0.001, 42.5, -987654321.0, 9007199254740991.0, 1e-7}) {
+    // Outside NUMBER's range: underflow to zero, overflow to Oracle's infinities
+    // (the exponent byte once wrapped round: 1e130 came out as 02 02).
+    EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(1e-131)), "80");
+    EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(1e-130)), "8002");
+    EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(9e125)), "FF5B");
+    EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(1e130)), "FF65");
+    EXPECT_EQ(Hex(ocisim::oci::EncodeNumber(-1e130)), "00");
+    for (double n : {0.0, 1.0, -1.0, 0.001, 42.5, -987654321.0, 9007199254740991.0, 1e-7, 1e-130, -9e125, HUGE_VAL,
+                     -HUGE_VAL}) {
         const std::string bytes = ocisim::oci::EncodeNumber(n);
         double back = 0;
         ASSERT_TRUE(ocisim::oci::DecodeNumber(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
