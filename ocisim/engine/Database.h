@@ -111,6 +111,9 @@ public:
     std::map<std::string, IndexInfo> indexes;
     std::map<std::string, SynonymInfo> synonyms;  // by OWNER.NAME
     std::map<std::string, std::set<std::string>> grants;  // OWNER.NAME -> grantees (PUBLIC included)
+    // The privileges beyond SELECT that GRANT gave: OWNER.NAME -> "GRANTEE PRIVILEGE"
+    // (INSERT, UPDATE, DELETE, INDEX or ALL). A scenario's grant lines give SELECT alone.
+    std::map<std::string, std::set<std::string>> changeGrants;
     std::map<std::string, ProcedureInfo> procedures;
     SharedPool pool;
     std::vector<Fault> faults;

@@ -1,5 +1,6 @@
 #include "ocisim/engine/Parser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <set>
@@ -172,8 +173,16 @@ std::unique_ptr<Statement> Parser::ParseStatement() {
         st = std::make_unique<Statement>();
         st->kind = Statement::Kind::Grant;
         st->commandType = 17;
-        do st->privileges.push_back(TakeName(990));
-        while (AcceptOp(","));
+        // Object privileges are reserved words (SELECT, UPDATE, ...) like any other.
+        do {
+            const Token& privilege = Peek();
+            static const char* const kKnown[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "INDEX", "ALTER", "ALL"};
+            if (privilege.type != TokenType::Ident ||
+                std::none_of(std::begin(kKnown), std::end(kKnown), [&](const char* k) { return privilege.text == k; }))
+                Unexpected(990);
+            st->privileges.push_back(Take().text);
+            if (st->privileges.back() == "ALL" && Peek().IsWord("PRIVILEGES")) Take();
+        } while (AcceptOp(","));
         ExpectWord("ON", 969);
         ParseObjectName(st->table.schema, st->table.name);
         ExpectWord("TO", 905);

@@ -381,11 +381,24 @@ private:
         Raise(942);
     }
 
-    // A table this session may change (DML and DDL on it).
-    TableInfo& WritableTable(const TableRef& ref) {
+    // A table this session may change with the given object privilege (null: the
+    // owner's or a DBA's alone). A table of another user that the session sees
+    // through a SELECT grant answers ORA-01031, as on Oracle.
+    TableInfo& WritableTable(const TableRef& ref, const char* privilege) {
         Resolved r = Resolve(ref.schema, ref.name);
         if (!r.table) Raise(r.fixed == Fixed::None ? 942 : 2030);
-        return *r.table;
+        if (r.table->owner == m_UserName || IsDba()) return *r.table;
+        if (privilege) {
+            Database& db = *m_Server->m_Db;
+            auto g = db.changeGrants.find(Database::Key(r.table->owner, r.table->name));
+            if (g != db.changeGrants.end()) {
+                for (const std::string& grantee : {m_UserName, std::string("PUBLIC")}) {
+                    if (g->second.count(grantee + " " + privilege) || g->second.count(grantee + " ALL"))
+                        return *r.table;
+                }
+            }
+        }
+        Raise(1031);
     }
 
     void SaveUndo(TableInfo& t) {
@@ -483,7 +496,7 @@ private:
                 return;
             }
             case K::Insert: {
-                TableInfo& t = WritableTable(st.table);
+                TableInfo& t = WritableTable(st.table, "INSERT");
                 const auto& cols = t.data->Columns();
                 std::vector<int> targets;
                 if (st.columns.empty()) {
@@ -533,7 +546,7 @@ private:
             }
             case K::Update:
             case K::Delete: {
-                TableInfo& t = WritableTable(st.table);
+                TableInfo& t = WritableTable(st.table, st.kind == K::Update ? "UPDATE" : "DELETE");
                 Evaluator ev(MakeEnv(&binds, variables));
                 std::string alias = st.table.alias.empty() ? st.table.name : st.table.alias;
                 auto snapshot = t.data->Snapshot();
@@ -643,13 +656,14 @@ private:
                 std::string key = Database::Key(ref.schema, ref.name);
                 db.tables.erase(key);
                 db.grants.erase(key);
+                db.changeGrants.erase(key);
                 m_Undo.erase(key);
                 for (auto it = db.indexes.begin(); it != db.indexes.end();)
                     it = it->second.tableOwner == ref.schema && it->second.table == ref.name ? db.indexes.erase(it) : std::next(it);
                 return;
             }
             case K::CreateIndex: {
-                TableInfo& t = WritableTable(st.table);
+                TableInfo& t = WritableTable(st.table, "INDEX");
                 std::string owner = st.owner.empty() ? m_UserName : st.owner;
                 if (db.indexes.count(Database::Key(owner, st.name))) Raise(955);
                 for (const std::string& c : st.columns)
@@ -690,25 +704,29 @@ private:
                 return;
             }
             case K::Analyze: {
-                TableInfo& t = WritableTable(st.table);
+                TableInfo& t = WritableTable(st.table, nullptr);
                 EnterPool(sql, 62, true);
                 t.analyzed = st.option == "COMPUTE";
                 if (t.analyzed && t.data->RowCount() > 0) t.numRows = static_cast<std::int64_t>(t.data->RowCount());
                 return;
             }
             case K::Truncate: {
-                TableInfo& t = WritableTable(st.table);
-                if (t.owner != m_UserName && !IsDba()) Raise(1031);
+                TableInfo& t = WritableTable(st.table, nullptr);
                 EnterPool(sql, 85, true);
                 t.data->MutableRows().clear();
                 m_Undo.erase(Database::Key(t.owner, t.name));
                 return;
             }
             case K::Grant: {
-                TableInfo& t = WritableTable(st.table);
-                if (t.owner != m_UserName && !IsDba()) Raise(1031);
+                TableInfo& t = WritableTable(st.table, nullptr);
                 EnterPool(sql, 17, true);
-                for (const std::string& g : st.grantees) db.grants[Database::Key(t.owner, t.name)].insert(g);
+                const std::string key = Database::Key(t.owner, t.name);
+                for (const std::string& g : st.grantees) {
+                    db.grants[key].insert(g);
+                    for (const std::string& privilege : st.privileges) {
+                        if (privilege != "SELECT") db.changeGrants[key].insert(g + " " + privilege);
+                    }
+                }
                 return;
             }
             case K::Commit:

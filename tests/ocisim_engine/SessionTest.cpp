@@ -65,3 +65,26 @@ TEST(SessionTest, SessionsOnSeveralThreads) {
     EXPECT_GE(a, 20u * 2000u);
     EXPECT_GE(b, 20u * 2000u);
 }
+
+TEST(SessionTest, AnotherUsersTableChangesOnlyWithTheGrantOfThatChange) {
+    auto server = ServerFor(
+        "user APP id=70 password=APP\nuser READER id=71 password=READER\nuser NOBODY id=72 password=NOBODY\n"
+        "table APP.T columns=\"ID NUMBER\"\nrow APP.T values=\"1\"\ngrant APP.T to READER\n");
+    auto reader = Logon(*server, "READER", "READER");
+    auto nobody = Logon(*server, "NOBODY", "NOBODY");
+    auto app = Logon(*server, "APP", "APP");
+    // A grant line lets READER read the table, not change it: updates once went through.
+    EXPECT_EQ(Texts(RunSql(*reader, "SELECT id FROM app.t")), std::vector<std::string>{"1"});
+    for (const char* change : {"UPDATE app.t SET id = 2", "DELETE FROM app.t", "INSERT INTO app.t VALUES (3)",
+                               "CREATE INDEX t_id ON app.t(id)", "ANALYZE TABLE app.t COMPUTE STATISTICS"}) {
+        EXPECT_EQ(RunSql(*reader, change).error.code, 1031) << change;
+        EXPECT_EQ(RunSql(*nobody, change).error.code, 942) << change;
+    }
+    // Privileges are reserved words: GRANT SELECT/UPDATE once failed with ORA-00990.
+    ASSERT_FALSE(RunSql(*app, "GRANT SELECT, UPDATE ON t TO reader").error.IsError());
+    EXPECT_EQ(RunSql(*reader, "UPDATE app.t SET id = 2").rowsProcessed, 1u);
+    EXPECT_EQ(RunSql(*reader, "DELETE FROM app.t").error.code, 1031);
+    ASSERT_FALSE(RunSql(*app, "GRANT ALL PRIVILEGES ON t TO PUBLIC").error.IsError());
+    EXPECT_EQ(RunSql(*app, "GRANT EVERYTHING ON t TO PUBLIC").error.code, 990);
+    EXPECT_EQ(RunSql(*nobody, "DELETE FROM app.t").rowsProcessed, 1u);
+}
