@@ -708,8 +708,18 @@ Tri Evaluator::Cond(const Expr& e, const Frame& f) {
                 if (es.size() != 1) Raise(1425);
                 escape = es[0];
             }
-            bool m = LikeMatch(v.type == Value::Type::Text ? v.text : v.ToText(),
-                               p.type == Value::Type::Text ? p.text : p.ToText(), escape);
+            const std::string pattern = p.type == Value::Type::Text ? p.text : p.ToText();
+            if (escape) {
+                // The escape character may only quote "%", "_" or itself.
+                for (size_t i = 0; i < pattern.size(); ++i) {
+                    if (pattern[i] != escape) continue;
+                    if (i + 1 == pattern.size() ||
+                        (pattern[i + 1] != '%' && pattern[i + 1] != '_' && pattern[i + 1] != escape))
+                        Raise(1424);
+                    ++i;
+                }
+            }
+            bool m = LikeMatch(v.type == Value::Type::Text ? v.text : v.ToText(), pattern, escape);
             return m != e.negated ? Tri::True : Tri::False;
         }
         case Expr::Kind::IsNull: {

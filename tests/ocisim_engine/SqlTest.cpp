@@ -79,6 +79,12 @@ TEST_F(SqlTest, LikeIsCaseSensitiveWithWildcards) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE ename NOT LIKE '%A%'"), std::vector<std::string>{"7"});
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'a%b' LIKE 'a\\%b' ESCAPE '\\'"), std::vector<std::string>{"1"});
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'axb' LIKE 'a\\%b' ESCAPE '\\'"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'a!b' LIKE 'a!!b' ESCAPE '!'"), std::vector<std::string>{"1"});
+    // The escape character quotes only "%", "_" and itself; these patterns were taken literally.
+    EXPECT_EQ(ErrorOf("SELECT COUNT(*) FROM dual WHERE 'ab' LIKE 'a!b' ESCAPE '!'"),
+              "ORA-01424: missing or illegal character following the escape character");
+    EXPECT_EQ(ErrorOf("SELECT COUNT(*) FROM dual WHERE 'ab' LIKE 'ab!' ESCAPE '!'"),
+              "ORA-01424: missing or illegal character following the escape character");
     EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE UPPER(ename) LIKE UPPER(:p)", {B("p", Value::Str("%ll%"))}),
               std::vector<std::string>{"2"});
 }
