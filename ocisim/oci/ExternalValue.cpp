@@ -18,6 +18,7 @@ bool IsCharType(ub2 dty) {
         case SQLT_STR:
         case SQLT_LNG:
         case SQLT_VCS:
+        case SQLT_LVC:
         case SQLT_AFC:
         case SQLT_AVC:
             return true;
@@ -166,6 +167,17 @@ PutStatus PutText(const std::string& text, const ElementBuffer& element) {
             Store(target, static_cast<std::uint16_t>(written));
             return PutBytes(text, target + 2, capacity, 0, element);
         }
+        case SQLT_LVC: {
+            // LONG VARCHAR: a 4-byte length, then the bytes.
+            if (size < 4) {
+                SetOutcome(element, TruncatedIndicator(text.size()), 0, kTruncated);
+                return PutStatus::Truncated;
+            }
+            const std::size_t capacity = size - 4;
+            const std::size_t written = text.size() < capacity ? text.size() : capacity;
+            Store(target, static_cast<std::int32_t>(written));
+            return PutBytes(text, target + 4, capacity, 0, element);
+        }
         default:  // SQLT_CHR, SQLT_LNG: the bytes alone
             return PutBytes(text, target, size, 0, element);
     }
@@ -210,6 +222,7 @@ bool IsSupportedType(ub2 dty) {
         case SQLT_BFLOAT:
         case SQLT_BDOUBLE:
         case SQLT_UIN:
+        case SQLT_LVC:
         case SQLT_AFC:
         case SQLT_AVC:
         case SQLT_IBFLOAT:
@@ -445,6 +458,17 @@ bool GetValue(const ElementBuffer& element, Value& value, OraError& err) {
             std::size_t length = Load<std::uint16_t>(source);
             if (length > size - 2) length = size - 2;
             value = Value::Str(std::string(source + 2, length));
+            return true;
+        }
+        case SQLT_LVC: {
+            if (size < 4) {
+                value = Value::Null();
+                return true;
+            }
+            const std::int32_t stored = Load<std::int32_t>(source);
+            std::size_t length = stored > 0 ? static_cast<std::size_t>(stored) : 0;
+            if (length > size - 4) length = size - 4;
+            value = Value::Str(std::string(source + 4, length));
             return true;
         }
         case SQLT_INT:

@@ -112,6 +112,25 @@ TEST(ConversionTest, CharacterTypesPadTerminateAndTruncateAsOracleDoes) {
     EXPECT_STREQ(buffer, ".5");
 }
 
+TEST(ConversionTest, VaryingTypesCarryTheirLengthInFront) {
+    // VARCHAR: 2-byte length; LONG VARCHAR: 4-byte length (it was refused as an
+    // unsupported type). The length counts what the buffer kept.
+    unsigned char buffer[10];
+    sb2 indicator = 0;
+    EXPECT_EQ(Put(Value::Str("ABC"), buffer, 9, SQLT_VCS, &indicator), PutStatus::Ok);
+    EXPECT_EQ(Hex(std::string(reinterpret_cast<char*>(buffer), 5)), "0300414243");
+    EXPECT_EQ(Put(Value::Str("ABCDEFGH"), buffer, 9, SQLT_LVC, &indicator), PutStatus::Truncated);
+    EXPECT_EQ(Hex(std::string(reinterpret_cast<char*>(buffer), 9)), "050000004142434445");
+    EXPECT_EQ(indicator, 8);
+
+    ElementBuffer element{buffer, 9, SQLT_LVC, nullptr, nullptr, nullptr};
+    Value value;
+    ocisim::OraError error;
+    ASSERT_TRUE(ocisim::oci::GetValue(element, value, error));
+    EXPECT_EQ(value.text, "ABCDE");
+    EXPECT_TRUE(ocisim::oci::IsSupportedType(SQLT_LVC));
+}
+
 TEST(ConversionTest, BoundStringsNeedTheirTerminator) {
     char text[4] = {'a', 'b', 'c', 'd'};
     ElementBuffer element{text, 4, SQLT_STR, nullptr, nullptr, nullptr};
