@@ -55,6 +55,10 @@ CSqlFindDlg::CSqlFindDlg(QWidget* parent)
 
 void CSqlFindDlg::showEvent(QShowEvent* event) {
     m_note->setText(QString::fromUtf8(kNote));
+    // The dialog was sized for an empty note before this event; size it again
+    // for the wrapped text before it reaches the screen.
+    layout()->activate();
+    adjustSize();
     QDialog::showEvent(event);
 }
 

@@ -27,6 +27,14 @@ TEST(SqlFindDlgTest, TheNoteIsSetWhenTheDialogOpensAndBothOptionsStartOff) {
     EXPECT_TRUE(dialog.OkButton()->isDefault());
 }
 
+TEST(SqlFindDlgTest, TheDialogGrowsToShowTheWholeNote) {
+    CSqlFindDlg dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QLabel* note = dialog.NoteLabel();
+    EXPECT_GE(note->height(), note->heightForWidth(note->width()));
+}
+
 TEST(SqlFindDlgTest, OkReadsTheOptionsAndCancelDoesNot) {
     CSqlFindDlg dialog;
     dialog.show();
