@@ -464,6 +464,14 @@ private:
             slot = Value::Str(v.ToText());
             return;
         }
+        // A PL/SQL string holds at most 32767 bytes (a LONG 32760); the slot keeps
+        // its old value when the new one does not fit.
+        if (t != m_Types.end() && v.type == Value::Type::Text) {
+            const std::string& type = t->second;
+            const std::size_t limit = type == "LONG" ? 32760 : 32767;
+            if ((type == "VARCHAR2" || type == "VARCHAR" || type == "CHAR" || type == "LONG") && v.text.size() > limit)
+                Raise(6502, ": character string buffer too small");
+        }
         slot = v;
     }
 

@@ -88,3 +88,19 @@ TEST(SessionTest, AnotherUsersTableChangesOnlyWithTheGrantOfThatChange) {
     EXPECT_EQ(RunSql(*app, "GRANT EVERYTHING ON t TO PUBLIC").error.code, 990);
     EXPECT_EQ(RunSql(*nobody, "DELETE FROM app.t").rowsProcessed, 1u);
 }
+
+TEST(SessionTest, PlSqlStringsStopAt32767Bytes) {
+    auto server = DemoServer();
+    auto scott = Logon(*server, "SCOTT", "TIGER");
+    std::vector<Bind> binds(2);
+    binds[0].name = "LEN";
+    binds[1].name = "E";
+    // Strings once grew without limit; Oracle raises ORA-06502 and keeps the old value.
+    ExecResult r = scott->Execute(
+        "DECLARE x VARCHAR2(32767); BEGIN x := RPAD('a', 32767, 'a'); x := x || 'b'; :len := 0; "
+        "EXCEPTION WHEN OTHERS THEN :len := LENGTH(x); :e := SQLERRM; END;",
+        binds, false);
+    ASSERT_FALSE(r.error.IsError()) << r.error.message;
+    EXPECT_EQ(binds[0].value.ToText(), "32767");
+    EXPECT_EQ(binds[1].value.ToText(), "ORA-06502: PL/SQL: numeric or value error: character string buffer too small");
+}
