@@ -28,7 +28,7 @@ void CSortableHeaderView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CSortableHeaderView::PaintSortArrow(QPainter& painter, const QRect& cell, const QString& title, bool ascending,
-                                         const QFont& font, const QPalette& palette) {
+                                         const QFont& font, const QPalette& palette, const QColor& face) {
     const int w = cell.width();
     const int h = cell.height();
     painter.save();
@@ -41,7 +41,7 @@ void CSortableHeaderView::PaintSortArrow(QPainter& painter, const QRect& cell, c
         const QString shown = painter.fontMetrics().elidedText(title, Qt::ElideRight, textRect.width());
         painter.drawText(textRect.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     }
-    const QPen white(Qt::white);
+    const QPen white(qGray(face.rgb()) < 224 ? QColor(Qt::white) : palette.color(QPalette::Dark));
     const QPen black(Qt::black);
     if (ascending) {
         painter.setPen(white);
@@ -80,7 +80,7 @@ void CSortableHeaderView::paintSection(QPainter* painter, const QRect& rect, int
     painter->restore();
     const QString title =
         model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString() : QString();
-    PaintSortArrow(*painter, rect, title, ascending, font(), palette());
+    PaintSortArrow(*painter, rect, title, ascending, font(), palette(), palette().color(QPalette::Button));
 }
 
 }  // namespace corvid

@@ -17,9 +17,10 @@ public:
 
     // The sort-arrow image of one cell, w x h pixels: the button face, the title
     // clipped with an ellipsis left of the arrow (when w > 22), and the arrow as
-    // three lines, white on its lit side and black on its shaded sides.
+    // three lines, white on its lit side and black on its shaded sides. On a face
+    // too light for white to show, the lit side takes the palette's dark shade.
     static void PaintSortArrow(QPainter& painter, const QRect& cell, const QString& title, bool ascending,
-                               const QFont& font, const QPalette& palette);
+                               const QFont& font, const QPalette& palette, const QColor& face);
 
 signals:
     // A left click on a header cell (not the end of a drag).

@@ -175,7 +175,7 @@ TEST(SortArrowPainting, ArrowGeometryAndColours) {
         image.fill(face);
         QPainter painter(&image);
         CSortableHeaderView::PaintSortArrow(painter, QRect(0, 0, width, h), QStringLiteral("Title"), ascending,
-                                            QApplication::font(), QApplication::palette());
+                                            QApplication::font(), QApplication::palette(), face);
     };
     paint(true, w);
     EXPECT_EQ(image.pixelColor(w - 18, 12), QColor(Qt::black));  // base
@@ -205,6 +205,21 @@ TEST(SortArrowPainting, ArrowGeometryAndColours) {
             const QColor c = image.pixelColor(x, y);
             EXPECT_TRUE(c == face || c == QColor(Qt::white) || c == QColor(Qt::black)) << x << "," << y;
         }
+    }
+}
+
+TEST(SortArrowPainting, TheLitSideShowsOnAWhiteFace) {
+    const int w = 80;
+    const int h = 20;
+    QImage image(w, h, QImage::Format_RGB32);
+    const QColor face(Qt::white);
+    for (const bool ascending : {true, false}) {
+        image.fill(face);
+        QPainter painter(&image);
+        CSortableHeaderView::PaintSortArrow(painter, QRect(0, 0, w, h), QString(), ascending, QApplication::font(),
+                                            QApplication::palette(), face);
+        painter.end();
+        EXPECT_NE(image.pixelColor(w - 20, 8), face) << ascending;  // left side
     }
 }
 
