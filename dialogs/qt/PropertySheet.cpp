@@ -73,11 +73,16 @@ QPushButton* CPropertySheet::CancelButton() const {
 
 void CPropertySheet::OnTabChanged(int index) {
     if (m_reverting) return;
-    if (CPropertyPage* old = GetActivePage(); old && old->IsInitialised() && !old->OnKillActive()) {
+    if (CPropertyPage* old = GetActivePage(); old && old->IsInitialised() && index != m_activeIndex) {
+        // The tab widget has already switched; the page being left goes back on
+        // show while it checks its data, so that a message about it appears over it.
         m_reverting = true;
         m_tabs->setCurrentIndex(m_activeIndex);
         m_reverting = false;
-        return;
+        if (!old->OnKillActive()) return;
+        m_reverting = true;
+        m_tabs->setCurrentIndex(index);
+        m_reverting = false;
     }
     m_activeIndex = index;
     OkButton()->setDefault(true);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -117,6 +118,35 @@ TEST_F(OptionsDlgTest, AnInvalidValueKeepsThePageAndTheSheetOpenWithTheMessage) 
     EXPECT_EQ(m_model->m_Settings.filter.m_FiltExecsV, 250);
     EXPECT_EQ(m_model->m_Settings.filter.m_FiltBufDskC, 1);
     EXPECT_EQ(m_model->m_Settings.filter.m_FiltBufDskV, 8);
+}
+
+// Notes which page the sheet shows when each message comes up.
+class CPageRecordingPrompter : public CRecordingPrompter {
+public:
+    void Message(const std::string& text, Kind kind) override {
+        if (m_tabs) m_shownPages.push_back(m_tabs->currentIndex());
+        CRecordingPrompter::Message(text, kind);
+    }
+    QTabWidget* m_tabs = nullptr;
+    std::vector<int> m_shownPages;
+};
+
+TEST_F(OptionsDlgTest, ThePageBeingLeftStaysOnShowWhileItsMessageIsUp) {
+    CPageRecordingPrompter prompter;
+    prompter.m_tabs = m_sheet->Tabs();
+    SetPrompter(&prompter);
+    m_sheet->SetActivePage(1);
+    m_sheet->FilterPage()->ValueBox(kFilterExecs)->setText("abc");
+    QTabBar* bar = m_sheet->Tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(2).center());
+    EXPECT_EQ(prompter.m_shownPages, std::vector<int>{1});
+    EXPECT_EQ(m_sheet->Tabs()->currentIndex(), 1);
+
+    m_sheet->FilterPage()->ValueBox(kFilterExecs)->setText("7");
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(2).center());
+    EXPECT_EQ(m_sheet->Tabs()->currentIndex(), 2);
+    EXPECT_EQ(m_sheet->GetActiveIndex(), 2);
+    SetPrompter(&m_prompter);
 }
 
 TEST_F(OptionsDlgTest, TextBoxesTakeAThousandCharactersUnlessTheStoredTextIsLonger) {
