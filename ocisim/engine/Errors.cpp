@@ -56,6 +56,7 @@ const std::map<int, const char*>& Texts() {
         {2216, "tablespace name expected"},
         {1780, "string literal required"},
         {1424, "missing or illegal character following the escape character"},
+        {1481, "invalid number format model"},
         {1425, "escape character must be character string of length 1"},
         {4030, "out of process memory when trying to allocate %s bytes (%s,%s)"},
         {2003, "invalid USERENV parameter"},

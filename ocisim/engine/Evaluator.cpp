@@ -87,6 +87,87 @@ double TruncDigits(double n, int digits) {
     return std::trunc(n * scale) / scale;
 }
 
+// TO_CHAR of a number with a format model of 9, 0, "," or G, "." or D, and FM:
+// one leading position for the sign, blanks for unused leading 9s, zeros from
+// the first 0 on, and "#" across the whole width when the number does not fit.
+std::string FormatNumberModel(double n, const std::string& model) {
+    std::string format = ToUpper(model);
+    const bool fill = format.compare(0, 2, "FM") == 0;
+    if (fill) format.erase(0, 2);
+    int integerPositions = 0, fractionPositions = 0, firstZero = -1;
+    bool point = false;
+    for (char c : format) {
+        if (c == '9' || c == '0') {
+            if (point) {
+                ++fractionPositions;
+            } else {
+                if (c == '0' && firstZero < 0) firstZero = integerPositions;
+                ++integerPositions;
+            }
+        } else if (c == '.' || c == 'D') {
+            if (point) Raise(1481);
+            point = true;
+        } else if ((c == ',' || c == 'G') && !point) {
+            continue;
+        } else {
+            Raise(1481);
+        }
+    }
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.0f", RoundHalfAway(std::fabs(n), fractionPositions) * std::pow(10.0, fractionPositions));
+    std::string digits = buf;
+    if (digits.size() < static_cast<size_t>(fractionPositions) + 1)
+        digits.insert(0, static_cast<size_t>(fractionPositions) + 1 - digits.size(), '0');
+    std::string whole = digits.substr(0, digits.size() - static_cast<size_t>(fractionPositions));
+    const std::string fraction = digits.substr(whole.size());
+    const bool negative = n < 0 && digits.find_first_not_of('0') != std::string::npos;
+    if (whole == "0") whole.clear();
+    if (whole.empty() && fractionPositions == 0 && integerPositions > 0) whole = "0";
+    if (static_cast<int>(whole.size()) > integerPositions) return std::string(format.size() + 1, '#');
+
+    std::string out;
+    const int leading = integerPositions - static_cast<int>(whole.size());
+    int position = 0;
+    bool started = false;
+    size_t f = 0;
+    for (; f < format.size() && format[f] != '.' && format[f] != 'D'; ++f) {
+        const char c = format[f];
+        if (c == ',' || c == 'G') {
+            out += started ? ',' : ' ';
+            continue;
+        }
+        if (position < leading) {
+            started = started || (firstZero >= 0 && position >= firstZero);
+            out += started ? '0' : ' ';
+        } else {
+            out += whole[static_cast<size_t>(position - leading)];
+            started = true;
+        }
+        ++position;
+    }
+    if (point) {
+        out += '.';
+        std::string tail = fraction;
+        if (fill) {
+            // FM drops the trailing zeros of 9 positions, not those of 0 positions.
+            size_t keep = tail.size();
+            size_t digit = 0, lastZeroPosition = 0;
+            for (size_t i = f + 1; i < format.size(); ++i) {
+                if (format[i] == '0') lastZeroPosition = digit + 1;
+                if (format[i] == '9' || format[i] == '0') ++digit;
+            }
+            while (keep > lastZeroPosition && tail[keep - 1] == '0') --keep;
+            tail.resize(keep);
+        }
+        out += tail;
+    }
+    const size_t first = out.find_first_not_of(' ');
+    const size_t at = first == std::string::npos ? out.size() : first;
+    out.insert(at, 1, negative ? '-' : ' ');
+    if (fill) out.erase(0, out.find_first_not_of(' '));
+    return out;
+}
+
 std::string GroupKey(const Value& v) {
     switch (v.type) {
         case Value::Type::Null: return std::string("\x01", 1);
@@ -1017,7 +1098,10 @@ Value Evaluator::EvalFunction(const Expr& e, const Frame& f) {
         case F_TO_CHAR:
             if (a[0].type == Value::Type::Date)
                 return Value::Str(FormatDate(a[0].date, a.size() > 1 ? text(1) : DefaultDateMask()));
-            if (a[0].type == Value::Type::Number) return Value::Str(FormatNumber(a[0].number));
+            if (a[0].type == Value::Type::Number) {
+                if (a.size() > 1 && a[1].IsNull()) return Value::Null();
+                return Value::Str(a.size() > 1 ? FormatNumberModel(a[0].number, text(1)) : FormatNumber(a[0].number));
+            }
             return a[0];
         case F_TO_DATE:
             if (a[0].type == Value::Type::Date) return a[0];

@@ -140,6 +140,17 @@ TEST_F(SqlTest, NumbersAsTextHaveNoExponentAndNoBinaryNoise) {
               std::vector<std::string>{"100000000000000000000|15000000000000000000000000|4503599627370497|-1000000000000000"});
 }
 
+TEST_F(SqlTest, ToCharFollowsTheNumberFormatModel) {
+    // The model was ignored: TO_CHAR(5, '000') gave "5".
+    EXPECT_EQ(Query("SELECT '[' || TO_CHAR(1234.5, '9999.99') || '|' || TO_CHAR(5, '000') || '|' || "
+                    "TO_CHAR(0.5, '9.9') || '|' || TO_CHAR(0, '999') || '|' || TO_CHAR(-5, '999') || ']' FROM dual"),
+              std::vector<std::string>{"[ 1234.50| 005|  .5|   0|  -5]"});
+    EXPECT_EQ(Query("SELECT TO_CHAR(12345, '999'), TO_CHAR(1234567, '9,999,999'), TO_CHAR(2.675, 'FM9.99'), "
+                    "TO_CHAR(1.5, 'FM9.99'), TO_CHAR(-0.5, 'FM990.0') FROM dual"),
+              std::vector<std::string>{"####| 1,234,567|2.68|1.5|-0.5"});
+    EXPECT_EQ(ErrorOf("SELECT TO_CHAR(1, 'X9') FROM dual"), "ORA-01481: invalid number format model");
+}
+
 TEST_F(SqlTest, OracleErrorsForBadStatements) {
     EXPECT_EQ(ErrorOf("SELEKT * FROM emp"), "ORA-00900: invalid SQL statement");
     EXPECT_EQ(ErrorOf("SELECT * FROM emp WHERE"), "ORA-00936: missing expression");
