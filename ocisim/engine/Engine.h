@@ -105,7 +105,8 @@ public:
     virtual const std::string& UserName() const = 0;
     // Parses and runs one SQL statement or PL/SQL block. Every statement a session
     // parses enters the shared pool (sys.v_$sqlarea) with its text, parsing user
-    // and command type. With `describeOnly` a query is described, not run.
+    // and command type. With `describeOnly` the statement is parsed and a query
+    // described, but nothing runs.
     virtual ExecResult Execute(const std::string& sql, std::vector<Bind>& binds, bool describeOnly) = 0;
     virtual OraError Commit() = 0;
     virtual OraError Rollback() = 0;

@@ -475,6 +475,14 @@ private:
                       VariableScope* variables, ExecResult& r) {
         Database& db = *m_Server->m_Db;
         using K = Statement::Kind;
+        if (describeOnly && st.kind != K::Select && st.kind != K::PlSqlBlock && st.kind != K::Call) {
+            // A parse without execution: the statement is well formed and the
+            // table a DML statement changes exists and may be changed.
+            if (st.kind == K::Insert) WritableTable(st.table, "INSERT");
+            if (st.kind == K::Update) WritableTable(st.table, "UPDATE");
+            if (st.kind == K::Delete) WritableTable(st.table, "DELETE");
+            return;
+        }
         switch (st.kind) {
             case K::Select: {
                 m_ReadsPool = false;

@@ -329,7 +329,7 @@ OCISIM_EXPORT sword oparse(cda_def* cursor, OraText* sqlstm, sb4 sqllen, sword d
     if (defflg != 0) return 0;
 
     // A parse that is not deferred reaches the server now: a query is described,
-    // data definition runs.
+    // data definition runs, anything else is parsed (its errors come back here).
     if (!SessionAlive(*state)) return Report(cursor, kNotLoggedOn);
     if (cursor->ft == 4) return DescribeQuery(cursor, *state);
     if (IsDataDefinition(state->sql)) {
@@ -337,7 +337,9 @@ OCISIM_EXPORT sword oparse(cda_def* cursor, OraText* sqlstm, sb4 sqllen, sword d
         if (status == 0) state->executedAtParse = true;
         return status;
     }
-    return 0;
+    std::vector<Bind> binds;
+    const ExecResult parsed = state->logon->link->session->Execute(state->sql, binds, true);
+    return parsed.error.IsError() ? Report(cursor, parsed.error) : 0;
 }
 
 OCISIM_EXPORT sword odefin(cda_def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, sword /*scale*/,

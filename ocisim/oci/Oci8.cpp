@@ -307,11 +307,11 @@ sword Execute(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowof
     stmt->isQuery = query;
 
     if (describeOnly) {
-        if (!query) return OCI_SUCCESS;
+        // The server parses every statement (a bad one fails here) and describes a query.
         std::vector<Bind> binds;
         ExecResult result = link->session->Execute(stmt->sql, binds, true);
         if (result.error.IsError()) return Fail(err, result.error);
-        stmt->result.Describe(std::move(result.columns));
+        if (query) stmt->result.Describe(std::move(result.columns));
         return OCI_SUCCESS;
     }
 

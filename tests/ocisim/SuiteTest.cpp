@@ -245,4 +245,56 @@ TEST(Release8OnlyTest, IterationRulesOfExecute) {
     EXPECT_EQ(api.OCIHandleFree(env, OCI_HTYPE_ENV), OCI_SUCCESS);
 }
 
+TEST(ParseOnlyTest, BadStatementsFailAtTheirParse) {
+    // A describe-only execute and a parse that is not deferred reach the server for
+    // every statement; for anything but a query they used to succeed unseen.
+    UseScenario("demo");
+    const Release8Api api = CClientLibrary::Clntsh().Release8();
+    OCIEnv* env = nullptr;
+    OCIError* err = nullptr;
+    OCISvcCtx* svc = nullptr;
+    OCIStmt* stmt = nullptr;
+    ASSERT_EQ(api.OCIEnvInit(&env, OCI_DEFAULT, 0, nullptr), OCI_SUCCESS);
+    api.OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+    ASSERT_EQ(api.OCILogon(env, err, &svc, (const OraText*)"SCOTT", 5, (const OraText*)"TIGER", 5,
+                           (const OraText*)"DEMO", 4),
+              OCI_SUCCESS);
+    api.OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    auto describe = [&](const char* sql) {
+        api.OCIStmtPrepare(stmt, err, (const OraText*)sql, static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX,
+                           OCI_DEFAULT);
+        if (api.OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY) == OCI_SUCCESS) return 0;
+        sb4 number = 0;
+        OraText text[512];
+        api.OCIErrorGet(err, 1, nullptr, &number, text, sizeof text, OCI_HTYPE_ERROR);
+        return static_cast<int>(number);
+    };
+    EXPECT_EQ(describe("UPDATE no_such_table SET x = 1"), 942);
+    EXPECT_EQ(describe("DELETE FROM emp WHERE"), 936);
+    EXPECT_EQ(describe("DELETE FROM emp"), 0);
+    EXPECT_EQ(api.OCILogoff(svc, err), OCI_SUCCESS);
+    EXPECT_EQ(api.OCIHandleFree(env, OCI_HTYPE_ENV), OCI_SUCCESS);
+
+    const Release7Api api7 = CClientLibrary::Clntsh().Release7();
+    Lda_Def lda = {};
+    Cda_Def cda = {};
+    ub1 hda[512] = {};
+    ASSERT_EQ(api7.olog(&lda, hda, (OraText*)"SCOTT/TIGER@DEMO", -1, nullptr, -1, nullptr, -1, 0), 0);
+    ASSERT_EQ(api7.oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+    EXPECT_NE(api7.oparse(&cda, (OraText*)"UPDATE no_such_table SET x = 1", -1, 0, 2), 0);
+    EXPECT_EQ(cda.rc, 942);
+    EXPECT_NE(api7.oparse(&cda, (OraText*)"SELEKT 1 FROM dual", -1, 0, 2), 0);
+    EXPECT_EQ(cda.rc, 900);
+    // Parsed, not run: the rows are all there.
+    ASSERT_EQ(api7.oparse(&cda, (OraText*)"DELETE FROM emp", -1, 0, 2), 0);
+    int count = 0;
+    ASSERT_EQ(api7.oparse(&cda, (OraText*)"SELECT COUNT(*) FROM emp", -1, 0, 2), 0);
+    ASSERT_EQ(api7.odefin(&cda, 1, (ub1*)&count, sizeof count, SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr,
+                          nullptr),
+              0);
+    ASSERT_EQ(api7.oexfet(&cda, 1, 0, 0), 0);
+    EXPECT_EQ(count, 14);
+    EXPECT_EQ(api7.ologof(&lda), 0);
+}
+
 }  // namespace

@@ -43,6 +43,8 @@ public:
             return result;
         }
         if (script.handler) {
+            // A parse alone of a statement that is not a query runs nothing.
+            if (describeOnly) return result;
             result = script.handler(sql, binds);
             script.calls.back().binds = binds;
             return result;
