@@ -99,6 +99,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     for (QMenu* menu : {file, view, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
+    // The not-connected message sends the user to Ctrl+L; the menu entry shows no
+    // accelerator, so the key lives on the window and runs Connect when it may.
+    auto* connectKey = new QAction(this);
+    connectKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connectKey->setShortcutContext(Qt::WindowShortcut);
+    connect(connectKey, &QAction::triggered, this, [this] { RunCommand(ECommand::Connect); });
+    addAction(connectKey);
+
     m_toolbar = addToolBar(QStringLiteral("Standard"));
     m_toolbar->setObjectName(QStringLiteral("StandardToolBar"));
     m_toolbar->setIconSize(QSize(16, 16));

@@ -109,6 +109,21 @@ TEST_F(AppQtTest, WithoutArgumentsTheDialogComesFirstAndCancelLeavesTheProgramDi
     EXPECT_TRUE(app->MainFrame()->isVisible());
 }
 
+TEST_F(AppQtTest, CtrlLConnectsOnlyWhileDisconnected) {
+    ASSERT_TRUE(Start({}));
+    ASSERT_EQ(dialogs, 1);
+    dialogUser = "SHOP";
+    app->MainFrame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app->MainFrame()));
+    QTest::keyClick(app->MainFrame(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_TRUE(app->Connection()->IsConnected());
+    EXPECT_EQ(Caption().toStdString(), "Corvid - User SHOP connected with TESTDB (TESTDB) - " + kBanner);
+
+    QTest::keyClick(app->MainFrame(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(dialogs, 2);
+}
+
 TEST_F(AppQtTest, CommandLineLogonGivesTheExactCaption) {
     ASSERT_TRUE(Start({"-uSCOTT", "-pTIGER", "-sTESTDB"}));
     EXPECT_EQ(dialogs, 0);
