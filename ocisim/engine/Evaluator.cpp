@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <unordered_map>
@@ -76,9 +78,12 @@ std::string ToUpper(std::string s) {
 
 double RoundHalfAway(double n, int digits) {
     double scale = std::pow(10.0, digits);
-    double x = n * scale;
-    // Guard against binary representation (2.675 * 100 = 267.49999...).
-    double r = std::round(x + (x >= 0 ? 1e-9 : -1e-9));
+    // Round the decimal the double stands for, to its 15 significant digits:
+    // 2.675 * 100 is 267.49999... in binary but 267.5 in decimal, and
+    // 2.4999999995 stays below the half (a fixed nudge of 1e-9 pushed it over).
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g", n * scale);
+    double r = std::round(std::strtod(text, nullptr));
     return r / scale;
 }
 

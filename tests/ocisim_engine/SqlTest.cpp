@@ -118,6 +118,9 @@ TEST_F(SqlTest, RownumAndOrdering) {
 TEST_F(SqlTest, FunctionsAndDates) {
     EXPECT_EQ(Query("SELECT ROUND(2.5), ROUND(-2.5), ROUND(1234.5678, 2), TRUNC(9.99) FROM dual"),
               std::vector<std::string>{"3|-3|1234.57|9"});
+    // Half away from zero on the decimal value; just below the half stays below.
+    EXPECT_EQ(Query("SELECT ROUND(2.675, 2), ROUND(-0.125, 2), ROUND(2.4999999995), ROUND(-15, -1) FROM dual"),
+              std::vector<std::string>{"2.68|-.13|2|-20"});
     EXPECT_EQ(Query("SELECT UPPER('abc'), LPAD('x', 4, '.'), LPAD(' ', 0), SUBSTR('oracle', 2, 3), CHR(65) FROM dual"),
               std::vector<std::string>{"ABC|...x|<null>|rac|A"});
     EXPECT_EQ(Query("SELECT TO_CHAR(TO_DATE('2024-03-11/09:30:05', 'YYYY-MM-DD/HH24:MI:SS') + 1, 'YYYY-MM-DD/HH24:MI:SS') FROM dual"),
