@@ -55,6 +55,7 @@ const std::map<int, const char*>& Texts() {
         {2065, "illegal option for ALTER SYSTEM"},
         {2216, "tablespace name expected"},
         {1780, "string literal required"},
+        {1426, "numeric overflow"},
         {1424, "missing or illegal character following the escape character"},
         {1481, "invalid number format model"},
         {1425, "escape character must be character string of length 1"},

@@ -92,6 +92,12 @@ double TruncDigits(double n, int digits) {
     return std::trunc(n * scale) / scale;
 }
 
+// A computed NUMBER: beyond 1e126 it overflows (ORA-01426), below 1e-130 it is zero.
+Value NumberInRange(double n) {
+    if (std::isinf(n) || std::fabs(n) >= 1e126) Raise(1426);
+    return Value::Num(std::fabs(n) < 1e-130 ? 0.0 : n);
+}
+
 // TO_CHAR of a number with a format model of 9, 0, "," or G, "." or D, and FM:
 // one leading position for the sign, blanks for unused leading 9s, zeros from
 // the first 0 on, and "#" across the whole width when the number does not fit.
@@ -648,11 +654,11 @@ Value Evaluator::Arith(const std::string& op, const Value& a, const Value& b) {
         Raise(932, "NUMBER", "DATE");
     }
     double x = ToNum(a), y = ToNum(b);
-    if (op == "+") return Value::Num(x + y);
-    if (op == "-") return Value::Num(x - y);
-    if (op == "*") return Value::Num(x * y);
+    if (op == "+") return NumberInRange(x + y);
+    if (op == "-") return NumberInRange(x - y);
+    if (op == "*") return NumberInRange(x * y);
     if (y == 0) Raise(1476);
-    return Value::Num(x / y);
+    return NumberInRange(x / y);
 }
 
 Value Evaluator::EvaluateExpression(const Expr& e) {
@@ -984,7 +990,7 @@ Value Evaluator::EvalFunction(const Expr& e, const Frame& f) {
         case F_FLOOR: return Value::Num(std::floor(num(0)));
         case F_SIGN: return Value::Num(num(0) > 0 ? 1 : num(0) < 0 ? -1 : 0);
         case F_SQRT: return Value::Num(std::sqrt(num(0)));
-        case F_POWER: return Value::Num(std::pow(num(0), num(1)));
+        case F_POWER: return NumberInRange(std::pow(num(0), num(1)));
         case F_MOD: {
             double y = num(1);
             return Value::Num(y == 0 ? num(0) : std::fmod(num(0), y));

@@ -152,6 +152,10 @@ TEST_F(SqlTest, ToCharFollowsTheNumberFormatModel) {
                     "TO_CHAR(1.5, 'FM9.99'), TO_CHAR(-0.5, 'FM990.0') FROM dual"),
               std::vector<std::string>{"####| 1,234,567|2.68|1.5|-0.5"});
     EXPECT_EQ(ErrorOf("SELECT TO_CHAR(1, 'X9') FROM dual"), "ORA-01481: invalid number format model");
+    // Results beyond NUMBER's range came back as digits of a double.
+    EXPECT_EQ(ErrorOf("SELECT 1e125 * 10 FROM dual"), "ORA-01426: numeric overflow");
+    EXPECT_EQ(ErrorOf("SELECT POWER(10, 130) FROM dual"), "ORA-01426: numeric overflow");
+    EXPECT_EQ(Query("SELECT 1e-100 * 1e-100 FROM dual"), std::vector<std::string>{"0"});
 }
 
 TEST_F(SqlTest, OracleErrorsForBadStatements) {
