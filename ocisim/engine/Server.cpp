@@ -659,7 +659,10 @@ private:
                 ref.schema = st.owner.empty() ? m_UserName : st.owner;
                 ref.name = st.name;
                 if (!db.FindTable(ref.schema, ref.name)) Raise(942);
-                if (ref.schema != m_UserName && !IsDba()) Raise(1031);
+                if (ref.schema != m_UserName && !IsDba()) {
+                    Resolve(ref.schema, ref.name);  // ORA-00942 for a table the user cannot see
+                    Raise(1031);
+                }
                 EnterPool(sql, 12, true);
                 std::string key = Database::Key(ref.schema, ref.name);
                 db.tables.erase(key);

@@ -76,7 +76,8 @@ TEST(SessionTest, AnotherUsersTableChangesOnlyWithTheGrantOfThatChange) {
     // A grant line lets READER read the table, not change it: updates once went through.
     EXPECT_EQ(Texts(RunSql(*reader, "SELECT id FROM app.t")), std::vector<std::string>{"1"});
     for (const char* change : {"UPDATE app.t SET id = 2", "DELETE FROM app.t", "INSERT INTO app.t VALUES (3)",
-                               "CREATE INDEX t_id ON app.t(id)", "ANALYZE TABLE app.t COMPUTE STATISTICS"}) {
+                               "CREATE INDEX t_id ON app.t(id)", "ANALYZE TABLE app.t COMPUTE STATISTICS",
+                               "TRUNCATE TABLE app.t", "DROP TABLE app.t"}) {
         EXPECT_EQ(RunSql(*reader, change).error.code, 1031) << change;
         EXPECT_EQ(RunSql(*nobody, change).error.code, 942) << change;
     }
