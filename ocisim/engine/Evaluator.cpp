@@ -234,8 +234,16 @@ int CompareValues(const Value& a, const Value& b) {
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
+// The bytes of the UTF-8 character that starts at s[i] (text is AL32UTF8).
+size_t CharBytes(const std::string& s, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    return std::min(n, s.size() - i);
+}
+
 bool LikeMatch(const std::string& s, const std::string& p, char escape) {
-    // Iterative wildcard match with backtracking to the last "%".
+    // Iterative wildcard match with backtracking to the last "%". "_" and "%"
+    // count characters, not bytes.
     size_t si = 0, pi = 0, starP = std::string::npos, starS = 0;
     while (si < s.size()) {
         if (pi < p.size()) {
@@ -250,7 +258,11 @@ bool LikeMatch(const std::string& s, const std::string& p, char escape) {
                 starP = pi++;
                 starS = si;
                 continue;
-            } else if (pc == '_' || pc == s[si]) {
+            } else if (pc == '_') {
+                si += CharBytes(s, si);
+                pi++;
+                continue;
+            } else if (pc == s[si]) {
                 si++;
                 pi++;
                 continue;
@@ -258,7 +270,8 @@ bool LikeMatch(const std::string& s, const std::string& p, char escape) {
         }
         if (starP == std::string::npos) return false;
         pi = starP + 1;
-        si = ++starS;
+        starS += CharBytes(s, starS);
+        si = starS;
     }
     while (pi < p.size() && p[pi] == '%') pi++;
     return pi == p.size();

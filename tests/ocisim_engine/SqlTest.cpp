@@ -80,6 +80,10 @@ TEST_F(SqlTest, LikeIsCaseSensitiveWithWildcards) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'a%b' LIKE 'a\\%b' ESCAPE '\\'"), std::vector<std::string>{"1"});
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'axb' LIKE 'a\\%b' ESCAPE '\\'"), std::vector<std::string>{"0"});
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'a!b' LIKE 'a!!b' ESCAPE '!'"), std::vector<std::string>{"1"});
+    // "_" stands for one character of a multi-byte text, not one byte.
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'Gr\xC3\xBC\xC3\x9F" "e' LIKE 'Gr__e'"), std::vector<std::string>{"1"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'Gr\xC3\xBC\xC3\x9F" "e' LIKE 'Gr____e'"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'x\xE2\x82\xACy' LIKE '%_y'"), std::vector<std::string>{"1"});
     // The escape character quotes only "%", "_" and itself; these patterns were taken literally.
     EXPECT_EQ(ErrorOf("SELECT COUNT(*) FROM dual WHERE 'ab' LIKE 'a!b' ESCAPE '!'"),
               "ORA-01424: missing or illegal character following the escape character");
