@@ -125,7 +125,8 @@ std::string FormatNumberModel(double n, const std::string& model) {
         }
     }
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.0f", RoundHalfAway(std::fabs(n), fractionPositions) * std::pow(10.0, fractionPositions));
+    const double scaled = RoundHalfAway(std::fabs(n), fractionPositions) * std::pow(10.0, fractionPositions);
+    std::snprintf(buf, sizeof buf, "%.0f", scaled);
     std::string digits = buf;
     if (digits.size() < static_cast<size_t>(fractionPositions) + 1)
         digits.insert(0, static_cast<size_t>(fractionPositions) + 1 - digits.size(), '0');

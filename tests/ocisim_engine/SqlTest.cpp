@@ -81,8 +81,10 @@ TEST_F(SqlTest, LikeIsCaseSensitiveWithWildcards) {
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'axb' LIKE 'a\\%b' ESCAPE '\\'"), std::vector<std::string>{"0"});
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'a!b' LIKE 'a!!b' ESCAPE '!'"), std::vector<std::string>{"1"});
     // "_" stands for one character of a multi-byte text, not one byte.
-    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'Gr\xC3\xBC\xC3\x9F" "e' LIKE 'Gr__e'"), std::vector<std::string>{"1"});
-    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'Gr\xC3\xBC\xC3\x9F" "e' LIKE 'Gr____e'"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'Gr\xC3\xBC\xC3\x9F" "e' LIKE 'Gr__e'"),
+              std::vector<std::string>{"1"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'Gr\xC3\xBC\xC3\x9F" "e' LIKE 'Gr____e'"),
+              std::vector<std::string>{"0"});
     EXPECT_EQ(Query("SELECT COUNT(*) FROM dual WHERE 'x\xE2\x82\xACy' LIKE '%_y'"), std::vector<std::string>{"1"});
     // The escape character quotes only "%", "_" and itself; these patterns were taken literally.
     EXPECT_EQ(ErrorOf("SELECT COUNT(*) FROM dual WHERE 'ab' LIKE 'a!b' ESCAPE '!'"),
@@ -144,7 +146,8 @@ TEST_F(SqlTest, NumbersAsTextHaveNoExponentAndNoBinaryNoise) {
     EXPECT_EQ(Query("SELECT 0.00001, -0.00001, 1e-7, 0.5 || '', 123.456, 2/3 FROM dual"),
               std::vector<std::string>{".00001|-.00001|.0000001|.5|123.456|.666666666666667"});
     EXPECT_EQ(Query("SELECT 1e20, 1.5e25, 4503599627370497, -1e15 FROM dual"),
-              std::vector<std::string>{"100000000000000000000|15000000000000000000000000|4503599627370497|-1000000000000000"});
+              std::vector<std::string>{
+                  "100000000000000000000|15000000000000000000000000|4503599627370497|-1000000000000000"});
 }
 
 TEST_F(SqlTest, ToCharFollowsTheNumberFormatModel) {
