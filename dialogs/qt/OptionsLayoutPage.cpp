@@ -1,8 +1,11 @@
 #include "dialogs/qt/OptionsLayoutPage.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -80,6 +83,16 @@ void CLayoutPage::FillList() {
             m_list->setItem(r, c, item);
         }
     }
+    // The widths are the least each column gets; one whose title or texts need
+    // more in the font on this screen ("Number", "Alignment") grows to show them.
+    // The list is kept wide enough for all of them beside its scroll bar.
+    int total = 2 * m_list->frameWidth() + m_list->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < m_list->columnCount(); ++c) {
+        m_list->resizeColumnToContents(c);
+        m_list->setColumnWidth(c, std::max(kColumns[c].width, m_list->columnWidth(c)));
+        total += m_list->columnWidth(c);
+    }
+    m_list->setMinimumWidth(total);
     m_list->setUpdatesEnabled(true);
 }
 
