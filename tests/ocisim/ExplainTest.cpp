@@ -6,82 +6,12 @@
 #include <vector>
 
 #include "SuiteFixture.h"
+#include "tests/ocisim_engine/ExplainProcedure.h"
 
 namespace {
 
-const char* const kCreateLines[] = {
-    "/* $CORVID$ */ CREATE OR REPLACE PROCEDURE CorvidExplainPlan(theStatementID IN VARCHAR2, theSqlStatement IN "
-    "VARCHAR2, theOptimizerGoal IN VARCHAR2, theExecutionPlan OUT VARCHAR2, theException OUT VARCHAR2)",
-    "IS",
-    "\taCursor INTEGER := NULL;",
-    "\taReturn\tINTEGER := NULL;",
-    "\tCURSOR cSelect(cStatementID IN VARCHAR2) IS",
-    "\t\tSELECT\t\t\t\t'/* $CORVID$ */' dummy, ROWNUM lineid,",
-    "\t\t\t\t\t\t\tLPAD(' ', 4 * (level - 1)) || operation || ' ' || options || ' ' || object_name || ' ' || "
-    "DECODE(id, 0, 'Cost = ' || position) line",
-    "\t\tFROM\t\t\t\tplan_table",
-    "\t\tSTART WITH\t\t\tid = 0 AND statement_id = cStatementID",
-    "\t\tCONNECT BY PRIOR \tid = parent_id AND statement_id = cStatementID;",
-    "BEGIN",
-    "   theException := NULL;",
-    "   -- Open cursor",
-    "   aCursor := dbms_sql.open_cursor;",
-    "",
-    "   -- Delete entries in the plan table",
-    "   dbms_sql.parse(aCursor, '/* $CORVID$ */ DELETE plan_table WHERE statement_id = :id', dbms_sql.native);",
-    "   dbms_sql.bind_variable(aCursor, ':id', theStatementID);",
-    "   aReturn := dbms_sql.execute(aCursor);",
-    "",
-    "   -- Set the optimizer goal",
-    "   dbms_sql.parse(aCursor, '/* $CORVID$ */ ALTER SESSION SET OPTIMIZER_GOAL = ' || theOptimizerGoal, "
-    "dbms_sql.native);",
-    "   aReturn := dbms_sql.execute(aCursor);",
-    "",
-    "   -- Explain the plan",
-    "   dbms_sql.parse(aCursor, '/* $CORVID$ */ EXPLAIN PLAN SET statement_id = ''' || theStatementID || ''' FOR ' "
-    "|| theSqlStatement, dbms_sql.native);",
-    "   aReturn := dbms_sql.execute(aCursor);",
-    "",
-    "   -- Decode the explain plan and store in temporary table",
-    "   FOR aRow IN cSelect(theStatementID) LOOP",
-    "      IF (aRow.lineid > 1) THEN",
-    "         theExecutionPlan := theExecutionPlan || CHR(13)||CHR(10);",
-    "      END IF;",
-    "      theExecutionPlan := theExecutionPlan || aRow.line;",
-    "   END LOOP;",
-    "",
-    "   -- Delete entries in the plan table",
-    "   dbms_sql.parse(aCursor, '/* $CORVID$ */ DELETE plan_table WHERE statement_id = :id', dbms_sql.native);",
-    "   dbms_sql.bind_variable(aCursor, ':id', theStatementID);",
-    "   aReturn := dbms_sql.execute(aCursor);",
-    "",
-    "   -- Close cursor",
-    "   dbms_sql.close_cursor(aCursor);",
-    "",
-    "   -- Commit",
-    "",
-    "   COMMIT;",
-    "   -- Exceptions",
-    "   EXCEPTION",
-    "      WHEN OTHERS THEN",
-    "         theException     := SQLERRM;",
-    "         theExecutionPlan := NULL;",
-    "         IF (aCursor IS NOT NULL) THEN",
-    "            dbms_sql.close_cursor(aCursor);",
-    "         END IF;",
-    "END;",
-};
-
-const char* const kCall = "/* $CORVID$ */ BEGIN CorvidExplainPlan(:i, :s, :g, :p, :e); END;";
-
-std::string CreateStatement() {
-    std::string text;
-    for (const char* line : kCreateLines) {
-        if (!text.empty()) text += '\n';
-        text += line;
-    }
-    return text;
-}
+using ocisim::test::ExplainCall;
+using ocisim::test::ExplainProcedureText;
 
 std::vector<std::string> Lines(const std::string& plan) {
     std::vector<std::string> lines;
@@ -99,7 +29,7 @@ protected:
     void SetUp() override {
         ClientTest::SetUp();
         client = Scott();
-        ASSERT_TRUE(client->Parse(CreateStatement()));
+        ASSERT_TRUE(client->Parse(ExplainProcedureText()));
         ASSERT_EQ(client->Execute(), Outcome::Ok) << client->ErrorText();
         m_Id = "$CORVID$_" + client->QueryText("/* $CORVID$ */ SELECT USERENV('SESSIONID') FROM dual");
     }
@@ -117,7 +47,7 @@ protected:
         m_ErrorIndicator = 0;
         std::strcpy(m_Plan.data(), "stale plan");
         std::strcpy(m_Error, "stale error");
-        if (!client->Parse(kCall)) return false;
+        if (!client->Parse(ExplainCall())) return false;
         client->Bind(":i", id.data(), static_cast<int>(id.size()), SQLT_STR);
         client->Bind(":s", m_Sql.data(), static_cast<int>(m_Sql.size()), SQLT_STR);
         client->Bind(":g", m_Goal, sizeof m_Goal, SQLT_STR);
