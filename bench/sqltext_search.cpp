@@ -9,8 +9,8 @@
 #include <string>
 
 #include "collection/ObjectEntry.h"
-#include "dialogs/Progress.h"
-#include "sqltext/FindSimilarStatements.h"
+#include "work/Progress.h"
+#include "collection/FindSimilarStatements.h"
 
 namespace {
 

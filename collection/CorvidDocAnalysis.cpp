@@ -5,7 +5,7 @@
 
 #include "collection/CorvidDoc.h"
 #include "collection/ExplainPlanCall.h"
-#include "collection/StatementColumn.h"
+#include "list/StatementColumn.h"
 #include "diag/TraceContext.h"
 #include "oracle/OracleConnection.h"
 

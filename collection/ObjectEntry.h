@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "collection/ListEntry.h"
+#include "list/ListEntry.h"
 #include "collection/QArray.h"
 
 namespace corvid {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "collection/StatementColumn.h"
+#include "list/StatementColumn.h"
 #include "collection/StatementFilter.h"
 #include "list/ListLayout.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "collection/StatementColumn.h"
+#include "list/StatementColumn.h"
 
 namespace corvid {
 

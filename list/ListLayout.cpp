@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-#include "collection/ListEntry.h"
+#include "list/ListEntry.h"
 #include "list/ListCtrlEx.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"

@@ -36,8 +36,13 @@ install_missing_packages() {
 configure_and_build() {
     local dir=$1
     shift
+    local launcher=()
+    # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
+    if command -v ccache >/dev/null 2>&1; then
+        launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
     say "Configuring into $dir"
-    cmake -S "$CORVID_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S "$CORVID_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     say "Building"
     cmake --build "$dir" -j "$(nproc)"
 }

@@ -14,9 +14,9 @@
 #include "dialogs/qt/SqlStmtDlg.h"
 #include "list/ExportSettings.h"
 #include "list/ListExporter.h"
-#include "list/qt/ExportDlg.h"
-#include "sqltext/FindSimilarStatements.h"
-#include "sqltext/qt/SqlFindDlg.h"
+#include "dialogs/qt/ExportDlg.h"
+#include "collection/FindSimilarStatements.h"
+#include "dialogs/qt/SqlFindDlg.h"
 
 namespace corvid {
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "dialogs/ProgressThreadDlg.h"
+#include "work/ProgressThreadDlg.h"
 #include "platform/Services.h"
 
 namespace corvid {

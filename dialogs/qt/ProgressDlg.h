@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <atomic>
 
-#include "dialogs/ProgressDisplay.h"
+#include "work/ProgressDisplay.h"
 
 class QLabel;
 class QProgressBar;

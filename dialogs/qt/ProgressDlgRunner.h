@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "dialogs/ProgressRunner.h"
+#include "work/ProgressRunner.h"
 
 namespace corvid {
 

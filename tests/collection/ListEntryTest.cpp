@@ -1,4 +1,4 @@
-#include "collection/ListEntry.h"
+#include "list/ListEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 
 #include "collection/ExplainPlanCall.h"
 #include "collection/SimulatorFixture.h"
-#include "collection/StatementColumn.h"
-#include "dialogs/RecordingProgressDisplay.h"
-#include "dialogs/RunWithProgress.h"
+#include "list/StatementColumn.h"
+#include "work/RecordingProgressDisplay.h"
+#include "work/RunWithProgress.h"
 
 namespace corvid {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "collection/ExplainPlanCall.h"
 #include "collection/SimulatorFixture.h"
-#include "collection/StatementColumn.h"
+#include "list/StatementColumn.h"
 
 namespace corvid {
 namespace {

@@ -19,8 +19,8 @@
 #include "app/Session.h"
 #include "collection/CorvidDoc.h"
 #include "diag/TraceContext.h"
-#include "dialogs/ConsoleProgressDisplay.h"
-#include "dialogs/ProgressRunner.h"
+#include "work/ConsoleProgressDisplay.h"
+#include "work/ProgressRunner.h"
 #include "list/ListCtrlEx.h"
 #include "list/ListExporter.h"
 #include "list/ListLayout.h"
@@ -28,7 +28,7 @@
 #include "platform/ConsolePrompter.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Services.h"
-#include "sqltext/FindSimilarStatements.h"
+#include "collection/FindSimilarStatements.h"
 
 namespace corvid {
 namespace {

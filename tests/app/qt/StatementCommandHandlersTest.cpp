@@ -23,8 +23,8 @@
 #include "app/qt/MainFrame.h"
 #include "app/qt/StatementCommands.h"
 #include "collection/CorvidDoc.h"
-#include "dialogs/Progress.h"
-#include "dialogs/ProgressRunner.h"
+#include "work/Progress.h"
+#include "work/ProgressRunner.h"
 #include "dialogs/qt/OptionsDlg.h"
 #include "dialogs/qt/OptionsFilterPage.h"
 #include "dialogs/qt/OptionsGeneralPage.h"
@@ -32,11 +32,11 @@
 #include "dialogs/qt/SqlStmtDlg.h"
 #include "dialogs/qt/SqlStmtDlgParaPage.h"
 #include "dialogs/qt/SqlStmtDlgTestPage.h"
-#include "list/qt/ExportDlg.h"
+#include "dialogs/qt/ExportDlg.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/RecordingPrompter.h"
 #include "platform/Services.h"
-#include "sqltext/qt/SqlFindDlg.h"
+#include "dialogs/qt/SqlFindDlg.h"
 
 namespace corvid {
 namespace {

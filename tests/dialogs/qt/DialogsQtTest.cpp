@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "app/SessionScenario.h"
-#include "dialogs/RunWithProgress.h"
+#include "work/RunWithProgress.h"
 #include "dialogs/qt/ConnectDlg.h"
 #include "dialogs/qt/ProgressDlg.h"
 #include "platform/MemorySettingsStore.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "dialogs/RunWithProgress.h"
+#include "work/RunWithProgress.h"
 
 namespace corvid {
 

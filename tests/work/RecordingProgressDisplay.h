@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/ProgressThreadDlg.h"
-#include "dialogs/QueuedProgressDisplay.h"
+#include "work/ProgressThreadDlg.h"
+#include "work/QueuedProgressDisplay.h"
 
 namespace corvid::testing {
 

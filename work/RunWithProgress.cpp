@@ -1,11 +1,11 @@
-#include "dialogs/RunWithProgress.h"
+#include "work/RunWithProgress.h"
 
 #include <exception>
 #include <new>
 #include <system_error>
 #include <thread>
 
-#include "dialogs/ProgressDisplay.h"
+#include "work/ProgressDisplay.h"
 #include "platform/ProcessExit.h"
 #include "platform/Services.h"
 

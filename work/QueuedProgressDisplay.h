@@ -5,7 +5,7 @@
 #include <functional>
 #include <mutex>
 
-#include "dialogs/ProgressDisplay.h"
+#include "work/ProgressDisplay.h"
 
 namespace corvid {
 

@@ -1,6 +1,6 @@
-#include "dialogs/QueuedProgressDisplay.h"
+#include "work/QueuedProgressDisplay.h"
 
-#include "dialogs/ProgressThreadDlg.h"
+#include "work/ProgressThreadDlg.h"
 
 namespace corvid {
 

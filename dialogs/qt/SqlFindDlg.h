@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "sqltext/SimilarityOptions.h"
+#include "collection/SimilarityOptions.h"
 
 class QCheckBox;
 class QLabel;

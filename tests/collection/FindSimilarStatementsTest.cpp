@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/Progress.h"
+#include "work/Progress.h"
 #include "sqltext/EditDistance.h"
-#include "sqltext/FindSimilarStatements.h"
+#include "collection/FindSimilarStatements.h"
 #include "sqltext/SqlTextCase.h"
 
 namespace corvid {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "dialogs/QueuedProgressDisplay.h"
+#include "work/QueuedProgressDisplay.h"
 
 namespace corvid {
 

@@ -1,4 +1,4 @@
-#include "dialogs/PauseGate.h"
+#include "work/PauseGate.h"
 
 namespace corvid {
 

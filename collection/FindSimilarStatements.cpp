@@ -1,4 +1,4 @@
-#include "sqltext/FindSimilarStatements.h"
+#include "collection/FindSimilarStatements.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "dialogs/Progress.h"
+#include "work/Progress.h"
 #include "sqltext/EditDistancePattern.h"
 #include "sqltext/SqlTextCase.h"
 

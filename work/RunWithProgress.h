@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "dialogs/Progress.h"
-#include "dialogs/ProgressThreadDlg.h"
+#include "work/Progress.h"
+#include "work/ProgressThreadDlg.h"
 
 namespace corvid {
 

@@ -1,4 +1,4 @@
-#include "sqltext/qt/SqlFindDlg.h"
+#include "dialogs/qt/SqlFindDlg.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

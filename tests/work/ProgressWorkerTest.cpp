@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "dialogs/RecordingProgressDisplay.h"
-#include "dialogs/RunWithProgress.h"
+#include "work/RecordingProgressDisplay.h"
+#include "work/RunWithProgress.h"
 #include "platform/Clock.h"
 
 namespace corvid {

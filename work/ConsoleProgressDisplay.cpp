@@ -1,6 +1,6 @@
-#include "dialogs/ConsoleProgressDisplay.h"
+#include "work/ConsoleProgressDisplay.h"
 
-#include "dialogs/ProgressThreadDlg.h"
+#include "work/ProgressThreadDlg.h"
 
 namespace corvid {
 

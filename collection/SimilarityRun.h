@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "collection/ObjectEntry.h"
-#include "sqltext/SimilarityOptions.h"
+#include "collection/SimilarityOptions.h"
 
 namespace corvid {
 

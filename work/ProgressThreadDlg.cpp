@@ -1,10 +1,10 @@
-#include "dialogs/ProgressThreadDlg.h"
+#include "work/ProgressThreadDlg.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 
-#include "dialogs/ProgressDisplay.h"
+#include "work/ProgressDisplay.h"
 #include "platform/Clock.h"
 
 namespace corvid {

@@ -1,4 +1,4 @@
-#include "list/qt/ExportDlg.h"
+#include "dialogs/qt/ExportDlg.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

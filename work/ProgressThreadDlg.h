@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "dialogs/PauseGate.h"
-#include "dialogs/Progress.h"
+#include "work/PauseGate.h"
+#include "work/Progress.h"
 
 namespace corvid {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "collection/StatementColumn.h"
+#include "list/StatementColumn.h"
 
 namespace corvid {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sqltext/SimilarityRun.h"
+#include "collection/SimilarityRun.h"
 
 namespace corvid {
 
