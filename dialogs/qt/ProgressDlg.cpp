@@ -69,9 +69,9 @@ CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
 
     setFixedSize(units.X(300), units.Y(55));
 
-    connect(this, &CProgressDlg::textPosted, m_status, &QLabel::setText, Qt::QueuedConnection);
-    connect(this, &CProgressDlg::positionPosted, m_bar, &QProgressBar::setValue, Qt::QueuedConnection);
-    connect(this, &CProgressDlg::estimatePosted, m_estimate, &QLabel::setText, Qt::QueuedConnection);
+    m_refresh = new QTimer(this);
+    m_refresh->setInterval(kRefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, &CProgressDlg::ShowLatest);
     connect(this, &CProgressDlg::closePosted, this, &CProgressDlg::RequestCancel, Qt::QueuedConnection);
 }
 
@@ -80,6 +80,8 @@ CProgressDlg::~CProgressDlg() = default;
 void CProgressDlg::RunModal(CProgressThreadDlg& dialog) {
     m_dialog = &dialog;
     m_ending = false;
+    m_latest.Clear();
+    m_refresh->start();
     // The worker may already be waiting: the dialog counts as initialised once its
     // own loop runs.
     QTimer::singleShot(0, this, [this] {
@@ -91,12 +93,15 @@ void CProgressDlg::RunModal(CProgressThreadDlg& dialog) {
     // needs the arrow to reach Cancel.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     exec();
+    m_refresh->stop();
     QApplication::restoreOverrideCursor();
     m_running = false;
     m_dialog = nullptr;
 }
 
 void CProgressDlg::EndDialog() {
+    // The last report is always shown, however short the run was.
+    ShowLatest();
     m_ending = true;
     done(QDialog::Accepted);
 }
@@ -110,15 +115,22 @@ bool CProgressDlg::AskConfirm(const std::string& text) {
 }
 
 void CProgressDlg::ShowText(const std::string& text) {
-    emit textPosted(QString::fromStdString(text));
+    m_latest.PublishText(text);
 }
 
 void CProgressDlg::ShowPosition(int percent) {
-    emit positionPosted(percent);
+    m_latest.PublishPosition(percent);
 }
 
 void CProgressDlg::ShowEstimate(const std::string& text) {
-    emit estimatePosted(QString::fromStdString(text));
+    m_latest.PublishEstimate(text);
+}
+
+void CProgressDlg::ShowLatest() {
+    const CLatestProgress::Changes changes = m_latest.Take();
+    if (changes.text) m_status->setText(QString::fromStdString(*changes.text));
+    if (changes.position) m_bar->setValue(*changes.position);
+    if (changes.estimate) m_estimate->setText(QString::fromStdString(*changes.estimate));
 }
 
 void CProgressDlg::PostClose() {

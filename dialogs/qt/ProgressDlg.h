@@ -3,18 +3,21 @@
 #include <QDialog>
 #include <atomic>
 
+#include "work/LatestProgress.h"
 #include "work/ProgressDisplay.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace corvid {
 
 // The "Please wait" dialog of a progress run: status text, bar, time estimate and
-// Cancel. The worker's reports arrive through queued signals, so the worker never
-// waits for this thread; Cancel, Escape and the window's close button are cancel
-// requests that the run decides on, and Enter does nothing.
+// Cancel. The worker publishes its latest report and never waits for this thread;
+// the dialog shows what was published at most every kRefreshMs while it runs, and
+// the final report when the run ends. Cancel, Escape and the window's close button
+// are cancel requests that the run decides on, and Enter does nothing.
 class CProgressDlg : public QDialog, public IProgressDisplay {
     Q_OBJECT
 public:
@@ -40,13 +43,17 @@ public:
     // Called once the dialog is up and running its loop (tests wait for it).
     bool IsRunning() const { return m_running.load(); }
 
+    // Shows what the worker published since the last refresh. The dialog calls it
+    // on its refresh timer and before it closes.
+    void ShowLatest();
+
+    // The refresh interval while the dialog runs: about 20 updates a second.
+    static constexpr int kRefreshMs = 50;
+
 public slots:
     void reject() override;
 
 signals:
-    void textPosted(const QString& text);
-    void positionPosted(int percent);
-    void estimatePosted(const QString& text);
     void closePosted();
 
 protected:
@@ -60,6 +67,8 @@ private:
     QProgressBar* m_bar;
     QLabel* m_estimate;
     QPushButton* m_cancel;
+    QTimer* m_refresh;
+    CLatestProgress m_latest;
     CProgressThreadDlg* m_dialog = nullptr;
     std::atomic<bool> m_running{false};
     bool m_ending = false;

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "app/SessionScenario.h"
@@ -91,6 +92,38 @@ TEST_F(ProgressDlgTest, ReportsReachTheControlsWhileTheWorkerRuns) {
         "Processing", 0, "", dialog);
     EXPECT_TRUE(completed);
     EXPECT_TRUE(seen.load());
+}
+
+TEST_F(ProgressDlgTest, ReportsWaitForTheRefreshAndTheLastOneIsShownAtTheEnd) {
+    CProgressDlg dialog;
+    // Reports only publish: the controls change when the dialog refreshes, to the
+    // latest report, not once per report.
+    for (int i = 0; i < 500; ++i) {
+        dialog.ShowText("Statement " + std::to_string(i));
+        dialog.ShowPosition(i / 5);
+    }
+    EXPECT_EQ(dialog.StatusLabel()->text(), "Please wait");
+    EXPECT_EQ(dialog.Bar()->value(), 0);
+    dialog.ShowLatest();
+    EXPECT_EQ(dialog.StatusLabel()->text(), "Statement 499");
+    EXPECT_EQ(dialog.Bar()->value(), 99);
+    dialog.ShowEstimate("1 second(s) remaining");
+    dialog.ShowLatest();
+    EXPECT_EQ(dialog.StatusLabel()->text(), "Statement 499");
+    EXPECT_EQ(dialog.EstimateLabel()->text(), "1 second(s) remaining");
+
+    // A job that reports far faster than the refresh: whatever was shown meanwhile,
+    // its final report is on show when the run ends.
+    const bool completed = RunWithProgress(
+        [](IProgress& progress) {
+            for (int i = 0; i < 20000; ++i)
+                progress.SetProgress(i / 200, "Statement " + std::to_string(i));
+            progress.SetProgress(100, "Sorting");
+        },
+        "Processing", 0, "", dialog);
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(dialog.StatusLabel()->text(), "Sorting");
+    EXPECT_EQ(dialog.Bar()->value(), 100);
 }
 
 TEST_F(ProgressDlgTest, CancelConfirmedWithYesEndsTheRunCancelled) {
