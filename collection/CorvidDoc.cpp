@@ -14,6 +14,7 @@
 #include "oracle/OracleCursor.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
+#include "oracle/OciTypes.h"
 
 namespace corvid {
 
@@ -35,8 +36,6 @@ constexpr const char* kIncompleteSelectionMessage =
     "preferences dialog.";
 constexpr const char* kPartialViewMessage = "You cancelled the operation and will only see a partial view of the data!";
 
-constexpr int kTypeInteger = 3;
-constexpr int kTypeString = 5;
 // Room for a user name of today's servers (128 bytes) and its terminator.
 constexpr int kUserNameSize = 129;
 
@@ -206,7 +205,7 @@ bool CCorvidDoc::LoadUsers() {
     userCursor.Parse("/* $CORVID$ */ SELECT user_id, username FROM sys.all_users ORDER BY user_id");
     std::int32_t count = 0;
     short countIndicator = 0;
-    countCursor.Define(1, &count, sizeof count, kTypeInteger, &countIndicator);
+    countCursor.Define(1, &count, sizeof count, oci::SQLT_INT, &countIndicator);
     countCursor.ExecuteAndFetch(1);
     if (count <= 0 || countIndicator == -1) return true;
 
@@ -221,8 +220,8 @@ bool CCorvidDoc::LoadUsers() {
     } catch (const std::bad_alloc&) {
         OutOfMemory();
     }
-    userCursor.Define(1, ids.data(), sizeof(std::int32_t), kTypeInteger, idIndicators.data());
-    userCursor.Define(2, names.data(), kUserNameSize, kTypeString, nameIndicators.data());
+    userCursor.Define(1, ids.data(), sizeof(std::int32_t), oci::SQLT_INT, idIndicators.data());
+    userCursor.Define(2, names.data(), kUserNameSize, oci::SQLT_STR, nameIndicators.data());
     // Execute, then fetch up to n rows: a user created since the count only
     // stays out of this list, where an exact execute-and-fetch of n rows would
     // fail on the older client interface.

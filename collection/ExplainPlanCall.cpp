@@ -9,20 +9,14 @@
 #include "collection/OutOfMemory.h"
 #include "oracle/OracleConnection.h"
 #include "oracle/OracleCursor.h"
+#include "platform/AsciiText.h"
+#include "oracle/OciTypes.h"
 
 namespace corvid {
 
 namespace {
 
-constexpr int kTypeString = 5;
 constexpr int kSessionIdSize = 80;
-
-std::string UpperCase(const std::string& text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
 
 std::string TextOf(const std::vector<char>& buffer, short indicator) {
     if (indicator == -1) return std::string();
@@ -36,7 +30,7 @@ std::string ReadSessionStatementId(COracleConnection& connection) {
     char sessionId[kSessionIdSize] = {};
     short indicator = 0;
     cursor.Parse(kSessionIdStatement);
-    cursor.Define(1, sessionId, sizeof sessionId, kTypeString, &indicator);
+    cursor.Define(1, sessionId, sizeof sessionId, oci::SQLT_STR, &indicator);
     int rows = 0;
     cursor.ExecuteAndFetch(1, &rows);
     if (rows < 1 || indicator == -1) return SessionStatementId(std::string());
@@ -56,11 +50,11 @@ CExplainPlanCall::CExplainPlanCall(COracleConnection& connection) : m_statementI
     }
     m_cursor = std::make_unique<COracleCursor>(connection);
     m_cursor->Parse(kExplainCallStatement);
-    m_cursor->Bind(":i", m_idBuffer.data(), static_cast<int>(m_idBuffer.size()), kTypeString);
-    m_cursor->Bind(":s", m_sqlBuffer.data(), kExplainSqlSize, kTypeString);
-    m_cursor->Bind(":g", m_goalBuffer.data(), kExplainGoalSize, kTypeString);
-    m_cursor->Bind(":p", m_planBuffer.data(), kExplainPlanSize, kTypeString, &m_planIndicator);
-    m_cursor->Bind(":e", m_errorBuffer.data(), kExplainErrorSize, kTypeString, &m_errorIndicator);
+    m_cursor->Bind(":i", m_idBuffer.data(), static_cast<int>(m_idBuffer.size()), oci::SQLT_STR);
+    m_cursor->Bind(":s", m_sqlBuffer.data(), kExplainSqlSize, oci::SQLT_STR);
+    m_cursor->Bind(":g", m_goalBuffer.data(), kExplainGoalSize, oci::SQLT_STR);
+    m_cursor->Bind(":p", m_planBuffer.data(), kExplainPlanSize, oci::SQLT_STR, &m_planIndicator);
+    m_cursor->Bind(":e", m_errorBuffer.data(), kExplainErrorSize, oci::SQLT_STR, &m_errorIndicator);
 }
 
 CExplainPlanCall::~CExplainPlanCall() = default;
@@ -96,7 +90,7 @@ std::string OptimizerGoalFor(const std::string& optimizerMode) {
 }
 
 std::int32_t ParsePlanCost(const std::string& plan) {
-    const std::string upper = UpperCase(plan);
+    const std::string upper = AsciiUpperCase(plan);
     std::size_t pos = upper.find("COST = ");
     if (pos == std::string::npos) return 0;
     pos += 7;
@@ -113,7 +107,7 @@ std::int32_t ParsePlanCost(const std::string& plan) {
 }
 
 std::int32_t CountFullTableScans(const std::string& plan) {
-    const std::string upper = UpperCase(plan);
+    const std::string upper = AsciiUpperCase(plan);
     std::int32_t count = 0;
     for (std::size_t pos = upper.find("TABLE ACCESS FULL"); pos != std::string::npos;
          pos = upper.find("TABLE ACCESS FULL", pos + 1)) {

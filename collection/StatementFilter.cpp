@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "oracle/OracleCursor.h"
+#include "oracle/OciTypes.h"
 
 namespace corvid {
 
@@ -106,18 +107,16 @@ std::string CStatementFilter::ConditionFragment() const {
 }
 
 void CStatementFilter::BindConditions(COracleCursor& cursor) {
-    constexpr int kTypeInteger = 3;
-    constexpr int kTypeString = 5;
     for (const SValueCondition& condition : kValueConditions) {
         if (ComparisonOf(this->*condition.choice) != nullptr) {
-            cursor.Bind(condition.placeholder, &(this->*condition.value), sizeof(std::int32_t), kTypeInteger);
+            cursor.Bind(condition.placeholder, &(this->*condition.value), sizeof(std::int32_t), oci::SQLT_INT);
         }
     }
     if (IncludeExpression(m_FiltTextInclC) != nullptr) {
-        cursor.Bind(":tin", m_FiltTextInclV.data(), static_cast<int>(m_FiltTextInclV.size()) + 1, kTypeString);
+        cursor.Bind(":tin", m_FiltTextInclV.data(), static_cast<int>(m_FiltTextInclV.size()) + 1, oci::SQLT_STR);
     }
     if (ExcludeExpression(m_FiltTextExclC) != nullptr) {
-        cursor.Bind(":tex", m_FiltTextExclV.data(), static_cast<int>(m_FiltTextExclV.size()) + 1, kTypeString);
+        cursor.Bind(":tex", m_FiltTextExclV.data(), static_cast<int>(m_FiltTextExclV.size()) + 1, oci::SQLT_STR);
     }
 }
 

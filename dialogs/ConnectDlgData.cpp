@@ -5,6 +5,7 @@
 #include "dialogs/ServerHistory.h"
 #include "oracle/OracleConnection.h"
 #include "platform/SettingsStore.h"
+#include "platform/Utf8.h"
 
 namespace corvid {
 
@@ -13,18 +14,6 @@ int ConnectModeCode(const std::string& text) {
     if (strcasecmp(text.c_str(), "SYSOPER") == 0) return 2;
     return 0;
 }
-
-namespace {
-
-// Characters of a UTF-8 text: every byte that does not continue a sequence.
-int CharacterCount(const std::string& text) {
-    int count = 0;
-    for (unsigned char c : text)
-        count += (c & 0xC0) != 0x80;
-    return count;
-}
-
-}  // namespace
 
 std::string MaxCharsMessage(int limit) {
     return "Please enter no more than " + std::to_string(limit) + " characters.";
@@ -47,7 +36,7 @@ CConnectDlgData::EField CConnectDlgData::Validate(std::string& message) const {
                              {m_Password, kPasswordLimit, EField::Password},
                              {m_Database, kDatabaseLimit, EField::Database}};
     for (const SCheck& check : checks) {
-        if (CharacterCount(check.text) > check.limit) {
+        if (Utf8CharacterCount(check.text) > static_cast<std::size_t>(check.limit)) {
             message = MaxCharsMessage(check.limit);
             return check.field;
         }

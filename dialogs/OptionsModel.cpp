@@ -1,4 +1,5 @@
 #include "dialogs/OptionsModel.h"
+#include "platform/Utf8.h"
 
 #include <cerrno>
 #include <cmath>
@@ -75,15 +76,6 @@ bool ParseNumber(const std::string& text, double& value) {
     return true;
 }
 
-// Characters, not bytes: the texts are UTF-8.
-std::size_t CharacterCount(const std::string& text) {
-    std::size_t count = 0;
-    for (unsigned char c : text) {
-        if ((c & 0xC0) != 0x80) ++count;
-    }
-    return count;
-}
-
 }  // namespace
 
 const SFilterRowSpec& FilterRowSpec(int row) {
@@ -127,7 +119,7 @@ std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::stri
             return {};
         }
         case EFilterValueKind::Text:
-            if (CharacterCount(text) > static_cast<std::size_t>(kFilterTextMaxChars)) {
+            if (Utf8CharacterCount(text) > static_cast<std::size_t>(kFilterTextMaxChars)) {
                 return "Please enter no more than 1000 characters.";
             }
             settings.filter.*spec.pattern = text;

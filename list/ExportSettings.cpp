@@ -2,20 +2,9 @@
 
 #include <cstddef>
 
+#include "platform/Utf8.h"
+
 namespace corvid {
-
-namespace {
-
-// Characters, not bytes: the texts are UTF-8.
-std::size_t CharacterCount(const std::string& text) {
-    std::size_t count = 0;
-    for (unsigned char c : text) {
-        if ((c & 0xC0) != 0x80) ++count;
-    }
-    return count;
-}
-
-}  // namespace
 
 int ExportFormatCode(int formatIndex) {
     switch (formatIndex) {
@@ -31,8 +20,8 @@ int ExportFormatCode(int formatIndex) {
 }
 
 std::string ValidateExportSettings(const SExportSettings& settings) {
-    if (CharacterCount(settings.name) > static_cast<std::size_t>(kExportFieldMaxChars) ||
-        CharacterCount(settings.fileName) > static_cast<std::size_t>(kExportFieldMaxChars)) {
+    if (Utf8CharacterCount(settings.name) > static_cast<std::size_t>(kExportFieldMaxChars) ||
+        Utf8CharacterCount(settings.fileName) > static_cast<std::size_t>(kExportFieldMaxChars)) {
         return "Please enter no more than 80 characters.";
     }
     return {};

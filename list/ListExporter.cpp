@@ -85,6 +85,52 @@ std::size_t SkipLineBreak(std::string_view cell, std::size_t i) {
     return i + 1 < cell.size() && IsLineBreak(static_cast<unsigned char>(cell[i + 1])) ? i + 2 : i + 1;
 }
 
+// Writes a cell's text as HTML or XML character data: runs of plain bytes as they
+// are, a line break (CR, LF, or a pair of them) as the markup's line break, a valid
+// UTF-8 character outside ASCII as one numeric reference, and every other byte as
+// the reference of its value. XML has no place for U+FFFE, U+FFFF or control
+// characters other than tab, not even as references: they become U+FFFD there.
+enum class ECellMarkup { Html, Xml };
+
+template <ECellMarkup kMarkup>
+void AppendEscapedCell(std::string_view cell, std::string& out) {
+    constexpr bool kXml = kMarkup == ECellMarkup::Xml;
+    const std::array<bool, 256>& plain = kXml ? kXmlPlain : kHtmlPlain;
+    const auto& references = ByteReferences();
+    const auto* begin = reinterpret_cast<const unsigned char*>(cell.data());
+    const auto* end = begin + cell.size();
+    const auto* p = begin;
+    while (p < end) {
+        const auto* run = p;
+        while (run < end && plain[*run])
+            ++run;
+        out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
+        p = run;
+        if (p >= end) break;
+        const unsigned char c = *p;
+        if (IsLineBreak(c)) {
+            out += kXml ? "\r\n" : "<br>";
+            p = begin + SkipLineBreak(cell, static_cast<std::size_t>(p - begin));
+            continue;
+        }
+        if (c >= 0x80) {
+            std::uint32_t codePoint = 0;
+            if (std::size_t length = DecodeUtf8(p, end, codePoint); length > 0) {
+                if (kXml && (codePoint == 0xFFFE || codePoint == 0xFFFF)) codePoint = 0xFFFD;
+                AppendReference(codePoint, out);
+                p += length;
+                continue;
+            }
+        }
+        if (kXml && c < 32 && c != '\t') {
+            out += "&#65533;";
+        } else {
+            out += references[c];
+        }
+        ++p;
+    }
+}
+
 // Text for an XML comment: what is not printable, and a "-" after "-", becomes
 // "?", so the comment stays well formed whatever the text holds.
 std::string CommentText(std::string_view text) {
@@ -178,71 +224,11 @@ void CListExporter::AppendHtmlCell(std::string_view cell, std::string& out) {
         out += "&nbsp;";
         return;
     }
-    const auto& references = ByteReferences();
-    const auto* begin = reinterpret_cast<const unsigned char*>(cell.data());
-    const auto* end = begin + cell.size();
-    const auto* p = begin;
-    while (p < end) {
-        const auto* run = p;
-        while (run < end && kHtmlPlain[*run])
-            ++run;
-        out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
-        p = run;
-        if (p >= end) break;
-        if (IsLineBreak(*p)) {
-            out += "<br>";
-            p = begin + SkipLineBreak(cell, static_cast<std::size_t>(p - begin));
-            continue;
-        }
-        if (*p >= 0x80) {
-            std::uint32_t codePoint = 0;
-            if (std::size_t length = DecodeUtf8(p, end, codePoint); length > 0) {
-                AppendReference(codePoint, out);
-                p += length;
-                continue;
-            }
-        }
-        out += references[*p];
-        ++p;
-    }
+    AppendEscapedCell<ECellMarkup::Html>(cell, out);
 }
 
 void CListExporter::AppendXmlCell(std::string_view cell, std::string& out) {
-    const auto& references = ByteReferences();
-    const auto* begin = reinterpret_cast<const unsigned char*>(cell.data());
-    const auto* end = begin + cell.size();
-    const auto* p = begin;
-    while (p < end) {
-        const auto* run = p;
-        while (run < end && kXmlPlain[*run])
-            ++run;
-        out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
-        p = run;
-        if (p >= end) break;
-        const unsigned char c = *p;
-        if (IsLineBreak(c)) {
-            out += "\r\n";
-            p = begin + SkipLineBreak(cell, static_cast<std::size_t>(p - begin));
-            continue;
-        }
-        if (c >= 0x80) {
-            std::uint32_t codePoint = 0;
-            if (std::size_t length = DecodeUtf8(p, end, codePoint); length > 0) {
-                // U+FFFE and U+FFFF are no XML characters either.
-                AppendReference(codePoint == 0xFFFE || codePoint == 0xFFFF ? 0xFFFD : codePoint, out);
-                p += length;
-                continue;
-            }
-        }
-        // XML cannot carry control characters other than tab, CR and LF, not even
-        // as references: they are written as the replacement character.
-        if (c < 32 && c != '\t') {
-            out += "&#65533;";
-        } else {
-            out += references[c];
-        }
-        ++p;
-    }
+    AppendEscapedCell<ECellMarkup::Xml>(cell, out);
 }
 
 std::string CListExporter::Align(int column) const {

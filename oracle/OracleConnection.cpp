@@ -14,6 +14,7 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/ProcessExit.h"
 #include "platform/Services.h"
+#include "platform/AsciiText.h"
 
 namespace corvid {
 
@@ -31,12 +32,6 @@ constexpr const char* kConstructTitle = "CONSTRUCT ORACLE CONNECTION (COracleCon
 constexpr const char* kDestructTitle = "DESTRUCT ORACLE CONNECTION (COracleConnection::~COracleConnection)";
 constexpr const char* kLogonTitle = "OPEN ORACLE CONNECTION (COracleConnection::Logon)";
 constexpr const char* kLogoffTitle = "CLOSE ORACLE CONNECTION (COracleConnection::Logoff)";
-
-std::string UpperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 }  // namespace
 
@@ -204,8 +199,8 @@ void COracleConnection::ExecuteStatement(const std::string& statement) {
 }
 
 bool COracleConnection::IsValidObject(const std::string& objectType, const std::string& objectName) {
-    std::string type = UpperCase(objectType);
-    std::string name = UpperCase(objectName);
+    std::string type = AsciiUpperCase(objectType);
+    std::string name = AsciiUpperCase(objectName);
     int count = 0;
     COracleCursor cursor(this);
     cursor.Parse(

@@ -2,6 +2,12 @@
 
 namespace corvid {
 
+std::size_t Utf8CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
 std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code) {
     if (i >= text.size()) return 0;
     const std::size_t left = text.size() - i;

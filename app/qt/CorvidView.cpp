@@ -7,6 +7,7 @@
 #include "collection/CorvidDoc.h"
 #include "list/ListLayout.h"
 #include "platform/Services.h"
+#include "platform/qt/WaitCursor.h"
 
 namespace corvid {
 
@@ -16,19 +17,14 @@ namespace {
 // also when the load throws.
 class CBusyScope {
 public:
-    explicit CBusyScope(bool& busy) : m_busy(busy) {
-        m_busy = true;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~CBusyScope() {
-        QApplication::restoreOverrideCursor();
-        m_busy = false;
-    }
+    explicit CBusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
+    ~CBusyScope() { m_busy = false; }
     CBusyScope(const CBusyScope&) = delete;
     CBusyScope& operator=(const CBusyScope&) = delete;
 
 private:
     bool& m_busy;
+    CWaitCursor m_wait;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "dialogs/qt/ExportDlg.h"
 #include "collection/FindSimilarStatements.h"
 #include "dialogs/qt/SqlFindDlg.h"
+#include "platform/qt/WaitCursor.h"
 
 namespace corvid {
 
@@ -36,15 +37,6 @@ int RunDialog(QDialog& dialog) {
     if (const DialogRunner& runner = Runner()) return runner(dialog);
     return dialog.exec();
 }
-
-// The wait cursor for the time of a command's work.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
 
 SOptionsSettings SettingsOf(CCorvidDoc& document) {
     SOptionsSettings settings;

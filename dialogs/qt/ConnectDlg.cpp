@@ -14,30 +14,11 @@
 #include "oracle/OracleConnection.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
+#include "platform/qt/WaitCursor.h"
 
 namespace corvid {
 
 namespace {
-
-// The wait cursor for the time of one connect attempt. The override cursor covers
-// every window of the program, so it is given back before a message box that
-// waits for the user.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { Release(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-
-    void Release() {
-        if (!m_active) return;
-        m_active = false;
-        QApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool m_active = true;
-};
 
 QString FromStd(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

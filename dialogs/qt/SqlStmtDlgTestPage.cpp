@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/RtfTextView.h"
+#include "platform/qt/WaitCursor.h"
 
 namespace corvid {
 
@@ -32,15 +33,6 @@ QPlainTextEdit* MakeEdit(bool readOnly) {
     edit->setFont(font);
     return edit;
 }
-
-// The wait cursor for the time of one call.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
 
 }  // namespace
 

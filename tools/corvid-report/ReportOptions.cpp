@@ -1,4 +1,5 @@
 #include "ReportOptions.h"
+#include "platform/AsciiText.h"
 
 #include <getopt.h>
 
@@ -46,12 +47,6 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, kOptVersion},
     {nullptr, 0, nullptr, 0},
 };
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 bool ParseInt(const char* text, int& value) {
     const char* end = text + std::char_traits<char>::length(text);
@@ -115,7 +110,7 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 }
                 break;
             case kOptConnectAs: {
-                const std::string mode = Upper(optarg);
+                const std::string mode = AsciiUpperCase(optarg);
                 if (mode == "NORMAL") {
                     options.connectMode = 0;
                 } else if (mode == "SYSDBA") {
@@ -129,7 +124,7 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 break;
             }
             case kOptFormat: {
-                const std::string format = Upper(optarg);
+                const std::string format = AsciiUpperCase(optarg);
                 if (format == "CSV") {
                     options.format = 0;
                 } else if (format == "HTML") {
