@@ -195,35 +195,54 @@ void CListLayout::ReadFromList(const CListCtrlEx& list) {
         m_Columns.push_back(std::move(column));
 }
 
+namespace {
+
+// One column of the default layout.
+struct SDefaultColumn {
+    StatementColumn id;
+    int titleStringId;
+    int width;
+    int alignment;
+    int format;
+    int sortPosition;  // 0: not a sort key
+    bool ascending;
+};
+
+// Every column the user can choose, in the default order.
+constexpr SDefaultColumn kDefaultColumns[] = {
+    {kColUserName, 200, 80, kAlignLeft, kFormatText, 0, true},
+    {kColExecutions, 202, 50, kAlignRight, kFormatNumber, 0, true},
+    {kColPercOfDiskReads, 217, 60, kAlignRight, kFormatNumber, 0, true},
+    {kColPercOfBufferGets, 218, 60, kAlignRight, kFormatNumber, 0, true},
+    {kColPlanCost, 225, 60, kAlignRight, kFormatNumber, 0, true},
+    {kColFullTableScans, 226, 60, kAlignRight, kFormatNumber, 0, true},
+    {kColDiskReadsPerExec, 203, 70, kAlignRight, kFormatNumber, 0, true},
+    {kColBufferGetsPerExec, 204, 70, kAlignRight, kFormatNumber, 1, false},
+    {kColSortsPerExec, 205, 60, kAlignRight, kFormatNumber, 0, true},
+    {kColRowsPerExec, 206, 65, kAlignRight, kFormatNumber, 0, true},
+    {kColSqlText, 207, 400, kAlignLeft, kFormatText, 0, true},
+    {kColFirstLoadTime, 208, 120, kAlignLeft, kFormatText, 0, true},
+    {kColCommandName, 201, 80, kAlignLeft, kFormatText, 0, true},
+    {kColParseCalls, 219, 70, kAlignRight, kFormatNumber, 0, true},
+    {kColDiskReads, 209, 70, kAlignRight, kFormatNumber, 0, true},
+    {kColBufferGets, 210, 70, kAlignRight, kFormatNumber, 0, true},
+    {kColSorts, 211, 50, kAlignRight, kFormatNumber, 0, true},
+    {kColRowsProcessed, 212, 50, kAlignRight, kFormatNumber, 0, true},
+    {kColSharableMem, 213, 100, kAlignRight, kFormatNumber, 0, true},
+    {kColPersistentMem, 214, 100, kAlignRight, kFormatNumber, 0, true},
+    {kColRuntimeMem, 215, 100, kAlignRight, kFormatNumber, 0, true},
+    {kColOptimizerMode, 216, 80, kAlignLeft, kFormatText, 0, true},
+    {kColAddress, 224, 70, kAlignLeft, kFormatText, 0, true},
+    {kColStatus, 227, 100, kAlignCenter, kFormatText, 0, true},
+    {kColErrorMessage, 258, 200, kAlignLeft, kFormatText, 0, true},
+};
+
+}  // namespace
+
 CListLayout CListLayout::MakeDefaultLayout() {
     CListLayout layout;
-    const int L = kAlignLeft, R = kAlignRight, C = kAlignCenter;
-    const int T = kFormatText, N = kFormatNumber;
-    layout.AddDefaultColumn(kColUserName, 200, 80, L, T, 0, true);
-    layout.AddDefaultColumn(kColExecutions, 202, 50, R, N, 0, true);
-    layout.AddDefaultColumn(kColPercOfDiskReads, 217, 60, R, N, 0, true);
-    layout.AddDefaultColumn(kColPercOfBufferGets, 218, 60, R, N, 0, true);
-    layout.AddDefaultColumn(kColPlanCost, 225, 60, R, N, 0, true);
-    layout.AddDefaultColumn(kColFullTableScans, 226, 60, R, N, 0, true);
-    layout.AddDefaultColumn(kColDiskReadsPerExec, 203, 70, R, N, 0, true);
-    layout.AddDefaultColumn(kColBufferGetsPerExec, 204, 70, R, N, 1, false);
-    layout.AddDefaultColumn(kColSortsPerExec, 205, 60, R, N, 0, true);
-    layout.AddDefaultColumn(kColRowsPerExec, 206, 65, R, N, 0, true);
-    layout.AddDefaultColumn(kColSqlText, 207, 400, L, T, 0, true);
-    layout.AddDefaultColumn(kColFirstLoadTime, 208, 120, L, T, 0, true);
-    layout.AddDefaultColumn(kColCommandName, 201, 80, L, T, 0, true);
-    layout.AddDefaultColumn(kColParseCalls, 219, 70, R, N, 0, true);
-    layout.AddDefaultColumn(kColDiskReads, 209, 70, R, N, 0, true);
-    layout.AddDefaultColumn(kColBufferGets, 210, 70, R, N, 0, true);
-    layout.AddDefaultColumn(kColSorts, 211, 50, R, N, 0, true);
-    layout.AddDefaultColumn(kColRowsProcessed, 212, 50, R, N, 0, true);
-    layout.AddDefaultColumn(kColSharableMem, 213, 100, R, N, 0, true);
-    layout.AddDefaultColumn(kColPersistentMem, 214, 100, R, N, 0, true);
-    layout.AddDefaultColumn(kColRuntimeMem, 215, 100, R, N, 0, true);
-    layout.AddDefaultColumn(kColOptimizerMode, 216, 80, L, T, 0, true);
-    layout.AddDefaultColumn(kColAddress, 224, 70, L, T, 0, true);
-    layout.AddDefaultColumn(kColStatus, 227, 100, C, T, 0, true);
-    layout.AddDefaultColumn(kColErrorMessage, 258, 200, L, T, 0, true);
+    for (const SDefaultColumn& c : kDefaultColumns)
+        layout.AddDefaultColumn(c.id, c.titleStringId, c.width, c.alignment, c.format, c.sortPosition, c.ascending);
     return layout;
 }
 
