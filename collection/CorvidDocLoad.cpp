@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string_view>
 #include <unordered_map>
@@ -35,11 +36,8 @@ constexpr const char* kCountBase =
 constexpr const char* kTotalsStatement =
     "/* $CORVID$ */ SELECT SUM(buffer_gets), SUM(disk_reads) FROM   sys.v_$sqlarea WHERE  sql_text NOT LIKE "
     "'%/* $CORVID$ */%' ";
-constexpr const char* kLoadBase =
-    "/* $CORVID$ */ SELECT s.disk_reads, s.buffer_gets, s.sorts, s.executions, s.parse_calls, s.rows_processed, "
-    "s.sharable_mem, s.persistent_mem, s.runtime_mem, s.loads, s.command_type, s.optimizer_mode, "
-    "s.parsing_schema_id, s.parsing_user_id, s.address, s.first_load_time FROM   sys.v_$sqlarea s WHERE  "
-    "s.sql_text NOT LIKE '%/* $CORVID$ */%'";
+constexpr const char* kLoadHead = "/* $CORVID$ */ SELECT ";
+constexpr const char* kLoadTail = " FROM   sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
 constexpr const char* kTextBase =
     "/* $CORVID$ */ SELECT t.address, t.sql_text FROM   sys.v_$sqltext_with_newlines t WHERE  t.address IN (       "
     "SELECT  s.address        FROM    sys.v_$sqlarea s        WHERE   s.sql_text NOT LIKE '%/* $CORVID$ */%' ";
@@ -66,31 +64,122 @@ void Allocate(std::vector<T>& buffer, std::size_t count) {
     }
 }
 
+// How a column of the statement load is fetched.
+enum class EFetch { Number, Integer, Text };
+
+// One column of the statement load: its select expression and fetch buffer.
+// The define position is the column's place in kLoadColumns, counted from 1.
+struct SLoadColumn {
+    const char* expression;
+    EFetch fetch;
+    int textSize;  // Text only: buffer bytes per row, with the terminating zero
+};
+
+// The columns of the statement load, in select order; ELoadColumn names each.
+enum ELoadColumn {
+    kLoadDiskReads,
+    kLoadBufferGets,
+    kLoadSorts,
+    kLoadExecutions,
+    kLoadParseCalls,
+    kLoadRowsProcessed,
+    kLoadSharableMem,
+    kLoadPersistentMem,
+    kLoadRuntimeMem,
+    kLoadLoads,
+    kLoadCommandType,
+    kLoadOptimizerMode,
+    kLoadParsingSchemaId,
+    kLoadParsingUserId,
+    kLoadAddress,
+    kLoadFirstLoadTime,
+    kLoadColumnCount
+};
+
+constexpr SLoadColumn kLoadColumns[] = {
+    {"s.disk_reads", EFetch::Number, 0},
+    {"s.buffer_gets", EFetch::Number, 0},
+    {"s.sorts", EFetch::Number, 0},
+    {"s.executions", EFetch::Number, 0},
+    {"s.parse_calls", EFetch::Number, 0},
+    {"s.rows_processed", EFetch::Number, 0},
+    {"s.sharable_mem", EFetch::Number, 0},
+    {"s.persistent_mem", EFetch::Number, 0},
+    {"s.runtime_mem", EFetch::Number, 0},
+    {"s.loads", EFetch::Number, 0},
+    {"s.command_type", EFetch::Integer, 0},
+    {"s.optimizer_mode", EFetch::Text, kOptimizerModeSize},
+    {"s.parsing_schema_id", EFetch::Integer, 0},
+    {"s.parsing_user_id", EFetch::Integer, 0},
+    {"s.address", EFetch::Text, kAddressSize},
+    {"s.first_load_time", EFetch::Text, kFirstLoadTimeSize},
+};
+static_assert(std::size(kLoadColumns) == kLoadColumnCount, "every load column is named once");
+
+int ElementSize(const SLoadColumn& column) {
+    switch (column.fetch) {
+    case EFetch::Number:
+        return sizeof(double);
+    case EFetch::Integer:
+        return sizeof(std::int32_t);
+    case EFetch::Text:
+        return column.textSize;
+    }
+    return 0;
+}
+
+int FetchType(EFetch fetch) {
+    switch (fetch) {
+    case EFetch::Number:
+        return kTypeFloat;
+    case EFetch::Integer:
+        return kTypeInteger;
+    case EFetch::Text:
+        return kTypeString;
+    }
+    return kTypeString;
+}
+
 // The fetch buffers of the statement load: 100 rows per column, with indicators.
-struct SStatementBuffers {
-    static constexpr int kNumbers = 10;
-    std::vector<double> numbers[kNumbers];  // positions 1-10
-    std::vector<std::int32_t> commandType, schemaId, userId;
-    std::vector<char> optimizerMode, address, firstLoadTime;
-    std::vector<short> indicators[16];
-
-    SStatementBuffers() {
-        for (auto& column : numbers)
-            Allocate(column, kFetchRows);
-        Allocate(commandType, kFetchRows);
-        Allocate(schemaId, kFetchRows);
-        Allocate(userId, kFetchRows);
-        Allocate(optimizerMode, kFetchRows * kOptimizerModeSize);
-        Allocate(address, kFetchRows * kAddressSize);
-        Allocate(firstLoadTime, kFetchRows * kFirstLoadTimeSize);
-        for (auto& column : indicators)
-            Allocate(column, kFetchRows);
+class CStatementBuffers {
+public:
+    CStatementBuffers() {
+        for (int c = 0; c < kLoadColumnCount; ++c) {
+            Allocate(m_values[c], static_cast<std::size_t>(kFetchRows) * ElementSize(kLoadColumns[c]));
+            Allocate(m_indicators[c], kFetchRows);
+        }
     }
 
-    double Number(int column, int row) const { return indicators[column][row] == -1 ? 0.0 : numbers[column][row]; }
-    std::int32_t Integer(const std::vector<std::int32_t>& values, int column, int row) const {
-        return indicators[column][row] == -1 ? 0 : values[row];
+    void DefineAll(COracleCursor& cursor) {
+        for (int c = 0; c < kLoadColumnCount; ++c) {
+            cursor.Define(c + 1, m_values[c].data(), ElementSize(kLoadColumns[c]), FetchType(kLoadColumns[c].fetch),
+                          m_indicators[c].data());
+        }
     }
+
+    double Number(ELoadColumn column, int row) const {
+        double value = 0;
+        if (!IsNull(column, row)) std::memcpy(&value, Cell(column, row), sizeof value);
+        return value;
+    }
+    std::int32_t Integer(ELoadColumn column, int row) const {
+        std::int32_t value = 0;
+        if (!IsNull(column, row)) std::memcpy(&value, Cell(column, row), sizeof value);
+        return value;
+    }
+    std::string Text(ELoadColumn column, int row) const {
+        return std::string(TextAt(m_values[column].data(), kLoadColumns[column].textSize, row,
+                                  m_indicators[column].data()));
+    }
+
+private:
+    bool IsNull(ELoadColumn column, int row) const { return m_indicators[column][row] == -1; }
+    const char* Cell(ELoadColumn column, int row) const {
+        return m_values[column].data() + static_cast<std::size_t>(row) * ElementSize(kLoadColumns[column]);
+    }
+
+    std::vector<char> m_values[kLoadColumnCount];
+    std::vector<short> m_indicators[kLoadColumnCount];
 };
 
 }  // namespace
@@ -100,7 +189,13 @@ std::string CCorvidDoc::BuildCountStatement() const {
 }
 
 std::string CCorvidDoc::BuildLoadStatement() const {
-    return AppendFilterFragments(kLoadBase, m_UserList, m_Filter);
+    std::string statement = kLoadHead;
+    for (int c = 0; c < kLoadColumnCount; ++c) {
+        if (c > 0) statement += ", ";
+        statement += kLoadColumns[c].expression;
+    }
+    statement += kLoadTail;
+    return AppendFilterFragments(statement, m_UserList, m_Filter);
 }
 
 std::string CCorvidDoc::BuildTextStatement() const {
@@ -145,19 +240,11 @@ void CCorvidDoc::LoadStatements() {
     for (const CUserEntry& user : m_UserList)
         userNames.emplace(user.GetUserId(), &user.GetUserName());
 
-    SStatementBuffers buffers;
+    CStatementBuffers buffers;
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildLoadStatement());
     m_Filter.BindConditions(cursor);
-    for (int i = 0; i < SStatementBuffers::kNumbers; ++i) {
-        cursor.Define(i + 1, buffers.numbers[i].data(), sizeof(double), kTypeFloat, buffers.indicators[i].data());
-    }
-    cursor.Define(11, buffers.commandType.data(), sizeof(std::int32_t), kTypeInteger, buffers.indicators[10].data());
-    cursor.Define(12, buffers.optimizerMode.data(), kOptimizerModeSize, kTypeString, buffers.indicators[11].data());
-    cursor.Define(13, buffers.schemaId.data(), sizeof(std::int32_t), kTypeInteger, buffers.indicators[12].data());
-    cursor.Define(14, buffers.userId.data(), sizeof(std::int32_t), kTypeInteger, buffers.indicators[13].data());
-    cursor.Define(15, buffers.address.data(), kAddressSize, kTypeString, buffers.indicators[14].data());
-    cursor.Define(16, buffers.firstLoadTime.data(), kFirstLoadTimeSize, kTypeString, buffers.indicators[15].data());
+    buffers.DefineAll(cursor);
     cursor.Execute(0);
 
     CTraceContext* trace = TraceAt(15);
@@ -171,23 +258,20 @@ void CCorvidDoc::LoadStatements() {
                     Format("Loading sql statement %ld from sga...", static_cast<long>(m_ObjectList.GetSize()) + 1))) {
                 return;
             }
-            const double diskReads = buffers.Number(0, r);
-            const double bufferGets = buffers.Number(1, r);
-            const std::int32_t userId = buffers.Integer(buffers.userId, 13, r);
+            const double diskReads = buffers.Number(kLoadDiskReads, r);
+            const double bufferGets = buffers.Number(kLoadBufferGets, r);
+            const std::int32_t userId = buffers.Integer(kLoadParsingUserId, r);
             const auto user = userNames.find(userId);
             CObjectEntry entry(
                 totalDiskReads > 0 ? diskReads * 100 / totalDiskReads : 0,
                 totalBufferGets > 0 ? bufferGets * 100 / totalBufferGets : 0, diskReads, bufferGets,
-                buffers.Number(2, r), buffers.Number(3, r), buffers.Number(4, r), buffers.Number(5, r),
-                buffers.Number(6, r), buffers.Number(7, r), buffers.Number(8, r), buffers.Number(9, r),
-                buffers.Integer(buffers.commandType, 10, r),
-                std::string(TextAt(buffers.optimizerMode.data(), kOptimizerModeSize, r, buffers.indicators[11].data())),
-                buffers.Integer(buffers.schemaId, 12, r), userId,
-                user != userNames.end() ? *user->second : std::string(),
-                std::string(TextAt(buffers.address.data(), kAddressSize, r, buffers.indicators[14].data())),
-                std::string(),
-                std::string(
-                    TextAt(buffers.firstLoadTime.data(), kFirstLoadTimeSize, r, buffers.indicators[15].data())));
+                buffers.Number(kLoadSorts, r), buffers.Number(kLoadExecutions, r), buffers.Number(kLoadParseCalls, r),
+                buffers.Number(kLoadRowsProcessed, r), buffers.Number(kLoadSharableMem, r),
+                buffers.Number(kLoadPersistentMem, r), buffers.Number(kLoadRuntimeMem, r),
+                buffers.Number(kLoadLoads, r), buffers.Integer(kLoadCommandType, r),
+                buffers.Text(kLoadOptimizerMode, r), buffers.Integer(kLoadParsingSchemaId, r), userId,
+                user != userNames.end() ? *user->second : std::string(), buffers.Text(kLoadAddress, r),
+                std::string(), buffers.Text(kLoadFirstLoadTime, r));
             if (trace != nullptr) {
                 trace->WriteLine("");
                 trace->WriteLine("INSERTING NEW OBJECT:");
