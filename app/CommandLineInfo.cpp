@@ -1,6 +1,5 @@
 #include "app/CommandLineInfo.h"
 
-#include <strings.h>
 
 #include <cctype>
 #include <cstdio>
@@ -48,12 +47,8 @@ void CCorvidCommandLineInfo::ParseParam(const char* param, bool isFlag, bool /*i
             break;
         }
         case 'C':
-            if (strcasecmp(value, "NORMAL") == 0) {
-                m_ConnectMode = 0;
-            } else if (strcasecmp(value, "SYSDBA") == 0) {
-                m_ConnectMode = 1;
-            } else if (strcasecmp(value, "SYSOPER") == 0) {
-                m_ConnectMode = 2;
+            if (const auto mode = ConnectModeFromName(value)) {
+                m_ConnectMode = *mode;
             } else {
                 m_outcome = Outcome::Invalid;
             }

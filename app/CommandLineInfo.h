@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "oracle/ConnectMode.h"
+
 namespace corvid {
 
 // What the command line gave: -u user, -p password, -s server, -v interface
@@ -30,7 +32,7 @@ public:
     std::string m_Password;
     std::string m_Server;
     int m_OciVersion = 0;   // 0 = choose automatically
-    int m_ConnectMode = 0;  // 0 = NORMAL, 1 = SYSDBA, 2 = SYSOPER
+    EConnectMode m_ConnectMode = EConnectMode::Normal;
     int m_TraceLevel = 0;
 
 private:

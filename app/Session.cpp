@@ -31,7 +31,7 @@ bool CSession::IsConnected() const {
     return m_connection.IsConnected();
 }
 
-bool CSession::Connect(const std::string& user, const std::string& password, const std::string& server, int mode) {
+bool CSession::Connect(const std::string& user, const std::string& password, const std::string& server, EConnectMode mode) {
     if (m_connection.IsConnected()) m_connection.Logoff();
 
     if (!user.empty() && !m_connection.Logon(user, password, server, mode)) {

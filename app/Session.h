@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "oracle/ConnectMode.h"
+
 namespace corvid {
 
 class COracleConnection;
@@ -33,7 +35,7 @@ public:
     // runs the connect dialog; then checks plan_table and installs the explain
     // procedure, logging off again when either fails; updates the title and tells
     // the document. True when connected at the end.
-    bool Connect(const std::string& user, const std::string& password, const std::string& server, int mode);
+    bool Connect(const std::string& user, const std::string& password, const std::string& server, EConnectMode mode);
     // Drops the explain procedure and logs off when connected; updates the title.
     void Disconnect();
 

@@ -251,7 +251,7 @@ std::size_t CollectionBytes(const CObjectArray& collection) {
 std::unique_ptr<COracleConnection> Connect(int version) {
     auto connection = std::make_unique<COracleConnection>(
         nullptr, version, std::make_unique<CDlLibraryLoader>(std::vector<std::string>{CORVID_SIM_LIBDIR}));
-    if (!connection->Logon(kUser, kPassword, kDatabase, 0)) {
+    if (!connection->Logon(kUser, kPassword, kDatabase, EConnectMode::Normal)) {
         std::fprintf(stderr, "logon failed: %s\n", connection->GetErrorText().c_str());
         std::exit(1);
     }

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     for (int version : {8, 7}) {
         auto loader = std::make_unique<CDlLibraryLoader>(std::vector<std::string>{folder});
         COracleConnection connection(nullptr, version, std::move(loader));
-        if (!connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal)) {
+        if (!connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal)) {
             std::fprintf(stderr, "logon failed: %s\n", connection.GetErrorText().c_str());
             return 1;
         }

@@ -1,6 +1,5 @@
 #include "dialogs/ConnectDlgData.h"
 
-#include <strings.h>
 
 #include "dialogs/ServerHistory.h"
 #include "oracle/OracleConnection.h"
@@ -9,10 +8,8 @@
 
 namespace corvid {
 
-int ConnectModeCode(const std::string& text) {
-    if (strcasecmp(text.c_str(), "SYSDBA") == 0) return 1;
-    if (strcasecmp(text.c_str(), "SYSOPER") == 0) return 2;
-    return 0;
+EConnectMode ConnectModeOfText(const std::string& text) {
+    return ConnectModeFromName(text).value_or(EConnectMode::Normal);
 }
 
 std::string MaxCharsMessage(int limit) {
@@ -49,7 +46,7 @@ bool CConnectDlgData::Connect(COracleConnection& connection, ISettingsStore& sto
                               bool* addedToHistory) const {
     const bool added = CServerHistory(store).Add(m_Database);
     if (addedToHistory) *addedToHistory = added;
-    if (!connection.Logon(m_User, m_Password, m_Database, ConnectModeCode(m_ConnectAs))) {
+    if (!connection.Logon(m_User, m_Password, m_Database, ConnectModeOfText(m_ConnectAs))) {
         error = connection.GetErrorText();
         return false;
     }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "oracle/ConnectMode.h"
+
 namespace corvid {
 
 class COracleConnection;
@@ -50,7 +52,7 @@ inline constexpr const char* kConnectSection = "Connect";
 
 // "NORMAL" 0, "SYSDBA" 1, "SYSOPER" 2, compared ignoring case; any other text is
 // a NORMAL logon.
-int ConnectModeCode(const std::string& text);
+EConnectMode ConnectModeOfText(const std::string& text);
 
 // "Please enter no more than N characters."
 std::string MaxCharsMessage(int limit);

@@ -103,30 +103,17 @@ std::string COracleConnection::InterfaceName(int version) {
     return {};
 }
 
-std::string COracleConnection::AuthModeName(int mode) {
-    switch (mode) {
-        case kNormal:
-            return "NORMAL";
-        case kSysDba:
-            return "SYSDBA";
-        case kSysOper:
-            return "SYSOPER";
-        default:
-            return {};
-    }
-}
-
 bool COracleConnection::Logon(const std::string& user, const std::string& password, const std::string& server,
-                              int authMode) {
+                              EConnectMode mode) {
     const bool tracing = GetTraceLevel() >= 1;
     if (tracing) m_trace->BeginSection(kLogonTitle);
 
     m_user = user;
     m_password = password;
     m_server = server;
-    m_authMode = authMode;
+    m_authMode = mode;
 
-    const int rc = m_imp->Logon(user, password, server, authMode);
+    const int rc = m_imp->Logon(user, password, server, mode);
     m_connected = rc == 0;
 
     if (tracing) {

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "oracle/ConnectMode.h"
+
 namespace corvid {
 
 class CTraceContext;
@@ -16,8 +18,6 @@ class COracleConnectionImp;
 // program through ReportError.
 class COracleConnection {
 public:
-    enum AuthMode { kNormal = 0, kSysDba = 1, kSysOper = 2 };
-
     // Loads "libclntsh.so" (OCI8), else "libociw32.so" (OCI7); forcedVersion 7 or
     // 8 overrides the choice (0 chooses). The trace context is not owned and may
     // be null. Without a loader, libraries come from the ordinary search.
@@ -27,15 +27,15 @@ public:
     COracleConnection& operator=(const COracleConnection&) = delete;
 
     // Logs on; false (and the error for GetErrorCode/GetErrorText) when refused.
-    bool Logon(const std::string& user, const std::string& password, const std::string& server, int authMode);
+    bool Logon(const std::string& user, const std::string& password, const std::string& server, EConnectMode mode);
     void Logoff();
     void Commit();
 
     bool IsConnected() const { return m_connected; }
     const std::string& GetUser() const { return m_user; }
     const std::string& GetServer() const { return m_server; }
-    std::string GetAuthModeName() const { return AuthModeName(m_authMode); }
-    int GetAuthMode() const { return m_authMode; }
+    std::string GetAuthModeName() const { return ConnectModeName(m_authMode); }
+    EConnectMode GetAuthMode() const { return m_authMode; }
 
     int GetErrorCode();
     std::string GetErrorText();
@@ -69,7 +69,6 @@ public:
     COracleConnectionImp& GetImp() { return *m_imp; }
 
     static std::string InterfaceName(int version);
-    static std::string AuthModeName(int mode);
 
 private:
     void Bind(int forcedVersion);
@@ -77,7 +76,7 @@ private:
     std::string m_user;
     std::string m_password;
     std::string m_server;
-    int m_authMode = kNormal;
+    EConnectMode m_authMode = EConnectMode::Normal;
     bool m_connected = false;
 
     CTraceContext* m_trace;

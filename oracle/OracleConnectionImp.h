@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "oracle/ConnectMode.h"
+
 namespace corvid {
 
 // One interface generation's side of a connection: logon, logoff, commit and the
@@ -12,7 +14,7 @@ public:
     virtual int GetErrorCode() = 0;
     virtual std::string GetErrorText() = 0;
     virtual int Logon(const std::string& user, const std::string& password, const std::string& server,
-                      int authMode) = 0;
+                      EConnectMode mode) = 0;
     virtual int Logoff() = 0;
     virtual int Commit() = 0;
 };

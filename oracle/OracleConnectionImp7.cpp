@@ -31,7 +31,7 @@ std::string COracleConnectionImp7::MessageFor(int errorNumber) {
 }
 
 int COracleConnectionImp7::Logon(const std::string& user, const std::string& password, const std::string& server,
-                                 int /*authMode: release 7 knows only NORMAL*/) {
+                                 EConnectMode /*mode: release 7 knows only NORMAL*/) {
     if (!m_call.Ready(m_oci.olog, "olog")) return oci::OCI_ERROR;
     // The areas of an earlier session are not carried into a new one.
     std::memset(m_hda, 0, sizeof(m_hda));

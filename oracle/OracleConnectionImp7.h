@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "oracle/ConnectMode.h"
+
 #include "oracle/CallAvailability.h"
 #include "oracle/Oci7EntryTable.h"
 #include "oracle/OracleConnectionImp.h"
@@ -23,7 +25,7 @@ public:
 
     int GetErrorCode() override;
     std::string GetErrorText() override;
-    int Logon(const std::string& user, const std::string& password, const std::string& server, int authMode) override;
+    int Logon(const std::string& user, const std::string& password, const std::string& server, EConnectMode mode) override;
     int Logoff() override;
     int Commit() override;
 

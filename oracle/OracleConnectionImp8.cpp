@@ -68,7 +68,7 @@ bool Failed(int rc) {
 }  // namespace
 
 int COracleConnectionImp8::Logon(const std::string& user, const std::string& password, const std::string& server,
-                                 int authMode) {
+                                 EConnectMode authMode) {
     ReleaseEarlierAttempt();
     int rc = AllocHandle(reinterpret_cast<void**>(&m_server), OCI_HTYPE_SERVER);
     if (Failed(rc)) return rc;
@@ -92,8 +92,8 @@ int COracleConnectionImp8::Logon(const std::string& user, const std::string& pas
     if (Failed(rc)) return rc;
 
     ub4 mode = OCI_DEFAULT;
-    if (authMode == 1) mode = OCI_SYSDBA;
-    if (authMode == 2) mode = OCI_SYSOPER;
+    if (authMode == EConnectMode::SysDba) mode = OCI_SYSDBA;
+    if (authMode == EConnectMode::SysOper) mode = OCI_SYSOPER;
     if (!m_call.Ready(m_oci.OCISessionBegin, "OCISessionBegin")) return OCI_ERROR;
     rc = m_oci.OCISessionBegin(m_svcCtx, m_error, m_session, OCI_CRED_RDBMS, mode);
     if (Failed(rc)) return rc;

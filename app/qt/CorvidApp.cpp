@@ -253,7 +253,7 @@ void CCorvidApp::OnCommand(ECommand command) {
 }
 
 void CCorvidApp::OnConnect() {
-    m_session->Connect("", "", "", 0);
+    m_session->Connect("", "", "", EConnectMode::Normal);
 }
 
 void CCorvidApp::OnDisconnect() {

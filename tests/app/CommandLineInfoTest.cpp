@@ -20,14 +20,14 @@ TEST(CommandLine, EveryLetterSetsItsField) {
     EXPECT_EQ(info.m_Password, "TIGER");
     EXPECT_EQ(info.m_Server, "DEMO");
     EXPECT_EQ(info.m_OciVersion, 7);
-    EXPECT_EQ(info.m_ConnectMode, 2);
+    EXPECT_EQ(info.m_ConnectMode, EConnectMode::SysOper);
     EXPECT_EQ(info.m_TraceLevel, 15);
 
     CCorvidCommandLineInfo none = Parsed({});
     EXPECT_EQ(none.GetOutcome(), Outcome::Run);
     EXPECT_EQ(none.m_User, "");
     EXPECT_EQ(none.m_OciVersion, 0);
-    EXPECT_EQ(none.m_ConnectMode, 0);
+    EXPECT_EQ(none.m_ConnectMode, EConnectMode::Normal);
     EXPECT_EQ(none.m_TraceLevel, 0);
 }
 
@@ -37,10 +37,10 @@ TEST(CommandLine, LettersIgnoreCaseAndSlashIsADash) {
     EXPECT_EQ(info.m_User, "SCOTT");
     EXPECT_EQ(info.m_Password, "tiger");
     EXPECT_EQ(info.m_Server, "");
-    EXPECT_EQ(info.m_ConnectMode, 1);
+    EXPECT_EQ(info.m_ConnectMode, EConnectMode::SysDba);
     EXPECT_EQ(info.m_OciVersion, 8);
     EXPECT_EQ(info.m_TraceLevel, -2);
-    EXPECT_EQ(Parsed({"-cNormal"}).m_ConnectMode, 0);
+    EXPECT_EQ(Parsed({"-cNormal"}).m_ConnectMode, EConnectMode::Normal);
 }
 
 TEST(CommandLine, LaterOptionsWinAndPlainArgumentsAreIgnored) {
@@ -48,7 +48,7 @@ TEST(CommandLine, LaterOptionsWinAndPlainArgumentsAreIgnored) {
     EXPECT_EQ(info.GetOutcome(), Outcome::Run);
     EXPECT_EQ(info.m_User, "B");
     EXPECT_EQ(info.m_OciVersion, 8);
-    EXPECT_EQ(info.m_ConnectMode, 0);
+    EXPECT_EQ(info.m_ConnectMode, EConnectMode::Normal);
 }
 
 TEST(CommandLine, BadOptionsAndValuesAskForTheUsage) {

@@ -21,7 +21,7 @@ protected:
         session->SetConnectionChangedHandler([this] { ++changes; });
         session->SetConnectDialog([this](COracleConnection& c) {
             ++dialogs;
-            return !dialogUser.empty() && c.Logon(dialogUser, dialogPassword, "TESTDB", 0);
+            return !dialogUser.empty() && c.Logon(dialogUser, dialogPassword, "TESTDB", EConnectMode::Normal);
         });
     }
     void TearDown() override {
@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(SessionTest, CommandLineLogonInstallsTheProcedureAndNamesTheConnection) {
-    EXPECT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", 0));
+    EXPECT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(dialogs, 0);
     EXPECT_TRUE(prompter.Prompts().empty());
     EXPECT_EQ(changes, 1);
@@ -64,15 +64,15 @@ TEST_F(SessionTest, CommandLineLogonInstallsTheProcedureAndNamesTheConnection) {
     session->Disconnect();
     EXPECT_FALSE(connection->IsConnected());
     EXPECT_EQ(captions.back(), "Corvid - Disconnected");
-    ASSERT_TRUE(connection->Logon("SCOTT", "TIGER", "TESTDB", 0));
+    ASSERT_TRUE(connection->Logon("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(ProcedureCount(), 0);
 }
 
 TEST_F(SessionTest, TheProgramsOwnStatementsNeverShowInTheSharedPoolList) {
-    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", 0));
+    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
     session->UpdateTitle();
     session->Disconnect();
-    ASSERT_TRUE(connection->Logon("SCOTT", "TIGER", "TESTDB", 0));
+    ASSERT_TRUE(connection->Logon("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
     // Only the two statements the scenario gives SCOTT lack the marker: the
     // logon checks, the title queries, the procedure's creation, check and drop
     // all carry it, so the load's filter leaves them out.
@@ -86,7 +86,7 @@ TEST_F(SessionTest, TheProgramsOwnStatementsNeverShowInTheSharedPoolList) {
 }
 
 TEST_F(SessionTest, WithoutAServerTheTitleSaysLocalDatabase) {
-    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "", 0));
+    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "", EConnectMode::Normal));
     EXPECT_EQ(captions.back().rfind("Corvid - User SCOTT connected with local database (TESTDB) - Oracle", 0), 0u)
         << captions.back();
 }
@@ -94,14 +94,14 @@ TEST_F(SessionTest, WithoutAServerTheTitleSaysLocalDatabase) {
 TEST_F(SessionTest, FailedCommandLineLogonOffersTheDialog) {
     dialogUser = "SHOP";
     dialogPassword = "SHOP";
-    EXPECT_TRUE(session->Connect("SCOTT", "WRONG", "TESTDB", 0));
+    EXPECT_TRUE(session->Connect("SCOTT", "WRONG", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{kCommandLineLogonFailedMessage}));
     EXPECT_EQ(connection->GetUser(), "SHOP");
 }
 
 TEST_F(SessionTest, CancelledDialogLeavesTheProgramDisconnected) {
-    EXPECT_FALSE(session->Connect("", "", "", 0));
+    EXPECT_FALSE(session->Connect("", "", "", EConnectMode::Normal));
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{kLoginAbortedMessage}));
     EXPECT_EQ(captions.back(), "Corvid - Disconnected");
@@ -109,7 +109,7 @@ TEST_F(SessionTest, CancelledDialogLeavesTheProgramDisconnected) {
 }
 
 TEST_F(SessionTest, UserWithoutPlanTableIsLoggedOffAgain) {
-    EXPECT_FALSE(session->Connect("NOPLAN", "NOPLAN", "TESTDB", 0));
+    EXPECT_FALSE(session->Connect("NOPLAN", "NOPLAN", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{kNoPlanTableMessage}));
     EXPECT_FALSE(connection->IsConnected());
@@ -117,15 +117,15 @@ TEST_F(SessionTest, UserWithoutPlanTableIsLoggedOffAgain) {
 }
 
 TEST_F(SessionTest, ProcedureThatCompilesInvalidLogsOff) {
-    EXPECT_FALSE(session->Connect("OLDPLAN", "OLDPLAN", "TESTDB", 0));
+    EXPECT_FALSE(session->Connect("OLDPLAN", "OLDPLAN", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{kInvalidProcedureMessage}));
     EXPECT_FALSE(connection->IsConnected());
     EXPECT_EQ(captions.back(), "Corvid - Disconnected");
 }
 
 TEST_F(SessionTest, ConnectingAgainLogsOffFirst) {
-    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", 0));
-    ASSERT_TRUE(session->Connect("SHOP", "SHOP", "TESTDB", 0));
+    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
+    ASSERT_TRUE(session->Connect("SHOP", "SHOP", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(connection->GetUser(), "SHOP");
     EXPECT_EQ(changes, 2);
     EXPECT_TRUE(prompter.Prompts().empty());
@@ -141,14 +141,14 @@ TEST_F(SessionTest, NotConnectedCommandsSayWhyAndSendNothing) {
 }
 
 TEST_F(SessionTest, FlushWithThePrivilegeSaysNothing) {
-    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", 0));
+    ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(session->FlushSharedPool(), CSession::EFlushResult::Flushed);
     EXPECT_TRUE(prompter.Prompts().empty());
     EXPECT_TRUE(connection->IsConnected());
 }
 
 TEST_F(SessionTest, FlushWithoutThePrivilegeShowsTheServersMessageAndKeepsTheSession) {
-    ASSERT_TRUE(session->Connect("SHOP", "SHOP", "TESTDB", 0));
+    ASSERT_TRUE(session->Connect("SHOP", "SHOP", "TESTDB", EConnectMode::Normal));
     EXPECT_EQ(session->FlushSharedPool(), CSession::EFlushResult::Refused);
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0], "ORA-01031: insufficient privileges");

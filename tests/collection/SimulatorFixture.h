@@ -123,7 +123,7 @@ protected:
         Disconnect();
         m_connection = std::make_unique<COracleConnection>(
             m_trace.get(), GetParam(), std::make_unique<CDlLibraryLoader>(std::vector<std::string>{m_libDir}));
-        ASSERT_TRUE(m_connection->Logon(user, password, "DEMO", 0)) << m_connection->GetErrorText();
+        ASSERT_TRUE(m_connection->Logon(user, password, "DEMO", EConnectMode::Normal)) << m_connection->GetErrorText();
         m_session = std::make_unique<CSession>(*m_connection);
     }
     void InstallExplainProcedure() {

@@ -70,11 +70,11 @@ TEST(ConnectDlgData, RemembersUserDatabaseAndModeButNeverThePassword) {
 }
 
 TEST(ConnectDlgData, ModeCodesIgnoreCase) {
-    EXPECT_EQ(ConnectModeCode("NORMAL"), 0);
-    EXPECT_EQ(ConnectModeCode("sysdba"), 1);
-    EXPECT_EQ(ConnectModeCode("SysOper"), 2);
-    EXPECT_EQ(ConnectModeCode(""), 0);
-    EXPECT_EQ(ConnectModeCode("SYSASM"), 0);
+    EXPECT_EQ(ConnectModeOfText("NORMAL"), EConnectMode::Normal);
+    EXPECT_EQ(ConnectModeOfText("sysdba"), EConnectMode::SysDba);
+    EXPECT_EQ(ConnectModeOfText("SysOper"), EConnectMode::SysOper);
+    EXPECT_EQ(ConnectModeOfText(""), EConnectMode::Normal);
+    EXPECT_EQ(ConnectModeOfText("SYSASM"), EConnectMode::Normal);
 }
 
 TEST(ConnectDlgData, FieldLimitsCountCharacters) {

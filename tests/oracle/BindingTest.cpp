@@ -50,7 +50,7 @@ TEST_F(BindingTest, OnlyTheOlderLibraryGivesOci7) {
     EXPECT_EQ(connection.GetInterfaceVersion(), 7);
     EXPECT_EQ(connection.GetLibraryName(), "libociw32.so");
     EXPECT_THAT(Log(), HasSubstr("OCI interface version = [OCI7]\r\nOCI DLL name = [libociw32.so]\r\n"));
-    EXPECT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    EXPECT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
@@ -59,7 +59,7 @@ TEST_F(BindingTest, Oci7ForcedOnTheClientLibraryBindsTheOlderTableFromIt) {
     EXPECT_EQ(connection.GetInterfaceVersion(), 7);
     EXPECT_EQ(connection.GetLibraryName(), "libclntsh.so");
     EXPECT_THAT(Log(), HasSubstr("Forced to use a specific OCI interface = OCI7\r\nOCI interface version = [OCI7]"));
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     EXPECT_EQ(connection.CountRows("dept"), 4);
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
@@ -75,7 +75,7 @@ TEST_F(BindingTest, AMissingNameIsReportedOnceAndTheRestIsBound) {
     EXPECT_EQ(connection.GetInterfaceVersion(), 8);
     EXPECT_THAT(m_prompter.Messages(),
                 ::testing::ElementsAre("Unable to load procedure address for procedure 'OCIDefineDynamic'"));
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     EXPECT_EQ(connection.CountRows("emp"), 14);
     EXPECT_EQ(m_prompter.Prompts().size(), 1u);
 }
@@ -112,7 +112,7 @@ TEST_F(BindingDeathTest, NoLibraryEndsWithTheFirstFatalText) {
 
 TEST_F(BindingDeathTest, AnOperationWhoseFunctionIsMissingFailsThroughTheErrorReport) {
     COracleConnection connection(&m_trace, 0, SimLoader("lib-missing"));
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     COracleCursor cursor(connection);
     cursor.Parse("SELECT ename FROM emp");
     unsigned short length = 0;

@@ -25,7 +25,7 @@ protected:
         if (m_connection) m_connection->Logoff();
     }
     std::string Log() { return ReadFile(m_folder / "Corvid.log"); }
-    bool LogonScott() { return m_connection->Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal); }
+    bool LogonScott() { return m_connection->Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal); }
 
     CScratchFolder m_folder;
     CTraceContext m_trace;
@@ -57,7 +57,7 @@ TEST_P(ConnectionTest, LogonWritesTheBlockWithTheServerAndAMaskedPassword) {
 }
 
 TEST_P(ConnectionTest, ARefusedLogonReturnsFalseWithTheServerError) {
-    EXPECT_FALSE(m_connection->Logon("SCOTT", "WRONG", "DEMO", COracleConnection::kNormal));
+    EXPECT_FALSE(m_connection->Logon("SCOTT", "WRONG", "DEMO", EConnectMode::Normal));
     EXPECT_FALSE(m_connection->IsConnected());
     EXPECT_EQ(m_connection->GetErrorCode(), 1017);
     EXPECT_EQ(m_connection->GetErrorText(), "ORA-01017: invalid username/password; logon denied");
@@ -107,7 +107,7 @@ TEST_P(ConnectionTest, ConnectionInformationBeforeAnyLogon) {
 }
 
 TEST_P(ConnectionTest, ConnectionInformationWhenConnected) {
-    ASSERT_TRUE(m_connection->Logon("scott", "tiger", "", COracleConnection::kNormal));
+    ASSERT_TRUE(m_connection->Logon("scott", "tiger", "", EConnectMode::Normal));
     std::string version, name;
     m_connection->GetServerInfo(version, name);
     const std::string interfaceName = GetParam() == 7 ? "OCI7" : "OCI8";
@@ -121,7 +121,7 @@ TEST_P(ConnectionTest, ConnectionInformationWhenConnected) {
 }
 
 TEST_P(ConnectionTest, ServerInfoForAUserWhoMayNotReadTheDatabaseName) {
-    ASSERT_TRUE(m_connection->Logon("SHOP", "SHOP", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(m_connection->Logon("SHOP", "SHOP", "DEMO", EConnectMode::Normal));
     std::string version, name = "stale";
     EXPECT_TRUE(m_connection->GetServerInfo(version, name));
     EXPECT_THAT(version, StartsWith("Oracle"));
@@ -152,7 +152,7 @@ TEST_P(ConnectionTest, CountRowsAndCommit) {
 }
 
 TEST_P(ConnectionTest, SysdbaIsTracedAsAskedFor) {
-    const bool connected = m_connection->Logon("SYS", "CHANGE_ON_INSTALL", "DEMO", COracleConnection::kSysDba);
+    const bool connected = m_connection->Logon("SYS", "CHANGE_ON_INSTALL", "DEMO", EConnectMode::SysDba);
     EXPECT_EQ(m_connection->GetAuthModeName(), "SYSDBA");
     EXPECT_THAT(Log(), HasSubstr("Logon authentication mode = [SYSDBA]\r\n"));
     EXPECT_TRUE(connected);
@@ -187,15 +187,15 @@ TEST(ConnectionModeTest, SysdbaIsPassedOnByOci8Only) {
     CTestPrompter prompter;
     CPrompterScope scope(prompter);
     COracleConnection oci7(nullptr, 7, SimLoader());
-    EXPECT_TRUE(oci7.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kSysDba));
+    EXPECT_TRUE(oci7.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::SysDba));
     EXPECT_EQ(oci7.GetAuthModeName(), "SYSDBA");
     EXPECT_THAT(oci7.GetConnectionInfo(), HasSubstr("\nConnected as: SYSDBA\n"));
     oci7.Logoff();
 
     COracleConnection oci8(nullptr, 8, SimLoader());
-    EXPECT_FALSE(oci8.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kSysDba));
+    EXPECT_FALSE(oci8.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::SysDba));
     EXPECT_EQ(oci8.GetErrorCode(), 1031);
-    EXPECT_TRUE(oci8.Logon("SYS", "CHANGE_ON_INSTALL", "DEMO", COracleConnection::kSysDba));
+    EXPECT_TRUE(oci8.Logon("SYS", "CHANGE_ON_INSTALL", "DEMO", EConnectMode::SysDba));
     oci8.Logoff();
     EXPECT_TRUE(prompter.Prompts().empty());
 }
@@ -231,10 +231,10 @@ TEST(ConnectionWarningTest, ALogonThatSucceedsWithAWarningIsConnected) {
     CTestPrompter prompter;
     CPrompterScope scope(prompter);
     COracleConnection connection(nullptr, 8, std::make_unique<CWarningLogonLoader>());
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     EXPECT_EQ(connection.CountRows("dept"), 4);
     connection.Logoff();
-    EXPECT_FALSE(connection.Logon("SCOTT", "WRONG", "DEMO", COracleConnection::kNormal));
+    EXPECT_FALSE(connection.Logon("SCOTT", "WRONG", "DEMO", EConnectMode::Normal));
     EXPECT_EQ(connection.GetErrorCode(), 1017);
     EXPECT_TRUE(prompter.Prompts().empty());
 }

@@ -23,7 +23,7 @@ class CursorTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         m_connection = std::make_unique<COracleConnection>(nullptr, GetParam(), SimLoader());
-        ASSERT_TRUE(m_connection->Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+        ASSERT_TRUE(m_connection->Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     }
     void TearDown() override { m_connection->Logoff(); }
 
@@ -189,7 +189,7 @@ TEST_P(CursorTest, ParsedStatementsAreTracedFromLevelFifteen) {
         CTraceContext trace;
         trace.Open(file, level);
         COracleConnection connection(&trace, GetParam(), SimLoader());
-        ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+        ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
         COracleCursor cursor(connection);
         cursor.Parse("SELECT 1 FROM dual");
         connection.Logoff();
@@ -206,7 +206,7 @@ TEST_P(CursorTest, AFailedExecuteEndsTheProgramWithTheStatement) {
     CTraceContext trace;
     trace.Open((m_folder / "Corvid.log").string(), 1);
     COracleConnection connection(&trace, GetParam(), SimLoader());
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     COracleCursor cursor(connection);
     cursor.Parse("UPDATE no_such_table SET x = 1");
     CFilePrompter prompter(m_folder / "prompts.txt");
@@ -225,7 +225,7 @@ TEST_P(CursorTest, AFatalErrorOnAWorkerThreadShowsTheDialogAndEndsTheProgram) {
     CTraceContext trace;
     trace.Open((m_folder / "Corvid.log").string(), 1);
     COracleConnection connection(&trace, GetParam(), SimLoader());
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     CFilePrompter prompter(m_folder / "prompts.txt");
     auto failOnWorker = [&] {
         SetPrompter(&prompter);
@@ -284,7 +284,7 @@ TEST(CursorOci8Test, DynamicDefineFetchesThroughTheCallback) {
     CTestPrompter prompter;
     CPrompterScope scope(prompter);
     COracleConnection connection(nullptr, 8, SimLoader());
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     {
         COracleCursor cursor(connection);
         cursor.Parse("SELECT ename FROM emp WHERE empno = 7902");
@@ -315,7 +315,7 @@ TEST(CursorTypeNameTest, NamesTheExternalTypes) {
 TEST(CursorOci7Test, OperationsOutsideTheGenerationFailThroughTheErrorReport) {
     CScratchFolder folder;
     COracleConnection connection(nullptr, 7, SimLoader());
-    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", COracleConnection::kNormal));
+    ASSERT_TRUE(connection.Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal));
     COracleCursor cursor(connection);
     cursor.Parse("SELECT ename FROM emp");
     CFilePrompter prompter(folder / "prompts.txt");

@@ -110,13 +110,8 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 }
                 break;
             case kOptConnectAs: {
-                const std::string mode = AsciiUpperCase(optarg);
-                if (mode == "NORMAL") {
-                    options.connectMode = 0;
-                } else if (mode == "SYSDBA") {
-                    options.connectMode = 1;
-                } else if (mode == "SYSOPER") {
-                    options.connectMode = 2;
+                if (const auto mode = ConnectModeFromName(optarg)) {
+                    options.connectMode = *mode;
                 } else {
                     error = "--connect-as takes NORMAL, SYSDBA or SYSOPER, not '" + std::string(optarg) + "'";
                     return false;

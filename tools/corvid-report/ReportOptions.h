@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "oracle/ConnectMode.h"
+
 namespace corvid {
 
 // What the command line of corvid-report asks for.
@@ -11,7 +13,7 @@ struct SReportOptions {
     std::optional<std::string> password;
     std::string server;
     int ociVersion = 0;         // 0 chooses, 7 or 8 forces a generation
-    int connectMode = 0;        // 0 NORMAL, 1 SYSDBA, 2 SYSOPER
+    EConnectMode connectMode = EConnectMode::Normal;
     std::optional<int> format;  // the export writer's code: 0 CSV, 1 HTML, 2 XML
     std::optional<std::string> output;
     std::optional<std::string> name;

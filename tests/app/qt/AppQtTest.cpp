@@ -50,7 +50,7 @@ protected:
         app->SetConnectDialog([this](COracleConnection& connection) {
             ++dialogs;
             frameExistedAtDialog = app->MainFrame() != nullptr;
-            return !dialogUser.empty() && connection.Logon(dialogUser, dialogUser, "TESTDB", 0);
+            return !dialogUser.empty() && connection.Logon(dialogUser, dialogUser, "TESTDB", EConnectMode::Normal);
         });
         app->SetUrlOpener([this](const std::string& url) {
             urls.push_back(url);

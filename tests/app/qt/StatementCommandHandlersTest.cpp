@@ -78,7 +78,7 @@ protected:
         });
         m_connection = testing::MakeSimConnection();
         m_session = std::make_unique<CSession>(*m_connection);
-        ASSERT_TRUE(m_session->Connect("SCOTT", "TIGER", "TESTDB", 0));
+        ASSERT_TRUE(m_session->Connect("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
         OpenWindow();
         m_prompter.Clear();
     }
