@@ -217,13 +217,14 @@ int main(int argc, char** argv) {
 
     const char* names[] = {"CSV", "HTML", "XML"};
     const char* extensions[] = {".CSV", ".HTML", ".XML"};
+    const EExportFormat formats[] = {EExportFormat::Csv, EExportFormat::Html, EExportFormat::Xml};
     const std::string base = folder + "/corvid-bench-export";
     for (int format = 0; format < 3; ++format) {
         CListExporter exporter(list);
         exporter.SetIdentification(CListExporter::ProgramIdentification());
         start = Clock::now();
         cpu = CpuSeconds();
-        exporter.Export(format, base, "SQL statements in the Oracle SGA");
+        exporter.Export(formats[format], base, "SQL statements in the Oracle SGA");
         const double ours = Seconds(start);
         const double oursCpu = CpuSeconds() - cpu;
         const std::string file = base + extensions[format];

@@ -21,10 +21,6 @@ struct SExportSettings {
 // The longest name and file name the dialog takes, in characters.
 inline constexpr int kExportFieldMaxChars = 80;
 
-// The writer's format code for a dialog format index: 0 gives HTML (1), 1 XML (2),
-// 2 CSV (0); any other index gives -1, and nothing is written.
-int ExportFormatCode(int formatIndex);
-
 // The dialog's check of its two fields on OK: an empty text when both fit,
 // otherwise the validation message.
 std::string ValidateExportSettings(const SExportSettings& settings);

@@ -260,11 +260,9 @@ std::string CListExporter::Ident(std::string_view separator) const {
     return text;
 }
 
-bool CListExporter::Export(int format, const std::string& baseName, const std::string& exportName) {
+bool CListExporter::Export(EExportFormat format, const std::string& baseName, const std::string& exportName) {
     m_exportName = exportName;
-    if (format != kFormatCsv && format != kFormatHtml && format != kFormatXml) return false;
-    const char* extension = format == kFormatCsv ? ".CSV" : format == kFormatHtml ? ".HTML" : ".XML";
-    const std::string fileName = baseName + extension;
+    const std::string fileName = baseName + ExportFormatExtension(format);
     const std::string failure = "Unable to create the file '" + baseName + "'";
 
     COutput out(fileName);
@@ -276,13 +274,13 @@ bool CListExporter::Export(int format, const std::string& baseName, const std::s
     bool companionWritten = false;
     COutput companion(baseName + "_XML.HTML");
     switch (format) {
-        case kFormatCsv:
+        case EExportFormat::Csv:
             WriteCsv(out);
             break;
-        case kFormatHtml:
+        case EExportFormat::Html:
             WriteHtml(out);
             break;
-        default:
+        case EExportFormat::Xml:
             WriteXmlHead(out, fileName);
             companionName = companion.GetTarget();
             if (companion.Open()) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "list/ExportFormat.h"
+
 namespace corvid {
 
 class CListCtrlEx;
@@ -16,8 +18,6 @@ class CListCtrlEx;
 // target only when it is complete, so a failed export leaves what was there.
 class CListExporter {
 public:
-    enum EFormat { kFormatCsv = 0, kFormatHtml = 1, kFormatXml = 2 };
-
     static constexpr const char* kVendorWebPage = "https://www.example.com/corvid";
     static constexpr const char* kVendorMail = "corvid@example.com";
 
@@ -33,7 +33,7 @@ public:
     // Writes baseName + ".CSV", ".HTML" or ".XML" (and for XML baseName +
     // "_XML.HTML"). Failures are shown to the user; false when the main file
     // could not be written.
-    bool Export(int format, const std::string& baseName, const std::string& exportName);
+    bool Export(EExportFormat format, const std::string& baseName, const std::string& exportName);
 
     // The program's name, version and rights line, as exports carry them.
     static std::string ProgramIdentification();

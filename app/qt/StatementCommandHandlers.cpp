@@ -129,12 +129,12 @@ void ExportCommand(SStatementCommandContext& context) {
     document.m_ExportFileName = chosen.fileName;
     document.WriteSettings();
 
-    const int format = ExportFormatCode(chosen.formatIndex);
-    if (format < 0) return;
+    const std::optional<EExportFormat> format = ExportFormatOfDialogIndex(chosen.formatIndex);
+    if (!format) return;
     CWaitCursor wait;
     CListExporter exporter(context.view.GetListCtrl());
     exporter.SetIdentification(CListExporter::ProgramIdentification());
-    exporter.Export(format, chosen.fileName, chosen.name);
+    exporter.Export(*format, chosen.fileName, chosen.name);
 }
 
 void OptionsCommand(SStatementCommandContext& context) {

@@ -1,17 +1,21 @@
 #include "list/ExportSettings.h"
+#include "list/ExportFormat.h"
 
 #include <gtest/gtest.h>
 
 namespace corvid {
 namespace {
 
-TEST(ExportSettingsTest, FormatIndexMapsToTheWritersCode) {
-    EXPECT_EQ(ExportFormatCode(0), 1);  // HTML
-    EXPECT_EQ(ExportFormatCode(1), 2);  // XML
-    EXPECT_EQ(ExportFormatCode(2), 0);  // CSV
-    EXPECT_EQ(ExportFormatCode(-1), -1);
-    EXPECT_EQ(ExportFormatCode(3), -1);
-    EXPECT_EQ(ExportFormatCode(7), -1);
+TEST(ExportSettingsTest, FormatsFromTheDialogsIndexAndFromTheirNames) {
+    EXPECT_EQ(ExportFormatOfDialogIndex(0), EExportFormat::Html);
+    EXPECT_EQ(ExportFormatOfDialogIndex(1), EExportFormat::Xml);
+    EXPECT_EQ(ExportFormatOfDialogIndex(2), EExportFormat::Csv);
+    for (int index : {-1, 3, 7}) EXPECT_FALSE(ExportFormatOfDialogIndex(index)) << index;
+
+    EXPECT_EQ(ExportFormatFromName("csv"), EExportFormat::Csv);
+    EXPECT_EQ(ExportFormatFromName("Html"), EExportFormat::Html);
+    EXPECT_EQ(ExportFormatFromName("XML"), EExportFormat::Xml);
+    for (const char* name : {"", ".xml", "xmlx", "json"}) EXPECT_FALSE(ExportFormatFromName(name)) << name;
 }
 
 TEST(ExportSettingsTest, FieldsAreLimitedToEightyCharacters) {

@@ -48,12 +48,11 @@ protected:
         m_list.InsertItem(0, std::vector<std::string_view>{"SCOTT", "12.35", "a\r\nb"});
         m_list.InsertItem(1, std::vector<std::string_view>{"", "x\t\"q\"%", " \xC3\xA9\xFF"});
     }
-    std::string Export(int format, const std::string& name = "My list") {
+    std::string Export(EExportFormat format, const std::string& name = "My list") {
         CListExporter exporter(m_list);
         exporter.SetIdentification(CListExporter::ProgramIdentification());
-        const char* extension = format == 0 ? ".CSV" : format == 1 ? ".HTML" : ".XML";
         EXPECT_TRUE(exporter.Export(format, m_dir + "/out", name));
-        return ReadFile(m_dir + "/out" + extension);
+        return ReadFile(m_dir + "/out" + ExportFormatExtension(format));
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
@@ -120,20 +119,20 @@ void ExpectValidXml(const std::string& path) {
 
 TEST_F(ListExporterTest, CsvBytes) {
     AddRows();
-    EXPECT_EQ(Export(0),
+    EXPECT_EQ(Export(EExportFormat::Csv),
               "User,%  Disk,Status\r\n"
               "\"SCOTT\",\"12.35\",\"a\nb\"\r\n"
               ",\"x\\9q%\",\" \xC3\xA9\xFF\"\r\n");
     m_list.DeleteAllItems();
-    EXPECT_EQ(Export(0), "User,%  Disk,Status\r\n");
+    EXPECT_EQ(Export(EExportFormat::Csv), "User,%  Disk,Status\r\n");
     m_list.SetColumnTitle(2, std::string(300, 'T'));
-    EXPECT_EQ(Export(0), "User,%  Disk," + std::string(255, 'T') + "\r\n");
+    EXPECT_EQ(Export(EExportFormat::Csv), "User,%  Disk," + std::string(255, 'T') + "\r\n");
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
 TEST_F(ListExporterTest, HtmlBytes) {
     AddRows();
-    EXPECT_EQ(Export(1), std::string(kHtmlHead) +
+    EXPECT_EQ(Export(EExportFormat::Html), std::string(kHtmlHead) +
                              "<TR>\r\n<TD align=\"left\">SCOTT</TD>\r\n<TD align=\"right\">12.35</TD>\r\n"
                              "<TD align=\"center\">a<br>b</TD>\r\n</TR>\r\n"
                              "<TR>\r\n<TD align=\"left\">&nbsp;</TD>\r\n"
@@ -141,13 +140,13 @@ TEST_F(ListExporterTest, HtmlBytes) {
                              "<TD align=\"center\"> &#233;&#255;</TD>\r\n</TR>\r\n" +
                              kHtmlTail);
     m_list.DeleteAllItems();
-    EXPECT_EQ(Export(1), std::string(kHtmlHead) + kHtmlTail);
+    EXPECT_EQ(Export(EExportFormat::Html), std::string(kHtmlHead) + kHtmlTail);
 }
 
 TEST_F(ListExporterTest, XmlBytesAndCompanionPage) {
     AddRows();
     const std::string xmlName = m_dir + "/out.XML";
-    EXPECT_EQ(Export(2), XmlHead(xmlName) +
+    EXPECT_EQ(Export(EExportFormat::Xml), XmlHead(xmlName) +
                              " <ROW>\r\n  <User>SCOTT</User>\r\n  <___Disk>12&#46;35</___Disk>\r\n"
                              "  <Status>a\r\nb</Status>\r\n </ROW>\r\n"
                              " <ROW>\r\n  <User></User>\r\n  <___Disk>x&#9;&#34;q&#34;&#37;</___Disk>\r\n"
@@ -178,7 +177,7 @@ TEST_F(ListExporterTest, XmlBytesAndCompanionPage) {
             "email: <A href=\"mailto:corvid@example.com\">corvid@example.com</A><BR>\r\n"
             "</FONT></TD>\r\n</TR>\r\n</TABLE>\r\n</BODY>\r\n\r\n</HTML>\r\n");
     m_list.DeleteAllItems();
-    EXPECT_EQ(Export(2), XmlHead(xmlName) + "</My_list>\r\n");
+    EXPECT_EQ(Export(EExportFormat::Xml), XmlHead(xmlName) + "</My_list>\r\n");
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.XML", "out_XML.HTML"}));
 }
 
@@ -229,7 +228,7 @@ TEST_F(ListExporterTest, MissingFolderShowsTheMessageAndWritesNothing) {
     AddRows();
     CListExporter exporter(m_list);
     const std::string base = m_dir + "/no such folder/out";
-    EXPECT_FALSE(exporter.Export(0, base, "x"));
+    EXPECT_FALSE(exporter.Export(EExportFormat::Csv, base, "x"));
     EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file '" + base + "'"});
     EXPECT_TRUE(Files().empty());
 }
@@ -239,7 +238,7 @@ TEST_F(ListExporterTest, FailedExportKeepsWhatWasThere) {
     // The target's name is taken by a folder: the rename at the end fails.
     fs::create_directory(m_dir + "/out.HTML");
     CListExporter exporter(m_list);
-    EXPECT_FALSE(exporter.Export(1, m_dir + "/out", "x"));
+    EXPECT_FALSE(exporter.Export(EExportFormat::Html, m_dir + "/out", "x"));
     EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file '" + m_dir + "/out'"});
     EXPECT_EQ(Files(), std::vector<std::string>{"out.HTML"});
     EXPECT_TRUE(fs::is_directory(m_dir + "/out.HTML"));
@@ -251,7 +250,7 @@ TEST_F(ListExporterTest, FailedExportKeepsWhatWasThere) {
     }
     chmod((m_dir + "/out.CSV").c_str(), 0640);
     m_prompter.Clear();
-    EXPECT_TRUE(exporter.Export(0, m_dir + "/out", "x"));
+    EXPECT_TRUE(exporter.Export(EExportFormat::Csv, m_dir + "/out", "x"));
     EXPECT_EQ(ReadFile(m_dir + "/out.CSV").substr(0, 5), "User,");
     struct stat st;
     ASSERT_EQ(stat((m_dir + "/out.CSV").c_str(), &st), 0);
@@ -263,7 +262,7 @@ TEST_F(ListExporterTest, CompanionPageFailureStillWritesTheXml) {
     AddRows();
     fs::create_directory(m_dir + "/out_XML.HTML");
     CListExporter exporter(m_list);
-    EXPECT_TRUE(exporter.Export(2, m_dir + "/out", "x"));
+    EXPECT_TRUE(exporter.Export(EExportFormat::Xml, m_dir + "/out", "x"));
     EXPECT_EQ(m_prompter.Messages(),
               std::vector<std::string>{"Unable to create the file '" + m_dir + "/out_XML.HTML'"});
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.XML", "out_XML.HTML"}));
@@ -283,7 +282,7 @@ TEST_F(ListExporterTest, EveryByteValueGivesValidXml) {
     CListExporter exporter(m_list);
     exporter.SetIdentification(CListExporter::ProgramIdentification());
     const std::string base = m_dir + "/all--bytes";
-    ASSERT_TRUE(exporter.Export(2, base, "SQL statements in the Oracle SGA"));
+    ASSERT_TRUE(exporter.Export(EExportFormat::Xml, base, "SQL statements in the Oracle SGA"));
     ExpectValidXml(base + ".XML");
 }
 
@@ -291,7 +290,7 @@ TEST_F(ListExporterTest, AnEmptyExportNameStillGivesAWellFormedDocument) {
     AddRows();
     CListExporter exporter(m_list);
     const std::string base = m_dir + "/unnamed";
-    ASSERT_TRUE(exporter.Export(2, base, ""));
+    ASSERT_TRUE(exporter.Export(EExportFormat::Xml, base, ""));
     const std::string xml = ReadFile(base + ".XML");
     EXPECT_NE(xml.find("<!DOCTYPE Export\r\n"), std::string::npos);
     EXPECT_NE(xml.find("\r\n<Export>\r\n"), std::string::npos);

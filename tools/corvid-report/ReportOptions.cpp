@@ -119,13 +119,8 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 break;
             }
             case kOptFormat: {
-                const std::string format = AsciiUpperCase(optarg);
-                if (format == "CSV") {
-                    options.format = 0;
-                } else if (format == "HTML") {
-                    options.format = 1;
-                } else if (format == "XML") {
-                    options.format = 2;
+                if (const auto format = ExportFormatFromName(optarg)) {
+                    options.format = format;
                 } else {
                     error = "--format takes csv, html or xml, not '" + std::string(optarg) + "'";
                     return false;

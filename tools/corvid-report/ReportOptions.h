@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "list/ExportFormat.h"
 #include "oracle/ConnectMode.h"
 
 namespace corvid {
@@ -14,7 +15,7 @@ struct SReportOptions {
     std::string server;
     int ociVersion = 0;         // 0 chooses, 7 or 8 forces a generation
     EConnectMode connectMode = EConnectMode::Normal;
-    std::optional<int> format;  // the export writer's code: 0 CSV, 1 HTML, 2 XML
+    std::optional<EExportFormat> format;
     std::optional<std::string> output;
     std::optional<std::string> name;
     std::optional<bool> analyze;

@@ -63,20 +63,6 @@ bool PromptPassword(const std::string& user, std::string& password) {
     return read;
 }
 
-// The writer's format code for the export dialog's index that the settings keep.
-int FormatOfExportType(int exportType) {
-    switch (exportType) {
-        case 0:
-            return CListExporter::kFormatHtml;
-        case 1:
-            return CListExporter::kFormatXml;
-        case 2:
-            return CListExporter::kFormatCsv;
-        default:
-            return -1;
-    }
-}
-
 void FillList(CListCtrlEx& list, const CListLayout& layout, const CObjectArray& entries,
               const std::vector<CObjectArray::Index>* positions) {
     layout.CreateColumns(list);
@@ -151,8 +137,9 @@ int Run(const SReportOptions& options) {
     doc.SetSaveOnDestroy(false);
     if (options.analyze) doc.m_Analyze = *options.analyze ? 1 : 0;
 
-    int format = options.format ? *options.format : FormatOfExportType(doc.m_ExportType);
-    if (format < 0) {
+    const std::optional<EExportFormat> format =
+        options.format ? options.format : ExportFormatOfDialogIndex(doc.m_ExportType);
+    if (!format) {
         Fail("the saved export format " + std::to_string(doc.m_ExportType) +
              " is none of HTML, XML, CSV: use --format");
         connection.Logoff();
@@ -212,7 +199,7 @@ int Run(const SReportOptions& options) {
 
     CListExporter exporter(list);
     exporter.SetIdentification(CListExporter::ProgramIdentification());
-    if (!exporter.Export(format, base, name)) return kExitFailure;
+    if (!exporter.Export(*format, base, name)) return kExitFailure;
     return kExitOk;
 }
 
