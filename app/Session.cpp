@@ -73,7 +73,7 @@ bool CSession::CheckPlanTable() {
     int count = 0;
     cursor.Parse(kPlanTableCheckStatement);
     cursor.Define(1, &count, sizeof count, oci::SQLT_INT);
-    if (cursor.Execute(1, false)) return true;
+    if (cursor.Execute(1, COracleCursor::EOnError::Return)) return true;
     const int code = cursor.GetErrorCode();
     if (code != kTableDoesNotExist && code != -kTableDoesNotExist) cursor.CheckError(-1);
     return false;
@@ -85,7 +85,7 @@ bool CSession::CreateExplainProcedure() {
         // finds it invalid.
         COracleCursor cursor(m_connection);
         cursor.Parse(ExplainProcedureCreationText());
-        cursor.Execute(1, true);
+        cursor.Execute(1, COracleCursor::EOnError::Report);
     }
     return m_connection.IsValidObject("PROCEDURE", kExplainProcedureName);
 }
@@ -93,14 +93,14 @@ bool CSession::CreateExplainProcedure() {
 void CSession::DropExplainProcedure() {
     COracleCursor cursor(m_connection);
     cursor.Parse(kDropExplainProcedureStatement);
-    cursor.Execute(1, false);
+    cursor.Execute(1, COracleCursor::EOnError::Return);
 }
 
 CSession::EFlushResult CSession::FlushSharedPool() {
     if (!EnsureConnected()) return EFlushResult::NotConnected;
     COracleCursor cursor(m_connection);
     cursor.Parse(kFlushSharedPoolStatement);
-    if (cursor.Execute(1, false)) return EFlushResult::Flushed;
+    if (cursor.Execute(1, COracleCursor::EOnError::Return)) return EFlushResult::Flushed;
     const int code = cursor.GetErrorCode();
     if (code != kInsufficientPrivileges && code != -kInsufficientPrivileges) cursor.CheckError(-1);
     GetPrompter().Message(cursor.GetErrorText(), IPrompter::Kind::Error);

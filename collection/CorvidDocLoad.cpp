@@ -13,15 +13,12 @@
 #include "collection/SqlCmdEntry.h"
 #include "diag/TraceContext.h"
 #include "oracle/OracleConnection.h"
+#include "oracle/OciTypes.h"
 #include "oracle/OracleCursor.h"
 
 namespace corvid {
 
 namespace {
-
-constexpr int kTypeInteger = 3;
-constexpr int kTypeFloat = 4;
-constexpr int kTypeString = 5;
 
 // Rows per fetch call.
 constexpr int kFetchRows = 100;
@@ -131,13 +128,13 @@ int ElementSize(const SLoadColumn& column) {
 int FetchType(EFetch fetch) {
     switch (fetch) {
     case EFetch::Number:
-        return kTypeFloat;
+        return oci::SQLT_FLT;
     case EFetch::Integer:
-        return kTypeInteger;
+        return oci::SQLT_INT;
     case EFetch::Text:
-        return kTypeString;
+        return oci::SQLT_STR;
     }
-    return kTypeString;
+    return oci::SQLT_STR;
 }
 
 // The fetch buffers of the statement load: 100 rows per column, with indicators.
@@ -208,7 +205,7 @@ std::int32_t CCorvidDoc::CountStatements() {
     m_Filter.BindConditions(cursor);
     std::int32_t count = 0;
     short indicator = 0;
-    cursor.Define(1, &count, sizeof count, kTypeInteger, &indicator);
+    cursor.Define(1, &count, sizeof count, oci::SQLT_INT, &indicator);
     cursor.ExecuteAndFetch(1);
     return indicator == -1 ? 0 : count;
 }
@@ -219,8 +216,8 @@ void CCorvidDoc::ComputeTotals(double& totalBufferGets, double& totalDiskReads) 
     totalBufferGets = 0;
     totalDiskReads = 0;
     short indicators[2] = {0, 0};
-    cursor.Define(1, &totalBufferGets, sizeof totalBufferGets, kTypeFloat, &indicators[0]);
-    cursor.Define(2, &totalDiskReads, sizeof totalDiskReads, kTypeFloat, &indicators[1]);
+    cursor.Define(1, &totalBufferGets, sizeof totalBufferGets, oci::SQLT_FLT, &indicators[0]);
+    cursor.Define(2, &totalDiskReads, sizeof totalDiskReads, oci::SQLT_FLT, &indicators[1]);
     cursor.ExecuteAndFetch(1);
     if (indicators[0] == -1) totalBufferGets = 0;
     if (indicators[1] == -1) totalDiskReads = 0;
@@ -302,8 +299,8 @@ void CCorvidDoc::LoadSqlText() {
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildTextStatement());
     m_Filter.BindConditions(cursor);
-    cursor.Define(1, addresses.data(), kAddressSize, kTypeString, addressIndicators.data());
-    cursor.Define(2, pieces.data(), kTextPieceSize, kTypeString, pieceIndicators.data());
+    cursor.Define(1, addresses.data(), kAddressSize, oci::SQLT_STR, addressIndicators.data());
+    cursor.Define(2, pieces.data(), kTextPieceSize, oci::SQLT_STR, pieceIndicators.data());
     cursor.Execute(0);
 
     std::vector<CSqlCmdEntry> texts;

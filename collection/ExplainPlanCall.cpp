@@ -74,7 +74,7 @@ CExplainPlanCall::SResult CExplainPlanCall::Explain(const std::string& sqlText, 
     m_planIndicator = 0;
     m_errorIndicator = 0;
 
-    result.called = m_cursor->Execute(1, false);
+    result.called = m_cursor->Execute(1, COracleCursor::EOnError::Return);
     if (!result.called) {
         result.errorCode = m_cursor->GetErrorCode();
         return result;

@@ -182,7 +182,7 @@ void COracleConnection::ReportError(const std::string& message) {
 void COracleConnection::ExecuteStatement(const std::string& statement) {
     COracleCursor cursor(this);
     cursor.Parse(statement);
-    cursor.Execute(1, true);
+    cursor.Execute(1, COracleCursor::EOnError::Report);
 }
 
 bool COracleConnection::IsValidObject(const std::string& objectType, const std::string& objectName) {
@@ -227,7 +227,7 @@ bool COracleConnection::GetServerInfo(std::string& version, std::string& name) {
     std::memset(buffer, 0, sizeof(buffer));
     cursor.Parse("/* $CORVID$ */ SELECT name FROM v$database WHERE ROWNUM = 1");
     cursor.Define(1, buffer, sizeof(buffer), oci::SQLT_STR, &indicator);
-    if (cursor.Execute(1, false)) {
+    if (cursor.Execute(1, COracleCursor::EOnError::Return)) {
         cursor.Fetch(1);
         name = buffer;
     }

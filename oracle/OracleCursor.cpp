@@ -57,10 +57,10 @@ void COracleCursor::Bind(const std::string& name, void* value, int size, int typ
     if (m_imp->Bind(name, value, size, typeCode, indicator) != 0) CheckError(-1);
 }
 
-bool COracleCursor::Execute(int iterations, bool reportErrors) {
+bool COracleCursor::Execute(int iterations, EOnError onError) {
     const int rc = m_imp->Execute(iterations, OCI_DEFAULT);
     if (rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO) return true;
-    if (reportErrors) CheckError(-1);
+    if (onError == EOnError::Report) CheckError(-1);
     return false;
 }
 

@@ -35,9 +35,11 @@ public:
     void DefineDynamic(int position, int typeCode, unsigned short* returnedLength, void* context,
                        oci::OCICallbackDefine callback);
     void Bind(const std::string& name, void* value, int size, int typeCode, short* indicator = nullptr);
-    // True on success. On failure: the fatal report when reportErrors is set,
-    // otherwise false with the error left for GetErrorCode.
-    bool Execute(int iterations, bool reportErrors = true);
+    // What a failed execute does: the fatal report, or return false with the
+    // error left for GetErrorCode (for errors the caller expects).
+    enum class EOnError { Report, Return };
+    // True on success; on failure as onError says.
+    bool Execute(int iterations, EOnError onError = EOnError::Report);
     // Executes and fetches up to `rows` rows; true when all of them came. The
     // number delivered goes to *rowCount. Meant for queries of a known number of
     // rows: through OCI7 the fetch is exact (more rows than asked for is an

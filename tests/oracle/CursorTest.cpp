@@ -154,7 +154,7 @@ TEST_P(CursorTest, ExecuteWithReportingOffLeavesTheErrorToTheCaller) {
     cursor.Parse("SELECT COUNT(1) FROM no_such_table");
     int count = 0;
     cursor.Define(1, &count, sizeof(count), kInt);
-    EXPECT_FALSE(cursor.Execute(1, false));
+    EXPECT_FALSE(cursor.Execute(1, COracleCursor::EOnError::Return));
     EXPECT_EQ(cursor.GetErrorCode(), 942);
     EXPECT_EQ(cursor.GetErrorText(), "ORA-00942: table or view does not exist");
     EXPECT_TRUE(m_prompter.Prompts().empty());
