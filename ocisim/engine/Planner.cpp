@@ -23,6 +23,7 @@ struct Source {
     double rows = 1;      // estimated table rows
     double blocks = 1;
     int rowLen = 100;
+    bool readsColumns = true;  // the query reads a column of this source (or all of them, *)
 };
 
 // How a table can be reached through one of its indexes.
@@ -81,6 +82,42 @@ bool ColumnExists(const Source& src, const std::string& column) {
     return src.object.data && src.object.data->ColumnIndex(column) >= 0;
 }
 
+bool ReadsColumnOf(const Select& s, const Source& src, bool inSubquery);
+
+// A name of `e` (or of its subqueries) that reads a column of `src`. Inside a
+// subquery only names qualified by the source's name count: an unqualified one
+// belongs to the subquery's own tables first.
+bool ExprReadsColumnOf(const Expr* e, const Source& src, bool inSubquery) {
+    if (!e) return false;
+    if (e->kind == Expr::Kind::Name) {
+        if (e->names.size() == 1 && !inSubquery && ColumnExists(src, e->names[0])) return true;
+        if (e->names.size() == 2 && e->names[0] == src.refName && ColumnExists(src, e->names[1])) return true;
+    }
+    if (e->sub && ReadsColumnOf(*e->sub, src, true)) return true;
+    for (const ExprPtr& a : e->args)
+        if (ExprReadsColumnOf(a.get(), src, inSubquery)) return true;
+    return false;
+}
+
+bool ReadsColumnOf(const Select& s, const Source& src, bool inSubquery) {
+    for (const SelectItem& item : s.items) {
+        if (!item.expr && !inSubquery && (item.starQualifier.empty() || item.starQualifier == src.refName))
+            return true;
+        if (ExprReadsColumnOf(item.expr.get(), src, inSubquery)) return true;
+    }
+    for (const Expr* e : {s.where.get(), s.startWith.get(), s.connectBy.get(), s.having.get()})
+        if (ExprReadsColumnOf(e, src, inSubquery)) return true;
+    for (const ExprPtr& e : s.groupBy)
+        if (ExprReadsColumnOf(e.get(), src, inSubquery)) return true;
+    for (const OrderItem& o : s.orderBy)
+        if (ExprReadsColumnOf(o.expr.get(), src, inSubquery)) return true;
+    for (const TableRef& ref : s.from) {
+        if (ExprReadsColumnOf(ref.on.get(), src, inSubquery)) return true;
+        if (ref.subquery && ReadsColumnOf(*ref.subquery, src, true)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool Planner::ColumnOf(const Expr& e, const std::vector<Source>& sources, size_t self, std::string& column) const {
@@ -129,7 +166,17 @@ Node Planner::TableAccess(const Source& src, const std::string& options) const {
         n.type = "TABLE";
         n.analyzed = src.object.table->analyzed;
     } else if (src.object.name == "DUAL") {
-        n.operation = "FAST DUAL";
+        // The cost-based optimizer answers a query that reads no column of DUAL
+        // without touching the table; the rule-based one always scans it.
+        if (m_Cbo && !src.readsColumns) {
+            n.operation = "FAST DUAL";
+        } else {
+            n.operation = "TABLE ACCESS";
+            n.options = "FULL";
+            n.owner = "SYS";
+            n.name = "DUAL";
+            n.type = "TABLE";
+        }
     } else {
         n.operation = "FIXED TABLE";
         n.options = "FULL";
@@ -223,7 +270,8 @@ Node Planner::AccessPath(const Source& src, const std::vector<const Expr*>& conj
         if (m_Cbo) {
             full.cost = fullCost;
             full.cardinality = cardinality;
-            full.bytes = cardinality * src.rowLen;
+            // FAST DUAL reads no row, so it moves no bytes.
+            if (full.operation != "FAST DUAL") full.bytes = cardinality * src.rowLen;
         }
         return full;
     }
@@ -274,6 +322,7 @@ Node Planner::PlanSelectBlock(Select& s) {
         }
         src.object = m_Resolve(ref);
         src.refName = ref.alias.empty() ? ref.name : ref.alias;
+        src.readsColumns = ReadsColumnOf(s, src, false);
         if (src.object.table) {
             const TableInfo& t = *src.object.table;
             src.rows = static_cast<double>(t.analyzed ? t.numRows : std::max<std::int64_t>(t.numRows, 1));
@@ -283,6 +332,7 @@ Node Planner::PlanSelectBlock(Select& s) {
         } else {
             src.rows = src.object.data ? static_cast<double>(std::max<size_t>(1, src.object.data->RowCount())) : 1;
             src.blocks = 1;
+            if (src.object.name == "DUAL") src.rowLen = 2;
         }
         sources.push_back(src);
     }

@@ -486,7 +486,11 @@ private:
         switch (st.kind) {
             case K::Select: {
                 m_ReadsPool = false;
-                auto ev = std::make_shared<Evaluator>(MakeEnv(&binds, variables));
+                // A describe needs no values: Oracle describes a query whose
+                // placeholders are unbound, and ORA-01008 belongs to the execute.
+                EvalEnv env = MakeEnv(&binds, variables);
+                env.bindsWithoutValues = describeOnly;
+                auto ev = std::make_shared<Evaluator>(env);
                 r.columns = ev->BindQuery(*st.select);
                 EnterPool(sql, 3, !describeOnly);
                 if (m_ReadsPool && !describeOnly) {
