@@ -5,6 +5,9 @@
 namespace ocisim {
 
 std::vector<ColumnDesc> PlanTableColumns() {
+    // OTHER is a LONG, as utlxplan.sql creates it.
+    ColumnDesc other = TextColumn("OTHER", 0);
+    other.type = ColumnType::Long;
     return {TextColumn("STATEMENT_ID", 30), DateColumn("TIMESTAMP"),      TextColumn("REMARKS", 80),
             TextColumn("OPERATION", 30),    TextColumn("OPTIONS", 255),   TextColumn("OBJECT_NODE", 128),
             TextColumn("OBJECT_OWNER", 30), TextColumn("OBJECT_NAME", 30), NumberColumn("OBJECT_INSTANCE"),
@@ -12,7 +15,7 @@ std::vector<ColumnDesc> PlanTableColumns() {
             NumberColumn("ID"),             NumberColumn("PARENT_ID"),     NumberColumn("POSITION"),
             NumberColumn("COST"),           NumberColumn("CARDINALITY"),   NumberColumn("BYTES"),
             TextColumn("OTHER_TAG", 255),   TextColumn("PARTITION_START", 255), TextColumn("PARTITION_STOP", 255),
-            NumberColumn("PARTITION_ID"),   TextColumn("OTHER", 4000),     TextColumn("DISTRIBUTION", 30),
+            NumberColumn("PARTITION_ID"),   other,                          TextColumn("DISTRIBUTION", 30),
             NumberColumn("CPU_COST"),       NumberColumn("IO_COST"),       NumberColumn("TEMP_SPACE"),
             TextColumn("ACCESS_PREDICATES", 4000), TextColumn("FILTER_PREDICATES", 4000)};
 }

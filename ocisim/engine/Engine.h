@@ -110,6 +110,8 @@ public:
     virtual ExecResult Execute(const std::string& sql, std::vector<Bind>& binds, bool describeOnly) = 0;
     virtual OraError Commit() = 0;
     virtual OraError Rollback() = 0;
+    // A round trip that does nothing: ORA-03114 once the session has died.
+    virtual OraError Ping() = 0;
 };
 
 // Connect modes of a logon.
@@ -125,6 +127,8 @@ public:
     // ORA-01031 for SYSDBA or SYSOPER without that privilege.
     virtual std::unique_ptr<Session> Logon(const std::string& alias, const std::string& user,
                                            const std::string& password, LogonMode mode, OraError& err) = 0;
+    // The server's version line: the first row of v$version.
+    virtual std::string VersionBanner() = 0;
 };
 
 // The process's server, built on first use from the scenario named by the

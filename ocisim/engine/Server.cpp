@@ -110,6 +110,11 @@ public:
     std::unique_ptr<Session> Logon(const std::string& alias, const std::string& user, const std::string& password,
                                    LogonMode mode, OraError& err) override;
 
+    std::string VersionBanner() override {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        return m_Db->config.banners.empty() ? std::string() : m_Db->config.banners.front();
+    }
+
     std::mutex m_Mutex;
     std::unique_ptr<Database> m_Db;
     std::string m_Failure;
@@ -202,6 +207,11 @@ public:
         if (m_Dead->load()) return Ora(3114);
         RollbackLocked();
         return {};
+    }
+
+    OraError Ping() override {
+        std::lock_guard<std::mutex> lock(m_Server->m_Mutex);
+        return m_Dead->load() ? Ora(3114) : OraError();
     }
 
     // PlSqlHost: recursive SQL runs with the lock already held.

@@ -21,6 +21,7 @@ const char* KnownText(int code) {
         case 1010: return "invalid OCI operation";
         case 1012: return "not logged on";
         case 1017: return "invalid username/password; logon denied";
+        case 1018: return "column does not have a LONG datatype";
         case 1031: return "insufficient privileges";
         case 1036: return "illegal variable name/number";
         case 1403: return "no data found";
@@ -29,7 +30,9 @@ const char* KnownText(int code) {
         case 1422: return "exact fetch returns more than requested number of rows";
         case 1455: return "converting column overflows integer datatype";
         case 1480: return "trailing null missing from STR bind value";
+        case 1484: return "arrays can only be bound to PL/SQL statements";
         case 1722: return "invalid number";
+        case 3001: return "unimplemented feature";
         case 3113: return "end-of-file on communication channel";
         case 3114: return "not connected to ORACLE";
         case 3115: return "unsupported network datatype or representation";
@@ -48,6 +51,7 @@ const char* KnownText(int code) {
         case 24344: return "success with compilation error";
         case 24345: return "A Truncation or null fetch error occurred";
         case 24374: return "define not done before fetch or execute and fetch";
+        case 24391: return "invalid fetch operation";
         default: return nullptr;
     }
 }

@@ -40,6 +40,7 @@ enum ClientError : int {
     kNotExecuted = 24338,
     kTruncationOrNull = 24345,
     kDefineNotDone = 24374,
+    kInvalidFetchOperation = 24391,
 };
 
 // "ORA-nnnnn: text" for a number the client knows; Oracle's "message not found"

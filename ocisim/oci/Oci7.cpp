@@ -35,9 +35,19 @@ constexpr ub1 kFcFetch = 12;
 constexpr ub1 kFcOpen = 14;
 constexpr ub1 kFcClose = 16;
 constexpr ub1 kFcBind = 28;
+constexpr ub1 kFcBindNumber = 30;
+constexpr ub1 kFcOptions = 34;
+constexpr ub1 kFcCancel = 52;
 constexpr ub1 kFcParse = 54;
 constexpr ub1 kFcExecFetch = 56;
+constexpr ub1 kFcLongFetch = 58;
 constexpr ub1 kFcDescribe = 60;
+constexpr ub1 kFcBindArray = 62;
+
+// Oracle's errors of the calls below that the other calls never raise.
+constexpr int kNotLongColumn = 1018;
+constexpr int kArraysOnlyForPlSql = 1484;
+constexpr int kUnimplemented = 3001;
 
 // Warning flags (cda->wrn).
 constexpr ub1 kWarning = 0x01;
@@ -50,6 +60,7 @@ struct LogonArea {
     ub4 check = kLogonCheck;
     std::shared_ptr<SessionLink> link;
     std::vector<CursorArea*> cursors;
+    bool autoCommit = false;  // ocon: every statement but a query commits when it succeeds
 };
 
 struct CursorArea {
@@ -125,7 +136,8 @@ sword DescribeQuery(cda_def* area, CursorArea& cursor) {
     return 0;
 }
 
-sword Run(cda_def* area, CursorArea& cursor) {
+// Runs the parsed statement once, with element `iteration` of array binds.
+sword Run(cda_def* area, CursorArea& cursor, unsigned iteration = 0) {
     if (!cursor.parsed) return Report(area, kNoStatementParsed);
     if (!SessionAlive(cursor)) return Report(area, kNotLoggedOn);
     if (cursor.executedAtParse) {
@@ -138,11 +150,11 @@ sword Run(cda_def* area, CursorArea& cursor) {
     area->rpc = 0;
     std::vector<Bind> binds;
     OraError error;
-    if (!cursor.binds.Read(0, binds, error)) return Report(area, error);
+    if (!cursor.binds.Read(iteration, binds, error)) return Report(area, error);
     ExecResult result = cursor.logon->link->session->Execute(cursor.sql, binds, false);
     if (result.error.IsError()) return Report(area, result.error);
     // Release 7 binds are IN OUT for PL/SQL.
-    if (!cursor.binds.Write(0, binds, error)) return Report(area, error);
+    if (!cursor.binds.Write(iteration, binds, error)) return Report(area, error);
     cursor.isQuery = result.rows != nullptr;
     if (cursor.isQuery) {
         cursor.result.Open(std::move(result.columns), std::move(result.rows), cursor.logon->link);
@@ -154,6 +166,33 @@ sword Run(cda_def* area, CursorArea& cursor) {
         Lib().Remember(result.warning);
         area->wrn |= kWarning | kWarnCompilation;
     }
+    if (cursor.logon->autoCommit && !cursor.isQuery) {
+        const OraError committed = cursor.logon->link->session->Commit();
+        if (committed.IsError()) return Report(area, committed);
+    }
+    return 0;
+}
+
+// Binds a placeholder of the parsed statement; `name` as FindPlaceholders spells it.
+sword BindVariable(cda_def* area, CursorArea& cursor, const std::string& name, ub1* progv, sword progvl,
+                   sword ftype, sb2* indp, ub2* alen = nullptr, ub2* arcode = nullptr) {
+    if (!cursor.parsed) return Report(area, kNoStatementParsed);
+    if (name.empty() ||
+        std::find(cursor.placeholders.begin(), cursor.placeholders.end(), name) == cursor.placeholders.end()) {
+        return Report(area, kIllegalVariable);
+    }
+    if (ftype < 0 || ftype > 0xFFFF || !IsSupportedType(static_cast<ub2>(ftype))) {
+        return Report(area, kUnsupportedDatatype);
+    }
+    BindSpec spec;
+    spec.name = name;
+    spec.value = progv;
+    spec.size = progvl;
+    spec.dty = static_cast<ub2>(ftype);
+    spec.indicator = indp;
+    spec.length = alen;
+    spec.returnCode = arcode;
+    cursor.binds.Set(spec);
     return 0;
 }
 
@@ -268,6 +307,44 @@ OCISIM_EXPORT sword ocom(cda_def* lda) {
     return error.IsError() ? Report(lda, error) : 0;
 }
 
+namespace {
+
+// The logon of a logon data area, for the transaction calls.
+LogonArea* LogonOf(cda_def* lda) {
+    LogonArea* logon = StateOf<LogonArea>(lda, kLogonCheck);
+    Begin(lda, 0);
+    return logon && logon->link && logon->link->alive ? logon : nullptr;
+}
+
+}  // namespace
+
+OCISIM_EXPORT sword orol(cda_def* lda) {
+    Guard guard(Lib().Lock());
+    if (!lda) return -1;
+    LogonArea* logon = LogonOf(lda);
+    if (!logon) return Report(lda, kNotLoggedOn);
+    const OraError error = logon->link->session->Rollback();
+    return error.IsError() ? Report(lda, error) : 0;
+}
+
+OCISIM_EXPORT sword ocon(cda_def* lda) {
+    Guard guard(Lib().Lock());
+    if (!lda) return -1;
+    LogonArea* logon = LogonOf(lda);
+    if (!logon) return Report(lda, kNotLoggedOn);
+    logon->autoCommit = true;
+    return 0;
+}
+
+OCISIM_EXPORT sword ocof(cda_def* lda) {
+    Guard guard(Lib().Lock());
+    if (!lda) return -1;
+    LogonArea* logon = LogonOf(lda);
+    if (!logon) return Report(lda, kNotLoggedOn);
+    logon->autoCommit = false;
+    return 0;
+}
+
 OCISIM_EXPORT sword oopen(cda_def* cursor, cda_def* lda, OraText* /*dbn*/, sword /*dbnl*/, sword /*arsize*/,
                           OraText* /*uid*/, sword /*uidl*/) {
     Guard guard(Lib().Lock());
@@ -373,23 +450,36 @@ OCISIM_EXPORT sword obndrv(cda_def* cursor, OraText* sqlvar, sword sqlvl, ub1* p
     CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
     Begin(cursor, kFcBind);
     if (!state) return Report(cursor, kInvalidCursor);
+    return BindVariable(cursor, *state, NormalizePlaceholder(TextOf(sqlvar, sqlvl)), progv, progvl, ftype, indp);
+}
+
+OCISIM_EXPORT sword obndrn(cda_def* cursor, sword sqlvn, ub1* progv, sword progvl, sword ftype, sword /*scale*/,
+                           sb2* indp, OraText* /*fmt*/, sword /*fmtl*/, sword /*fmtt*/) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcBindNumber);
+    if (!state) return Report(cursor, kInvalidCursor);
+    // The number names a numbered placeholder: 2 binds ":2", wherever it stands.
+    const std::string name = sqlvn >= 0 ? std::to_string(sqlvn) : std::string();
+    return BindVariable(cursor, *state, name, progv, progvl, ftype, indp);
+}
+
+OCISIM_EXPORT sword obndra(cda_def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype,
+                           sword /*scale*/, sb2* indp, ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz,
+                           OraText* /*fmt*/, sword /*fmtl*/, sword /*fmtt*/) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcBindArray);
+    if (!state) return Report(cursor, kInvalidCursor);
     if (!state->parsed) return Report(cursor, kNoStatementParsed);
-    const std::string name = NormalizePlaceholder(TextOf(sqlvar, sqlvl));
-    if (name.empty() ||
-        std::find(state->placeholders.begin(), state->placeholders.end(), name) == state->placeholders.end()) {
-        return Report(cursor, kIllegalVariable);
+    if (maxsiz > 0 && cursiz) {
+        // A PL/SQL table: the server's PL/SQL has no index-by tables to receive it.
+        return Report(cursor, cursor->ft == kPlSqlFunctionCode ? kUnsupportedDatatype : kArraysOnlyForPlSql);
     }
-    if (ftype < 0 || ftype > 0xFFFF || !IsSupportedType(static_cast<ub2>(ftype))) {
-        return Report(cursor, kUnsupportedDatatype);
-    }
-    BindSpec spec;
-    spec.name = name;
-    spec.value = progv;
-    spec.size = progvl;
-    spec.dty = static_cast<ub2>(ftype);
-    spec.indicator = indp;
-    state->binds.Set(spec);
-    return 0;
+    return BindVariable(cursor, *state, NormalizePlaceholder(TextOf(sqlvar, sqlvl)), progv, progvl, ftype, indp, alen,
+                        arcode);
 }
 
 OCISIM_EXPORT sword oexec(cda_def* cursor) {
@@ -399,6 +489,100 @@ OCISIM_EXPORT sword oexec(cda_def* cursor) {
     Begin(cursor, kFcExec);
     if (!state) return Report(cursor, kInvalidCursor);
     return Run(cursor, *state);
+}
+
+OCISIM_EXPORT sword oexn(cda_def* cursor, sword iters, sword rowoff) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcExec);
+    if (!state) return Report(cursor, kInvalidCursor);
+    if (iters < 1 || rowoff < 0 || rowoff >= iters) return Report(cursor, kZeroIterations);
+    // Each element from rowoff on runs once; rpc counts the rows of them all, up to
+    // the element that failed.
+    ub4 processed = 0;
+    for (sword iteration = rowoff; iteration < iters; ++iteration) {
+        const sword status = Run(cursor, *state, static_cast<unsigned>(iteration));
+        if (state->isQuery) return status;
+        processed += cursor->rpc;
+        cursor->rpc = processed;
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
+OCISIM_EXPORT sword ofetch(cda_def* cursor) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcFetch);
+    if (!state) return Report(cursor, kInvalidCursor);
+    return FetchInto(cursor, *state, 1);
+}
+
+OCISIM_EXPORT sword ocan(cda_def* cursor) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcCancel);
+    if (!state) return Report(cursor, kInvalidCursor);
+    // The open rows go; the statement stays parsed and its binds and defines stay.
+    if (state->isQuery) state->result.Cancel();
+    return 0;
+}
+
+OCISIM_EXPORT sword oopt(cda_def* cursor, sword rbopt, sword waitopt) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcOptions);
+    if (!state) return Report(cursor, kInvalidCursor);
+    // Rollback of the statement or of the transaction on an error, and waiting for
+    // locks: the simulated server neither fails part-way nor holds locks, so both
+    // choices behave alike. Anything but 0 and 1 (and 2 for rbopt) is no option.
+    if (rbopt < 0 || rbopt > 2 || waitopt < 0 || waitopt > 1) return Report(cursor, kInvalidOperation);
+    return 0;
+}
+
+OCISIM_EXPORT sword oflng(cda_def* cursor, sword pos, ub1* buf, sb4 bufl, sword dtype, ub4* retl, sb4 offset) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, kFcLongFetch);
+    if (!state) return Report(cursor, kInvalidCursor);
+    if (!state->executed || !state->isQuery) return Report(cursor, kFetchOutOfSequence);
+    const std::vector<ColumnDesc>& columns = state->result.Columns();
+    if (pos < 1 || static_cast<std::size_t>(pos) > columns.size()) return Report(cursor, kVariableNotInSelectList);
+    if (columns[static_cast<std::size_t>(pos) - 1].type != ColumnType::Long) return Report(cursor, kNotLongColumn);
+    if (dtype != SQLT_LNG && dtype != SQLT_CHR && dtype != SQLT_LBI && dtype != SQLT_BIN) {
+        return Report(cursor, kUnsupportedDatatype);
+    }
+    const std::vector<Value>* row = state->result.CurrentRow();
+    if (!row) return Report(cursor, kFetchOutOfSequence);
+    const Value& value = (*row)[static_cast<std::size_t>(pos) - 1];
+    // The piece from `offset` on, as much as the buffer holds; nothing past the end.
+    const std::string text = value.IsNull() ? std::string() : value.ToText();
+    const std::size_t from = offset > 0 ? static_cast<std::size_t>(offset) : 0;
+    const std::size_t available = from < text.size() ? text.size() - from : 0;
+    const std::size_t count = std::min<std::size_t>(available, bufl > 0 ? static_cast<std::size_t>(bufl) : 0);
+    if (buf && count > 0) std::memcpy(buf, text.data() + from, count);
+    if (retl) *retl = static_cast<ub4>(count);
+    return 0;
+}
+
+OCISIM_EXPORT sword odessp(cda_def* cursor, OraText* /*objnam*/, size_t /*onlen*/, ub1* /*rsv1*/, size_t /*rsv1ln*/,
+                           ub1* /*rsv2*/, size_t /*rsv2ln*/, ub2* /*ovrld*/, ub2* /*pos*/, ub2* /*level*/,
+                           OraText** /*argnam*/, ub2* /*arnlen*/, ub2* /*dtype*/, ub1* /*defsup*/, ub1* /*mode*/,
+                           ub4* /*dtsiz*/, sb2* /*prec*/, sb2* /*scale*/, ub1* /*radix*/, ub4* /*spare*/,
+                           ub4* arrsiz) {
+    Guard guard(Lib().Lock());
+    if (!cursor) return -1;
+    CursorArea* state = StateOf<CursorArea>(cursor, kCursorCheck);
+    Begin(cursor, 0);
+    if (!state) return Report(cursor, kInvalidCursor);
+    // Describing a stored procedure's arguments is not offered.
+    if (arrsiz) *arrsiz = 0;
+    return Report(cursor, kUnimplemented);
 }
 
 OCISIM_EXPORT sword ofen(cda_def* cursor, sword nrows) {

@@ -632,15 +632,12 @@ OCISIM_EXPORT sword OCIDefineDynamic(OCIDefine* defnp, OCIError* errhp, void* oc
 }
 #endif
 
-OCISIM_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraText* placeholder,
-                                  sb4 placeh_len, void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp,
-                                  ub2* rcodep, ub4 maxarr_len, ub4* /*curelep*/, ub4 mode) {
-    Guard guard(Lib().Lock());
-    OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
-    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
-    if (!stmt || !err) return OCI_INVALID_HANDLE;
+namespace {
+
+// Binds one placeholder of a prepared statement, by name or by position.
+sword BindPlaceholder(OCIStmt* stmt, OCIBind** bindp, OCIError* err, const std::string& name, void* valuep,
+                      sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4 mode) {
     if (!stmt->prepared) return Fail(err, kNotPrepared);
-    const std::string name = NormalizePlaceholder(TextOf(placeholder, placeholder ? placeh_len : 0));
     if (name.empty() ||
         std::find(stmt->placeholders.begin(), stmt->placeholders.end(), name) == stmt->placeholders.end()) {
         return Fail(err, kIllegalVariable);
@@ -677,6 +674,32 @@ OCISIM_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* err
     return OCI_SUCCESS;
 }
 
+}  // namespace
+
+OCISIM_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraText* placeholder,
+                                  sb4 placeh_len, void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp,
+                                  ub2* rcodep, ub4 maxarr_len, ub4* /*curelep*/, ub4 mode) {
+    Guard guard(Lib().Lock());
+    OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
+    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
+    if (!stmt || !err) return OCI_INVALID_HANDLE;
+    const std::string name = NormalizePlaceholder(TextOf(placeholder, placeholder ? placeh_len : 0));
+    return BindPlaceholder(stmt, bindp, err, name, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, mode);
+}
+
+OCISIM_EXPORT sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position, void* valuep,
+                                 sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
+                                 ub4* /*curelep*/, ub4 mode) {
+    Guard guard(Lib().Lock());
+    OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
+    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
+    if (!stmt || !err) return OCI_INVALID_HANDLE;
+    // Positions that name the same placeholder twice bind the same variable: the
+    // server matches binds by name.
+    const std::string name = stmt->prepared ? PlaceholderAtPosition(stmt->sql, position) : std::string();
+    return BindPlaceholder(stmt, bindp, err, name, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, mode);
+}
+
 OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 rowoff,
                                    const OCISnapshot* /*snap_in*/, OCISnapshot* /*snap_out*/, ub4 mode) {
     Guard guard(Lib().Lock());
@@ -704,7 +727,14 @@ OCISIM_EXPORT sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2
 
 OCISIM_EXPORT sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, sb4 /*scrollOffset*/,
                                   ub4 mode) {
-    return OCIStmtFetch(stmtp, errhp, nrows, orientation, mode);
+    Guard guard(Lib().Lock());
+    OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
+    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
+    if (!stmt || !err) return OCI_INVALID_HANDLE;
+    // No statement is scrollable here: only the next rows can be fetched, and the
+    // offset is ignored.
+    if (orientation != OCI_DEFAULT && orientation != OCI_FETCH_NEXT) return Fail(err, kInvalidFetchOperation);
+    return OCIStmtFetch(stmtp, errhp, nrows, OCI_FETCH_NEXT, mode);
 }
 
 OCISIM_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos) {
@@ -881,4 +911,54 @@ OCISIM_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
         return OCI_INVALID_HANDLE;
     }
     return Fail(err, kInvalidLobLocator);
+}
+
+OCISIM_EXPORT sword OCITerminate(ub4 /*mode*/) {
+    // Handles are freed one by one; nothing is held for the process as a whole.
+    Guard guard(Lib().Lock());
+    return OCI_SUCCESS;
+}
+
+OCISIM_EXPORT sword OCIPing(OCISvcCtx* svchp, OCIError* errhp, ub4 mode) {
+    Guard guard(Lib().Lock());
+    OCISvcCtx* svc = As<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX);
+    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
+    if (!svc || !err) return OCI_INVALID_HANDLE;
+    if (mode != OCI_DEFAULT) return Fail(err, kBadMode);
+    std::shared_ptr<SessionLink> link = LinkOf(svc);
+    if (!link) return Fail(err, kNotConnected);
+    const OraError error = link->session->Ping();
+    return error.IsError() ? Fail(err, error) : OCI_SUCCESS;
+}
+
+OCISIM_EXPORT sword OCIServerVersion(void* hndlp, OCIError* errhp, OraText* bufp, ub4 bufsz, ub1 hndltype) {
+    Guard guard(Lib().Lock());
+    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
+    OCIServer* server = nullptr;
+    if (hndltype == OCI_HTYPE_SVCCTX) {
+        if (OCISvcCtx* svc = As<OCISvcCtx>(hndlp, OCI_HTYPE_SVCCTX)) {
+            server = As<OCIServer>(svc->server, OCI_HTYPE_SERVER);
+            if (!server && err) return Fail(err, kNotConnected);
+        }
+    } else if (hndltype == OCI_HTYPE_SERVER) {
+        server = As<OCIServer>(hndlp, OCI_HTYPE_SERVER);
+    }
+    if (!server || !err || !bufp) return OCI_INVALID_HANDLE;
+    if (!server->server) return Fail(err, kNotConnected);
+    if (bufsz == 0) return OCI_SUCCESS;
+    const std::string banner = server->server->VersionBanner();
+    const std::size_t count = std::min<std::size_t>(banner.size(), bufsz - 1);
+    std::memcpy(bufp, banner.data(), count);
+    bufp[count] = '\0';
+    return OCI_SUCCESS;
+}
+
+OCISIM_EXPORT void OCIClientVersion(sword* major_version, sword* minor_version, sword* update_num, sword* patch_num,
+                                    sword* port_update_num) {
+    // The release of libclntsh.so.19.1, as the server's banner spells it.
+    if (major_version) *major_version = 19;
+    if (minor_version) *minor_version = 0;
+    if (update_num) *update_num = 0;
+    if (patch_num) *patch_num = 0;
+    if (port_update_num) *port_update_num = 0;
 }

@@ -21,6 +21,9 @@ void CResultCursor::Open(std::vector<ColumnDesc> columns, std::unique_ptr<RowSou
     m_Link = std::move(link);
     m_Described = true;
     m_Exhausted = m_Rows == nullptr;
+    for (const ColumnDesc& column : m_Columns) {
+        if (column.type == ColumnType::Long) m_KeepsCurrentRow = true;
+    }
 }
 
 void CResultCursor::Reset() {
@@ -35,9 +38,13 @@ void CResultCursor::Reset() {
     m_Exhausted = false;
     m_EndReported = false;
     m_Cancelled = false;
+    m_KeepsCurrentRow = false;
+    m_HasCurrentRow = false;
+    m_CurrentRow.clear();
 }
 
 void CResultCursor::Cancel() {
+    m_HasCurrentRow = false;
     m_Rows.reset();
     m_Pending.reset();
     m_Cancelled = true;
@@ -120,6 +127,7 @@ void CResultCursor::PutDynamic(const Value& value, const DefineSpec& define, uns
 FetchOutcome CResultCursor::Fetch(const std::vector<const DefineSpec*>& defines, unsigned rows) {
     FetchOutcome outcome;
     std::vector<Value> row;
+    m_HasCurrentRow = false;
     for (unsigned i = 0; i < rows; ++i) {
         OraError err;
         if (!NextRow(row, err)) {
@@ -164,6 +172,10 @@ FetchOutcome CResultCursor::Fetch(const std::vector<const DefineSpec*>& defines,
         }
         if (outcome.error.IsError() || outcome.callbackStatus != 0) break;
         ++outcome.rows;
+        if (m_KeepsCurrentRow) {
+            m_CurrentRow = row;
+            m_HasCurrentRow = true;
+        }
     }
     m_Total += outcome.rows;
     m_LastFetched = outcome.rows;

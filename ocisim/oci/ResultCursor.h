@@ -71,6 +71,9 @@ public:
     FetchOutcome Fetch(const std::vector<const DefineSpec*>& defines, unsigned rows);
     // True when another row is waiting (the row is kept for the next fetch).
     bool HasMoreRows(OraError& err);
+    // The last row the last fetch delivered, kept only for a select list with a
+    // LONG column (read piece by piece after the fetch); null when there is none.
+    const std::vector<Value>* CurrentRow() const { return m_HasCurrentRow ? &m_CurrentRow : nullptr; }
 
 private:
     bool NextRow(std::vector<Value>& row, OraError& err);
@@ -86,6 +89,9 @@ private:
     bool m_Exhausted = false;
     bool m_EndReported = false;
     bool m_Cancelled = false;
+    bool m_KeepsCurrentRow = false;
+    bool m_HasCurrentRow = false;
+    std::vector<Value> m_CurrentRow;
 };
 
 }  // namespace ocisim::oci

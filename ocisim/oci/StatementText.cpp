@@ -43,7 +43,9 @@ std::vector<std::string> LeadingWords(const std::string& sql, std::size_t count)
 
 }  // namespace
 
-std::vector<std::string> FindPlaceholders(const std::string& sql) {
+namespace {
+
+std::vector<std::string> ScanPlaceholders(const std::string& sql, bool distinct) {
     std::vector<std::string> names;
     const std::size_t n = sql.size();
     std::size_t i = 0;
@@ -63,12 +65,23 @@ std::vector<std::string> FindPlaceholders(const std::string& sql) {
             std::size_t start = ++i;
             while (i < n && IsNameChar(sql[i])) ++i;
             std::string name = Upper(sql.substr(start, i - start));
-            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+            if (!distinct || std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
         } else {
             ++i;
         }
     }
     return names;
+}
+
+}  // namespace
+
+std::vector<std::string> FindPlaceholders(const std::string& sql) { return ScanPlaceholders(sql, true); }
+
+std::string PlaceholderAtPosition(const std::string& sql, unsigned position) {
+    // A PL/SQL block counts each name once; SQL counts every occurrence.
+    const int code = SqlFunctionCode(sql);
+    const std::vector<std::string> names = ScanPlaceholders(sql, code == kPlSqlFunctionCode);
+    return position >= 1 && position <= names.size() ? names[position - 1] : std::string();
 }
 
 std::string NormalizePlaceholder(const std::string& name) {

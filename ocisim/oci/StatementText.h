@@ -14,6 +14,14 @@ namespace ocisim::oci {
 // skipped.
 std::vector<std::string> FindPlaceholders(const std::string& sql);
 
+// The placeholder name bound by position `position` (from 1): the n-th placeholder
+// of a SQL statement, or the n-th distinct name of a PL/SQL block; empty when the
+// statement has no such position.
+std::string PlaceholderAtPosition(const std::string& sql, unsigned position);
+
+// The function code of a PL/SQL block.
+constexpr int kPlSqlFunctionCode = 34;
+
 // A placeholder as the caller spells it (":T", "t") in the form FindPlaceholders
 // returns; empty when it is not a valid name.
 std::string NormalizePlaceholder(const std::string& name);

@@ -326,6 +326,13 @@ sword OCIDescriptorFree(void* descp, const ub4 type);
 sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp);
 sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset, void* bufp,
                  ub4 bufl, void* ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm);
+sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position, void* valuep, sb4 value_sz,
+                   ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode);
+sword OCITerminate(ub4 mode);
+sword OCIPing(OCISvcCtx* svchp, OCIError* errhp, ub4 mode);
+sword OCIServerVersion(void* hndlp, OCIError* errhp, OraText* bufp, ub4 bufsz, ub1 hndltype);
+void OCIClientVersion(sword* major_version, sword* minor_version, sword* update_num, sword* patch_num,
+                      sword* port_update_num);
 
 /* Release 7 data-area interface. */
 sword opinit(ub4 mode);
@@ -347,6 +354,22 @@ sword oexfet(struct cda_def* cursor, ub4 nrows, sword cancel, sword exact);
 sword oexec(struct cda_def* cursor);
 sword odescr(struct cda_def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* cbufl, sb4* dsize,
              sb2* prec, sb2* scale, sb2* nullok);
+sword obndrn(struct cda_def* cursor, sword sqlvn, ub1* progv, sword progvl, sword ftype, sword scale, sb2* indp,
+             OraText* fmt, sword fmtl, sword fmtt);
+sword obndra(struct cda_def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype,
+             sword scale, sb2* indp, ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz, OraText* fmt, sword fmtl,
+             sword fmtt);
+sword ofetch(struct cda_def* cursor);
+sword oexn(struct cda_def* cursor, sword iters, sword rowoff);
+sword ocan(struct cda_def* cursor);
+sword orol(struct cda_def* lda);
+sword ocon(struct cda_def* lda);
+sword ocof(struct cda_def* lda);
+sword oopt(struct cda_def* cursor, sword rbopt, sword waitopt);
+sword oflng(struct cda_def* cursor, sword pos, ub1* buf, sb4 bufl, sword dtype, ub4* retl, sb4 offset);
+sword odessp(struct cda_def* cursor, OraText* objnam, size_t onlen, ub1* rsv1, size_t rsv1ln, ub1* rsv2,
+             size_t rsv2ln, ub2* ovrld, ub2* pos, ub2* level, OraText** argnam, ub2* arnlen, ub2* dtype,
+             ub1* defsup, ub1* mode, ub4* dtsiz, sb2* prec, sb2* scale, ub1* radix, ub4* spare, ub4* arrsiz);
 
 #ifdef __cplusplus
 }

@@ -14,11 +14,14 @@
     X(OCIServerDetach) X(OCISessionBegin) X(OCISessionEnd) X(OCILogon) X(OCILogoff) X(OCITransCommit)              \
     X(OCIStmtPrepare) X(OCIDefineByPos) X(OCIBindByName) X(OCIStmtExecute) X(OCIStmtFetch) X(OCIParamGet)          \
     X(OCIAttrGet) X(OCIAttrSet) X(OCIStmtGetPieceInfo) X(OCIStmtSetPieceInfo) X(OCIDefineDynamic)                  \
-    X(OCIDescriptorAlloc) X(OCIDescriptorFree) X(OCILobGetLength) X(OCILobRead)
+    X(OCIDescriptorAlloc) X(OCIDescriptorFree) X(OCILobGetLength) X(OCILobRead) X(OCIEnvCreate)                   \
+    X(OCITransRollback) X(OCIStmtFetch2) X(OCIBindByPos) X(OCITerminate) X(OCIPing) X(OCIServerVersion)            \
+    X(OCIClientVersion)
 
 #define OCISIM_RELEASE7_FUNCTIONS(X)                                                                        \
     X(opinit) X(oerhms) X(olog) X(ologof) X(ocom) X(oopen) X(oclose) X(oparse) X(odefin) X(obndrv) X(ofen) \
-    X(oexfet) X(oexec) X(odescr)
+    X(oexfet) X(oexec) X(odescr) X(obndrn) X(obndra) X(ofetch) X(oexn) X(ocan) X(orol) X(ocon) X(ocof) X(oopt)  \
+    X(oflng) X(odessp)
 
 struct Release8Api {
 #define OCISIM_MEMBER(name) decltype(&::name) name = nullptr;

@@ -57,6 +57,7 @@ public:
         return {};
     }
     ocisim::OraError Rollback() override { return {}; }
+    ocisim::OraError Ping() override { return {}; }
 
 private:
     std::string m_User;
@@ -64,6 +65,7 @@ private:
 
 class CFakeServer : public ocisim::Server {
 public:
+    std::string VersionBanner() override { return "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0"; }
     ocisim::OraError Attach(const std::string& alias) override {
         if (alias.empty() || alias == "DEMO") return {};
         return Error(12154, "TNS:could not resolve the connect identifier specified");
