@@ -33,6 +33,7 @@ struct UserInfo {
     bool createSession = true;
     bool locked = false;
     bool planTable = false;
+    bool dropped = false;          // gone since: no logon, not in all_users; its statements stay in the pool
 };
 
 struct TableInfo {

@@ -19,8 +19,10 @@ struct Range {
 };
 
 struct StatementTemplate {
-    std::string text;  // placeholders: {int:LOW:HIGH}, {pick:A|B|C}, {date}, {name}
+    // placeholders: {int:LOW:HIGH}, {pick:A|B|C}, {date}, {name}, {list:N:LOW:HIGH}
+    std::string text;
     int weight = 1;
+    std::int64_t count = 0;          // > 0: exactly this many statements, outside the weighted draw
     std::vector<std::string> users;  // parsing users, one picked per statement
     int commandType = 3;
     std::string optimizerMode;       // empty: the server's mode
@@ -34,7 +36,10 @@ struct StatementTemplate {
 // Fills the placeholders of a template text.
 std::string ExpandTemplate(const std::string& text, std::mt19937_64& random);
 
-// Adds `count` statements made from the database's templates to its pool.
+// Adds `count` statements made from the database's templates to its pool,
+// drawn by weight, and then the fixed number of each template that has one;
+// the latter draw from a random sequence of their own, so that they leave the
+// weighted statements as they were.
 // Raises std::runtime_error when the database has no templates or a template
 // names an unknown user.
 void GenerateStatements(Database& db, const std::vector<StatementTemplate>& templates, std::int64_t count,

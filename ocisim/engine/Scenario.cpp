@@ -330,8 +330,8 @@ private:
     }
 
     void User(Line& l) {
-        Words(l, 1, "user NAME password=PW id=N [privileges=LIST] [plan-table] [locked]");
-        Known(l, {"password", "id", "privileges", "created"}, {"plan-table", "locked"});
+        Words(l, 1, "user NAME password=PW id=N [privileges=LIST] [plan-table] [locked] [dropped]");
+        Known(l, {"password", "id", "privileges", "created"}, {"plan-table", "locked", "dropped"});
         UserInfo u;
         u.name = Upper(l.words[0]);
         if (!l.options.count("password") || !l.options.count("id")) Fail(l, "a user needs password= and id=");
@@ -358,6 +358,8 @@ private:
         }
         u.locked = HasFlag(l, "locked");
         u.planTable = HasFlag(l, "plan-table");
+        u.dropped = HasFlag(l, "dropped");
+        if (u.dropped && u.planTable) Fail(l, "a dropped user has no plan table");
         m_Db->users[u.name] = u;
         if (u.planTable) m_Db->CreatePlanTable(u.name).created = u.created;
     }
@@ -482,11 +484,16 @@ private:
 
     void TemplateLine(Line& l) {
         Known(l, {"text", "weight", "users", "command", "optimizer", "executions", "disk-reads", "buffer-gets", "rows",
-                  "sorts"});
+                  "sorts", "count"});
         StatementTemplate t;
         if (!l.options.count("text") || l.options["text"].empty()) Fail(l, "a template needs text=\"...\"");
         t.text = l.options["text"];
         if (l.options.count("weight")) t.weight = static_cast<int>(Integer(l, "weight", l.options["weight"]));
+        if (l.options.count("count")) {
+            t.count = Integer(l, "count", l.options["count"]);
+            if (t.count < 1) Fail(l, "count must be at least 1");
+            if (l.options.count("weight")) Fail(l, "a template has either weight= or count=");
+        }
         if (l.options.count("users")) {
             std::stringstream list(l.options["users"]);
             std::string name;

@@ -310,8 +310,10 @@ private:
             case Fixed::AllUsers: {
                 auto t = std::make_shared<RowTable>(std::vector<ColumnDesc>{
                     TextColumn("USERNAME", 30, false), NumberColumn("USER_ID", false), DateColumn("CREATED", false)});
-                for (const auto& [name, u] : db.users)
+                for (const auto& [name, u] : db.users) {
+                    if (u.dropped) continue;
                     t->MutableRows().push_back({Value::Str(u.name), Value::Num(u.id), Value::DateAt(u.created)});
+                }
                 return t;
             }
             case Fixed::Dual: {
@@ -927,7 +929,7 @@ std::unique_ptr<Session> ServerImpl::Logon(const std::string& alias, const std::
     err = CheckAlias(alias, "logon", name);
     if (err.IsError()) return nullptr;
     const UserInfo* u = m_Db->FindUser(name);
-    if (!u || Upper(u->password) != Upper(password) || name.empty()) {
+    if (!u || u->dropped || Upper(u->password) != Upper(password) || name.empty()) {
         err = Ora(1017);
         return nullptr;
     }

@@ -25,6 +25,9 @@ struct PoolEntry {
     double sharableMem = 0, persistentMem = 0, runtimeMem = 0, loads = 1, fetches = 0, invalidations = 0;
     double versionCount = 1;
     std::int64_t firstLoadTime = 0;  // seconds, as DATE values
+    // The template that generated the statement (its place among the scenario's
+    // templates, from 0), -1 for any other; for tests only, no view shows it.
+    int templateId = -1;
 };
 
 using PoolSnapshot = std::shared_ptr<const std::vector<PoolEntry>>;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ocisim/engine/Database.h"
 #include "ocisim/engine/Scenario.h"
 
@@ -17,6 +19,11 @@ std::string ErrorOf(const std::string& text) {
     }
     return "no error";
 }
+
+// The demo's statements beside the generated ones: listed, and made by templates
+// with a fixed count.
+constexpr size_t kDemoListedStatements = 19;
+constexpr size_t kDemoFixedStatements = 3;
 
 }  // namespace
 
@@ -90,6 +97,66 @@ TEST(ScenarioTest, BadFilesGiveTheLineAndTheReason) {
 TEST(ScenarioTest, NamesBundledScenariosAndCounts) {
     EXPECT_TRUE(BundledScenario("demo"));
     EXPECT_FALSE(BundledScenario("nosuch"));
-    EXPECT_EQ(LoadScenario("demo:120")->pool.Size(), 120u);
+    // The listed statements and the fixed-count templates come beside the 120.
+    EXPECT_EQ(LoadScenario("demo:120")->pool.Size(), 120u + kDemoListedStatements + kDemoFixedStatements);
     EXPECT_THROW(LoadScenario("/nonexistent/file.scn"), ScenarioError);
+}
+
+TEST(ScenarioTest, FixedCountTemplatesLeaveTheWeightedDrawAsItWas) {
+    const std::string users = "user A id=1 password=a\n";
+    const std::string weighted =
+        "template users=A weight=3 text=\"SELECT {int:1:1000000} FROM dual\"\n"
+        "template users=A weight=1 text=\"SELECT name FROM t WHERE id = {int:1:99999}\"\n";
+    const std::string fixed =
+        "template users=A count=2 executions=0..0 text=\"SELECT x FROM t WHERE id IN ({list:5:1:9})\"\n";
+    auto plain = LoadScenarioText(users + weighted + "generate count=200\n", "plain");
+    auto mixed = LoadScenarioText(users + fixed + weighted + "generate count=200\n", "mixed");
+    ASSERT_EQ(plain->pool.Size(), 200u);
+    ASSERT_EQ(mixed->pool.Size(), 202u);
+    for (size_t i = 0; i < 200; ++i) {
+        EXPECT_EQ(*plain->pool.Entries()[i].text, *mixed->pool.Entries()[i].text) << i;
+        EXPECT_EQ(plain->pool.Entries()[i].templateId + 1, mixed->pool.Entries()[i].templateId) << i;
+    }
+    for (size_t i = 200; i < 202; ++i) {
+        const PoolEntry& e = mixed->pool.Entries()[i];
+        EXPECT_EQ(e.templateId, 0);
+        EXPECT_EQ(e.executions, 0);
+        EXPECT_EQ(e.text->rfind("SELECT x FROM t WHERE id IN (", 0), 0u) << *e.text;
+        EXPECT_EQ(std::count(e.text->begin(), e.text->end(), ','), 4) << *e.text;
+    }
+    EXPECT_EQ(LoadScenarioText(users + fixed + weighted + "generate count=200\n", "again", 10)->pool.Size(), 12u)
+        << "the NAME:N form leaves the fixed counts";
+    EXPECT_EQ(ErrorOf(users + "template users=A count=2 weight=3 text=\"SELECT 1 FROM dual\"\n"),
+              "test.scn:2: a template has either weight= or count=");
+    EXPECT_EQ(ErrorOf(users + "template users=A count=0 text=\"SELECT 1 FROM dual\"\n"),
+              "test.scn:2: count must be at least 1");
+}
+
+TEST(ScenarioTest, DemoHoldsWhatAProductionPoolHolds) {
+    auto db = LoadScenario("demo");
+    const UserInfo* legacy = db->FindUser("LEGACY");
+    ASSERT_TRUE(legacy);
+    EXPECT_TRUE(legacy->dropped);
+    size_t dropped = 0, hot = 0, plsql = 0, never = 0, nonAscii = 0, over4000 = 0, over32767 = 0, generated = 0;
+    for (const PoolEntry& e : db->pool.Entries()) {
+        const std::string& text = *e.text;
+        if (e.parsingUserId == legacy->id || e.parsingUserId == db->FindUser("ETL_OLD")->id) ++dropped;
+        if (e.executions >= 100000 && text.find(':') != std::string::npos) ++hot;
+        if (e.commandType == 47) ++plsql;
+        if (e.executions == 0) ++never;
+        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            ++nonAscii;
+        if (text.size() > 4000) ++over4000;
+        if (text.size() > 32767) ++over32767;
+        if (e.templateId >= 0) ++generated;
+    }
+    EXPECT_EQ(dropped, 3u);
+    EXPECT_GE(hot, 5u);
+    EXPECT_GE(plsql, 2u);
+    EXPECT_GE(never, 3u);
+    EXPECT_EQ(nonAscii, 4u);
+    EXPECT_EQ(over4000, 3u);
+    EXPECT_EQ(over32767, 1u);
+    EXPECT_EQ(generated, 5000u + kDemoFixedStatements);
+    EXPECT_EQ(db->pool.Size(), 5000u + kDemoListedStatements + kDemoFixedStatements);
 }

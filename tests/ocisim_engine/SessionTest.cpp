@@ -24,6 +24,18 @@ TEST(SessionTest, DescribeOnlyDescribesWithoutRunning) {
     EXPECT_EQ(r.columns[2].size, 19);
 }
 
+TEST(SessionTest, DroppedUserCannotLogOnAndIsNotListed) {
+    auto server = DemoServer();
+    OraError error;
+    EXPECT_FALSE(server->Logon("", "LEGACY", "LEGACY", LogonMode::Normal, error));
+    EXPECT_EQ(error.code, 1017);
+    auto scott = Logon(*server, "SCOTT", "TIGER");
+    Result users = RunSql(*scott, "SELECT COUNT(*) FROM all_users WHERE username IN ('LEGACY', 'ETL_OLD', 'SCOTT')");
+    EXPECT_EQ(Texts(users), std::vector<std::string>{"1"});
+    Result pool = RunSql(*scott, "SELECT COUNT(*) FROM sys.v_$sqlarea WHERE parsing_user_id IN (48, 66)");
+    EXPECT_EQ(Texts(pool), std::vector<std::string>{"3"});
+}
+
 TEST(SessionTest, HierarchicalQueryWalksTheTree) {
     auto server = DemoServer();
     auto scott = Logon(*server, "SCOTT", "TIGER");
