@@ -1,7 +1,8 @@
 /*
  * Shared pool example: logs on to DEMO as SCOTT/TIGER, counts the statements of
- * sys.v_$sqlarea, fetches them 100 rows at a time and explains one statement
- * through a stored procedure, with either client generation.
+ * sys.v_$sqlarea, fetches them 100 rows at a time, explains one statement
+ * through a stored procedure, and describes a query with placeholders before
+ * binding them by position, with either client generation.
  *
  *   shared_pool_example 8     release 8 handles (the default)
  *   shared_pool_example 7     release 7 logon and cursor data areas
@@ -72,6 +73,8 @@ static const char* const kCreate =
 static const char* const kCall = "/* $EXAMPLE$ */ BEGIN ExampleExplain(:i, :s, :g, :p, :e); END;";
 static const char* const kDrop = "/* $EXAMPLE$ */ DROP PROCEDURE ExampleExplain";
 static const char* const kExplained = "SELECT ename, sal FROM emp WHERE deptno = 10 ORDER BY ename";
+static const char* const kByPosition =
+    "/* $EXAMPLE$ */ SELECT ename, sal FROM emp WHERE deptno = :1 AND sal >= :2 ORDER BY ename";
 
 /* The fetch arrays of the statement list. */
 static char addresses[BATCH][ADDRESS_SIZE];
@@ -95,6 +98,26 @@ static int Summarise(int counted, int fetched, int batches) {
     printf("statements fetched: %d in %d calls\n", fetched, batches);
     if (counted <= 0 || fetched != counted) {
         fprintf(stderr, "the fetch did not deliver the counted statements\n");
+        return 1;
+    }
+    return 0;
+}
+
+/* The query bound by position: its select list and the rows it gave. */
+static int boundDeptno = 10;
+static int boundSalary = 2000;
+static char boundNames[4][11];
+static int boundSalaries[4];
+
+static int ShowBound(int described, const char* first, int rows) {
+    printf("described before binding: %d columns, the first %s\n", described, first);
+    printf("bound by position: %d rows, the first %s\n", rows, rows > 0 ? boundNames[0] : "none");
+    if (described != 2 || strcmp(first, "ENAME") != 0) {
+        fprintf(stderr, "the query with placeholders was not described\n");
+        return 1;
+    }
+    if (rows != 2 || strcmp(boundNames[0], "CLARK") != 0 || boundSalaries[1] != 5000) {
+        fprintf(stderr, "the query bound by position gave the wrong rows\n");
         return 1;
     }
     return 0;
@@ -215,6 +238,35 @@ static int Run8(void) {
     OCIStmtPrepare(stmt, err, (const OraText*)kDrop, (ub4)strlen(kDrop), OCI_NTV_SYNTAX, OCI_DEFAULT);
     failed |= Check8(OCIStmtExecute(svc, stmt, err, 1, 0, NULL, NULL, OCI_DEFAULT), "drop procedure");
 
+    /* Describe before binding, then bind by position. */
+    failed |= Check8(OCIStmtPrepare(stmt, err, (const OraText*)kByPosition, (ub4)strlen(kByPosition),
+                                    OCI_NTV_SYNTAX, OCI_DEFAULT), "prepare by position");
+    if (Check8(OCIStmtExecute(svc, stmt, err, 0, 0, NULL, NULL, OCI_DESCRIBE_ONLY), "describe")) return 1;
+    {
+        ub4 columns = 0;
+        void* param = NULL;
+        OraText* name = NULL;
+        ub4 nameLength = 0;
+        char first[31] = "";
+        ub4 rows = 0;
+        OCIAttrGet(stmt, OCI_HTYPE_STMT, &columns, NULL, OCI_ATTR_PARAM_COUNT, err);
+        if (Check8(OCIParamGet(stmt, OCI_HTYPE_STMT, err, &param, 1), "describe column 1")) return 1;
+        OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, err);
+        if (nameLength < sizeof first) memcpy(first, name, nameLength);
+        failed |= Check8(OCIBindByPos(stmt, &bind, err, 1, &boundDeptno, sizeof boundDeptno, SQLT_INT, NULL, NULL,
+                                      NULL, 0, NULL, OCI_DEFAULT), "bind position 1");
+        failed |= Check8(OCIBindByPos(stmt, &bind, err, 2, &boundSalary, sizeof boundSalary, SQLT_INT, NULL, NULL,
+                                      NULL, 0, NULL, OCI_DEFAULT), "bind position 2");
+        OCIDefineByPos(stmt, &define, err, 1, boundNames, sizeof boundNames[0], SQLT_STR, NULL, NULL, NULL,
+                       OCI_DEFAULT);
+        OCIDefineByPos(stmt, &define, err, 2, boundSalaries, sizeof boundSalaries[0], SQLT_INT, NULL, NULL, NULL,
+                       OCI_DEFAULT);
+        failed |= Check8(OCIStmtExecute(svc, stmt, err, 0, 0, NULL, NULL, OCI_DEFAULT), "execute by position");
+        failed |= Check8(OCIStmtFetch2(stmt, err, 4, OCI_FETCH_NEXT, 0, OCI_DEFAULT), "fetch by position");
+        OCIAttrGet(stmt, OCI_HTYPE_STMT, &rows, NULL, OCI_ATTR_ROWS_FETCHED, err);
+        failed |= ShowBound((int)columns, first, (int)rows);
+    }
+
     OCIHandleFree(stmt, OCI_HTYPE_STMT);
     OCISessionEnd(svc, err, session, OCI_DEFAULT);
     OCIServerDetach(server, err, OCI_DEFAULT);
@@ -302,6 +354,45 @@ static int Run7(void) {
     failed |= ShowPlan();
     oparse(&cda, (OraText*)kDrop, -1, 1, 1);
     failed |= Check7(oexec(&cda), &cda, "drop procedure");
+
+    /* Describe before binding (the parse is not deferred), then bind by number. */
+    if (Check7(oparse(&cda, (OraText*)kByPosition, -1, 0, 2), &cda, "parse by position")) return 1;
+    {
+        int described = 0;
+        char first[31] = "";
+        int rows = 0;
+        for (;;) {
+            sb4 size = 0;
+            sb2 type = 0;
+            sb1 name[30];
+            sb4 nameLength = sizeof name;
+            if (odescr(&cda, described + 1, &size, &type, name, &nameLength, NULL, NULL, NULL, NULL) != 0) {
+                if (cda.rc != 1007) return Check7(1, &cda, "describe");
+                break;
+            }
+            if (described == 0 && nameLength < (sb4)sizeof first) memcpy(first, name, (size_t)nameLength);
+            ++described;
+        }
+        failed |= Check7(obndrn(&cda, 1, (ub1*)&boundDeptno, sizeof boundDeptno, SQLT_INT, -1, NULL, NULL, -1, -1),
+                         &cda, "bind :1");
+        failed |= Check7(obndrn(&cda, 2, (ub1*)&boundSalary, sizeof boundSalary, SQLT_INT, -1, NULL, NULL, -1, -1),
+                         &cda, "bind :2");
+        {
+            /* One row a call into one buffer; each row is kept as it comes. */
+            char name[11] = "";
+            int salary = 0;
+            odefin(&cda, 1, (ub1*)name, sizeof name, SQLT_STR, -1, NULL, NULL, -1, -1, NULL, NULL);
+            odefin(&cda, 2, (ub1*)&salary, sizeof salary, SQLT_INT, -1, NULL, NULL, -1, -1, NULL, NULL);
+            failed |= Check7(oexec(&cda), &cda, "execute by position");
+            while (rows < 4 && ofetch(&cda) == 0) {
+                memcpy(boundNames[rows], name, sizeof name);
+                boundSalaries[rows] = salary;
+                ++rows;
+            }
+            if (cda.rc != 1403) failed |= Check7(1, &cda, "fetch by position");
+        }
+        failed |= ShowBound(described, first, rows);
+    }
 
     oclose(&cda);
     ologof(&lda);
