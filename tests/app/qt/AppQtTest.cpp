@@ -30,6 +30,19 @@
 namespace corvid {
 namespace {
 
+// The screenshots show the demo database; every other test its own small one.
+class CScenarioEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("CORVID_SCREENSHOT_DIR")) {
+            ASSERT_TRUE(testing::InstallSessionScenario());
+        } else {
+            setenv("CORVID_SIM_SCENARIO", "demo", 1);
+        }
+    }
+};
+const ::testing::Environment* const kScenario = ::testing::AddGlobalTestEnvironment(new CScenarioEnvironment);
+
 const std::string kBanner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 
 CCorvidCommandLineInfo CommandLine(std::vector<std::string> arguments) {
@@ -436,15 +449,3 @@ TEST_F(AppQtTest, HelpWebPageAboutAndConnectionInformation) {
 
 }  // namespace
 }  // namespace corvid
-
-int main(int argc, char** argv) {
-    // The screenshots show the demo database; every other test its own small one.
-    if (qEnvironmentVariableIsEmpty("CORVID_SCREENSHOT_DIR")) {
-        corvid::testing::InstallSessionScenario();
-    } else {
-        setenv("CORVID_SIM_SCENARIO", "demo", 1);
-    }
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -25,6 +25,14 @@
 namespace corvid {
 namespace {
 
+// The dialogs connect to the small session database.
+class CSessionScenarioEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(testing::InstallSessionScenario()); }
+};
+const ::testing::Environment* const kSessionScenario =
+    ::testing::AddGlobalTestEnvironment(new CSessionScenarioEnvironment);
+
 // Calls `action` on the user-interface thread once the progress dialog runs its loop.
 void WhenRunning(CProgressDlg& dialog, std::function<void()> action) {
     auto* timer = new QTimer(&dialog);
@@ -366,10 +374,3 @@ TEST_F(ConnectDlgTest, RunConnectDialogReportsCancel) {
 
 }  // namespace
 }  // namespace corvid
-
-int main(int argc, char** argv) {
-    corvid::testing::InstallSessionScenario();
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -88,9 +88,3 @@ TEST_F(ExportDlgTest, CancelTakesNothingOver) {
 }  // namespace corvid
 
 // The test program's entry, unless another of its files brings one.
-__attribute__((weak)) int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

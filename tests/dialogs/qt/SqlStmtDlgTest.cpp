@@ -176,9 +176,3 @@ TEST_F(SqlStmtDlgTest, AParseErrorShowsItsMessageAndAnEmptyPlan) {
 }  // namespace corvid
 
 // The test program's entry, unless another of its files brings one.
-__attribute__((weak)) int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

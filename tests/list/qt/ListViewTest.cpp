@@ -247,9 +247,3 @@ TEST(ListModelFill, OneHundredThousandRowsInOnePass) {
 
 }  // namespace
 }  // namespace corvid
-
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -36,9 +36,3 @@ TEST(QtSettingsStore, ValuesSurviveAReopenOfTheIniFile) {
 
 }  // namespace
 }  // namespace corvid
-
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
