@@ -1,7 +1,8 @@
 #pragma once
 
 // The syntax tree of the SQL the engine parses. The evaluator binds names in
-// place (the resolved fields below), so a tree is built per execution.
+// place (the resolved fields below), so each execution works on its own tree: a
+// fresh parse, or a copy of a tree kept unbound in the server's parse cache.
 
 #include <cstdint>
 #include <memory>
@@ -144,5 +145,11 @@ struct Statement {
     std::vector<std::string> privileges, grantees; // GRANT
     int commandType = 0;                           // Oracle's command type code
 };
+
+// Deep copies of unbound trees: every field the parser sets, none of the binding.
+ExprPtr CloneExpr(const Expr& e);
+std::unique_ptr<Select> CloneSelect(const Select& s);
+TableRef CloneTableRef(const TableRef& t);
+std::unique_ptr<Statement> CloneStatement(const Statement& st);
 
 }  // namespace ocisim

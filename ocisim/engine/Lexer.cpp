@@ -126,6 +126,7 @@ Token Lexer::Next() {
 std::vector<Token> Lexer::Tokenize(const std::string& text) {
     Lexer lexer(text);
     std::vector<Token> tokens;
+    tokens.reserve(text.size() / 6 + 2);  // about one token in six characters of SQL
     for (;;) {
         tokens.push_back(lexer.Next());
         if (tokens.back().type == TokenType::End) break;

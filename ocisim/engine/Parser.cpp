@@ -45,6 +45,8 @@ bool Parser::IsReserved(const std::string& w) {
 
 Parser::Parser(const std::string& text) : m_Text(text) { m_Tokens = Lexer::Tokenize(m_Text); }
 
+Parser::Parser(std::string text, std::vector<Token> tokens) : m_Text(std::move(text)), m_Tokens(std::move(tokens)) {}
+
 const Token& Parser::Peek(size_t ahead) const {
     size_t i = m_Index + ahead;
     return i < m_Tokens.size() ? m_Tokens[i] : m_Tokens.back();
@@ -278,12 +280,17 @@ std::unique_ptr<Statement> Parser::ParseExplain() {
         st->intoTable = owner.empty() ? name : owner + "." + name;
     }
     ExpectWord("FOR", 905);
-    st->innerText = m_Text.substr(Peek().pos);
-    size_t start = m_Index;
-    // The explained statement is parsed again, on its own, by whoever explains it.
-    Parser inner(st->innerText);
+    const size_t offset = Peek().pos;
+    st->innerText = m_Text.substr(offset);
+    // The explained statement is parsed on its own, from the tokens already read:
+    // lexing its text again from a token's start gives the same tokens.
+    std::vector<Token> innerTokens(m_Tokens.begin() + static_cast<std::ptrdiff_t>(m_Index), m_Tokens.end());
+    for (Token& t : innerTokens) {
+        t.pos -= offset;
+        t.end -= offset;
+    }
+    Parser inner(st->innerText, std::move(innerTokens));
     st->inner = inner.ParseStatement();
-    (void)start;
     m_Index = m_Tokens.size() - 1;
     return st;
 }

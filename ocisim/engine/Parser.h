@@ -47,6 +47,8 @@ public:
     static bool IsReserved(const std::string& word);
 
 private:
+    // A parser over tokens already read from `text`.
+    Parser(std::string text, std::vector<Token> tokens);
     std::unique_ptr<Select> ParseSelectBlock();
     void ParseFrom(Select& select);
     TableRef ParseTableRef();

@@ -406,11 +406,9 @@ public:
         env.variables = this;
         env.binds = m_Binds;
         env.user = m_Host.CurrentUser();
-        Parser p(text);
         ExprPtr e;
         try {
-            e = p.ParseExpr();
-            if (!p.AtEnd()) Raise(933);
+            e = m_Host.ParseExpression(text, true);
             Evaluator ev(env);
             ev.BindExpression(*e);
             if (m_CheckOnly) return Value::Null();
@@ -569,8 +567,7 @@ private:
             throw PlError{s.pos, "PLS-00306: wrong number or types of arguments in call to '" + p->name + "'"};
         for (size_t i = 0; i < s.argTexts.size(); ++i) {
             if (!p->unit->params[i].out) continue;
-            Parser ap(s.argTexts[i]);
-            ExprPtr e = ap.ParseExpr();
+            ExprPtr e = m_Host.ParseExpression(s.argTexts[i], false);
             if (e->kind != Expr::Kind::Bind && e->kind != Expr::Kind::Name)
                 throw PlError{s.pos, "PLS-00363: expression '" + s.argTexts[i] + "' cannot be used as an assignment target"};
         }
@@ -640,8 +637,7 @@ private:
                 c->executedAtParse = false;
                 // DBMS_SQL checks the statement at parse time and runs DDL and
                 // ALTER SESSION right away.
-                Parser p(c->sql);
-                std::unique_ptr<Statement> st = p.ParseStatement();
+                std::unique_ptr<Statement> st = m_Host.ParseSql(c->sql);
                 using K = Statement::Kind;
                 bool ddl = st->kind == K::AlterSession || st->kind == K::AlterSystem || st->kind == K::CreateTable ||
                            st->kind == K::DropTable || st->kind == K::CreateIndex || st->kind == K::DropIndex ||
@@ -678,8 +674,7 @@ private:
                 // CLOSE_CURSOR sets its IN OUT argument to NULL.
                 PlStmt assign;
                 assign.target = {};
-                Parser ap(s.argTexts[0]);
-                ExprPtr e = ap.ParseExpr();
+                ExprPtr e = m_Host.ParseExpression(s.argTexts[0], false);
                 if (e->kind == Expr::Kind::Name) {
                     if (Value* v = Lookup(e->names)) *v = Value::Null();
                 }
@@ -697,8 +692,7 @@ private:
         inner.RunUnit();
         for (size_t i = 0; i < callee->params.size(); ++i) {
             if (!callee->params[i].out) continue;
-            Parser ap(s.argTexts[i]);
-            ExprPtr e = ap.ParseExpr();
+            ExprPtr e = m_Host.ParseExpression(s.argTexts[i], false);
             Value out = inner.GetParam(callee->params[i].name);
             if (e->kind == Expr::Kind::Bind && m_Binds) {
                 for (Bind& b : *m_Binds) {
@@ -731,6 +725,17 @@ private:
 };
 
 }  // namespace
+
+ExprPtr PlSqlHost::ParseExpression(const std::string& text, bool wholeText) {
+    Parser p(text);
+    ExprPtr e = p.ParseExpr();
+    if (wholeText && !p.AtEnd()) Raise(933);
+    return e;
+}
+
+std::unique_ptr<Statement> PlSqlHost::ParseSql(const std::string& sql) {
+    return Parser(sql).ParseStatement();
+}
 
 std::shared_ptr<PlSqlUnit> ParsePlSql(const std::string& text, bool isProcedure) {
     try {

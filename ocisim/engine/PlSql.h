@@ -77,6 +77,11 @@ public:
     // A stored procedure by name as `user` sees it; null when there is none.
     virtual const ProcedureInfo* FindProcedure(const std::vector<std::string>& names, const std::string& user) = 0;
     virtual std::string CurrentUser() const = 0;
+    // A PL/SQL expression's tree, the caller's own; with `wholeText` ORA-00933
+    // when the text goes on after it. A host may keep parsed trees.
+    virtual ExprPtr ParseExpression(const std::string& text, bool wholeText);
+    // A SQL statement's tree, the caller's own.
+    virtual std::unique_ptr<Statement> ParseSql(const std::string& sql);
 };
 
 // Parses a CREATE [OR REPLACE] PROCEDURE statement or an anonymous block.

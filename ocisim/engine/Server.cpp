@@ -13,6 +13,7 @@
 #include "ocisim/engine/Engine.h"
 #include "ocisim/engine/Errors.h"
 #include "ocisim/engine/Evaluator.h"
+#include "ocisim/engine/ParseCache.h"
 #include "ocisim/engine/Parser.h"
 #include "ocisim/engine/Planner.h"
 #include "ocisim/engine/PlSql.h"
@@ -118,6 +119,8 @@ public:
     std::mutex m_Mutex;
     std::unique_ptr<Database> m_Db;
     std::string m_Failure;
+    // Parsed statements, blocks and PL/SQL expressions; guarded by m_Mutex.
+    ParseCache m_Parsed;
 
     OraError CheckAlias(const std::string& alias, const char* step, const std::string& user) {
         if (!m_Failure.empty()) {
@@ -251,6 +254,12 @@ public:
         return &it->second;
     }
     std::string CurrentUser() const override { return m_UserName; }
+    ExprPtr ParseExpression(const std::string& text, bool wholeText) override {
+        return m_Server->m_Parsed.ParseExpression(text, wholeText);
+    }
+    std::unique_ptr<Statement> ParseSql(const std::string& sql) override {
+        return m_Server->m_Parsed.CheckStatement(sql, m_UserName);
+    }
 
 private:
     bool IsDba() const {
@@ -473,8 +482,7 @@ private:
     ExecResult Run(const std::string& sql, std::vector<Bind>& binds, bool describeOnly, VariableScope* variables) {
         ExecResult r;
         try {
-            Parser parser(sql);
-            std::unique_ptr<Statement> st = parser.ParseStatement();
+            std::unique_ptr<Statement> st = m_Server->m_Parsed.ParseStatement(sql, m_UserName);
             RunStatement(sql, *st, binds, describeOnly, variables, r);
         } catch (const OraException& e) {
             r = ExecResult();
@@ -508,8 +516,7 @@ private:
                 if (m_ReadsPool && !describeOnly) {
                     // A query on the shared pool sees itself, as on Oracle: bind
                     // again over the pool that now holds it.
-                    Parser again(sql);
-                    st.select = std::move(again.ParseStatement()->select);
+                    st.select = std::move(m_Server->m_Parsed.ParseStatement(sql, m_UserName)->select);
                     ev = std::make_shared<Evaluator>(MakeEnv(&binds, variables));
                     ev->BindQuery(*st.select);
                 }
@@ -634,7 +641,10 @@ private:
                 const UserInfo& u = User();
                 if (!(IsDba() || u.alterSystem)) Raise(1031);
                 EnterPool(sql, 49, true);
-                if (st.option == "FLUSH SHARED_POOL") db.pool.Flush();
+                if (st.option == "FLUSH SHARED_POOL") {
+                    db.pool.Flush();
+                    m_Server->m_Parsed.Clear();
+                }
                 return;
             }
             case K::CreateProcedure: RunCreateProcedure(sql, st, r); return;
@@ -645,6 +655,7 @@ private:
                 if (owner != m_UserName && !IsDba()) Raise(1031);
                 EnterPool(sql, 68, true);
                 db.procedures.erase(it);
+                m_Server->m_Parsed.Invalidate(st.name);
                 return;
             }
             case K::CreateTable: {
@@ -666,6 +677,7 @@ private:
                 }
                 EnterPool(sql, 1, true);
                 TableInfo& t = db.CreateTable(owner, st.name, cols);
+                m_Server->m_Parsed.Invalidate(st.name);
                 t.data->MutableRows() = rows;
                 t.numRows = static_cast<std::int64_t>(rows.size());
                 return;
@@ -685,6 +697,7 @@ private:
                 db.grants.erase(key);
                 db.changeGrants.erase(key);
                 m_Undo.erase(key);
+                m_Server->m_Parsed.Invalidate(ref.name);
                 for (auto it = db.indexes.begin(); it != db.indexes.end();)
                     it = it->second.tableOwner == ref.schema && it->second.table == ref.name ? db.indexes.erase(it) : std::next(it);
                 return;
@@ -705,6 +718,7 @@ private:
                 idx.unique = st.unique;
                 idx.objectId = db.nextObjectId++;
                 idx.created = db.Now();
+                m_Server->m_Parsed.Invalidate(t.name);
                 return;
             }
             case K::DropIndex: {
@@ -712,6 +726,7 @@ private:
                 auto it = db.indexes.find(Database::Key(owner, st.name));
                 if (it == db.indexes.end()) Raise(1418);
                 EnterPool(sql, 10, true);
+                m_Server->m_Parsed.Invalidate(it->second.table);
                 db.indexes.erase(it);
                 return;
             }
@@ -723,16 +738,19 @@ private:
                 if (st.kind == K::DropSynonym) {
                     if (!db.synonyms.erase(key)) Raise(1434);
                     EnterPool(sql, st.commandType, true);
+                    m_Server->m_Parsed.Invalidate(st.name);
                     return;
                 }
                 if (db.synonyms.count(key) && !st.orReplace) Raise(955);
                 EnterPool(sql, 19, true);
                 db.synonyms[key] = {owner, st.name, st.table.schema.empty() ? m_UserName : st.table.schema, st.table.name};
+                m_Server->m_Parsed.Invalidate(st.name);
                 return;
             }
             case K::Analyze: {
                 TableInfo& t = WritableTable(st.table, nullptr);
                 EnterPool(sql, 62, true);
+                m_Server->m_Parsed.Invalidate(t.name);
                 t.analyzed = st.option == "COMPUTE";
                 if (t.analyzed && t.data->RowCount() > 0) t.numRows = static_cast<std::int64_t>(t.data->RowCount());
                 return;
@@ -740,6 +758,7 @@ private:
             case K::Truncate: {
                 TableInfo& t = WritableTable(st.table, nullptr);
                 EnterPool(sql, 85, true);
+                m_Server->m_Parsed.Invalidate(t.name);
                 t.data->MutableRows().clear();
                 m_Undo.erase(Database::Key(t.owner, t.name));
                 return;
@@ -747,6 +766,7 @@ private:
             case K::Grant: {
                 TableInfo& t = WritableTable(st.table, nullptr);
                 EnterPool(sql, 17, true);
+                m_Server->m_Parsed.Invalidate(t.name);
                 const std::string key = Database::Key(t.owner, t.name);
                 for (const std::string& g : st.grantees) {
                     db.grants[key].insert(g);
@@ -765,7 +785,7 @@ private:
                 RollbackLocked();
                 return;
             case K::PlSqlBlock: {
-                std::shared_ptr<PlSqlUnit> unit = ParsePlSql(sql, false);
+                std::shared_ptr<PlSqlUnit> unit = m_Server->m_Parsed.ParseBlock(sql, m_UserName);
                 EnterPool(sql, 47, true);
                 if (describeOnly) return;
                 RunBlock(*unit, binds, *this);
@@ -805,8 +825,8 @@ private:
         EvalEnv env = MakeEnv(&noBinds, nullptr);
         env.bindsWithoutValues = true;
         {
-            Parser again(st.innerText);
-            std::unique_ptr<Statement> check = again.ParseStatement();
+            // The explained statement as parsed on its own, still unbound.
+            std::unique_ptr<Statement> check = CloneStatement(inner);
             Evaluator ev(env);
             if (check->select) ev.BindQuery(*check->select);
             if (check->kind == K::Update || check->kind == K::Delete || check->kind == K::Insert) {
@@ -884,6 +904,7 @@ private:
         if (exists && !st.orReplace) Raise(955);
         if (db.FindTable(owner, st.name)) Raise(955);
         EnterPool(sql, 24, true);
+        m_Server->m_Parsed.Invalidate(st.name);
         ProcedureInfo& p = db.procedures[key];
         if (!exists) {
             p.objectId = db.nextObjectId++;
@@ -960,7 +981,11 @@ std::string g_ServerScenario;
 
 std::shared_ptr<ServerImpl> BuildServer(const std::string& scenario) {
     try {
-        return std::make_shared<ServerImpl>(LoadScenario(scenario), std::string());
+        auto server = std::make_shared<ServerImpl>(LoadScenario(scenario), std::string());
+        // CORVID_SIM_PARSE_CACHE=0 parses every execute afresh (benchmarks compare the two).
+        const char* cache = std::getenv("CORVID_SIM_PARSE_CACHE");
+        if (cache && std::string(cache) == "0") server->m_Parsed.SetEnabled(false);
+        return server;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ocisim: %s\n", e.what());
         return std::make_shared<ServerImpl>(std::make_unique<Database>(), e.what());

@@ -1,0 +1,80 @@
+#pragma once
+
+// The server's parsed statements, kept as a shared pool keeps its cursors: a
+// statement text parsed for one schema is parsed once, and each later execute of
+// the same text works on a copy of the kept tree (a soft parse). PL/SQL blocks
+// keep their compiled unit, and PL/SQL expressions their tree. A statement is kept
+// from its second parse on, so that texts parsed once (each EXPLAIN PLAN of its own
+// statement id) cost no copy. DDL on an object
+// drops every kept statement that names it; the least recently used entries make
+// room for new ones. Only parses that succeed are kept, so an error is raised
+// again, the same, on every execute. Not thread-safe: the server's lock guards it.
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "ocisim/engine/Ast.h"
+
+namespace ocisim {
+
+struct PlSqlUnit;
+
+class ParseCache {
+public:
+    explicit ParseCache(size_t capacity = 4096) : m_Capacity(capacity) {}
+
+    // Off: every call parses afresh and nothing is kept.
+    void SetEnabled(bool enabled);
+    bool Enabled() const { return m_Enabled; }
+
+    // The statement of `text` as parsed for `schema`, a tree of the caller's own.
+    // Raises the parser's error for a text that does not parse.
+    std::unique_ptr<Statement> ParseStatement(const std::string& text, const std::string& schema);
+    // The same, but a text not kept yet is parsed without counting towards keeping
+    // it (a check before the execute that parses it again).
+    std::unique_ptr<Statement> CheckStatement(const std::string& text, const std::string& schema);
+    // The unit of an anonymous PL/SQL block; shared, never changed once built.
+    std::shared_ptr<PlSqlUnit> ParseBlock(const std::string& text, const std::string& schema);
+    // A PL/SQL expression; with `wholeText` the expression must end the text
+    // (ORA-00933 otherwise).
+    ExprPtr ParseExpression(const std::string& text, bool wholeText);
+
+    // Drops every kept statement and block whose text names the object.
+    void Invalidate(const std::string& objectName);
+    void Clear();
+
+    struct Counts {
+        std::size_t hits = 0, misses = 0, invalidated = 0, entries = 0;
+    };
+    Counts GetCounts() const;
+
+private:
+    struct Entry {
+        std::string key;
+        std::shared_ptr<const Statement> statement;
+        std::shared_ptr<PlSqlUnit> block;
+        ExprPtr expression;
+        bool endsText = true;
+        std::vector<std::string> names;  // the identifiers of the text, upper-case
+    };
+    using Lru = std::list<Entry>;
+
+    Entry* Find(const std::string& key);
+    // True when the key was seen before; remembers it otherwise.
+    bool SeenBefore(const std::string& key);
+    Entry& Add(std::string key, const std::string& text);
+
+    size_t m_Capacity;
+    bool m_Enabled = true;
+    Lru m_Lru;  // most recently used first
+    std::unordered_map<std::string, Lru::iterator> m_Index;
+    std::unordered_set<std::size_t> m_SeenOnce;  // hashes of keys parsed once
+    Counts m_Counts;
+};
+
+}  // namespace ocisim

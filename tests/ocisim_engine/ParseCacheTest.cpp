@@ -1,0 +1,169 @@
+// The server's parsed-statement cache: kept trees are never bound, errors are not
+// kept, DDL drops what names the object, the least recently used make room, and
+// a server answers the same with the cache as without it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "TestSupport.h"
+#include "ocisim/engine/Errors.h"
+#include "ocisim/engine/ParseCache.h"
+
+using namespace ocisim;
+using namespace ocisim::test;
+
+namespace {
+
+int ErrorCode(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const OraException& e) {
+        return e.error.code;
+    }
+    return 0;
+}
+
+TEST(ParseCacheTest, KeepsFromTheSecondParseAndHandsOutIndependentTrees) {
+    ParseCache cache;
+    const std::string sql = "SELECT ename FROM emp WHERE deptno = :d";
+    std::unique_ptr<Statement> first = cache.ParseStatement(sql, "SCOTT");
+    EXPECT_EQ(cache.GetCounts().entries, 0u);  // a text parsed once costs no copy
+    std::unique_ptr<Statement> second = cache.ParseStatement(sql, "SCOTT");
+    EXPECT_EQ(cache.GetCounts().entries, 1u);
+    // What a caller does to its tree (binding, moving parts out) never reaches the
+    // kept one.
+    second->select->where->depth = 0;
+    second->select->where->args.clear();
+    std::unique_ptr<Select> taken = std::move(second->select);
+    const std::size_t hitsBefore = cache.GetCounts().hits;
+    std::unique_ptr<Statement> third = cache.ParseStatement(sql, "SCOTT");
+    EXPECT_EQ(cache.GetCounts().hits, hitsBefore + 1);
+    ASSERT_TRUE(third->select);
+    ASSERT_EQ(third->select->where->args.size(), 2u);
+    EXPECT_EQ(third->select->where->depth, -1);
+    EXPECT_EQ(third->select->where->args[1]->kind, Expr::Kind::Bind);
+    EXPECT_EQ(third->select->items.size(), first->select->items.size());
+    EXPECT_EQ(third->select->from[0].name, "EMP");
+
+    // Another schema's parse is an entry of its own.
+    cache.ParseStatement(sql, "HR");
+    cache.ParseStatement(sql, "HR");
+    EXPECT_EQ(cache.GetCounts().entries, 2u);
+
+    // EXPLAIN PLAN keeps its explained statement.
+    const std::string explain = "EXPLAIN PLAN SET statement_id = 'x' FOR SELECT 1 FROM dual WHERE 2 > 1";
+    cache.ParseStatement(explain, "SCOTT");
+    std::unique_ptr<Statement> kept = cache.ParseStatement(explain, "SCOTT");
+    std::unique_ptr<Statement> again = cache.ParseStatement(explain, "SCOTT");
+    ASSERT_TRUE(again->inner);
+    EXPECT_EQ(again->innerText, "SELECT 1 FROM dual WHERE 2 > 1");
+    EXPECT_EQ(again->inner->select->where->op, ">");
+    EXPECT_EQ(again->statementId, "x");
+}
+
+TEST(ParseCacheTest, ErrorsAreRaisedEveryTimeAndNeverKept) {
+    ParseCache cache;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ErrorCode([&] { cache.ParseStatement("SELECT FROM emp", "SCOTT"); }), 936);
+        EXPECT_EQ(ErrorCode([&] { cache.ParseStatement("SELECT 'open FROM dual", "SCOTT"); }), 1756);
+    }
+    EXPECT_EQ(cache.GetCounts().entries, 0u);
+
+    // An expression followed by more text: an error where the whole text must be
+    // the expression, a tree where only its start is read.
+    EXPECT_EQ(ErrorCode([&] { cache.ParseExpression("a + 1 b", true); }), 933);
+    ExprPtr start = cache.ParseExpression("a + 1 b", false);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->kind, Expr::Kind::Arith);
+    EXPECT_EQ(ErrorCode([&] { cache.ParseExpression("a + 1 b", true); }), 933);
+    EXPECT_EQ(cache.ParseExpression("a + 1 b", false)->op, "+");
+}
+
+TEST(ParseCacheTest, DdlOnAnObjectDropsTheStatementsNamingItAndTheOldestMakeRoom) {
+    ParseCache cache(3);
+    auto keep = [&](const std::string& sql) {
+        cache.ParseStatement(sql, "SCOTT");
+        cache.ParseStatement(sql, "SCOTT");
+    };
+    keep("SELECT * FROM emp");
+    keep("SELECT * FROM dept d WHERE EXISTS (SELECT 1 FROM emp e WHERE e.deptno = d.deptno)");
+    keep("SELECT * FROM salgrade");
+    ASSERT_EQ(cache.GetCounts().entries, 3u);
+    cache.Invalidate("EMP");
+    EXPECT_EQ(cache.GetCounts().entries, 1u);
+    EXPECT_EQ(cache.GetCounts().invalidated, 2u);
+    cache.Invalidate("BONUS");
+    EXPECT_EQ(cache.GetCounts().entries, 1u);
+
+    keep("SELECT 1 FROM dual");
+    keep("SELECT 2 FROM dual");
+    // Used now, so the oldest is "SELECT 1".
+    const std::size_t hits = cache.GetCounts().hits;
+    cache.ParseStatement("SELECT * FROM salgrade", "SCOTT");
+    EXPECT_EQ(cache.GetCounts().hits, hits + 1);
+    keep("SELECT 3 FROM dual");
+    EXPECT_EQ(cache.GetCounts().entries, 3u);
+    const std::size_t misses = cache.GetCounts().misses;
+    cache.ParseStatement("SELECT 1 FROM dual", "SCOTT");
+    EXPECT_EQ(cache.GetCounts().misses, misses + 1);
+    cache.ParseStatement("SELECT * FROM salgrade", "SCOTT");
+    EXPECT_EQ(cache.GetCounts().misses, misses + 1);
+
+    cache.Clear();
+    EXPECT_EQ(cache.GetCounts().entries, 0u);
+}
+
+// The rows and errors of a script, each statement run twice so that the second
+// run works on a kept tree.
+std::vector<std::string> RunScript(bool cache) {
+    setenv("CORVID_SIM_PARSE_CACHE", cache ? "1" : "0", 1);
+    std::shared_ptr<Server> server = ServerFor(
+        "user SCOTT id=54 password=TIGER privileges=catalog,create-procedure plan-table\n"
+        "table SCOTT.EMP rows=14 columns=\"EMPNO NUMBER(4) NOT NULL, ENAME VARCHAR2(10), DEPTNO NUMBER(2)\"\n");
+    unsetenv("CORVID_SIM_PARSE_CACHE");
+    std::unique_ptr<Session> scott = Logon(*server, "SCOTT", "TIGER");
+    const char* script[] = {
+        "CREATE TABLE t (a NUMBER, b VARCHAR2(10))",
+        "INSERT INTO t VALUES (1, 'one')",
+        "INSERT INTO t VALUES (2, 'two')",
+        "SELECT b, a FROM t WHERE a > 1 ORDER BY a",
+        "SELECT COUNT(*) FROM t t1 WHERE EXISTS (SELECT 1 FROM t t2 WHERE t2.a = t1.a)",
+        // The same text over a table of other columns: a tree bound to the old one
+        // would read the wrong column or none.
+        "DROP TABLE t",
+        "SELECT b, a FROM t WHERE a > 1 ORDER BY a",
+        "CREATE TABLE t (c DATE, b VARCHAR2(10), a NUMBER)",
+        "INSERT INTO t (a, b) VALUES (5, 'five')",
+        "SELECT b, a FROM t WHERE a > 1 ORDER BY a",
+        "BEGIN NULL; END;",
+        "SELECT FROM t",
+        "UPDATE t SET b = b || 'x' WHERE a = 5",
+        "SELECT b FROM t",
+    };
+    std::vector<std::string> out;
+    for (const char* sql : script) {
+        Result r = RunSql(*scott, sql);
+        out.push_back(std::string(sql) + " -> " + r.error.message + r.fetchError.message);
+        for (const std::string& row : Texts(r)) out.push_back("  " + row);
+        if (std::string(sql).rfind("SELECT", 0) == 0) {
+            Result again = RunSql(*scott, sql);
+            out.push_back("again -> " + again.error.message + again.fetchError.message);
+            for (const std::string& row : Texts(again)) out.push_back("  " + row);
+        }
+    }
+    return out;
+}
+
+TEST(ParseCacheTest, ServerAnswersTheSameWithAndWithoutTheCache) {
+    const std::vector<std::string> without = RunScript(false);
+    const std::vector<std::string> with = RunScript(true);
+    EXPECT_EQ(with, without);
+    // The script did reach the rows it is about.
+    EXPECT_NE(std::find(with.begin(), with.end(), "  five|5"), with.end());
+    EXPECT_NE(std::find(with.begin(), with.end(), "  fivex"), with.end());
+}
+
+}  // namespace
