@@ -48,7 +48,7 @@ double AnalyseOnce(long count, int run, bool cache, long* statements, long* plan
     setenv("CORVID_SIM_SCENARIO", scenario.c_str(), 1);
     auto connection = std::make_unique<COracleConnection>(
         nullptr, 8, std::make_unique<CDlLibraryLoader>(std::vector<std::string>{CORVID_SIM_LIBDIR}));
-    if (!connection->Logon("SCOTT", "TIGER", "DEMO", 0)) {
+    if (!connection->Logon("SCOTT", "TIGER", "DEMO", EConnectMode::Normal)) {
         std::fprintf(stderr, "logon failed: %s\n", connection->GetErrorText().c_str());
         std::exit(1);
     }

@@ -87,11 +87,13 @@ void CProgressThreadDlg::OnCancelRequest() {
     if (m_closing.load(std::memory_order_acquire)) m_display.EndDialog();
 }
 
+void CProgressThreadDlg::WaitUntilInitialised() {
+    std::unique_lock<std::mutex> lock(m_initMutex);
+    m_initDone.wait(lock, [this] { return m_initialised.load(std::memory_order_acquire); });
+}
+
 void CProgressThreadDlg::CloseFromWorker() {
-    {
-        std::unique_lock<std::mutex> lock(m_initMutex);
-        m_initDone.wait(lock, [this] { return m_initialised.load(std::memory_order_acquire); });
-    }
+    WaitUntilInitialised();
     m_closing.store(true, std::memory_order_release);
     m_display.PostClose();
 }

@@ -41,6 +41,9 @@ public:
     // User-interface thread: Cancel, Escape or a close request.
     void OnCancelRequest();
 
+    // Worker thread, before the job: waits until the dialog is up, so that no
+    // report of a short job is lost before the dialog can show it.
+    void WaitUntilInitialised();
     // Worker thread, after the job: waits until the dialog is up, marks the run as
     // closing and posts the close request.
     void CloseFromWorker();

@@ -22,6 +22,7 @@ struct CProgressThreadInfo {
 };
 
 void ProgressThreadProc(CProgressThreadInfo* info) {
+    info->dialog->WaitUntilInitialised();
     try {
         (*info->work)(*info->dialog);
     } catch (const std::bad_alloc&) {

@@ -84,25 +84,27 @@ TEST_F(ProgressEstimate, InitialTextIsNotShownAgain) {
     EXPECT_EQ(display.Positions().size(), 1u);
 }
 
-TEST(RunWithProgress, WorkThatEndsBeforeTheDialogExistsStillClosesIt) {
+TEST(RunWithProgress, WorkStartsOnceTheDialogIsUpSoEvenAShortJobsReportsAreShown) {
     CRecordingProgressDisplay display;
-    std::atomic<bool> workDone{false};
+    std::atomic<bool> started{false};
+    bool startedBeforeInit = false;
     display.beforeInit = [&] {
-        while (!workDone)
+        // Give a worker that does not wait every chance to run first.
+        for (int i = 0; i < 2000 && !started; ++i)
             std::this_thread::yield();
+        startedBeforeInit = started;
     };
-    bool ran = false;
     bool result = RunWithProgress(
         [&](IProgress& progress) {
-            progress.SetProgress(50, "ignored before the dialog is up");
-            ran = true;
-            workDone = true;
+            started = true;
+            progress.SetProgress(50, "Half done");
         },
         "Processing", kProgressCanCancel | kProgressConfirmCancel, "Press Ok to cancel the operation", display);
     EXPECT_TRUE(result);
-    EXPECT_TRUE(ran);
+    EXPECT_FALSE(startedBeforeInit);
     EXPECT_EQ(display.Runs(), 1);
-    EXPECT_TRUE(display.Texts().empty());
+    EXPECT_EQ(display.Texts(), std::vector<std::string>({"Half done"}));
+    EXPECT_EQ(display.Positions(), std::vector<int>({0, 50}));
     EXPECT_EQ(display.Title(), "Processing");
 }
 

@@ -88,9 +88,8 @@ TEST_F(ProgressDlgTest, ReportsReachTheControlsWhileTheWorkerRuns) {
     poll->start();
     const bool completed = RunWithProgress(
         [&](IProgress& progress) {
-            // Reports before the dialog is up are dropped, so the job reports until
-            // the user-interface thread has shown it; that thread never waits for
-            // the worker meanwhile.
+            // The job reports until the user-interface thread has shown it; that
+            // thread never waits for the worker meanwhile.
             const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
             while (!seen.load() && std::chrono::steady_clock::now() < end) {
                 progress.SetProgress(40, "Reading statements");
