@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sqltext/SqlStatementParser.h"
@@ -52,40 +54,42 @@ TEST(SqlStatementParser, HeaderAndTrailerAreWrittenByteForByte) {
     EXPECT_EQ(std::string(CSqlStatementParser::RtfHeader), kHeader);
 }
 
-TEST(SqlStatementParser, SimpleSelectGetsItsSwitchesInPlace) {
-    EXPECT_EQ(HighlightBody("select a from b"), "\\cf0 \\cf3 select\\cf0  a\\cf0  \\cf3 from\\cf0  b");
-    EXPECT_EQ(HighlightBody("SELECT x"), "\\cf0 \\cf3 SELECT\\cf0  x");
-    EXPECT_EQ(HighlightBody("Select x"), "\\cf0 \\cf3 Select\\cf0  x");
-    EXPECT_EQ(HighlightBody("selected x"), "\\cf0 selected\\cf0  x");
+// A statement and the colour index in force at each of its bytes (0 normal, 1
+// number or string, 2 comment, 3 keyword), with why the case matters.
+struct SColourCase {
+    const char* sql;
+    const char* colours;
+    const char* why;
+};
+
+TEST(SqlStatementParser, EachByteGetsTheColourOfItsToken) {
+    const SColourCase cases[] = {
+        {"x = 'it''s'", "00001111111", "a doubled quote keeps the string open up to the end"},
+        {"'a' b", "11100", "a string ends at its closing quote"},
+        {"\"Col\" = 1", "111110001", "a quoted name is coloured like a string"},
+        {"'' and", "111111", "an empty string leaves the string open"},
+        {"a // b\nselect", "0022222222222", "a line comment runs over the line end"},
+        {"/* c */ select", "22222220333333", "a block comment ends at */"},
+        {"/**///x", "2222000",
+         "a line comment right after a block comment's end would lie before the last record: it is dropped"},
+        {"select'x' from", "00000011103333", "a word running into a quote stays uncoloured"},
+        {"sys.v_$sqlarea", "00000000000000", "names with dots and dollars are plain words"},
+        {"from sys.v_$sqlarea where", "3333000000000000000033333", "keywords around a dotted name"},
+    };
+    for (const SColourCase& c : cases) EXPECT_EQ(ColourString(c.sql), c.colours) << c.sql << ": " << c.why;
 }
 
-TEST(SqlStatementParser, TrailingKeywordIsColoured) {
-    EXPECT_EQ(HighlightBody("a order by"), "\\cf0 a\\cf0  \\cf3 order\\cf0  \\cf3 by");
-    EXPECT_EQ(HighlightBody("x = 12"), "\\cf0 x\\cf0  = \\cf1 12");
-}
-
-TEST(SqlStatementParser, QuotedStringsRunToTheirClosingQuote) {
-    // The doubled quote keeps the string open up to the end.
-    EXPECT_EQ(ColourString("x = 'it''s'"), "00001111111");
-    EXPECT_EQ(ColourString("'a' b"), "11100");
-    EXPECT_EQ(ColourString("\"Col\" = 1"), "111110001");
-    // An empty string leaves the string open.
-    EXPECT_EQ(ColourString("'' and"), "111111");
-}
-
-TEST(SqlStatementParser, CommentsAreGreen) {
-    EXPECT_EQ(ColourString("a // b\nselect"), "0022222222222");
-    EXPECT_EQ(ColourString("/* c */ select"), "22222220333333");
-    EXPECT_EQ(HighlightBody("/* c */ select"), "\\cf0 \\cf2 /* c */\\cf0  \\cf3 select");
-    // A line comment right after a block comment's end would lie before the last
-    // record, so it is dropped and the rest stays normal text.
-    EXPECT_EQ(ColourString("/**///x"), "2222000");
-}
-
-TEST(SqlStatementParser, WordsRunningIntoQuotesStayUncoloured) {
-    EXPECT_EQ(ColourString("select'x' from"), "00000011103333");
-    EXPECT_EQ(ColourString("sys.v_$sqlarea"), "00000000000000");
-    EXPECT_EQ(ColourString("from sys.v_$sqlarea where"), "3333000000000000000033333");
+TEST(SqlStatementParser, HighlightWritesOneSwitchPerToken) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"select a from b", "\\cf0 \\cf3 select\\cf0  a\\cf0  \\cf3 from\\cf0  b"},
+        {"SELECT x", "\\cf0 \\cf3 SELECT\\cf0  x"},
+        {"Select x", "\\cf0 \\cf3 Select\\cf0  x"},
+        {"selected x", "\\cf0 selected\\cf0  x"},
+        {"a order by", "\\cf0 a\\cf0  \\cf3 order\\cf0  \\cf3 by"},
+        {"x = 12", "\\cf0 x\\cf0  = \\cf1 12"},
+        {"/* c */ select", "\\cf0 \\cf2 /* c */\\cf0  \\cf3 select"},
+    };
+    for (const auto& [sql, body] : cases) EXPECT_EQ(HighlightBody(sql), body) << sql;
 }
 
 TEST(SqlStatementParser, RecordPositionsNeverDecrease) {
@@ -116,38 +120,19 @@ TEST(SqlStatementParser, RtfSpecialCharactersAreEscaped) {
 }
 
 TEST(SqlStatementParser, KeywordsAndNumbers) {
-    auto keyword = [](const std::string& w) { return CSqlStatementParser::IsSqlKeyword(w.data(), w.size()); };
-    auto number = [](const std::string& w) { return CSqlStatementParser::IsSqlNumber(w.data(), w.size()); };
-    for (const char* k : CSqlStatementParser::SqlKeywords)
-        EXPECT_TRUE(keyword(k)) << k;
-    EXPECT_TRUE(keyword("TO_CHAR"));
-    EXPECT_TRUE(keyword("Between"));
-    EXPECT_FALSE(keyword("selec"));
-    EXPECT_FALSE(keyword("selectx"));
-    EXPECT_FALSE(keyword(""));
-    EXPECT_TRUE(number("0x1F"));
-    EXPECT_TRUE(number("0xabc"));
-    EXPECT_TRUE(number("1.5E3"));
-    EXPECT_TRUE(number("7"));
-    EXPECT_TRUE(number("1e-5"));
-    EXPECT_FALSE(number("0x"));
-    EXPECT_FALSE(number("0X1F"));
-    EXPECT_FALSE(number("0x1G"));
-    EXPECT_FALSE(number("1a"));
-    EXPECT_FALSE(number(".5"));
-    EXPECT_FALSE(number(""));
+    auto keyword = [](std::string_view w) { return CSqlStatementParser::IsSqlKeyword(w.data(), w.size()); };
+    auto number = [](std::string_view w) { return CSqlStatementParser::IsSqlNumber(w.data(), w.size()); };
+    for (const char* k : CSqlStatementParser::SqlKeywords) EXPECT_TRUE(keyword(k)) << k;
+    for (const char* k : {"TO_CHAR", "Between"}) EXPECT_TRUE(keyword(k)) << k;
+    for (const char* w : {"selec", "selectx", ""}) EXPECT_FALSE(keyword(w)) << w;
+    for (const char* n : {"0x1F", "0xabc", "1.5E3", "7", "1e-5"}) EXPECT_TRUE(number(n)) << n;
+    for (const char* w : {"0x", "0X1F", "0x1G", "1a", ".5", ""}) EXPECT_FALSE(number(w)) << w;
 }
 
 TEST(SqlStatementParser, TokenClassNames) {
-    EXPECT_STREQ(TokenClassName(0), "whitespace");
-    EXPECT_STREQ(TokenClassName(1), "wbackground");
-    EXPECT_STREQ(TokenClassName(2), "normal text");
-    EXPECT_STREQ(TokenClassName(3), "keyword");
-    EXPECT_STREQ(TokenClassName(4), "comment");
-    EXPECT_STREQ(TokenClassName(5), "number");
-    EXPECT_STREQ(TokenClassName(6), "operator");
-    EXPECT_STREQ(TokenClassName(7), "string");
-    EXPECT_STREQ(TokenClassName(8), "unknown");
+    const char* names[] = {"whitespace", "wbackground", "normal text", "keyword", "comment",
+                           "number",     "operator",    "string",      "unknown"};
+    for (int c = 0; c < 9; ++c) EXPECT_STREQ(TokenClassName(c), names[c]) << c;
     EXPECT_STREQ(TokenClassName(-1), "unknown");
 }
 
