@@ -228,6 +228,8 @@ void CCorvidDoc::LoadStatements() {
     double totalBufferGets = 0;
     double totalDiskReads = 0;
     ComputeTotals(totalBufferGets, totalDiskReads);
+    m_TotalBufferGets = totalBufferGets;
+    m_TotalDiskReads = totalDiskReads;
     ProgressNote("Loading sql statements from sga...");
     m_ObjectList.RemoveAll();
 

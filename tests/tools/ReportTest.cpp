@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -297,6 +298,21 @@ TEST_F(ReportRun, BothClientGenerations) {
         EXPECT_GT(Lines(ReadFile(Path(base + ".CSV"))).size(), 100u);
     }
     EXPECT_EQ(Lines(ReadFile(Path("oci7.CSV"))).size(), Lines(ReadFile(Path("oci8.CSV"))).size());
+}
+
+// Standard output takes one JSON form and nothing else; no file is left behind.
+TEST_F(ReportRun, JsonFormsGoToStandardOutput) {
+    EXPECT_EQ(Run(With({"--format", "yaml"})), 2);
+    EXPECT_NE(m_err.find("--format takes csv, html, xml, json or ndjson"), std::string::npos) << m_err;
+    EXPECT_EQ(Run(With({"--format", "xml", "--output", "-"})), 2);
+    EXPECT_EQ(Run(With({"--format", "json,csv", "--output", "-"})), 2);
+
+    ASSERT_EQ(Run(With({"--format", "ndjson", "--output", "-", "--no-analyze"}), "CORVID_SIM_SCENARIO=demo:50"), 0)
+        << m_err;
+    EXPECT_EQ(std::count(m_out.begin(), m_out.end(), '\n'), 50);
+    EXPECT_EQ(m_out.rfind("{\"", 0), 0u);
+    EXPECT_FALSE(Exists(Path("-.NDJSON")));
+    EXPECT_EQ(m_err, "");
 }
 
 }  // namespace

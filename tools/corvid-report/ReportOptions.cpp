@@ -54,7 +54,55 @@ bool ParseInt(const char* text, int& value) {
     return error == std::errc() && ptr == end && ptr != text;
 }
 
+// "csv", "json,csv", ...: each known name once, in the order given.
+bool ParseFormats(const std::string& text, std::vector<EReportFormat>& formats) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        const std::string name = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        std::optional<EReportFormat> format;
+        if (EqualsIgnoringAsciiCase(name, "json")) {
+            format = EReportFormat::Json;
+        } else if (EqualsIgnoringAsciiCase(name, "ndjson")) {
+            format = EReportFormat::Ndjson;
+        } else if (const auto listFormat = ExportFormatFromName(name)) {
+            format = ReportFormatOf(*listFormat);
+        }
+        if (!format) return false;
+        if (std::find(formats.begin(), formats.end(), *format) == formats.end()) formats.push_back(*format);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
 }  // namespace
+
+EReportFormat ReportFormatOf(EExportFormat format) {
+    switch (format) {
+        case EExportFormat::Html:
+            return EReportFormat::Html;
+        case EExportFormat::Xml:
+            return EReportFormat::Xml;
+        case EExportFormat::Csv:
+            break;
+    }
+    return EReportFormat::Csv;
+}
+
+std::optional<EExportFormat> ListExportFormat(EReportFormat format) {
+    switch (format) {
+        case EReportFormat::Csv:
+            return EExportFormat::Csv;
+        case EReportFormat::Html:
+            return EExportFormat::Html;
+        case EReportFormat::Xml:
+            return EExportFormat::Xml;
+        case EReportFormat::Json:
+        case EReportFormat::Ndjson:
+            break;
+    }
+    return std::nullopt;
+}
 
 std::string ReportUsage() {
     return "Usage: corvid-report -u USER [OPTION]...\n"
@@ -68,9 +116,12 @@ std::string ReportUsage() {
            "  -s, --server SERVER        server (TNS alias); the local database when omitted\n"
            "      --oci 7|8              force the client interface generation\n"
            "      --connect-as MODE      NORMAL (default), SYSDBA or SYSOPER\n"
-           "      --format csv|html|xml  export format (default: the saved export format)\n"
+           "      --format FORMAT        csv, html, xml, json or ndjson; several joined by\n"
+           "                             commas are written from one load (default: the\n"
+           "                             saved export format)\n"
            "      --output BASE          base file name, the extension is appended\n"
-           "                             (default: the saved export file name)\n"
+           "                             (default: the saved export file name); - writes\n"
+           "                             json or ndjson to standard output\n"
            "      --name TEXT            title written into the export (default: the saved name)\n"
            "      --analyze, --no-analyze\n"
            "                             explain every statement, or not (default: saved setting)\n"
@@ -118,15 +169,14 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 }
                 break;
             }
-            case kOptFormat: {
-                if (const auto format = ExportFormatFromName(optarg)) {
-                    options.format = format;
-                } else {
-                    error = "--format takes csv, html or xml, not '" + std::string(optarg) + "'";
+            case kOptFormat:
+                options.formats.clear();
+                if (!ParseFormats(optarg, options.formats)) {
+                    error = "--format takes csv, html, xml, json or ndjson (or several, joined by commas), not '" +
+                            std::string(optarg) + "'";
                     return false;
                 }
                 break;
-            }
             case kOptOutput:
                 options.output = optarg;
                 break;
@@ -186,6 +236,11 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     }
     if (options.output && options.output->empty()) {
         error = "--output needs a file name";
+        return false;
+    }
+    if (options.output && *options.output == "-" &&
+        (options.formats.size() != 1 || ListExportFormat(options.formats[0]))) {
+        error = "--output - (standard output) takes one format, json or ndjson";
         return false;
     }
     return true;

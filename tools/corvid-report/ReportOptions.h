@@ -2,11 +2,19 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "list/ExportFormat.h"
 #include "oracle/ConnectMode.h"
 
 namespace corvid {
+
+// What --format names: a format of the list exporter, or a JSON form.
+enum class EReportFormat { Csv, Html, Xml, Json, Ndjson };
+
+EReportFormat ReportFormatOf(EExportFormat format);
+// The list exporter's format; none for the JSON forms.
+std::optional<EExportFormat> ListExportFormat(EReportFormat format);
 
 // What the command line of corvid-report asks for.
 struct SReportOptions {
@@ -15,8 +23,9 @@ struct SReportOptions {
     std::string server;
     int ociVersion = 0;         // 0 chooses, 7 or 8 forces a generation
     EConnectMode connectMode = EConnectMode::Normal;
-    std::optional<EExportFormat> format;
-    std::optional<std::string> output;
+    // Each format once, in the order given; empty takes the saved export format.
+    std::vector<EReportFormat> formats;
+    std::optional<std::string> output;  // "-" is standard output (JSON forms only)
     std::optional<std::string> name;
     std::optional<bool> analyze;
     int traceLevel = 0;
