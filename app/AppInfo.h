@@ -1,10 +1,12 @@
 #pragma once
 
+#include "diag/ProgramVersion.h"
+
 namespace corvid {
 
 inline constexpr const char* kApplicationName = "Corvid - The Oracle Shared Pool Profiler";
-inline constexpr const char* kApplicationVersion = "1.7.2";
-inline constexpr int kApplicationBuild = 144;
+inline constexpr const char* kApplicationVersion = kProgramVersion;
+inline constexpr int kApplicationBuild = kProgramBuild;
 inline constexpr const char* kCompanyKey = "Quarry Lane";
 inline constexpr const char* kTraceFileName = "Corvid.log";
 inline constexpr const char* kPlacementSection = "Settings";

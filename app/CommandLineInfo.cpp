@@ -74,6 +74,10 @@ void CCorvidCommandLineInfo::ParseParam(const char* param, bool isFlag, bool /*i
 CCorvidCommandLineInfo::Outcome CCorvidCommandLineInfo::Parse(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size() && m_outcome == Outcome::Run; ++i) {
         const std::string& argument = arguments[i];
+        if (argument == "--version") {
+            m_outcome = Outcome::Version;
+            break;
+        }
         const bool isFlag = !argument.empty() && (argument[0] == '-' || argument[0] == '/');
         const bool isLast = i + 1 == arguments.size();
         ParseParam(isFlag ? argument.c_str() + 1 : argument.c_str(), isFlag, isLast);

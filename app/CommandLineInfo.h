@@ -17,13 +17,14 @@ public:
         Run,         // go on starting
         Help,        // -h: show the usage, end with status 0
         Invalid,     // an unknown option or a bad value: show the usage, end with status 2
+        Version,     // --version: print the version, end with status 0
     };
 
     // One argument; `param` has its leading "-" or "/" removed when `isFlag`.
     void ParseParam(const char* param, bool isFlag, bool isLast);
 
     // Parses every argument after the program name; stops at the first one that
-    // asks for the usage.
+    // asks for the usage. The whole argument "--version" asks for the version.
     Outcome Parse(const std::vector<std::string>& arguments);
 
     Outcome GetOutcome() const { return m_outcome; }

@@ -24,7 +24,7 @@ constexpr const char* kFilterSection = "Filter";
 constexpr const char* kVersionSection = "Version";
 constexpr const char* kVersionKey = "Version";
 // The version that the stored list layout must carry to be used.
-constexpr const char* kLayoutVersion = "1.7.2";
+constexpr const char* kLayoutVersion = CCorvidDoc::kSettingsVersion;
 constexpr const char* kUserListKey = "UserList";
 
 constexpr const char* kVersionMessage =

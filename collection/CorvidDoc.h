@@ -35,6 +35,9 @@ public:
     CCorvidDoc& operator=(const CCorvidDoc&) = delete;
 
     // --- Settings ---
+    // The version the settings are written with; stored settings of another
+    // version get the default list layout.
+    static constexpr const char* kSettingsVersion = "1.7.2";
     void ReadSettings();
     void WriteSettings();
     void ApplySavedUserSelection();
@@ -81,6 +84,10 @@ public:
     CListLayout& GetListLayout() { return m_ListLayout; }
     const CListLayout& GetDefaultLayout() const { return m_DefaultLayout; }
     bool IsConnected() const;
+    // The shared pool's sums of buffer gets and disk reads that the last load
+    // took its percentages from; 0 before the first load.
+    double GetTotalBufferGets() const { return m_TotalBufferGets; }
+    double GetTotalDiskReads() const { return m_TotalDiskReads; }
 
     // Settings values (the filter's are in GetFilter()).
     std::int32_t m_WarnIfNotAllUser = 1;
@@ -109,6 +116,8 @@ private:
     CStatementFilter m_Filter;
     CListLayout m_DefaultLayout;
     CListLayout m_ListLayout;
+    double m_TotalBufferGets = 0;
+    double m_TotalDiskReads = 0;
 
     // The load job's progress: 3 x the statements counted, and the steps done.
     IProgress* m_progress = nullptr;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "diag/ProgramVersion.h"
 #include "list/AtomicFile.h"
 #include "list/ListCtrlEx.h"
 #include "platform/Clock.h"
@@ -169,9 +170,8 @@ const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug",
 CListExporter::CListExporter(const CListCtrlEx& list) : m_list(list) {}
 
 std::string CListExporter::ProgramIdentification() {
-    return "Corvid - The Oracle Shared Pool Profiler\n"
-           "Version 1.7.2 (Build 144)\n"
-           "Copyright (C) 2026 Quarry Lane. All rights reserved.";
+    return std::string("Corvid - The Oracle Shared Pool Profiler\n") + "Version " + kProgramVersion + " (Build " +
+           std::to_string(kProgramBuild) + ")\n" + "Copyright (C) 2026 Quarry Lane. All rights reserved.";
 }
 
 std::string CListExporter::XmlName(std::string_view text) {

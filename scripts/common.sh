@@ -1,7 +1,8 @@
 # Shared by run.sh and test.sh: installs missing Debian packages and builds.
 
 CORVID_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-                 libbenchmark-dev libxml2-utils)
+                 libbenchmark-dev libxml2-utils nlohmann-json3-dev groff-base dpkg-dev file qt6-charts-dev
+                 python3 desktop-file-utils)
 
 say() { printf '==> %s\n' "$*"; }
 

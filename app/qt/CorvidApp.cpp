@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
 #include "app/qt/StatementCommands.h"
+#include "app/qt/ToolbarIcons.h"
 #include "collection/CorvidDoc.h"
 #include "dialogs/qt/ConnectDlg.h"
 #include "dialogs/qt/ProgressDlgRunner.h"
@@ -79,12 +81,18 @@ int CCorvidApp::Run(int argc, char** argv) {
     // reported even where there is no display.
     CCorvidCommandLineInfo commandLine;
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (commandLine.Parse(arguments) != CCorvidCommandLineInfo::Outcome::Run) {
+    if (commandLine.Parse(arguments) == CCorvidCommandLineInfo::Outcome::Version) {
+        std::printf("corvid %s (build %d)\n", kApplicationVersion, kApplicationBuild);
+        EndProcess(0);
+    }
+    if (commandLine.GetOutcome() != CCorvidCommandLineInfo::Outcome::Run) {
         ShowUsageAndExit(commandLine.GetOutcome(), argc, argv);
     }
 
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvid"));
     if (!InitInstance(commandLine)) {
         ExitInstance();
         return 1;
@@ -191,7 +199,14 @@ SCommandState CCorvidApp::GetCommandState(ECommand command) const {
 }
 
 std::string CCorvidApp::HelpPageUrl(const std::string& anchor) {
-    const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kHelpPageFileName);
+    // Beside the program in the build tree; in the documentation folder once installed.
+    const QString folder = QCoreApplication::applicationDirPath();
+    QString path = folder + QLatin1Char('/') + QLatin1String(kHelpPageFileName);
+    if (!QFileInfo::exists(path)) {
+        const QString installed =
+            QDir::cleanPath(folder + QLatin1String("/../share/doc/corvid/") + QLatin1String(kHelpPageFileName));
+        if (QFileInfo::exists(installed)) path = installed;
+    }
     QUrl url = QUrl::fromLocalFile(path);
     if (!anchor.empty()) url.setFragment(QString::fromStdString(anchor));
     return url.toString().toStdString();

@@ -154,4 +154,41 @@ QIcon ToolbarIcon(ECommand command) {
     }
 }
 
+QImage ApplicationIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    // Drawn on a 16 x 16 grid; thin lines keep one pixel at small sizes.
+    p.scale(size / 16.0, size / 16.0);
+    DrawDatabase(p, QRectF(0.5, 0.5, 10, 13));
+    const QRectF chart(5.5, 6.5, 10, 9);
+    p.setPen(QPen(kOutline, 1));
+    p.setBrush(kSheet);
+    p.drawRect(chart);
+    // Bars of falling height and the rising line of their running share.
+    const qreal heights[] = {6.5, 3.5, 2, 1};
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGold);
+    for (int i = 0; i < 4; ++i) {
+        p.drawRect(QRectF(chart.left() + 1 + i * 2.1, chart.bottom() - 0.5 - heights[i], 1.6, heights[i]));
+    }
+    p.setPen(QPen(kRed, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const QPointF line[] = {{chart.left() + 1.8, chart.bottom() - 5},
+                            {chart.left() + 3.9, chart.bottom() - 6.8},
+                            {chart.left() + 6, chart.bottom() - 7.6},
+                            {chart.left() + 8.9, chart.bottom() - 7.9}};
+    p.drawPolyline(line, 4);
+    p.end();
+    return image;
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(ApplicationIconImage(size)));
+    return icon;
+}
+
 }  // namespace corvid

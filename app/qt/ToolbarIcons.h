@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 
 #include "app/CommandStates.h"
 
@@ -12,5 +13,11 @@ namespace corvid {
 // (two alike sheets), options (a set of sliders) and about (an "i" in a circle).
 // An empty icon for a command without an image.
 QIcon ToolbarIcon(ECommand command);
+
+// The program's own icon at `size` pixels square, drawn for that size: the
+// database with a falling bar chart of its statements' load in front of it.
+QImage ApplicationIconImage(int size);
+// The icon at the sizes a desktop asks for (16 to 256 pixels).
+QIcon ApplicationIcon();
 
 }  // namespace corvid

@@ -21,10 +21,12 @@
 #include "diag/TraceContext.h"
 #include "work/ConsoleProgressDisplay.h"
 #include "work/ProgressRunner.h"
+#include "list/JsonExporter.h"
 #include "list/ListCtrlEx.h"
 #include "list/ListExporter.h"
 #include "list/ListLayout.h"
 #include "oracle/OracleConnection.h"
+#include "platform/Clock.h"
 #include "platform/ConsolePrompter.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Services.h"
@@ -79,6 +81,34 @@ void FillList(CListCtrlEx& list, const CListLayout& layout, const CObjectArray& 
     list.Sort();
 }
 
+// Writes the list in each format asked for; false when one of them failed (the
+// others are still written).
+bool WriteExports(const CListCtrlEx& list, const std::vector<EReportFormat>& formats, const std::string& base,
+                  const std::string& name, CJsonExporter::SContext context) {
+    bool written = true;
+    context.exportName = name;
+    for (EReportFormat format : formats) {
+        if (const auto listFormat = ListExportFormat(format)) {
+            CListExporter exporter(list);
+            exporter.SetIdentification(CListExporter::ProgramIdentification());
+            if (!exporter.Export(*listFormat, base, name)) written = false;
+            continue;
+        }
+        CJsonExporter json(list);
+        json.SetContext(context);
+        const auto form = format == EReportFormat::Json ? CJsonExporter::kDocument : CJsonExporter::kLines;
+        if (base == "-") {
+            if (!json.Write(form, stdout)) {
+                Fail("cannot write to standard output");
+                written = false;
+            }
+        } else if (!json.Export(form, base)) {
+            written = false;
+        }
+    }
+    return written;
+}
+
 int Run(const SReportOptions& options) {
     CConsolePrompter prompter;
     SetPrompter(&prompter);
@@ -98,7 +128,7 @@ int Run(const SReportOptions& options) {
             return kExitFailure;
         }
     } else {
-        settings.WriteProfileString("Version", "Version", kApplicationVersion);
+        settings.WriteProfileString("Version", "Version", CCorvidDoc::kSettingsVersion);
         CListLayout::MakeDefaultLayout().Save(settings);
     }
 
@@ -137,9 +167,11 @@ int Run(const SReportOptions& options) {
     doc.SetSaveOnDestroy(false);
     if (options.analyze) doc.m_Analyze = *options.analyze ? 1 : 0;
 
-    const std::optional<EExportFormat> format =
-        options.format ? options.format : ExportFormatOfDialogIndex(doc.m_ExportType);
-    if (!format) {
+    std::vector<EReportFormat> formats = options.formats;
+    if (formats.empty()) {
+        if (const auto saved = ExportFormatOfDialogIndex(doc.m_ExportType)) formats.push_back(ReportFormatOf(*saved));
+    }
+    if (formats.empty()) {
         Fail("the saved export format " + std::to_string(doc.m_ExportType) +
              " is none of HTML, XML, CSV: use --format");
         connection.Logoff();
@@ -163,7 +195,17 @@ int Run(const SReportOptions& options) {
         }
     }
 
+    CJsonExporter::SContext context;
+    context.program = kApplicationName;
+    context.version = kApplicationVersion;
+    context.user = options.user;
+    context.server = options.server;
+    connection.GetServerInfo(context.banner, context.database);
+    context.loadTime = GetClock().LocalTime();
     doc.Reload();
+    context.totals = {{"statements", static_cast<double>(doc.GetCollection().GetSize())},
+                      {"buffer_gets", doc.GetTotalBufferGets()},
+                      {"disk_reads", doc.GetTotalDiskReads()}};
 
     CListCtrlEx list;
     if (options.similarTo) {
@@ -197,10 +239,7 @@ int Run(const SReportOptions& options) {
         connection.Logoff();
     }
 
-    CListExporter exporter(list);
-    exporter.SetIdentification(CListExporter::ProgramIdentification());
-    if (!exporter.Export(*format, base, name)) return kExitFailure;
-    return kExitOk;
+    return WriteExports(list, formats, base, name, std::move(context)) ? kExitOk : kExitFailure;
 }
 
 }  // namespace

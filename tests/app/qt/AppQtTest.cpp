@@ -55,7 +55,7 @@ class AppQtTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // A stored layout of this version, so that the document reads it quietly.
-        store.WriteProfileString("Version", "Version", kApplicationVersion);
+        store.WriteProfileString("Version", "Version", CCorvidDoc::kSettingsVersion);
         CListLayout::MakeDefaultLayout().Save(store);
         app = std::make_unique<CCorvidApp>();
         app->UseServices(&store, &prompter);
