@@ -309,8 +309,13 @@ TEST_F(ReportRun, JsonFormsGoToStandardOutput) {
 
     ASSERT_EQ(Run(With({"--format", "ndjson", "--output", "-", "--no-analyze"}), "CORVID_SIM_SCENARIO=demo:50"), 0)
         << m_err;
-    EXPECT_EQ(std::count(m_out.begin(), m_out.end(), '\n'), 50);
-    EXPECT_EQ(m_out.rfind("{\"", 0), 0u);
+    // One object a line, at least one per generated statement.
+    std::istringstream lines(m_out);
+    int rows = 0;
+    for (std::string line; std::getline(lines, line); ++rows) {
+        ASSERT_TRUE(line.size() > 2 && line.front() == '{' && line.back() == '}') << line;
+    }
+    EXPECT_GE(rows, 50);
     EXPECT_FALSE(Exists(Path("-.NDJSON")));
     EXPECT_EQ(m_err, "");
 }
