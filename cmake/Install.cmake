@@ -8,16 +8,22 @@
 #   P/share/applications                corvid.desktop
 #   P/share/icons/hicolor/NxN/apps      corvid.png, painted by the program's own code
 #   P/share/doc/corvid                  the help page that Help Topics opens
-#   P/share/man/man1                    corvid.1, corvid-report.1
+#   P/share/man/man1                    corvid.1.gz, corvid-report.1.gz
 #   P/share/bash-completion/completions corvid-report
 
 install(TARGETS corvid-report RUNTIME DESTINATION bin)
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/corvid-demo DESTINATION bin)
-# The man pages carry the project's version.
+# The man pages carry the project's version and are installed compressed.
+set(man_pages)
 foreach(page corvid corvid-report)
   configure_file(${CMAKE_SOURCE_DIR}/docs/man/${page}.1.in ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1 DESTINATION share/man/man1)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+    COMMAND gzip -9 -n -c ${CMAKE_BINARY_DIR}/man/${page}.1 > ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+    DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1 ${CMAKE_SOURCE_DIR}/docs/man/${page}.1.in)
+  list(APPEND man_pages ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
 endforeach()
+add_custom_target(corvid_man_pages ALL DEPENDS ${man_pages})
+install(FILES ${man_pages} DESTINATION share/man/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/corvid-report.bash-completion
         DESTINATION share/bash-completion/completions RENAME corvid-report)
 install(FILES ${CMAKE_SOURCE_DIR}/app/help/corvid-help.html DESTINATION share/doc/corvid)
@@ -47,3 +53,27 @@ if(CORVID_DESKTOP)
   add_custom_target(corvid_icons ALL DEPENDS ${icon_files})
   install(DIRECTORY ${CORVID_ICON_DIR} DESTINATION share/icons)
 endif()
+
+# The Debian package: `cpack -G DEB` in the build folder. Its dependencies come from
+# the libraries the programs link (dpkg-shlibdeps), so the Qt packages are named
+# as the build machine's release ships them.
+set(CPACK_PACKAGE_NAME corvid)
+set(CPACK_PACKAGE_VENDOR "Quarry Lane")
+set(CPACK_PACKAGE_CONTACT "Quarry Lane <corvid@example.com>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.com/corvid")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "profiler of an Oracle server's shared pool")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Corvid lists the SQL statements of an Oracle server's shared SQL area with their\n"
+    "statistics, per-execution figures and shares of all disk reads and buffer gets,\n"
+    "explains them and shows their plans, costs and full table scans. corvid-report\n"
+    "writes the same list as CSV, HTML, XML or JSON for scripts and cron jobs.\n"
+    "corvid-demo tries it on a simulated database that comes with the package.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION database)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

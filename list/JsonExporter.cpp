@@ -103,7 +103,7 @@ std::vector<std::string> CJsonExporter::RowKeys() const {
 }
 
 template <typename Sink>
-void CJsonExporter::WriteTo(EForm form, Sink& sink) const {
+void CJsonExporter::WriteTo(EJsonForm form, Sink& sink) const {
     const int columns = m_list.GetColumnCount();
     const int rows = m_list.GetItemCount();
     const std::vector<std::string> keys = RowKeys();
@@ -121,8 +121,8 @@ void CJsonExporter::WriteTo(EForm form, Sink& sink) const {
     for (const std::string& key : keys)
         keyStarts.push_back(Dump(Json(key)) + ":");
 
-    const char* rowSeparator = form == kDocument ? ",\n" : "\n";
-    if (form == kDocument) {
+    const char* rowSeparator = form == EJsonForm::Document ? ",\n" : "\n";
+    if (form == EJsonForm::Document) {
         Json head;
         head["name"] = m_context.exportName;
         head["program"] = TextOrNull(m_context.program);
@@ -181,7 +181,7 @@ void CJsonExporter::WriteTo(EForm form, Sink& sink) const {
     }
 
     std::string& buffer = sink.Buffer();
-    if (form == kDocument) {
+    if (form == EJsonForm::Document) {
         buffer += rows > 0 ? "\n ]\n}\n" : "]\n}\n";
     } else if (rows > 0) {
         buffer += '\n';
@@ -189,7 +189,7 @@ void CJsonExporter::WriteTo(EForm form, Sink& sink) const {
     sink.WroteBuffer();
 }
 
-bool CJsonExporter::Export(EForm form, const std::string& baseName) const {
+bool CJsonExporter::Export(EJsonForm form, const std::string& baseName) const {
     CAtomicFile file(baseName + Extension(form));
     const std::string failure = "Unable to create the file '" + baseName + "'";
     if (!file.Open()) {
@@ -204,7 +204,7 @@ bool CJsonExporter::Export(EForm form, const std::string& baseName) const {
     return true;
 }
 
-bool CJsonExporter::Write(EForm form, std::FILE* stream) const {
+bool CJsonExporter::Write(EJsonForm form, std::FILE* stream) const {
     CStreamSink sink(stream);
     WriteTo(form, sink);
     return sink.Finish();

@@ -11,6 +11,9 @@ namespace corvid {
 
 class CListCtrlEx;
 
+// One document for the whole list, or one row a line (NDJSON).
+enum class EJsonForm { Document, Lines };
+
 // Writes what the list shows as JSON for scripts: the same columns in the same
 // order as the other export formats, each cell typed. A column the list sorts
 // as a number gives numbers (a cell that is no number stays a string), every
@@ -22,8 +25,6 @@ class CListCtrlEx;
 // and nothing else, for streaming.
 class CJsonExporter {
 public:
-    enum EForm { kDocument, kLines };
-
     // What the list itself does not know.
     struct SContext {
         std::string exportName;
@@ -47,11 +48,11 @@ public:
 
     // baseName + ".JSON" or ".NDJSON", replaced only when complete. A failure is
     // shown to the user; false when the file could not be written.
-    bool Export(EForm form, const std::string& baseName) const;
+    bool Export(EJsonForm form, const std::string& baseName) const;
     // The same to an open stream (standard output); false on a write error.
-    bool Write(EForm form, std::FILE* stream) const;
+    bool Write(EJsonForm form, std::FILE* stream) const;
 
-    static const char* Extension(EForm form) { return form == kDocument ? ".JSON" : ".NDJSON"; }
+    static const char* Extension(EJsonForm form) { return form == EJsonForm::Document ? ".JSON" : ".NDJSON"; }
     // Local time as ISO 8601 with its offset from UTC: 2026-12-07T13:05:09+01:00.
     static std::string IsoTime(const std::tm& time);
     // The keys of the row objects: the column titles, a repeated title followed by
@@ -60,7 +61,7 @@ public:
 
 private:
     template <typename Sink>
-    void WriteTo(EForm form, Sink& sink) const;
+    void WriteTo(EJsonForm form, Sink& sink) const;
 
     const CListCtrlEx& m_list;
     SContext m_context;

@@ -23,7 +23,7 @@ fi
 desktop=0
 [ -e "$build/corvid" ] && desktop=1
 
-expected=(bin/corvid-report bin/corvid-demo share/man/man1/corvid.1 share/man/man1/corvid-report.1
+expected=(bin/corvid-report bin/corvid-demo share/man/man1/corvid.1.gz share/man/man1/corvid-report.1.gz
           share/bash-completion/completions/corvid-report share/doc/corvid/corvid-help.html
           lib/corvid/ocisim/libclntsh.so lib/corvid/ocisim/libociw32.so)
 if [ $desktop -eq 1 ]; then
@@ -61,14 +61,14 @@ fi
 
 # Man pages render without a warning and carry the version.
 for page in corvid corvid-report; do
-    file=$prefix/share/man/man1/$page.1
-    warnings=$(groff -ww -z -man "$file" 2>&1)
+    zcat "$prefix/share/man/man1/$page.1.gz" >"$work/$page.1"
+    warnings=$(groff -ww -z -man "$work/$page.1" 2>&1)
     [ -z "$warnings" ] || fail "groff warns on $page.1: $warnings"
-    grep -q "Corvid $version" "$file" || fail "$page.1 does not carry the version $version"
+    grep -q "Corvid $version" "$work/$page.1" || fail "$page.1 does not carry the version $version"
 done
 # Every long option of corvid-report is in its man page.
 for option in $("$prefix/bin/corvid-report" --help | grep -o -- '--[a-z-]*' | sort -u); do
-    grep -q -- "${option//-/\\\\-}" "$prefix/share/man/man1/corvid-report.1" || fail "corvid-report.1 lacks $option"
+    grep -q -- "${option//-/\\\\-}" "$work/corvid-report.1" || fail "corvid-report.1 lacks $option"
 done
 
 if [ $desktop -eq 1 ]; then

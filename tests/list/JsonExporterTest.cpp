@@ -52,7 +52,7 @@ protected:
         m_list.InsertItem(2, std::vector<std::string_view>{"007", "n/a", "9000000000", "x"});
     }
     // Writes through a temporary file standing in for standard output.
-    std::string Written(CJsonExporter::EForm form) {
+    std::string Written(EJsonForm form) {
         CJsonExporter exporter(m_list);
         exporter.SetContext(m_context);
         std::FILE* stream = std::tmpfile();
@@ -76,7 +76,7 @@ protected:
 // like numbers), null for an empty cell, and text cells kept whole.
 TEST_F(JsonExporterTest, RowsCarryTypedValuesInColumnOrder) {
     AddRows();
-    const Json document = Json::parse(Written(CJsonExporter::kDocument));
+    const Json document = Json::parse(Written(EJsonForm::Document));
     const Json& rows = document.at("rows");
     ASSERT_EQ(rows.size(), 3u);
 
@@ -104,7 +104,7 @@ TEST_F(JsonExporterTest, RowsCarryTypedValuesInColumnOrder) {
     EXPECT_EQ(columns[3].at("key"), "SQL Text");
 
     // The keys of every row come in the list's column order.
-    const std::string text = Written(CJsonExporter::kDocument);
+    const std::string text = Written(EJsonForm::Document);
     const std::size_t row = text.find("{\"User\":\"SCOTT\"");
     ASSERT_NE(row, std::string::npos);
     EXPECT_LT(text.find("\"% Buff.\":", row), text.find("\"Buf Get\":", row));
@@ -115,7 +115,7 @@ TEST_F(JsonExporterTest, RowsCarryTypedValuesInColumnOrder) {
 // survive as themselves.
 TEST_F(JsonExporterTest, InvalidUtf8BecomesTheReplacementCharacter) {
     AddRows();
-    const std::string text = Written(CJsonExporter::kLines);
+    const std::string text = Written(EJsonForm::Lines);
     std::istringstream lines(text);
     std::string line;
     std::getline(lines, line);
@@ -127,7 +127,7 @@ TEST_F(JsonExporterTest, InvalidUtf8BecomesTheReplacementCharacter) {
 
 TEST_F(JsonExporterTest, LinesHoldOneRowEachAndNothingElse) {
     AddRows();
-    const std::string text = Written(CJsonExporter::kLines);
+    const std::string text = Written(EJsonForm::Lines);
     std::istringstream lines(text);
     std::vector<Json> rows;
     for (std::string line; std::getline(lines, line);)
@@ -138,7 +138,7 @@ TEST_F(JsonExporterTest, LinesHoldOneRowEachAndNothingElse) {
     EXPECT_EQ(text.back(), '\n');
 
     m_list.DeleteAllItems();
-    EXPECT_EQ(Written(CJsonExporter::kLines), "");
+    EXPECT_EQ(Written(EJsonForm::Lines), "");
 }
 
 TEST_F(JsonExporterTest, DocumentCarriesTheContextAndTotals) {
@@ -151,7 +151,7 @@ TEST_F(JsonExporterTest, DocumentCarriesTheContextAndTotals) {
     time.tm_gmtoff = 3600;
     m_context.loadTime = time;
     m_context.totals = {{"statements", 0}, {"buffer_gets", 2.5e9}, {"disk_reads", 1.5}};
-    const Json document = Json::parse(Written(CJsonExporter::kDocument));
+    const Json document = Json::parse(Written(EJsonForm::Document));
     EXPECT_EQ(document.at("name"), "Nightly");
     EXPECT_EQ(document.at("version"), "1.7.2");
     EXPECT_EQ(document.at("user"), "SCOTT");
@@ -180,7 +180,7 @@ TEST_F(JsonExporterTest, RepeatedTitlesGetDistinctKeys) {
     AddRows();
     CJsonExporter exporter(m_list);
     EXPECT_EQ(exporter.RowKeys(), (std::vector<std::string>{"User", "% Buff.", "User (2)", "User (3)"}));
-    const Json row = Json::parse(Written(CJsonExporter::kDocument)).at("rows")[0];
+    const Json row = Json::parse(Written(EJsonForm::Document)).at("rows")[0];
     EXPECT_EQ(row.size(), 4u);
     EXPECT_EQ(row.at("User (2)").get<long long>(), 333);
 }
@@ -188,21 +188,21 @@ TEST_F(JsonExporterTest, RepeatedTitlesGetDistinctKeys) {
 TEST_F(JsonExporterTest, FilesAreWrittenWholeOrNotAtAll) {
     AddRows();
     CJsonExporter exporter(m_list);
-    ASSERT_TRUE(exporter.Export(CJsonExporter::kDocument, m_dir + "/pool"));
-    ASSERT_TRUE(exporter.Export(CJsonExporter::kLines, m_dir + "/pool"));
+    ASSERT_TRUE(exporter.Export(EJsonForm::Document, m_dir + "/pool"));
+    ASSERT_TRUE(exporter.Export(EJsonForm::Lines, m_dir + "/pool"));
     EXPECT_EQ(Json::parse(ReadFile(m_dir + "/pool.JSON")).at("rows").size(), 3u);
     const std::string lines = ReadFile(m_dir + "/pool.NDJSON");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
     EXPECT_TRUE(m_prompter.Messages().empty());
 
-    EXPECT_FALSE(exporter.Export(CJsonExporter::kDocument, m_dir + "/missing/pool"));
+    EXPECT_FALSE(exporter.Export(EJsonForm::Document, m_dir + "/missing/pool"));
     EXPECT_EQ(m_prompter.Messages(),
               std::vector<std::string>{"Unable to create the file '" + m_dir + "/missing/pool'"});
 
     // A stream that refuses the bytes is a failure, not a silent success.
     std::FILE* full = std::fopen("/dev/full", "w");
     if (full != nullptr) {
-        EXPECT_FALSE(exporter.Write(CJsonExporter::kDocument, full));
+        EXPECT_FALSE(exporter.Write(EJsonForm::Document, full));
         std::fclose(full);
     }
 }

@@ -96,7 +96,7 @@ bool WriteExports(const CListCtrlEx& list, const std::vector<EReportFormat>& for
         }
         CJsonExporter json(list);
         json.SetContext(context);
-        const auto form = format == EReportFormat::Json ? CJsonExporter::kDocument : CJsonExporter::kLines;
+        const auto form = format == EReportFormat::Json ? EJsonForm::Document : EJsonForm::Lines;
         if (base == "-") {
             if (!json.Write(form, stdout)) {
                 Fail("cannot write to standard output");
