@@ -337,9 +337,19 @@ void CCorvidDoc::LoadSqlText() {
     byAddress.reserve(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i)
         byAddress.emplace(texts[i].m_Address, i);
+    // Each text moves into its statement; should two statements share an address,
+    // the second copies it from the first.
+    std::vector<const CObjectEntry*> takenBy(texts.size(), nullptr);
     for (CObjectEntry& entry : m_ObjectList) {
         const auto found = byAddress.find(entry.m_Address);
-        if (found != byAddress.end()) entry.m_SqlText = texts[found->second].m_SqlText;
+        if (found == byAddress.end()) continue;
+        const CObjectEntry*& owner = takenBy[found->second];
+        if (owner != nullptr) {
+            entry.m_SqlText = owner->m_SqlText;
+        } else {
+            entry.m_SqlText = std::move(texts[found->second].m_SqlText);
+            owner = &entry;
+        }
     }
 }
 

@@ -147,6 +147,29 @@ TEST_P(ScenarioLoad, AddressesOfBothWordSizes) {
     }
 }
 
+TEST_P(ScenarioLoad, StatementsSharingAnAddressBothGetItsText) {
+    // Texts move into their statements; a second statement at the same address
+    // must still get the text rather than what is left of a moved one.
+    UseScenarioText(BaseScenario() + StatementLine("SELECT dname FROM dept", "user=SCOTT address=6000A0B8") +
+                    StatementLine("SELECT ename FROM emp WHERE deptno = 20 AND sal > 1000 ORDER BY ename, empno",
+                                  "user=SCOTT address=6000C0D8") +
+                    StatementLine("SELECT * FROM dept", "user=HR address=6000A0B8"));
+    Connect();
+    CCorvidDoc& doc = MakeDoc(false);
+    ASSERT_TRUE(doc.Reload());
+    ASSERT_EQ(doc.GetCollection().GetSize(), 3);
+    std::map<std::string, std::vector<std::string>> byAddress;
+    for (const CObjectEntry& entry : doc.GetCollection())
+        byAddress[entry.m_Address].push_back(entry.m_SqlText);
+    ASSERT_EQ(byAddress.size(), 2u);
+    for (const auto& [address, texts] : byAddress) {
+        for (const std::string& text : texts) {
+            EXPECT_FALSE(text.empty()) << address;
+            EXPECT_EQ(text, texts.front()) << address;
+        }
+    }
+}
+
 TEST_P(ScenarioLoad, StatementGoneBeforeItsTextIsRead) {
     // Every query on the pool lets three statements age out first.
     UseScenarioText(BaseScenario() + NumberedStatements(40) + "workload removed=3\n");
