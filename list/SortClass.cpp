@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -27,6 +29,46 @@ std::uint64_t FoldedPrefix(std::string_view text) {
         if (i < text.size()) prefix |= kFold[static_cast<unsigned char>(text[i])];
     }
     return prefix;
+}
+
+// Eight bytes with the ASCII capitals among them folded to lower case, all at once:
+// a byte gets 0x20 added when its low seven bits lie in 'A'..'Z' and its top bit
+// is clear. No sum carries into the next byte.
+std::uint64_t FoldWord(std::uint64_t x) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    const std::uint64_t low7 = x & (0x7F * kOnes);
+    const std::uint64_t fromA = low7 + (0x80 - 'A') * kOnes;      // top bit: at least 'A'
+    const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;  // top bit: beyond 'Z'
+    const std::uint64_t capitals = fromA & ~pastZ & ~x & (0x80 * kOnes);
+    return x | (capitals >> 2);
+}
+
+std::uint64_t LoadWord(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    // The first byte most significant, so that words compare as the texts do.
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
+}
+
+// CompareNoCase from byte `from` on, the bytes before it being equal when folded.
+int CompareNoCaseFrom(std::string_view a, std::string_view b, std::size_t from) {
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = from;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t x = LoadWord(a.data() + i);
+        std::uint64_t y = LoadWord(b.data() + i);
+        if (x == y) continue;
+        x = FoldWord(x);
+        y = FoldWord(y);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    for (; i < n; ++i) {
+        const unsigned char x = kFold[static_cast<unsigned char>(a[i])];
+        const unsigned char y = kFold[static_cast<unsigned char>(b[i])];
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 bool IsDigit(char c) {
@@ -87,13 +129,7 @@ double CSortClass::ParseNumber(std::string_view text) {
 }
 
 int CSortClass::CompareNoCase(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = kFold[static_cast<unsigned char>(a[i])];
-        const unsigned char y = kFold[static_cast<unsigned char>(b[i])];
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+    return CompareNoCaseFrom(a, b, 0);
 }
 
 CSortClass::CSortClass(CListCtrlEx& list, int column, bool numeric)
@@ -144,7 +180,9 @@ void CSortClass::SortRows(bool ascending) {
             if (a.m_Prefix != b.m_Prefix) return a.m_Prefix < b.m_Prefix;
             // Equal prefixes of texts no longer than the prefix: the shorter first.
             if (a.m_Text.size() <= 8 && b.m_Text.size() <= 8) return a.m_Text.size() < b.m_Text.size();
-            return CompareNoCase(a.m_Text, b.m_Text) < 0;
+            // Both at least eight bytes long: the prefixes decided those bytes.
+            const std::size_t from = a.m_Text.size() >= 8 && b.m_Text.size() >= 8 ? 8 : 0;
+            return CompareNoCaseFrom(a.m_Text, b.m_Text, from) < 0;
         };
         if (ascending) {
             std::stable_sort(m_textItems.begin(), m_textItems.end(), less);

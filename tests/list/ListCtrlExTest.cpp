@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -353,6 +355,63 @@ TEST(SortClassTest, PassRestoresItemDataEvenWithoutSorting) {
     EXPECT_LT(CSortClass::CompareNoCase("abc", "ABD"), 0);
     EXPECT_EQ(CSortClass::CompareNoCase("ABCDEFGHIJ", "abcdefghij"), 0);
     EXPECT_GT(CSortClass::CompareNoCase("abcdefghij", "abcdefgh"), 0);
+}
+
+// Byte by byte, ASCII capitals folded: the order the text sort must give.
+int ReferenceCompareNoCase(const std::string& a, const std::string& b) {
+    auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return static_cast<unsigned char>(u >= 'A' && u <= 'Z' ? u + 32 : u);
+    };
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]) ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+TEST(ListCtrlExTest, TextSortAgreesWithAByteByByteCaseFoldingCompare) {
+    // Texts that share long prefixes and differ in the bytes next to the capitals
+    // ('@', '[', '`', '{'), in capitals and small letters, and above 0x7F (where
+    // 0xC1 and 0xE1 differ only in the top bit), at every offset and length.
+    const std::string alphabet = "@AZ[`az{aAzZ \xC1\xE1\x80\xFF" "0";
+    std::mt19937 random(17);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 600; ++i) {
+        std::string text = i % 3 == 0 ? "SELECT * FROM " : (i % 3 == 1 ? "select * from " : "");
+        const std::size_t length = random() % 30;
+        for (std::size_t k = 0; k < length; ++k)
+            text += alphabet[random() % alphabet.size()];
+        texts.push_back(text);
+    }
+    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+        for (std::size_t j : {i + 1, texts.size() - 1 - i % 7}) {
+            const int expected = ReferenceCompareNoCase(texts[i], texts[j]);
+            const int got = CSortClass::CompareNoCase(texts[i], texts[j]);
+            ASSERT_EQ((got > 0) - (got < 0), expected) << "[" << texts[i] << "] [" << texts[j] << "]";
+        }
+    }
+
+    CListCtrlEx list;
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& text : texts)
+        rows.push_back({text, "", ""});
+    Fill(list, rows);
+    std::vector<std::string> expected = texts;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::string& a, const std::string& b) { return ReferenceCompareNoCase(a, b) < 0; });
+    {
+        CSortClass pass(list, 0, false);
+        pass.SortRows(true);
+    }
+    EXPECT_EQ(Column(list, 0), expected);
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::string& a, const std::string& b) { return ReferenceCompareNoCase(b, a) < 0; });
+    Fill(list, rows);
+    {
+        CSortClass pass(list, 0, false);
+        pass.SortRows(false);
+    }
+    EXPECT_EQ(Column(list, 0), expected);
 }
 
 }  // namespace
