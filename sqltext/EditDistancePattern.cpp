@@ -172,6 +172,27 @@ std::int32_t CEditDistancePattern::Compute(std::string_view pattern, const std::
     if (n == 0) return Saturate(static_cast<std::int64_t>(m));
     if (m == n && pattern == text) return 0;  // duplicates are common in a shared pool
 
+    // A common start and end change nothing in the distance, and statements that
+    // differ only in a literal or two share most of their text. The end is cut
+    // whole: rows past the pattern's new end never reach the rows above them. The
+    // start is cut by whole blocks when the pattern's masks are kept, so that the
+    // remaining blocks keep theirs.
+    std::size_t start = 0;
+    const std::size_t shorter = std::min(m, n);
+    while (start < shorter && pattern[start] == text[start])
+        ++start;
+    std::size_t end = 0;
+    while (end < shorter - start && pattern[m - 1 - end] == text[n - 1 - end])
+        ++end;
+    if (masks) start -= start % 64;
+    if (start > 0 || end > 0) {
+        const std::string_view restPattern = pattern.substr(start, m - start - end);
+        const std::string_view restText = text.substr(start, n - start - end);
+        if (restPattern.empty()) return Saturate(static_cast<std::int64_t>(restText.size()));
+        if (restText.empty()) return Saturate(static_cast<std::int64_t>(restPattern.size()));
+        return Compute(restPattern, masks ? masks + (start / 64) * kAlphabet : nullptr, restText);
+    }
+
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t blocks = BlockCount(m);
     const int lastBit = static_cast<int>((m - 1) % 64);

@@ -135,5 +135,28 @@ TEST(EditDistance, LongTextsAgreeWithTheOracle) {
     ExpectLikeOracle(RandomText(rng, 5000, 256), RandomText(rng, 70, 256));
 }
 
+TEST(EditDistance, PairsSharingTheirStartOrEndAgreeWithTheOracle) {
+    // Common starts and ends of every length around the 64-byte blocks, with the
+    // differing middle empty, tiny or long, on one side or both.
+    std::mt19937 rng(1207);
+    for (int round = 0; round < 600; ++round) {
+        const int alphabet = round % 2 ? 3 : 256;
+        const std::string head = RandomText(rng, std::uniform_int_distribution<std::size_t>(0, 200)(rng), alphabet);
+        const std::string tail = RandomText(rng, std::uniform_int_distribution<std::size_t>(0, 200)(rng), alphabet);
+        const std::string middle = RandomText(rng, std::uniform_int_distribution<std::size_t>(0, 90)(rng), alphabet);
+        const std::string other = round % 5 == 0 ? std::string()
+                                                 : (round % 5 == 1 ? RandomText(rng, 70, alphabet)
+                                                                   : Mutate(rng, middle, 1 + round % 6));
+        ExpectLikeOracle(head + middle + tail, head + other + tail);
+        ExpectLikeOracle(head + middle, head + other);
+        ExpectLikeOracle(middle + tail, other + tail);
+    }
+    // A shorter text that is the other's start or end.
+    const std::string text = RandomText(rng, 300, 4);
+    ExpectLikeOracle(text, text.substr(0, 130));
+    ExpectLikeOracle(text, text.substr(170));
+    ExpectLikeOracle(text, text.substr(64, 64));
+}
+
 }  // namespace
 }  // namespace corvid
