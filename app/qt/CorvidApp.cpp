@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QUrl>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "app/qt/MainFrame.h"
 #include "app/qt/StatementCommands.h"
 #include "app/qt/ToolbarIcons.h"
+#include "charts/qt/ChartPanel.h"
 #include "collection/CorvidDoc.h"
 #include "dialogs/qt/ConnectDlg.h"
 #include "dialogs/qt/ProgressDlgRunner.h"
@@ -47,6 +49,7 @@ CCorvidApp::CCorvidApp() {
 
 CCorvidApp::~CCorvidApp() {
     m_view = nullptr;
+    m_chartPanel = nullptr;
     m_mainFrame.reset();
     m_document.reset();
     m_session.reset();
@@ -149,6 +152,13 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
     m_view = new CCorvidView(*m_document, m_mainFrame.get());
     m_mainFrame->setCentralWidget(m_view);
     m_view->setFocus();
+    // View > Charts: where the load of the listed statements sits, beside the list.
+    auto* chartDock = new QDockWidget(QStringLiteral("Charts"), m_mainFrame.get());
+    chartDock->setObjectName(QStringLiteral("charts"));
+    m_chartPanel = new CChartPanel(*m_view, m_document->GetCollection(), chartDock);
+    chartDock->setWidget(m_chartPanel);
+    m_mainFrame->AddPanel(chartDock)->setStatusTip(
+        QStringLiteral("Show or hide the charts of the listed statements' buffer gets and disk reads"));
     m_view->SetDispatcher([this](ECommand command) { m_mainFrame->RunCommand(command); });
     m_mainFrame->SetDispatcher([this](ECommand command) { OnCommand(command); });
     m_mainFrame->SetStateQuery([this](ECommand command) { return GetCommandState(command); });
@@ -174,6 +184,7 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
 int CCorvidApp::ExitInstance() {
     // The view saves its layout and the document its settings as they go.
     m_view = nullptr;
+    m_chartPanel = nullptr;
     m_mainFrame.reset();
     m_document.reset();
     if (m_session) m_session->Disconnect();

@@ -14,6 +14,8 @@ class QApplication;
 
 namespace corvid {
 
+class CChartPanel;
+
 class CCorvidDoc;
 class CCorvidView;
 class CMainFrame;
@@ -58,6 +60,7 @@ public:
     CTraceContext& Trace() { return m_trace; }
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
     CCorvidView* View() const { return m_view; }
+    CChartPanel* ChartPanel() const { return m_chartPanel; }
     CCorvidDoc* Document() const { return m_document.get(); }
     CSession* Session() const { return m_session.get(); }
     COracleConnection* Connection() const { return m_connection.get(); }
@@ -101,6 +104,7 @@ private:
     std::unique_ptr<CCorvidDoc> m_document;
     std::unique_ptr<CMainFrame> m_mainFrame;
     CCorvidView* m_view = nullptr;
+    CChartPanel* m_chartPanel = nullptr;
 };
 
 }  // namespace corvid

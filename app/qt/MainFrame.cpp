@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -33,6 +34,14 @@ bool LockIsOn(const QString& ledSuffix) {
 }
 
 }  // namespace
+
+QAction* CMainFrame::AddPanel(QDockWidget* dock) {
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    dock->hide();
+    QAction* toggle = dock->toggleViewAction();
+    m_viewMenu->addAction(toggle);
+    return toggle;
+}
 
 QString PromptStatusText(const QString& prompt) {
     return prompt.section(QLatin1Char('\n'), 0, 0);
@@ -71,6 +80,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
                QStringLiteral("Quit the application\nExit"));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    m_viewMenu = view;
     m_toolbarToggle = view->addAction(QStringLiteral("&Toolbar"));
     m_toolbarToggle->setCheckable(true);
     m_toolbarToggle->setChecked(true);

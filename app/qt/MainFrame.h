@@ -12,6 +12,8 @@ class QMenu;
 class QTimer;
 class QToolBar;
 
+class QDockWidget;
+
 namespace corvid {
 
 class ISettingsStore;
@@ -42,6 +44,9 @@ public:
     QAction* Action(ECommand command) const;
     QAction* ToolbarToggle() const { return m_toolbarToggle; }
     QAction* StatusBarToggle() const { return m_statusBarToggle; }
+    // Docks a panel at the right of the list, hidden, with an entry in the View
+    // menu that shows and hides it; returns that entry.
+    QAction* AddPanel(QDockWidget* dock);
     QToolBar* MainToolBar() const { return m_toolbar; }
     QLabel* MessagePane() const { return m_messagePane; }
     QLabel* Indicator(int index) const { return m_indicators[index]; }
@@ -71,6 +76,7 @@ private:
     std::map<ECommand, QAction*> m_actions;
     QAction* m_toolbarToggle = nullptr;
     QAction* m_statusBarToggle = nullptr;
+    QMenu* m_viewMenu = nullptr;
     QToolBar* m_toolbar = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_indicators[3] = {};

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -19,6 +20,7 @@
 #include "app/qt/CorvidApp.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "charts/qt/ChartPanel.h"
 #include "collection/CorvidDoc.h"
 #include "dialogs/qt/ProgressDlg.h"
 #include "list/ListLayout.h"
@@ -298,6 +300,28 @@ TEST_F(AppQtTest, F5FillsTheListSortedByBufferGetsPerExecution) {
     EXPECT_TRUE(List().GetHeader().HasSortArrow(perExec, &ascending));
     EXPECT_FALSE(ascending);
     EXPECT_EQ(app->View()->model()->rowCount(), List().GetItemCount());
+}
+
+// View > Charts shows the chart panel, hidden at first, drawn from the loaded list.
+TEST_F(AppQtTest, ViewChartsShowsThePanelOfTheLoadedList) {
+    ASSERT_TRUE(Start({"-uSCOTT", "-pTIGER", "-sTESTDB"}));
+    QAction* charts = nullptr;
+    for (QAction* menu : app->MainFrame()->menuBar()->actions()) {
+        if (menu->text() != "&View") continue;
+        for (QAction* entry : menu->menu()->actions())
+            if (entry->text() == "Charts") charts = entry;
+    }
+    ASSERT_NE(charts, nullptr);
+    CChartPanel* panel = app->ChartPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->isVisible());
+    charts->trigger();
+    EXPECT_TRUE(panel->isVisible());
+    PressF5();
+    ASSERT_GE(List().GetItemCount(), 3);
+    QTRY_COMPARE(panel->Data().bufferGets.statementCount, List().GetItemCount());
+    charts->trigger();
+    EXPECT_FALSE(panel->isVisible());
 }
 
 TEST_F(AppQtTest, LoadAndFlushWhileNotConnectedOnlySayWhy) {

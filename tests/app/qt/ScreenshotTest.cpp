@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include "app/qt/CorvidApp.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "charts/qt/ChartPanel.h"
 #include "dialogs/qt/ConnectDlg.h"
 #include "dialogs/qt/ProgressDlg.h"
 #include "platform/MemorySettingsStore.h"
@@ -71,6 +73,37 @@ TEST(Screenshots, MainWindowAndProgressDialogOnTheDemoDatabase) {
         app.View()->setFocus();
         QTest::qWait(50);
         EXPECT_TRUE(Save(frame, "main-window.png"));
+        app.ExitInstance();
+    }
+    SetPrompter(nullptr);
+    SetSettingsStore(nullptr);
+}
+
+TEST(Screenshots, ChartPanelBesideTheList) {
+    if (ShotFolder().isEmpty()) GTEST_SKIP() << "CORVID_SCREENSHOT_DIR is not set";
+    CMemorySettingsStore store;
+    CRecordingPrompter prompter;
+    {
+        CCorvidApp app;
+        app.UseServices(&store, &prompter);
+        app.SetLibraryFolders({testing::SimLibraryFolder()});
+        CCorvidCommandLineInfo commandLine;
+        commandLine.Parse({"-uSCOTT", "-pTIGER", "-sDEMO"});
+        ASSERT_TRUE(app.InitInstance(commandLine));
+        CMainFrame* frame = app.MainFrame();
+        frame->showNormal();
+        frame->setGeometry(40, 40, 1400, 900);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+        app.OnCommand(ECommand::Load);
+        auto* dock = qobject_cast<QDockWidget*>(app.ChartPanel()->parentWidget());
+        ASSERT_NE(dock, nullptr);
+        dock->show();
+        frame->resizeDocks({dock}, {560}, Qt::Horizontal);
+        QTRY_VERIFY(!app.ChartPanel()->Data().bufferGets.bars.empty());
+        ASSERT_TRUE(app.ChartPanel()->SelectBar(CChartPanel::EChart::BufferGets, 0));
+        QTest::qWait(200);
+        EXPECT_TRUE(Save(frame, "charts.png"));
+        EXPECT_TRUE(app.ChartPanel()->SaveImage(QDir(ShotFolder()).filePath("charts-panel.png")));
         app.ExitInstance();
     }
     SetPrompter(nullptr);

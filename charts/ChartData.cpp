@@ -1,0 +1,133 @@
+#include "charts/ChartData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <numeric>
+
+#include "list/ListCtrlEx.h"
+#include "platform/Utf8.h"
+
+namespace corvid {
+
+namespace {
+
+SParetoSeries Pareto(const std::vector<const CObjectEntry*>& statements, const std::vector<std::int64_t>& itemData,
+                     double CObjectEntry::*figure, int topCount) {
+    SParetoSeries series;
+    series.statementCount = static_cast<int>(statements.size());
+    std::vector<std::size_t> order(statements.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    for (const CObjectEntry* entry : statements)
+        series.total += entry->*figure;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return statements[a]->*figure > statements[b]->*figure; });
+    const std::size_t count = std::min(order.size(), static_cast<std::size_t>(std::max(topCount, 0)));
+    double running = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const CObjectEntry& entry = *statements[order[i]];
+        SParetoBar bar;
+        bar.itemData = itemData[order[i]];
+        bar.address = entry.m_Address;
+        bar.label = StatementLabel(entry.m_SqlText);
+        bar.value = entry.*figure;
+        running += bar.value;
+        bar.sharePercent = series.total > 0 ? bar.value * 100 / series.total : 0;
+        bar.cumulativePercent = series.total > 0 ? running * 100 / series.total : 0;
+        series.bars.push_back(std::move(bar));
+    }
+    return series;
+}
+
+std::vector<SGroupSum> LargestFirst(const std::map<std::string, SGroupSum>& groups) {
+    std::vector<SGroupSum> sums;
+    for (const auto& [name, sum] : groups)
+        sums.push_back(sum);
+    // Equal sums keep the names' order, so the chart does not shuffle between loads.
+    std::stable_sort(sums.begin(), sums.end(),
+                     [](const SGroupSum& a, const SGroupSum& b) { return a.value > b.value; });
+    return sums;
+}
+
+void AddTo(std::map<std::string, SGroupSum>& groups, const std::string& name, double value) {
+    SGroupSum& sum = groups[name];
+    sum.name = name;
+    sum.value += value;
+    ++sum.statementCount;
+}
+
+}  // namespace
+
+std::vector<const CObjectEntry*> ListedStatements(const CListCtrlEx& list, const CObjectArray& collection,
+                                                  std::vector<std::int64_t>* itemData) {
+    std::vector<const CObjectEntry*> statements;
+    const int rows = list.GetItemCount();
+    statements.reserve(static_cast<std::size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+        const CListCtrlEx::ItemData data = list.GetItemData(row);
+        if (data < 0 || data >= collection.GetSize()) continue;
+        statements.push_back(&collection[data]);
+        if (itemData) itemData->push_back(data);
+    }
+    return statements;
+}
+
+SChartData ComputeChartData(const CListCtrlEx& list, const CObjectArray& collection, int topCount) {
+    std::vector<std::int64_t> itemData;
+    const std::vector<const CObjectEntry*> statements = ListedStatements(list, collection, &itemData);
+    SChartData data;
+    data.bufferGets = Pareto(statements, itemData, &CObjectEntry::m_BufferGets, topCount);
+    data.diskReads = Pareto(statements, itemData, &CObjectEntry::m_DiskReads, topCount);
+    std::map<std::string, SGroupSum> users;
+    std::map<std::string, SGroupSum> commands;
+    for (const CObjectEntry* entry : statements) {
+        const std::string user =
+            entry->m_UserName.empty() ? "user #" + std::to_string(entry->m_ParsingUserId) : entry->m_UserName;
+        AddTo(users, user, entry->m_BufferGets);
+        AddTo(commands, entry->GetCommandName(), entry->m_BufferGets);
+    }
+    data.bufferGetsByUser = LargestFirst(users);
+    data.bufferGetsByCommand = LargestFirst(commands);
+    return data;
+}
+
+std::string ParetoSummary(const SParetoSeries& series, const std::string& figure, int count) {
+    if (series.bars.empty() || series.total <= 0 || count <= 0) return std::string();
+    const std::size_t n = std::min(series.bars.size(), static_cast<std::size_t>(count));
+    char percent[32];
+    std::snprintf(percent, sizeof percent, "%.0f", series.bars[n - 1].cumulativePercent);
+    const std::string who = n == 1 ? "The top statement does " : "The top " + std::to_string(n) + " statements do ";
+    return who + percent + " % of the " + figure;
+}
+
+std::string StatementLabel(const std::string& sqlText, std::size_t length) {
+    std::string line;
+    std::size_t characters = 0;
+    bool blank = false;
+    std::size_t i = 0;
+    while (i < sqlText.size()) {
+        const char c = sqlText[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            blank = !line.empty();
+            ++i;
+            continue;
+        }
+        if (characters + (blank ? 1 : 0) >= length) return line + "...";
+        if (blank) {
+            line += ' ';
+            ++characters;
+            blank = false;
+        }
+        std::size_t size = 1;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            char32_t code = 0;
+            size = std::max<std::size_t>(DecodeUtf8(sqlText, i, code), 1);
+        }
+        line.append(sqlText, i, size);
+        ++characters;
+        i += size;
+    }
+    return line;
+}
+
+}  // namespace corvid
