@@ -64,6 +64,16 @@ TEST(CommandLine, BadOptionsAndValuesAskForTheUsage) {
     EXPECT_EQ(stopped.m_User, "");
 }
 
+// Only the whole argument "--version" asks for the version; "-version" stays an
+// unknown letter and "--versions" an unknown option.
+TEST(CommandLine, VersionIsAskedByTheWholeLongOption) {
+    EXPECT_EQ(Parsed({"-uSCOTT", "--version"}).GetOutcome(), Outcome::Version);
+    EXPECT_EQ(Parsed({"--version", "-x"}).GetOutcome(), Outcome::Version);
+    EXPECT_EQ(Parsed({"-x", "--version"}).GetOutcome(), Outcome::Invalid);
+    EXPECT_EQ(Parsed({"--versions"}).GetOutcome(), Outcome::Invalid);
+    EXPECT_EQ(Parsed({"-version"}).GetOutcome(), Outcome::Invalid);
+}
+
 TEST(CommandLine, UsageTextHasSevenBlanksBeforeEachContinuation) {
     const std::string usage = UsageText();
     EXPECT_EQ(usage.rfind("Usage: Osprey -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h\n", 0), 0u);

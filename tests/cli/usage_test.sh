@@ -39,5 +39,15 @@ if [ "$(grep -c '^       -' stderr.txt)" -ne 6 ]; then
     echo "FAIL: the usage has not six continuation lines"
     failures=$((failures + 1))
 fi
+# --version prints the version on standard output, before any window or log.
+version=$("$corvid" --version 2>stderr.txt)
+status=$?
+if [ "$status" -ne 0 ] || ! [[ $version =~ ^corvid\ [0-9]+\.[0-9]+\.[0-9]+\ \(build\ [0-9]+\)$ ]] || [ -s stderr.txt ] ||
+    [ -e Corvid.log ]; then
+    echo "FAIL: corvid --version exited with $status and printed '$version'"
+    failures=$((failures + 1))
+else
+    passes=$((passes + 1))
+fi
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
