@@ -81,6 +81,154 @@ void FillList(CListCtrlEx& list, const CListLayout& layout, const CObjectArray& 
     list.Sort();
 }
 
+// The user's settings: an explicit file must be readable; the default file may
+// be missing, and then the defaults apply without the layout messages that a
+// first start of the desktop program shows.
+bool LoadSettings(const SReportOptions& options, CIniSettingsStore& settings) {
+    if (options.settingsFile) {
+        if (!settings.Load(*options.settingsFile)) {
+            Fail("cannot read the settings file '" + *options.settingsFile + "'");
+            return false;
+        }
+    } else if (const std::string path = CIniSettingsStore::DefaultPath(); !path.empty() && FileExists(path)) {
+        if (!settings.Load(path)) {
+            Fail("cannot read the settings file '" + path + "'");
+            return false;
+        }
+    } else {
+        settings.WriteProfileString("Version", "Version", CCorvidDoc::kSettingsVersion);
+        CListLayout::MakeDefaultLayout().Save(settings);
+    }
+    return true;
+}
+
+// The password from the command line, the environment or the terminal, in that
+// order. Without any of them there is no way to ask, and that is a usage error.
+bool ObtainPassword(const SReportOptions& options, std::string& password) {
+    if (options.password) {
+        password = *options.password;
+    } else if (const char* fromEnvironment = std::getenv("CORVID_PASSWORD")) {
+        password = fromEnvironment;
+    } else if (::isatty(STDIN_FILENO)) {
+        if (!PromptPassword(options.user, password)) {
+            Fail("no password read");
+            return false;
+        }
+    } else {
+        Fail("no password given: use --password or CORVID_PASSWORD (no prompt without a terminal)");
+        return false;
+    }
+    return true;
+}
+
+void OpenTrace(const SReportOptions& options, CTraceContext& trace) {
+    if (options.traceLevel == 0) return;
+    trace.Open(kTraceFileName, options.traceLevel);
+    trace.WriteApplicationInfo(kApplicationName, kApplicationVersion, kApplicationBuild);
+}
+
+bool LogOn(const SReportOptions& options, const std::string& password, COracleConnection& connection) {
+    if (connection.Logon(options.user, password, options.server, options.connectMode)) return true;
+    Fail("unable to log on as " + options.user + (options.server.empty() ? "" : " to " + options.server) + ": " +
+         connection.GetErrorText());
+    return false;
+}
+
+// Ends the session once, on whichever way Run leaves: a plain log-off, or, once
+// the explain procedure has been (or was being) created, a disconnect that drops
+// it first.
+class CSessionEnd {
+public:
+    CSessionEnd(COracleConnection& connection, CSession& session) : m_connection(connection), m_session(session) {}
+    CSessionEnd(const CSessionEnd&) = delete;
+    CSessionEnd& operator=(const CSessionEnd&) = delete;
+    ~CSessionEnd() { Close(); }
+
+    void ProcedureCreated() { m_procedureCreated = true; }
+
+    void Close() {
+        if (m_closed) return;
+        m_closed = true;
+        if (m_procedureCreated) {
+            m_session.Disconnect();
+        } else {
+            m_connection.Logoff();
+        }
+    }
+
+private:
+    COracleConnection& m_connection;
+    CSession& m_session;
+    bool m_procedureCreated = false;
+    bool m_closed = false;
+};
+
+// The formats asked for, else the one the settings keep; empty when the saved
+// one is none the report knows.
+std::vector<EReportFormat> ChosenFormats(const SReportOptions& options, const CCorvidDoc& doc) {
+    std::vector<EReportFormat> formats = options.formats;
+    if (formats.empty()) {
+        if (const auto saved = ExportFormatOfDialogIndex(doc.m_ExportType)) formats.push_back(ReportFormatOf(*saved));
+    }
+    return formats;
+}
+
+// With analysis on, the plan table must exist and the explain procedure must
+// compile.
+bool PrepareAnalysis(CSession& session, IPrompter& prompter, CSessionEnd& sessionEnd) {
+    if (!session.CheckPlanTable()) {
+        prompter.Message(kNoPlanTableMessage, IPrompter::Kind::Error);
+        return false;
+    }
+    sessionEnd.ProcedureCreated();
+    if (!session.CreateExplainProcedure()) {
+        prompter.Message(kInvalidProcedureMessage, IPrompter::Kind::Error);
+        return false;
+    }
+    return true;
+}
+
+// What the JSON forms say about the load, taken as it starts.
+CJsonExporter::SContext LoadContext(const SReportOptions& options, COracleConnection& connection) {
+    CJsonExporter::SContext context;
+    context.program = kApplicationName;
+    context.version = kApplicationVersion;
+    context.user = options.user;
+    context.server = options.server;
+    connection.GetServerInfo(context.banner, context.database);
+    context.loadTime = GetClock().LocalTime();
+    return context;
+}
+
+// Fills the list with the loaded statements, or with those most similar to the
+// one at --similar-to.
+bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRunner& runner, CListCtrlEx& list) {
+    if (!options.similarTo) {
+        FillList(list, doc.GetListLayout(), doc.GetCollection(), nullptr);
+        return true;
+    }
+    const CObjectArray& collection = doc.GetCollection();
+    SimilarityRun run;
+    run.m_Collection = &collection;
+    for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
+        if (strcasecmp(collection[i].m_Address.c_str(), options.similarTo->c_str()) == 0) {
+            run.m_Chosen = collection[i];
+            run.m_ChosenPosition = i;
+            break;
+        }
+    }
+    if (run.m_ChosenPosition < 0) {
+        Fail("no statement at address " + *options.similarTo + " in the loaded list");
+        return false;
+    }
+    run.m_Options.m_CaseSensitive = options.caseSensitive;
+    run.m_Options.m_AllCommandTypes = options.allTypes;
+    runner.Run([&run](IProgress& progress) { FindSimilarStatements(run, &progress); }, "Processing", 0, "");
+    SortSimilarResult(run);
+    FillList(list, CListLayout::MakeSimilarLayout(), run.m_Result, &run.m_ResultPositions);
+    return true;
+}
+
 // Writes the list in each format asked for; false when one of them failed (the
 // others are still written).
 bool WriteExports(const CListCtrlEx& list, const std::vector<EReportFormat>& formats, const std::string& base,
@@ -113,52 +261,17 @@ int Run(const SReportOptions& options) {
     CConsolePrompter prompter;
     SetPrompter(&prompter);
 
-    // The user's settings: an explicit file must be readable; the default file may
-    // be missing, and then the defaults apply without the layout messages that a
-    // first start of the desktop program shows.
     CIniSettingsStore settings;
-    if (options.settingsFile) {
-        if (!settings.Load(*options.settingsFile)) {
-            Fail("cannot read the settings file '" + *options.settingsFile + "'");
-            return kExitFailure;
-        }
-    } else if (const std::string path = CIniSettingsStore::DefaultPath(); !path.empty() && FileExists(path)) {
-        if (!settings.Load(path)) {
-            Fail("cannot read the settings file '" + path + "'");
-            return kExitFailure;
-        }
-    } else {
-        settings.WriteProfileString("Version", "Version", CCorvidDoc::kSettingsVersion);
-        CListLayout::MakeDefaultLayout().Save(settings);
-    }
+    if (!LoadSettings(options, settings)) return kExitFailure;
 
     std::string password;
-    if (options.password) {
-        password = *options.password;
-    } else if (const char* fromEnvironment = std::getenv("CORVID_PASSWORD")) {
-        password = fromEnvironment;
-    } else if (::isatty(STDIN_FILENO)) {
-        if (!PromptPassword(options.user, password)) {
-            Fail("no password read");
-            return kExitUsage;
-        }
-    } else {
-        Fail("no password given: use --password or CORVID_PASSWORD (no prompt without a terminal)");
-        return kExitUsage;
-    }
+    if (!ObtainPassword(options, password)) return kExitUsage;
 
     CTraceContext trace;
-    if (options.traceLevel != 0) {
-        trace.Open(kTraceFileName, options.traceLevel);
-        trace.WriteApplicationInfo(kApplicationName, kApplicationVersion, kApplicationBuild);
-    }
+    OpenTrace(options, trace);
 
     COracleConnection connection(&trace, options.ociVersion);
-    if (!connection.Logon(options.user, password, options.server, options.connectMode)) {
-        Fail("unable to log on as " + options.user + (options.server.empty() ? "" : " to " + options.server) + ": " +
-             connection.GetErrorText());
-        return kExitFailure;
-    }
+    if (!LogOn(options, password, connection)) return kExitFailure;
     CSession session(connection);
 
     CConsoleProgressDisplay display(stderr, ::isatty(STDERR_FILENO) != 0);
@@ -166,78 +279,28 @@ int Run(const SReportOptions& options) {
     CCorvidDoc doc(&connection, settings, prompter, &runner);
     doc.SetSaveOnDestroy(false);
     if (options.analyze) doc.m_Analyze = *options.analyze ? 1 : 0;
+    CSessionEnd sessionEnd(connection, session);
 
-    std::vector<EReportFormat> formats = options.formats;
-    if (formats.empty()) {
-        if (const auto saved = ExportFormatOfDialogIndex(doc.m_ExportType)) formats.push_back(ReportFormatOf(*saved));
-    }
+    const std::vector<EReportFormat> formats = ChosenFormats(options, doc);
     if (formats.empty()) {
         Fail("the saved export format " + std::to_string(doc.m_ExportType) +
              " is none of HTML, XML, CSV: use --format");
-        connection.Logoff();
         return kExitUsage;
     }
     const std::string base = options.output ? *options.output : doc.m_ExportFileName;
     const std::string name = options.name ? *options.name : doc.m_ExportName;
 
-    bool procedureCreated = false;
-    if (doc.m_Analyze) {
-        if (!session.CheckPlanTable()) {
-            prompter.Message(kNoPlanTableMessage, IPrompter::Kind::Error);
-            connection.Logoff();
-            return kExitFailure;
-        }
-        procedureCreated = true;
-        if (!session.CreateExplainProcedure()) {
-            prompter.Message(kInvalidProcedureMessage, IPrompter::Kind::Error);
-            session.Disconnect();
-            return kExitFailure;
-        }
-    }
+    if (doc.m_Analyze && !PrepareAnalysis(session, prompter, sessionEnd)) return kExitFailure;
 
-    CJsonExporter::SContext context;
-    context.program = kApplicationName;
-    context.version = kApplicationVersion;
-    context.user = options.user;
-    context.server = options.server;
-    connection.GetServerInfo(context.banner, context.database);
-    context.loadTime = GetClock().LocalTime();
+    CJsonExporter::SContext context = LoadContext(options, connection);
     doc.Reload();
     context.totals = {{"statements", static_cast<double>(doc.GetCollection().GetSize())},
                       {"buffer_gets", doc.GetTotalBufferGets()},
                       {"disk_reads", doc.GetTotalDiskReads()}};
 
     CListCtrlEx list;
-    if (options.similarTo) {
-        const CObjectArray& collection = doc.GetCollection();
-        SimilarityRun run;
-        run.m_Collection = &collection;
-        for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
-            if (strcasecmp(collection[i].m_Address.c_str(), options.similarTo->c_str()) == 0) {
-                run.m_Chosen = collection[i];
-                run.m_ChosenPosition = i;
-                break;
-            }
-        }
-        if (run.m_ChosenPosition < 0) {
-            Fail("no statement at address " + *options.similarTo + " in the loaded list");
-            if (procedureCreated) session.Disconnect();
-            return kExitFailure;
-        }
-        run.m_Options.m_CaseSensitive = options.caseSensitive;
-        run.m_Options.m_AllCommandTypes = options.allTypes;
-        runner.Run([&run](IProgress& progress) { FindSimilarStatements(run, &progress); }, "Processing", 0, "");
-        SortSimilarResult(run);
-        FillList(list, CListLayout::MakeSimilarLayout(), run.m_Result, &run.m_ResultPositions);
-    } else {
-        FillList(list, doc.GetListLayout(), doc.GetCollection(), nullptr);
-    }
-
-    if (procedureCreated) {
-        session.Disconnect();
-    } else {
-        connection.Logoff();
-    }
+    if (!FillReportList(options, doc, runner, list)) return kExitFailure;
+    sessionEnd.Close();
 
     return WriteExports(list, formats, base, name, std::move(context)) ? kExitOk : kExitFailure;
 }
