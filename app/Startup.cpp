@@ -5,10 +5,11 @@
 
 namespace corvid {
 
-void StartTraceLog(CTraceContext& trace, int level) {
-    if (level == 0) return;
-    trace.Open(kTraceFileName, level);
+bool StartTraceLog(CTraceContext& trace, int level) {
+    if (level == 0) return true;
+    const bool opened = trace.Open(kTraceFileName, level);
     trace.WriteApplicationInfo(kApplicationName, kApplicationVersion, kApplicationBuild);
+    return opened;
 }
 
 }  // namespace corvid

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,13 +28,22 @@ CTraceContext::~CTraceContext() {
 
 bool CTraceContext::Open(const std::string& fileName, int level) {
     m_level = level;
-    int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // The log holds statement texts with their literals: it is its owner's alone.
+    // A link at its name is refused rather than followed (it could make us
+    // truncate any file the link names), and so is anything but a regular file;
+    // O_NONBLOCK keeps a FIFO planted there from stalling the open.
+    int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     // Exclusive: a second program tracing into the same folder must not interleave.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+    if (!regular || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // A log left by an older run may still be readable by others.
+    if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0) ::fchmod(fd, info.st_mode & 0700);
     if (m_fd >= 0) ::close(m_fd);
     m_fd = fd;
 

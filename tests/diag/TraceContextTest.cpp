@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -182,6 +183,55 @@ TEST_F(TraceLogTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheLog) {
     CTraceContext second;
     EXPECT_FALSE(second.Open("Corvid.log", 1));
     EXPECT_EQ(Lines(ReadFile("Corvid.log")).size(), 17u);
+}
+
+// The log must never write through a link or into anything but a regular file,
+// and what it holds (statement texts with literals) is its owner's alone.
+TEST_F(TraceLogTest, RefusesLinksAndOddFilesAndKeepsTheLogPrivate) {
+    {
+        std::ofstream victim("victim.txt", std::ios::binary);
+        victim << "keep me";
+    }
+    fs::create_symlink("victim.txt", "Corvid.log");
+    {
+        CTraceContext trace;
+        EXPECT_FALSE(trace.Open("Corvid.log", 15));
+        EXPECT_FALSE(trace.IsOpen());
+    }
+    EXPECT_EQ(ReadFile("victim.txt"), "keep me");
+    EXPECT_TRUE(fs::is_symlink("Corvid.log"));
+
+    fs::remove("Corvid.log");
+    ASSERT_EQ(::mkfifo("Corvid.log", 0600), 0);
+    {
+        CTraceContext trace;
+        EXPECT_FALSE(trace.Open("Corvid.log", 1));  // would block forever without a reader
+    }
+    fs::remove("Corvid.log");
+    fs::create_directory("Corvid.log");
+    {
+        CTraceContext trace;
+        EXPECT_FALSE(trace.Open("Corvid.log", 1));
+    }
+    fs::remove("Corvid.log");
+
+    const mode_t oldMask = ::umask(0);
+    {
+        CTraceContext trace;
+        ASSERT_TRUE(trace.Open("Corvid.log", 1));
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat("Corvid.log", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // An older log readable by others becomes private when it is reused.
+    ASSERT_EQ(::chmod("Corvid.log", 0644), 0);
+    {
+        CTraceContext trace;
+        ASSERT_TRUE(trace.Open("Corvid.log", 1));
+    }
+    ::umask(oldMask);
+    ASSERT_EQ(::stat("Corvid.log", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 }  // namespace

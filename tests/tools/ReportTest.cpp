@@ -285,6 +285,14 @@ TEST_F(ReportRun, TraceLevelWritesTheLogInTheCurrentFolder) {
 
     ASSERT_EQ(Run(With({"--no-analyze", "--output", "quiet"}), "CORVID_SIM_SCENARIO=demo:50"), 0) << m_err;
     EXPECT_EQ(ReadFile(Path("Corvid.log")), log);  // no trace level: the log is left alone
+
+    // A link at the log's name is never written through.
+    ASSERT_EQ(std::rename(Path("Corvid.log").c_str(), Path("victim.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("victim.txt", Path("Corvid.log").c_str()), 0);
+    ASSERT_EQ(Run(With({"--no-analyze", "--output", "linked", "--trace", "1"}), "CORVID_SIM_SCENARIO=demo:50"), 0)
+        << m_err;
+    EXPECT_EQ(ReadFile(Path("victim.txt")), log);
+    EXPECT_NE(m_err.find("cannot open the trace file 'Corvid.log'"), std::string::npos) << m_err;
 }
 
 TEST_F(ReportRun, BothClientGenerations) {

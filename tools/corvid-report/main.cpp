@@ -17,6 +17,7 @@
 #include "ReportOptions.h"
 #include "app/AppInfo.h"
 #include "app/Session.h"
+#include "app/Startup.h"
 #include "collection/CorvidDoc.h"
 #include "diag/TraceContext.h"
 #include "work/ConsoleProgressDisplay.h"
@@ -122,9 +123,10 @@ bool ObtainPassword(const SReportOptions& options, std::string& password) {
 }
 
 void OpenTrace(const SReportOptions& options, CTraceContext& trace) {
-    if (options.traceLevel == 0) return;
-    trace.Open(kTraceFileName, options.traceLevel);
-    trace.WriteApplicationInfo(kApplicationName, kApplicationVersion, kApplicationBuild);
+    if (!StartTraceLog(trace, options.traceLevel)) {
+        Fail(std::string("cannot open the trace file '") + kTraceFileName +
+             "' (a link, not a regular file, or in use by another program): the trace goes to standard error");
+    }
 }
 
 bool LogOn(const SReportOptions& options, const std::string& password, COracleConnection& connection) {
