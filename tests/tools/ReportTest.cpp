@@ -243,6 +243,21 @@ TEST_F(ReportRun, ExitStatuses) {
     EXPECT_NE(m_err.find("cannot read the settings file"), std::string::npos);
 }
 
+// Anything but a regular settings file of a sensible size is refused before it is
+// read: a device would read until memory runs out, a FIFO would never end.
+TEST_F(ReportRun, SettingsThatAreNoRegularFileOrTooLargeAreRefused) {
+    ASSERT_EQ(std::system(("mkdir " + Quote(Path("folder.ini")) + " && mkfifo " + Quote(Path("fifo.ini")) +
+                           " && truncate -s 9M " + Quote(Path("huge.ini")))
+                              .c_str()),
+              0);
+    for (const char* settings : {"/dev/zero", "folder.ini", "fifo.ini", "huge.ini"}) {
+        EXPECT_EQ(Run(With({"--settings", settings, "--output", "none"})), 1) << settings;
+        EXPECT_NE(m_err.find("cannot read the settings file '" + std::string(settings) + "'"), std::string::npos)
+            << settings << ": " << m_err;
+        EXPECT_FALSE(Exists(Path("none.XML")));
+    }
+}
+
 TEST_F(ReportRun, OracleErrorsEndWithStatusOne) {
     const std::string base =
         "database DEMO\n"

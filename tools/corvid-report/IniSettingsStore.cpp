@@ -1,7 +1,11 @@
 #include "IniSettingsStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -175,12 +179,36 @@ bool CIniSettingsStore::UnescapeValue(const std::string& text, std::string& valu
 
 bool CIniSettingsStore::Load(const std::string& path) {
     m_sections.clear();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) return false;
-    Parse(text.str());
+    // Only a regular file of a sensible size: a device, a FIFO or a folder named
+    // by mistake must neither hang the report nor read until memory runs out.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize) {
+        ::close(fd);
+        return false;
+    }
+    std::string text;
+    char chunk[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+        // The file may grow while it is read.
+        if (text.size() > static_cast<std::size_t>(kMaxFileSize)) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    if (!ok) return false;
+    Parse(text);
     return true;
 }
 

@@ -12,7 +12,11 @@ namespace corvid {
 // change the copy in memory, never the file.
 class CIniSettingsStore : public ISettingsStore {
 public:
-    // Reads the file; false when it cannot be read (the store is then empty).
+    // The largest file Load accepts: far beyond any settings the desktop writes.
+    static constexpr long kMaxFileSize = 8L << 20;
+
+    // Reads the file; false when it cannot be read, is not a regular file or is
+    // larger than kMaxFileSize (the store is then empty).
     bool Load(const std::string& path);
     // Parses the text of such a file.
     void Parse(const std::string& text);
