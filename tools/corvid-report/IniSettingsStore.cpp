@@ -48,6 +48,35 @@ bool EndsInLoneBackslash(const std::string& line) {
     return run % 2 == 1;
 }
 
+// The text of a single value: "@@x" stands for "@x", "@ByteArray(x)" and
+// "@String(x)" for x; "@Invalid()" and serialised values hold no text (false);
+// geometry reads as empty. Any other "@" text is taken as it is.
+bool TypedText(const std::string& text, std::string& value) {
+    const auto startsWith = [&text](const char* prefix) { return text.rfind(prefix, 0) == 0; };
+    if (!startsWith("@")) {
+        value = text;
+        return true;
+    }
+    if (text.back() == ')') {
+        if (startsWith("@ByteArray(")) {
+            value = text.substr(11, text.size() - 12);
+            return true;
+        }
+        if (startsWith("@String(")) {
+            value = text.substr(8, text.size() - 9);
+            return true;
+        }
+        // Serialised values: nothing we could read as text.
+        if (text == "@Invalid()" || startsWith("@Variant(") || startsWith("@DateTime(")) return false;
+        if (startsWith("@Rect(") || startsWith("@Size(") || startsWith("@Point(")) {
+            value.clear();
+            return true;
+        }
+    }
+    value = startsWith("@@") ? text.substr(1) : text;
+    return true;
+}
+
 }  // namespace
 
 std::string CIniSettingsStore::DefaultPath() {
@@ -157,21 +186,22 @@ bool CIniSettingsStore::UnescapeValue(const std::string& text, std::string& valu
                 }
         }
     }
+    // The "@" forms are read from the unescaped text, quoted or not, as the
+    // desktop's settings library does.
+    if (items.size() == 1) return TypedText(items[0], value);
+    // A list: "@@" items stand for "@"; a list with any other "@" item is a list
+    // of typed values, which holds no text the desktop could read.
     std::string joined;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) joined += ',';
-        joined += items[i];
-    }
-    if (items.size() == 1 && !quoted[0] && joined.rfind("@", 0) == 0) {
-        if (joined.rfind("@@", 0) == 0) {
-            value = joined.substr(1);
+        if (items[i].rfind("@@", 0) == 0) {
+            joined.append(items[i], 1);
+        } else if (items[i].rfind("@", 0) == 0) {
+            value.clear();
             return true;
+        } else {
+            joined += items[i];
         }
-        if (joined.rfind("@ByteArray(", 0) == 0 && joined.back() == ')') {
-            value = joined.substr(11, joined.size() - 12);
-            return true;
-        }
-        return false;  // @Invalid(), @Variant(...) and the like hold no text
     }
     value = joined;
     return true;
