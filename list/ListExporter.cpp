@@ -406,13 +406,13 @@ void CListExporter::WriteXmlHead(COutput& out, const std::string& fileName) cons
         row += " (";
         for (int i = 0; i < columns; ++i) {
             if (i > 0) row += ", ";
-            row += XmlName(Title(i)) + "?";
+            row += ColumnElementName(i) + "?";
         }
         row += ")>";
     }
     out.Line(row);
     for (int i = 0; i < columns; ++i)
-        out.Line("   <!ELEMENT " + XmlName(Title(i)) + " (#PCDATA)>");
+        out.Line("   <!ELEMENT " + ColumnElementName(i) + " (#PCDATA)>");
     out.Line("   ]");
     out.Line(">");
     out.Line("");
@@ -427,7 +427,7 @@ void CListExporter::WriteXmlRows(COutput& out) const {
     const std::string rowEnd = " </" + rowName + ">\r\n";
     std::vector<std::string> starts, ends;
     for (int i = 0; i < columns; ++i) {
-        const std::string name = XmlName(Title(i));
+        const std::string name = ColumnElementName(i);
         starts.push_back("  <" + name + ">");
         ends.push_back("</" + name + ">\r\n");
     }
@@ -443,6 +443,12 @@ void CListExporter::WriteXmlRows(COutput& out) const {
         out.WroteBuffer();
     }
     out.Line("</" + RootElementName() + ">");
+}
+
+std::string CListExporter::ColumnElementName(int column) const {
+    // A column without a title still needs a name, or the document is not XML.
+    const std::string name = XmlName(Title(column));
+    return name.empty() ? "Column_" + std::to_string(column + 1) : name;
 }
 
 std::string CListExporter::RootElementName() const {
@@ -479,7 +485,7 @@ void CListExporter::WriteCompanionPage(COutput& out, const std::string& xmlFileN
     out.Line("      </THEAD>");
     out.Line("      <TR>");
     for (int i = 0; i < columns; ++i) {
-        out.Line("         <TD " + Align(i) + ">" + fontStart(1) + "<SPAN DATAFLD=\"" + XmlName(Title(i)) +
+        out.Line("         <TD " + Align(i) + ">" + fontStart(1) + "<SPAN DATAFLD=\"" + ColumnElementName(i) +
                  "\"></SPAN></TD>");
     }
     out.Line("      </TR>");

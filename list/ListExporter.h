@@ -42,6 +42,9 @@ public:
     static std::string XmlName(std::string_view text);
     // The XML root element: the export name made into a name, "Export" when empty.
     std::string RootElementName() const;
+    // A column's element name: its title made into a name, "Column_N" (counted
+    // from 1) when the title gives none.
+    std::string ColumnElementName(int column) const;
     // "Www Mmm DD hh:mm:ss YYYY", the day with a leading zero.
     static std::string Stamp(const std::tm& time);
 

@@ -176,8 +176,10 @@ TEST_F(ListExporterTest, XmlBytesAndCompanionPage) {
             "www:   <A href=\"https://www.example.com/corvid\">https://www.example.com/corvid</A><BR>\r\n"
             "email: <A href=\"mailto:corvid@example.com\">corvid@example.com</A><BR>\r\n"
             "</FONT></TD>\r\n</TR>\r\n</TABLE>\r\n</BODY>\r\n\r\n</HTML>\r\n");
+    ExpectValidXml(m_dir + "/out.XML");
     m_list.DeleteAllItems();
     EXPECT_EQ(Export(EExportFormat::Xml), XmlHead(xmlName) + "</My_list>\r\n");
+    ExpectValidXml(m_dir + "/out.XML");
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.XML", "out_XML.HTML"}));
 }
 
@@ -267,6 +269,7 @@ TEST_F(ListExporterTest, CompanionPageFailureStillWritesTheXml) {
               std::vector<std::string>{"Unable to create the file '" + m_dir + "/out_XML.HTML'"});
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.XML", "out_XML.HTML"}));
     EXPECT_EQ(ReadFile(m_dir + "/out.XML").substr(0, 21), "<?xml version=\"1.0\"?>");
+    ExpectValidXml(m_dir + "/out.XML");
 }
 
 TEST_F(ListExporterTest, EveryByteValueGivesValidXml) {
@@ -295,6 +298,20 @@ TEST_F(ListExporterTest, AnEmptyExportNameStillGivesAWellFormedDocument) {
     EXPECT_NE(xml.find("<!DOCTYPE Export\r\n"), std::string::npos);
     EXPECT_NE(xml.find("\r\n<Export>\r\n"), std::string::npos);
     EXPECT_EQ(xml.substr(xml.size() - 11), "</Export>\r\n");
+    ExpectValidXml(base + ".XML");
+}
+
+TEST_F(ListExporterTest, AColumnWithoutATitleStillGivesAValidDocument) {
+    m_list.InsertColumn(3, "", kAlignLeft, 40);
+    AddRows();
+    CListExporter exporter(m_list);
+    const std::string base = m_dir + "/untitled";
+    ASSERT_TRUE(exporter.Export(EExportFormat::Xml, base, "Pool"));
+    const std::string xml = ReadFile(base + ".XML");
+    EXPECT_NE(xml.find("<!ELEMENT ROW (User?, ___Disk?, Status?, Column_4?)>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<!ELEMENT Column_4 (#PCDATA)>"), std::string::npos);
+    EXPECT_NE(xml.find("<Column_4></Column_4>"), std::string::npos);
+    EXPECT_NE(ReadFile(base + "_XML.HTML").find("DATAFLD=\"Column_4\""), std::string::npos);
     ExpectValidXml(base + ".XML");
 }
 

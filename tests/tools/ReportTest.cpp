@@ -210,6 +210,9 @@ TEST_F(ReportRun, PasswordFromTheEnvironmentAndNeverAPromptWithoutATerminal) {
     EXPECT_EQ(Run({"-u", "SCOTT", "-s", "DEMO", "--output", "env", "--no-analyze"}, "CORVID_PASSWORD=TIGER"), 0)
         << m_err;
     EXPECT_TRUE(Exists(Path("env.XML")));
+    if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system(("xmllint --valid --noout " + Quote(Path("env.XML"))).c_str()), 0);
+    }
     EXPECT_EQ(Run({"-u", "SCOTT", "-s", "DEMO", "--output", "nopass"}), 2);
     EXPECT_NE(m_err.find("no password"), std::string::npos);
     EXPECT_FALSE(Exists(Path("nopass.XML")));

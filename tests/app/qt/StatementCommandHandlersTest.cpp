@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -342,6 +344,9 @@ TEST_F(ExportCommandTest, TheFirstExportEverWritesXmlUnderTheDefaultName) {
     EXPECT_TRUE(Exists("Corvid_XML.HTML"));
     EXPECT_TRUE(Read("Corvid.XML").contains("<User>SCOTT</User>"));
     EXPECT_TRUE(Read("Corvid_XML.HTML").contains("Corvid.XML"));
+    if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system("xmllint --valid --noout Corvid.XML"), 0);
+    }
     EXPECT_EQ(m_store.GetProfileInt("Filter", "ExportType", -5), 1);
     EXPECT_EQ(m_store.GetProfileString("Filter", "ExportFileName", ""), "Corvid");
     EXPECT_TRUE(m_prompter.Prompts().empty());
