@@ -266,13 +266,16 @@ bool CListExporter::Export(EExportFormat format, const std::string& baseName, co
     const std::string failure = "Unable to create the file '" + baseName + "'";
 
     COutput out(fileName);
+    out.SetTrace(m_trace);
     if (!out.Open()) {
-        GetPrompter().Message(failure, IPrompter::Kind::Error);
+        GetPrompter().Message(out.GetError().empty() ? failure : failure + ": " + out.GetError(),
+                              IPrompter::Kind::Error);
         return false;
     }
     std::string companionName;
     bool companionWritten = false;
     COutput companion(baseName + "_XML.HTML");
+    companion.SetTrace(m_trace);
     switch (format) {
         case EExportFormat::Csv:
             WriteCsv(out);

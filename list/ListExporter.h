@@ -9,6 +9,7 @@
 namespace corvid {
 
 class CListCtrlEx;
+class CTraceContext;
 
 // Writes what the list shows (column titles, rows in their current order, cell
 // texts) to a CSV file, an HTML table, or an XML file with an inline document
@@ -29,6 +30,8 @@ public:
     // The identification text written into every export; lines end with "\n".
     void SetIdentification(const std::string& text) { m_identification = text; }
     const std::string& GetIdentification() const { return m_identification; }
+    // Where the file writer notes what it did beyond the plain case (optional).
+    void SetTrace(CTraceContext* trace) { m_trace = trace; }
 
     // Writes baseName + ".CSV", ".HTML" or ".XML" (and for XML baseName +
     // "_XML.HTML"). Failures are shown to the user; false when the main file
@@ -68,6 +71,7 @@ private:
     std::string Ident(std::string_view separator) const;
 
     const CListCtrlEx& m_list;
+    CTraceContext* m_trace = nullptr;
     std::string m_exportName;
     std::string m_identification;
     const std::string m_fieldQuote = "\"";

@@ -14,6 +14,7 @@
 #include "dialogs/qt/SqlStmtDlg.h"
 #include "list/ExportSettings.h"
 #include "list/ListExporter.h"
+#include "oracle/OracleConnection.h"
 #include "dialogs/qt/ExportDlg.h"
 #include "collection/FindSimilarStatements.h"
 #include "dialogs/qt/SqlFindDlg.h"
@@ -134,6 +135,7 @@ void ExportCommand(SStatementCommandContext& context) {
     CWaitCursor wait;
     CListExporter exporter(context.view.GetListCtrl());
     exporter.SetIdentification(CListExporter::ProgramIdentification());
+    exporter.SetTrace(context.session.GetConnection().GetTrace());
     exporter.Export(*format, chosen.fileName, chosen.name);
 }
 
