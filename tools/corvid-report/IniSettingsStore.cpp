@@ -107,7 +107,8 @@ std::string CIniSettingsStore::UnescapeKey(const std::string& text) {
                 out += c;
             }
         } else if (c == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            // Two digits give a character up to U+00FF ("%E9" is "é"), not a byte.
+            AppendUtf8(out, static_cast<char32_t>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
             i += 2;
         } else {
             out += c;

@@ -43,12 +43,12 @@ TEST(SettingsAgreement, ReportReadsWhatTheDesktopWrote) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     std::mt19937 random(20261207);
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 12; ++round) {
         const QString path = dir.filePath(QStringLiteral("round%1.ini").arg(round));
         std::vector<std::pair<std::string, std::string>> keys;
         {
             CQtSettingsStore desktop(path);
-            for (int n = 0; n < 60; ++n) {
+            for (int n = 0; n < 40; ++n) {
                 const std::string section = RandomName(random);
                 const std::string key = RandomName(random);
                 std::string value = RandomText(random, 6);
