@@ -61,6 +61,13 @@ public:
     // and the partial-view message has been shown) or when not connected (nothing
     // changes).
     bool Reload();
+    // With stop on, an analysis that loses the session (see IsSessionEndingError)
+    // ends there and keeps the error for GetLostSessionError; without it (the
+    // default) every further statement is marked "error".
+    void SetStopAtLostSession(bool stop) { m_stopAtLostSession = stop; }
+    // The text of the error that ended the session during the last analysis;
+    // empty when there was none.
+    const std::string& GetLostSessionError() const { return m_lostSessionError; }
     // The whole load job; progress may be null (no progress information).
     void LoadJob(IProgress* progress);
 
@@ -110,6 +117,8 @@ private:
     IPrompter& m_prompter;
     IProgressRunner* m_runner;
     bool m_saveOnDestroy = true;
+    bool m_stopAtLostSession = false;
+    std::string m_lostSessionError;
 
     CObjectArray m_ObjectList;
     CUserArray m_UserList;

@@ -30,6 +30,7 @@ void CCorvidDoc::AnalyzeStatements() {
         trace->WriteLine("========================");
     }
     CExplainPlanCall call(*m_connection);
+    m_lostSessionError.clear();
 
     long number = 0;
     for (CObjectEntry& entry : m_ObjectList) {
@@ -55,6 +56,13 @@ void CCorvidDoc::AnalyzeStatements() {
             *trace << "Stat   = [" << result.errorCode << "]\r\n";
             *trace << "Error  = [" << result.error << "]\r\n";
             trace->WriteLine("");
+        }
+        if (!result.called && m_stopAtLostSession && IsSessionEndingError(result.errorCode)) {
+            // Every further explain would fail the same way: the load ends here.
+            m_lostSessionError = result.errorText;
+            entry.SetStatus(kStatusError);
+            entry.SetErrorMessage(result.errorText);
+            return;
         }
         if (!result.called || !result.error.empty()) {
             entry.SetStatus(kStatusError);

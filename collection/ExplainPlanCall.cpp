@@ -77,11 +77,25 @@ CExplainPlanCall::SResult CExplainPlanCall::Explain(const std::string& sqlText, 
     result.called = m_cursor->Execute(1, COracleCursor::EOnError::Return);
     if (!result.called) {
         result.errorCode = m_cursor->GetErrorCode();
+        result.errorText = m_cursor->GetErrorText();
         return result;
     }
     result.plan = TextOf(m_planBuffer, m_planIndicator);
     result.error = TextOf(m_errorBuffer, m_errorIndicator);
     return result;
+}
+
+bool IsSessionEndingError(int oracleError) {
+    switch (oracleError) {
+        case 28:
+        case 1012:
+        case 3113:
+        case 3114:
+        case 3135:
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::string OptimizerGoalFor(const std::string& optimizerMode) {

@@ -18,6 +18,7 @@ public:
     struct SResult {
         bool called = false;   // the call itself ran (the procedure may still report an error)
         int errorCode = 0;     // the Oracle error of a call that did not run
+        std::string errorText; // and its text
         std::string plan;      // the plan text; empty when the procedure returned NULL
         std::string error;     // the procedure's error text; empty on success
         bool tooLong = false;  // the text did not fit the call's buffer and was not sent
@@ -45,6 +46,11 @@ private:
     short m_planIndicator = 0;
     short m_errorIndicator = 0;
 };
+
+// True for the Oracle errors after which the session is gone: end-of-file on the
+// channel (3113), not connected (3114), connection lost (3135), not logged on
+// (1012) and session killed (28).
+bool IsSessionEndingError(int oracleError);
 
 // "$CORVID$_" followed by the server's session id.
 std::string ReadSessionStatementId(COracleConnection& connection);

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -218,6 +225,70 @@ TEST_F(ReportRun, PasswordFromTheEnvironmentAndNeverAPromptWithoutATerminal) {
     EXPECT_FALSE(Exists(Path("nopass.XML")));
 }
 
+// Ctrl+C at the password prompt, while the echo is off, must leave the terminal
+// as it was.
+TEST_F(ReportRun, InterruptAtThePasswordPromptRestoresTheEcho) {
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal here";
+    termios before{};
+    ASSERT_EQ(::tcgetattr(slave, &before), 0);
+    ASSERT_NE(before.c_lflag & ECHO, 0u);
+    const std::string home = Path("home");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        ::ioctl(slave, TIOCSCTTY, 0);
+        ::dup2(slave, 0);
+        ::dup2(slave, 1);
+        ::dup2(slave, 2);
+        ::close(master);
+        if (::chdir(m_dir.c_str()) != 0) ::_exit(126);
+        ::unsetenv("CORVID_PASSWORD");
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("LD_LIBRARY_PATH", m_libDir.c_str(), 1);
+        ::setenv("CORVID_SIM_SCENARIO", "demo:50", 1);
+        ::execl(CORVID_REPORT_EXE, "corvid-report", "-u", "SCOTT", "-s", "DEMO", "--output", "x",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    struct SReap {
+        pid_t pid;
+        ~SReap() {
+            if (pid <= 0) return;
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } reap{child};
+    std::string shown;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (shown.find("Password for SCOTT") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd wait{master, POLLIN, 0};
+        if (::poll(&wait, 1, 100) <= 0) continue;
+        char buffer[256];
+        const ssize_t got = ::read(master, buffer, sizeof buffer);
+        if (got > 0) shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    ASSERT_NE(shown.find("Password for SCOTT"), std::string::npos) << shown;
+    termios during{};
+    while (std::chrono::steady_clock::now() < deadline) {
+        ASSERT_EQ(::tcgetattr(slave, &during), 0);
+        if ((during.c_lflag & ECHO) == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(during.c_lflag & ECHO, 0u) << "the prompt never turned the echo off";
+    ASSERT_EQ(::write(master, "\x03", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    reap.pid = -1;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    termios after{};
+    ASSERT_EQ(::tcgetattr(slave, &after), 0);
+    EXPECT_NE(after.c_lflag & ECHO, 0u);
+    ::close(master);
+    ::close(slave);
+}
+
 TEST_F(ReportRun, ExitStatuses) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(m_out.find("Usage: corvid-report"), std::string::npos);
@@ -287,6 +358,21 @@ TEST_F(ReportRun, OracleErrorsEndWithStatusOne) {
     WriteFile("noplan.scn", "database DEMO\nuser SCOTT id=54 password=TIGER privileges=catalog,create-procedure\n");
     EXPECT_EQ(Run(With({"--output", "noplan"}), "CORVID_SIM_SCENARIO=noplan.scn"), 1);
     EXPECT_NE(m_err.find("The table PLAN_TABLE seems not to exist"), std::string::npos) << m_err;
+    // A lost connection during the analysis ends the run with the error; no export.
+    std::string many = base;
+    for (int i = 0; i < 30; ++i)
+        many += "statement user=SCOTT text=\"SELECT " + std::to_string(i + 10) + " FROM dual\"\n";
+    for (const char* error : {"3113", "28", "1012"}) {
+        WriteFile("lost.scn", many + "fault execute error=" + error + " after=10 fatal match=\"%CorvidExplainPlan%\"\n");
+        EXPECT_EQ(Run(With({"--output", "lost"}), "CORVID_SIM_SCENARIO=lost.scn"), 1) << error << ": " << m_err;
+        EXPECT_NE(m_err.find("the session ended during the analysis: ORA-"), std::string::npos) << m_err;
+        EXPECT_FALSE(Exists(Path("lost.XML")));
+    }
+    // Any other explain error marks the statement and the run goes on.
+    WriteFile("other.scn", many + "fault execute error=1031 after=10 times=1 match=\"%CorvidExplainPlan%\"\n");
+    EXPECT_EQ(Run(With({"--output", "other"}), "CORVID_SIM_SCENARIO=other.scn"), 0) << m_err;
+    EXPECT_TRUE(Exists(Path("other.XML")));
+
     // ... which the analysis does not need when it is off.
     EXPECT_EQ(Run(With({"--output", "noplan", "--no-analyze"}), "CORVID_SIM_SCENARIO=noplan.scn"), 0) << m_err;
 }

@@ -31,6 +31,7 @@
 #include "platform/ConsolePrompter.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Services.h"
+#include "platform/SignalCleanup.h"
 #include "collection/FindSimilarStatements.h"
 
 namespace corvid {
@@ -56,12 +57,17 @@ bool PromptPassword(const std::string& user, std::string& password) {
     termios saved{};
     const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
     if (haveTerminal) {
+        // Ctrl+C or a kill while the echo is off must not leave the terminal mute.
+        RegisterTerminalRestore(STDIN_FILENO, saved);
         termios quiet = saved;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
     const bool read = static_cast<bool>(std::getline(std::cin, password));
-    if (haveTerminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (haveTerminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        UnregisterTerminalRestore();
+    }
     std::fputc('\n', stderr);
     return read;
 }
@@ -233,14 +239,15 @@ bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRun
 
 // Writes the list in each format asked for; false when one of them failed (the
 // others are still written).
-bool WriteExports(const CListCtrlEx& list, const std::vector<EReportFormat>& formats, const std::string& base,
-                  const std::string& name, CJsonExporter::SContext context) {
+bool WriteExports(const CListCtrlEx& list, CTraceContext& trace, const std::vector<EReportFormat>& formats,
+                  const std::string& base, const std::string& name, CJsonExporter::SContext context) {
     bool written = true;
     context.exportName = name;
     for (EReportFormat format : formats) {
         if (const auto listFormat = ListExportFormat(format)) {
             CListExporter exporter(list);
             exporter.SetIdentification(CListExporter::ProgramIdentification());
+            exporter.SetTrace(&trace);
             if (!exporter.Export(*listFormat, base, name)) written = false;
             continue;
         }
@@ -260,6 +267,8 @@ bool WriteExports(const CListCtrlEx& list, const std::vector<EReportFormat>& for
 }
 
 int Run(const SReportOptions& options) {
+    // SIGINT and SIGTERM remove a half-written export and restore the terminal.
+    InstallSignalCleanup();
     CConsolePrompter prompter;
     SetPrompter(&prompter);
 
@@ -280,6 +289,7 @@ int Run(const SReportOptions& options) {
     CProgressRunner runner(display);
     CCorvidDoc doc(&connection, settings, prompter, &runner);
     doc.SetSaveOnDestroy(false);
+    doc.SetStopAtLostSession(true);
     if (options.analyze) doc.m_Analyze = *options.analyze ? 1 : 0;
     CSessionEnd sessionEnd(connection, session);
 
@@ -296,6 +306,10 @@ int Run(const SReportOptions& options) {
 
     CJsonExporter::SContext context = LoadContext(options, connection);
     doc.Reload();
+    if (!doc.GetLostSessionError().empty()) {
+        Fail("the session ended during the analysis: " + doc.GetLostSessionError());
+        return kExitFailure;
+    }
     context.totals = {{"statements", static_cast<double>(doc.GetCollection().GetSize())},
                       {"buffer_gets", doc.GetTotalBufferGets()},
                       {"disk_reads", doc.GetTotalDiskReads()}};
@@ -304,7 +318,7 @@ int Run(const SReportOptions& options) {
     if (!FillReportList(options, doc, runner, list)) return kExitFailure;
     sessionEnd.Close();
 
-    return WriteExports(list, formats, base, name, std::move(context)) ? kExitOk : kExitFailure;
+    return WriteExports(list, trace, formats, base, name, std::move(context)) ? kExitOk : kExitFailure;
 }
 
 }  // namespace
