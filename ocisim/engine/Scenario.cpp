@@ -47,6 +47,7 @@ public:
     [[noreturn]] void Fail(int line, const std::string& message) const {
         throw ScenarioError(m_Origin + ":" + std::to_string(line) + ": " + message);
     }
+    [[noreturn]] void Fail(const std::string& message) const { throw ScenarioError(m_Origin + ": " + message); }
 
     bool NextLine(std::string& text, int& number) {
         if (m_Pos >= m_Lines.size()) return false;
@@ -145,6 +146,18 @@ public:
             if (l.directive.empty()) continue;
             Directive(l);
         }
+        // Every statement lives in memory: a count beyond what the simulator can
+        // hold would grow it until the machine runs out.
+        long long total = 0;
+        for (const Pending& g : m_Generate) {
+            total += m_Count >= 0 ? m_Count : g.count;
+            if (total > kMaxGeneratedStatements)
+                m_R.Fail(g.line, "generate: " + std::to_string(total) + " statements in all are more than the "
+                                 "simulator holds (at most " + std::to_string(kMaxGeneratedStatements) + ")");
+        }
+        if (m_Generate.empty() && m_Count > kMaxGeneratedStatements)
+            m_R.Fail("a statement count of " + std::to_string(m_Count) + " is more than the simulator holds (at most " +
+                            std::to_string(kMaxGeneratedStatements) + ")");
         for (const Pending& g : m_Generate) {
             try {
                 GenerateStatements(*m_Db, m_Templates, m_Count >= 0 ? m_Count : g.count, g.seed);

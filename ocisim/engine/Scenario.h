@@ -19,6 +19,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The most statements a scenario may generate: each one lives in memory.
+constexpr long long kMaxGeneratedStatements = 2000000;
+
 // Builds a database from scenario text; `origin` names it in error messages.
 // `statementCount` >= 0 overrides the count of every generate line.
 std::unique_ptr<Database> LoadScenarioText(const std::string& text, const std::string& origin,

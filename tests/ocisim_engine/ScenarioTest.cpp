@@ -92,6 +92,19 @@ TEST(ScenarioTest, BadFilesGiveTheLineAndTheReason) {
     EXPECT_EQ(ErrorOf("generate count=5\n"), "test.scn:1: generate needs at least one template");
     EXPECT_EQ(ErrorOf("user A id=1 password=a\ntable A.T columns=\"X NUMBR\"\n"),
               "test.scn:2: columns: ORA-00902: invalid datatype");
+    // Counts beyond what memory holds are refused before anything is generated.
+    const std::string templateLine = "user A id=1 password=a\ntemplate weight=1 text=\"SELECT 1 FROM dual\"\n";
+    EXPECT_EQ(ErrorOf(templateLine + "generate count=3000000000\n"),
+              "test.scn:3: generate: 3000000000 statements in all are more than the simulator holds (at most 2000000)");
+    EXPECT_EQ(ErrorOf(templateLine + "generate count=1500000\ngenerate count=1500000\n"),
+              "test.scn:4: generate: 3000000 statements in all are more than the simulator holds (at most 2000000)");
+    try {
+        LoadScenario("demo:3000000000");
+        ADD_FAILURE() << "a pool of three thousand million statements was accepted";
+    } catch (const ScenarioError& e) {
+        EXPECT_NE(std::string(e.what()).find("test.scn"), 0u);
+        EXPECT_NE(std::string(e.what()).find("at most 2000000"), std::string::npos) << e.what();
+    }
 }
 
 TEST(ScenarioTest, NamesBundledScenariosAndCounts) {
