@@ -1,15 +1,36 @@
 #include "ocisim/oci/LibraryState.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "ocisim/oci/ClientErrors.h"
 
 namespace ocisim::oci {
 
+namespace {
+
+// The state lives in the library's own static storage and is never destroyed,
+// since entry points may still run while the process ends; what its tables hold
+// on the heap is given back when the library is unloaded (or the process ends).
+alignas(CLibraryState) unsigned char g_storage[sizeof(CLibraryState)];
+CLibraryState* g_state = nullptr;
+std::once_flag g_created;
+
+__attribute__((destructor)) void ReleaseAtUnload() {
+    if (g_state != nullptr) g_state->Release();
+}
+
+}  // namespace
+
 CLibraryState& CLibraryState::Get() {
-    // Never destroyed: entry points may run while the process ends.
-    static CLibraryState* state = new CLibraryState;
-    return *state;
+    std::call_once(g_created, [] { g_state = new (g_storage) CLibraryState; });
+    return *g_state;
+}
+
+void CLibraryState::Release() {
+    std::lock_guard<std::recursive_mutex> lock(m_Lock);
+    std::unordered_set<const void*>().swap(m_Live);
+    std::unordered_map<int, std::string>().swap(m_Messages);
 }
 
 void CLibraryState::Remember(const OraError& error) {

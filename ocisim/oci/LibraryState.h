@@ -30,6 +30,9 @@ public:
     // client's own.
     std::string MessageFor(int code) const;
 
+    // Gives back what the tables hold (at unload); they start empty again.
+    void Release();
+
 private:
     std::recursive_mutex m_Lock;
     std::unordered_set<const void*> m_Live;
