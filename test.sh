@@ -2,6 +2,7 @@
 # Installs what is missing, builds and runs every test.
 #   ./test.sh              the normal build in build/
 #   ./test.sh --sanitize   AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/
+#   ./test.sh --fuzz SECS  every fuzz target under libFuzzer (clang) for SECS seconds, in build-fuzz/
 set -euo pipefail
 CORVID_ROOT=$(cd "$(dirname "$0")" && pwd)
 cd "$CORVID_ROOT"
@@ -9,13 +10,27 @@ source scripts/common.sh
 
 build_dir=build
 options=()
-for arg in "$@"; do
-    case $arg in
+fuzz_seconds=
+while [ $# -gt 0 ]; do
+    case $1 in
         --sanitize) build_dir=build-sanitize; options+=(-DCORVID_SANITIZE=ON -DCORVID_BENCH=OFF) ;;
-        -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
-        *) echo "test.sh: unknown option '$arg'" >&2; exit 2 ;;
+        --fuzz)
+            fuzz_seconds=${2:-}
+            if ! [[ $fuzz_seconds =~ ^[0-9]+$ ]] || [ "$fuzz_seconds" -eq 0 ]; then
+                echo "test.sh: --fuzz needs a number of seconds per target" >&2
+                exit 2
+            fi
+            shift ;;
+        -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
+        *) echo "test.sh: unknown option '$1'" >&2; exit 2 ;;
     esac
+    shift
 done
+
+if [ -n "$fuzz_seconds" ]; then
+    run_fuzz_targets "$fuzz_seconds"
+    exit $?
+fi
 
 install_missing_packages
 configure_and_build "$build_dir" "${options[@]}"

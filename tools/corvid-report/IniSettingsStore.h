@@ -38,6 +38,9 @@ public:
     // False for a value that holds no text (an "@Invalid()" or another typed value).
     static bool UnescapeValue(const std::string& text, std::string& value);
 
+    // Every section with its keys and values, as read.
+    const std::map<std::string, std::map<std::string, std::string>>& GetSections() const { return m_sections; }
+
 private:
     std::map<std::string, std::map<std::string, std::string>> m_sections;
 };

@@ -140,7 +140,7 @@ std::string ReportUsage() {
 
 bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::string& error) {
     opterr = 0;
-    optind = 1;
+    optind = 0;  // 0, not 1: glibc then also forgets where it was inside a cluster of letters
     int c;
     int index = 0;
     while ((c = getopt_long(argc, argv, ":u:p:s:h", kLongOptions, &index)) != -1) {
