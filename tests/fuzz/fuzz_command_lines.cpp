@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(again.Parse(arguments) == outcome, shown);
     if (outcome == CCorvidCommandLineInfo::Outcome::Run) {
         FUZZ_CHECK(desktop.m_OciVersion == 0 || desktop.m_OciVersion == 7 || desktop.m_OciVersion == 8, shown);
-        FUZZ_CHECK(desktop.m_ConnectMode >= 0 && desktop.m_ConnectMode <= 2, shown);
+        const int mode = static_cast<int>(desktop.m_ConnectMode);
+        FUZZ_CHECK(mode >= 0 && mode <= 2, shown);
     }
 
     std::vector<char*> argv;
@@ -48,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(options.ociVersion == 0 || options.ociVersion == 7 || options.ociVersion == 8, shown);
-    FUZZ_CHECK(options.connectMode >= 0 && options.connectMode <= 2, shown);
+    const int mode = static_cast<int>(options.connectMode);
+    FUZZ_CHECK(mode >= 0 && mode <= 2, shown);
     FUZZ_CHECK(!options.format || (*options.format >= 0 && *options.format <= 2), shown);
     if (!options.help && !options.version) FUZZ_CHECK(!options.user.empty(), shown);
     return 0;
