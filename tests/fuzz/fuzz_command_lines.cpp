@@ -51,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(options.ociVersion == 0 || options.ociVersion == 7 || options.ociVersion == 8, shown);
     const int mode = static_cast<int>(options.connectMode);
     FUZZ_CHECK(mode >= 0 && mode <= 2, shown);
-    FUZZ_CHECK(!options.format || (*options.format >= 0 && *options.format <= 2), shown);
+    FUZZ_CHECK(!options.format || *options.format == EExportFormat::Csv || *options.format == EExportFormat::Html ||
+                   *options.format == EExportFormat::Xml,
+               shown);
     if (!options.help && !options.version) FUZZ_CHECK(!options.user.empty(), shown);
     return 0;
 }
