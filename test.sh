@@ -3,6 +3,7 @@
 #   ./test.sh              the normal build in build/
 #   ./test.sh --sanitize   AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/
 #   ./test.sh --fuzz SECS  every fuzz target under libFuzzer (clang) for SECS seconds, in build-fuzz/
+#                          (CORVID_FUZZ_JOBS=N runs N targets at a time)
 set -euo pipefail
 CORVID_ROOT=$(cd "$(dirname "$0")" && pwd)
 cd "$CORVID_ROOT"
@@ -21,7 +22,7 @@ while [ $# -gt 0 ]; do
                 exit 2
             fi
             shift ;;
-        -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
         *) echo "test.sh: unknown option '$1'" >&2; exit 2 ;;
     esac
     shift

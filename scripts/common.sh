@@ -50,11 +50,13 @@ configure_and_build() {
 
 # run_fuzz_targets SECONDS: builds the fuzz targets with clang and libFuzzer into
 # build-fuzz/ and runs each for SECONDS (at the lowest priority: the machine is
-# shared), growing a working corpus seeded from tests/fuzz/corpus/. Prints the
-# executions each reached; a crash keeps its input under build-fuzz/crashes/.
+# shared; CORVID_FUZZ_JOBS targets at a time, 1 unless set), growing a working
+# corpus seeded from tests/fuzz/corpus/. Prints the executions each reached; a
+# failure keeps its input under build-fuzz/crashes/.
 run_fuzz_targets() {
     local seconds=$1
     local dir=build-fuzz
+    local jobs=${CORVID_FUZZ_JOBS:-1}
     install_missing_packages clang
     local launcher=()
     if command -v ccache >/dev/null 2>&1; then
@@ -67,27 +69,46 @@ run_fuzz_targets() {
         -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
         -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
     say "Building the fuzz targets"
-    cmake --build "$dir" -j "$(nproc)" --target fuzz_targets
+    nice -n 19 cmake --build "$dir" -j "$(nproc)" --target fuzz_targets
     mkdir -p "$dir/crashes" "$dir/corpus"
-    local failed=0 target name log executions
+    local target names=()
     for target in "$dir"/tests/fuzz/fuzz_*; do
         [ -x "$target" ] || continue
-        name=$(basename "$target")
+        names+=("$(basename "$target")")
+    done
+    say "Fuzzing ${#names[@]} targets for $seconds s each, $jobs at a time"
+    local running=0 name
+    for name in "${names[@]}"; do
+        fuzz_one_target "$dir" "${name#fuzz_}" "$seconds" &
+        running=$((running + 1))
+        if [ "$running" -ge "$jobs" ]; then
+            wait -n || true
+            running=$((running - 1))
+        fi
+    done
+    wait || true
+    local failed=0 executions
+    for name in "${names[@]}"; do
         name=${name#fuzz_}
-        mkdir -p "$dir/corpus/$name"
-        log="$dir/fuzz_$name.log"
-        say "Fuzzing $name for $seconds s"
-        if QT_QPA_PLATFORM=offscreen nice -n 19 "$target" -max_total_time="$seconds" -print_final_stats=1 \
-            -timeout=30 -rss_limit_mb=4096 -artifact_prefix="$dir/crashes/$name-" \
-            "$dir/corpus/$name" "$CORVID_ROOT/tests/fuzz/corpus/$name" >"$log" 2>&1; then
-            executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+        executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/fuzz_$name.log" | tail -n 1)
+        if [ -s "$dir/fuzz_$name.status" ] && [ "$(cat "$dir/fuzz_$name.status")" = 0 ]; then
             printf '%-16s %12s executions, no failure\n' "$name" "${executions:-?}"
         else
             failed=1
-            executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-            printf '%-16s %12s executions, FAILED (log: %s)\n' "$name" "${executions:-?}" "$log"
-            grep -E 'property failed|ERROR: |Test unit written to' "$log" | head -n 5
+            printf '%-16s %12s executions, FAILED (log: %s)\n' "$name" "${executions:-?}" "$dir/fuzz_$name.log"
+            grep -E 'property failed|ERROR: |Test unit written to' "$dir/fuzz_$name.log" | head -n 5
         fi
     done
     return $failed
+}
+
+# fuzz_one_target DIR NAME SECONDS: one libFuzzer run; its exit status goes to
+# DIR/fuzz_NAME.status and its output to DIR/fuzz_NAME.log.
+fuzz_one_target() {
+    local dir=$1 name=$2 seconds=$3 status=0
+    mkdir -p "$dir/corpus/$name"
+    QT_QPA_PLATFORM=offscreen nice -n 19 "$dir/tests/fuzz/fuzz_$name" -max_total_time="$seconds" \
+        -print_final_stats=1 -timeout=30 -rss_limit_mb=4096 -artifact_prefix="$dir/crashes/$name-" \
+        "$dir/corpus/$name" "$CORVID_ROOT/tests/fuzz/corpus/$name" >"$dir/fuzz_$name.log" 2>&1 || status=$?
+    echo "$status" >"$dir/fuzz_$name.status"
 }
