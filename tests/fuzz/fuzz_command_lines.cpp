@@ -51,9 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(options.ociVersion == 0 || options.ociVersion == 7 || options.ociVersion == 8, shown);
     const int mode = static_cast<int>(options.connectMode);
     FUZZ_CHECK(mode >= 0 && mode <= 2, shown);
-    FUZZ_CHECK(!options.format || *options.format == EExportFormat::Csv || *options.format == EExportFormat::Html ||
-                   *options.format == EExportFormat::Xml,
-               shown);
+    // Each format at most once.
+    for (std::size_t i = 0; i < options.formats.size(); ++i) {
+        const int format = static_cast<int>(options.formats[i]);
+        FUZZ_CHECK(format >= 0 && format <= static_cast<int>(EReportFormat::Ndjson), shown);
+        for (std::size_t k = 0; k < i; ++k)
+            FUZZ_CHECK(options.formats[k] != options.formats[i], shown);
+    }
     if (!options.help && !options.version) FUZZ_CHECK(!options.user.empty(), shown);
     return 0;
 }
