@@ -716,7 +716,8 @@ OCISIM_EXPORT sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2
     OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
     OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
     if (!stmt || !err) return OCI_INVALID_HANDLE;
-    if (orientation != OCI_DEFAULT && orientation != OCI_FETCH_NEXT) return Fail(err, kBadMode);
+    // No statement is scrollable here: only the next rows can be fetched.
+    if (orientation != OCI_DEFAULT && orientation != OCI_FETCH_NEXT) return Fail(err, kInvalidFetchOperation);
     if (nrows == 0) {
         // A fetch of no rows cancels the cursor.
         stmt->result.Cancel();
@@ -727,14 +728,8 @@ OCISIM_EXPORT sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2
 
 OCISIM_EXPORT sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, sb4 /*scrollOffset*/,
                                   ub4 mode) {
-    Guard guard(Lib().Lock());
-    OCIStmt* stmt = As<OCIStmt>(stmtp, OCI_HTYPE_STMT);
-    OCIError* err = As<OCIError>(errhp, OCI_HTYPE_ERROR);
-    if (!stmt || !err) return OCI_INVALID_HANDLE;
-    // No statement is scrollable here: only the next rows can be fetched, and the
-    // offset is ignored.
-    if (orientation != OCI_DEFAULT && orientation != OCI_FETCH_NEXT) return Fail(err, kInvalidFetchOperation);
-    return OCIStmtFetch(stmtp, errhp, nrows, OCI_FETCH_NEXT, mode);
+    // The offset only moves scrollable cursors, and there are none.
+    return OCIStmtFetch(stmtp, errhp, nrows, orientation, mode);
 }
 
 OCISIM_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos) {

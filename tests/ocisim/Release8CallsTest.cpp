@@ -125,6 +125,8 @@ TEST_F(Release8CallsTest, SecondFetchCallMovesForwardOnlyAndReportsItsRows) {
     EXPECT_EQ(api.OCIStmtFetch2(stmt, err, 1, OCI_FETCH_FIRST, 0, OCI_DEFAULT), OCI_ERROR);
     EXPECT_EQ(ErrorText(), "ORA-24391: invalid fetch operation");
     EXPECT_EQ(api.OCIStmtFetch2(stmt, err, 1, OCI_FETCH_ABSOLUTE, 2, OCI_DEFAULT), OCI_ERROR);
+    EXPECT_EQ(api.OCIStmtFetch(stmt, err, 1, OCI_FETCH_LAST, OCI_DEFAULT), OCI_ERROR);
+    EXPECT_EQ(ErrorText(), "ORA-24391: invalid fetch operation");
     EXPECT_EQ(api.OCIStmtFetch2(stmt, err, 2, OCI_FETCH_NEXT, 7, OCI_DEFAULT), OCI_SUCCESS) << "the offset is ignored";
     EXPECT_STREQ(names[0], "CLARK");
     EXPECT_STREQ(names[1], "KING");
