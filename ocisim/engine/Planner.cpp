@@ -166,9 +166,9 @@ Node Planner::TableAccess(const Source& src, const std::string& options) const {
         n.type = "TABLE";
         n.analyzed = src.object.table->analyzed;
     } else if (src.object.name == "DUAL") {
-        // The cost-based optimizer answers a query that reads no column of DUAL
-        // without touching the table; the rule-based one always scans it.
-        if (m_Cbo && !src.readsColumns) {
+        // A query that reads no column of DUAL is answered without touching the
+        // table (under every goal; a rule-based plan still has no cost).
+        if (!src.readsColumns) {
             n.operation = "FAST DUAL";
         } else {
             n.operation = "TABLE ACCESS";
