@@ -255,7 +255,10 @@ void CIniSettingsStore::Parse(const std::string& text) {
             line.pop_back();
         while (EndsInLoneBackslash(line)) {
             std::string next;
-            if (!std::getline(lines, next)) break;
+            if (!std::getline(lines, next)) {
+                line.pop_back();  // at the end of the file it continues onto nothing
+                break;
+            }
             while (!next.empty() && next.back() == '\r')
                 next.pop_back();
             line.pop_back();
