@@ -29,8 +29,8 @@ struct RtfRun {
     bool operator==(const RtfRun&) const = default;
 };
 
-// What the reader makes of a document: its text as runs (never empty, neighbours
-// differ in colour) and its colour table.
+// What the reader makes of a document: its text as runs (none when there is no
+// text; neighbours differ in colour) and its colour table.
 struct RtfDocument {
     std::vector<RtfRun> m_Runs;
     std::vector<RtfColor> m_ColorTable;

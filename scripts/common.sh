@@ -73,7 +73,7 @@ run_fuzz_targets() {
     mkdir -p "$dir/crashes" "$dir/corpus"
     local target names=()
     for target in "$dir"/tests/fuzz/fuzz_*; do
-        [ -x "$target" ] || continue
+        [ -f "$target" ] && [ -x "$target" ] || continue
         names+=("$(basename "$target")")
     done
     say "Fuzzing ${#names[@]} targets for $seconds s each, $jobs at a time"
