@@ -96,6 +96,8 @@ struct ServerConfig {
         "PL/SQL Release 19.0.0.0.0 - Production", "CORE\t19.0.0.0.0\tProduction",
         "TNS for Linux: Version 19.0.0.0.0 - Production", "NLSRTL Version 19.0.0.0.0 - Production"};
     std::string optimizerMode = "CHOOSE";
+    // A release before 10g: no SQL_ID, times or plan hash in the pool views, no V$SQL_PLAN.
+    bool oldRelease = false;
     std::int64_t dbid = 1357924680;
     std::int64_t created = 0;
     std::int64_t fixedClock = 0;  // 0: the real local time

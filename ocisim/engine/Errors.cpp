@@ -104,6 +104,7 @@ const std::map<int, const char*>& Texts() {
         {1852, "seconds must be between 0 and 59"},
         {1858, "a non-numeric character was found where a numeric was expected"},
         {1861, "literal does not match format string"},
+        {1435, "user does not exist"},
         {2248, "invalid option for ALTER SESSION"},
         {2402, "PLAN_TABLE not found"},
         {3113, "end-of-file on communication channel"},

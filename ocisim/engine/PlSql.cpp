@@ -689,7 +689,16 @@ private:
         inner.Declare(false);
         for (size_t i = 0; i < callee->params.size(); ++i)
             if (callee->params[i].in) inner.SetParam(callee->params[i].name, Eval(s.argTexts[i], s.pos));
-        inner.RunUnit();
+        {
+            // A stored procedure runs with its owner's rights: its names resolve
+            // in the owner's schema, whatever the session's current schema is.
+            struct SchemaScope {
+                PlSqlHost& host;
+                std::string before;
+                ~SchemaScope() { host.SwitchCurrentSchema(before); }
+            } scope{m_Host, m_Host.SwitchCurrentSchema(p->owner)};
+            inner.RunUnit();
+        }
         for (size_t i = 0; i < callee->params.size(); ++i) {
             if (!callee->params[i].out) continue;
             ExprPtr e = m_Host.ParseExpression(s.argTexts[i], false);

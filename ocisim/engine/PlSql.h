@@ -82,6 +82,9 @@ public:
     virtual ExprPtr ParseExpression(const std::string& text, bool wholeText);
     // A SQL statement's tree, the caller's own.
     virtual std::unique_ptr<Statement> ParseSql(const std::string& sql);
+    // Makes `schema` the current schema (a definer's-rights unit runs in its
+    // owner's); returns the one before.
+    virtual std::string SwitchCurrentSchema(const std::string& schema) = 0;
 };
 
 // Parses a CREATE [OR REPLACE] PROCEDURE statement or an anonymous block.

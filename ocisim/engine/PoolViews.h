@@ -15,7 +15,9 @@ namespace ocisim {
 // The address as RAWTOHEX shows it: 16 hexadecimal digits on a 64-bit server, 8 on a 32-bit one.
 std::string FormatAddress(std::uint64_t address, int wordSize);
 
-std::shared_ptr<const TableData> MakeSqlAreaView(PoolSnapshot snapshot, int wordSize);
-std::shared_ptr<const TableData> MakeSqlTextView(PoolSnapshot snapshot, int wordSize);
+// An old release (before 10g) has no SQL_ID, PLAN_HASH_VALUE, time or
+// LAST_ACTIVE_TIME columns in these views.
+std::shared_ptr<const TableData> MakeSqlAreaView(PoolSnapshot snapshot, int wordSize, bool oldRelease = false);
+std::shared_ptr<const TableData> MakeSqlTextView(PoolSnapshot snapshot, int wordSize, bool oldRelease = false);
 
 }  // namespace ocisim

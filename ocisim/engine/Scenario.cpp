@@ -277,6 +277,21 @@ private:
             if (!m_BannerSeen) db.config.banners.clear();
             m_BannerSeen = true;
             db.config.banners.push_back(text);
+        } else if (d == "release") {
+            Words(l, 1, "release 8i|19c");
+            Known(l, {});
+            const std::string r = Upper(l.words[0]);
+            if (r != "8I" && r != "19C") Fail(l, "release must be 8i or 19c");
+            db.config.oldRelease = r == "8I";
+            if (!m_BannerSeen) {
+                db.config.banners = db.config.oldRelease
+                                        ? std::vector<std::string>{"Oracle8i Enterprise Edition Release 8.1.7.4.0 - Production",
+                                                                   "PL/SQL Release 8.1.7.4.0 - Production",
+                                                                   "CORE\t8.1.7.0.0\tProduction",
+                                                                   "TNS for Linux: Version 8.1.7.4.0 - Production",
+                                                                   "NLSRTL Version 3.4.1.0.0 - Production"}
+                                        : ServerConfig().banners;
+            }
         } else if (d == "optimizer-mode") {
             Words(l, 1, "optimizer-mode CHOOSE|RULE|ALL_ROWS|FIRST_ROWS");
             std::string m = Upper(l.words[0]);
@@ -461,7 +476,7 @@ private:
     void StatementLine(Line& l) {
         Known(l, {"user", "command", "executions", "disk-reads", "buffer-gets", "sorts", "rows", "parse-calls",
                   "sharable-mem", "persistent-mem", "runtime-mem", "loads", "optimizer", "first-load", "address",
-                  "text"});
+                  "text", "module", "last-active"});
         PoolEntry e;
         std::string text = l.options.count("text") ? l.options["text"] : m_R.Block(l.number);
         if (text.empty()) Fail(l, "a statement needs a text");
@@ -485,6 +500,8 @@ private:
         e.fetches = e.commandType == 3 ? e.executions : 0;
         e.optimizerMode = l.options.count("optimizer") ? Upper(l.options["optimizer"]) : m_Db->config.optimizerMode;
         e.firstLoadTime = l.options.count("first-load") ? Timestamp(l, l.options["first-load"]) : m_Db->Now() - 3600;
+        e.lastActiveTime = l.options.count("last-active") ? Timestamp(l, l.options["last-active"]) : 0;
+        if (l.options.count("module")) e.module = l.options["module"];
         if (l.options.count("address")) {
             const std::string& a = l.options["address"];
             char* end = nullptr;

@@ -17,6 +17,7 @@
 #include "ocisim/engine/Parser.h"
 #include "ocisim/engine/Planner.h"
 #include "ocisim/engine/PlSql.h"
+#include "ocisim/engine/CursorPlans.h"
 #include "ocisim/engine/PoolViews.h"
 #include "ocisim/engine/Scenario.h"
 
@@ -35,11 +36,12 @@ std::string NormalizeName(const std::string& name) {
     return Upper(name);
 }
 
-enum class Fixed { None, SqlArea, SqlText, Version, DatabaseView, AllUsers, Dual, UserObjects };
+enum class Fixed { None, SqlArea, SqlText, SqlPlan, Version, DatabaseView, AllUsers, Dual, UserObjects };
 
 Fixed FixedView(const std::string& name) {
     if (name == "V_$SQLAREA") return Fixed::SqlArea;
     if (name == "V_$SQLTEXT_WITH_NEWLINES") return Fixed::SqlText;
+    if (name == "V_$SQL_PLAN") return Fixed::SqlPlan;
     if (name == "V_$VERSION") return Fixed::Version;
     if (name == "V_$DATABASE") return Fixed::DatabaseView;
     if (name == "ALL_USERS") return Fixed::AllUsers;
@@ -52,6 +54,7 @@ Fixed FixedView(const std::string& name) {
 std::string PublicDictionarySynonym(const std::string& name) {
     if (name == "V$SQLAREA") return "V_$SQLAREA";
     if (name == "V$SQLTEXT_WITH_NEWLINES") return "V_$SQLTEXT_WITH_NEWLINES";
+    if (name == "V$SQL_PLAN") return "V_$SQL_PLAN";
     if (name == "V$VERSION") return "V_$VERSION";
     if (name == "V$DATABASE") return "V_$DATABASE";
     if (name == "DUAL" || name == "ALL_USERS" || name == "USER_OBJECTS") return name;
@@ -161,6 +164,8 @@ public:
         : m_Server(std::move(server)), m_UserName(user.name), m_UserId(user.id), m_Id(id), m_SysDba(sysdba),
           m_Dead(std::make_shared<std::atomic<bool>>(false)) {
         m_Goal = m_Server->m_Db->config.optimizerMode;
+        m_Schema = m_UserName;
+        m_SchemaId = m_UserId;
     }
     ~SessionImpl() override {
         std::lock_guard<std::mutex> lock(m_Server->m_Mutex);
@@ -260,6 +265,14 @@ public:
     std::unique_ptr<Statement> ParseSql(const std::string& sql) override {
         return m_Server->m_Parsed.CheckStatement(sql, m_UserName);
     }
+    std::string SwitchCurrentSchema(const std::string& schema) override {
+        std::string before = m_Schema;
+        if (const UserInfo* u = m_Server->m_Db->FindUser(schema)) {
+            m_Schema = u->name;
+            m_SchemaId = u->id;
+        }
+        return before;
+    }
 
 private:
     bool IsDba() const {
@@ -282,7 +295,7 @@ private:
 
     std::shared_ptr<const TableData> ResolveForQuery(const TableRef& ref) {
         Resolved r = Resolve(ref.schema, ref.name);
-        if (r.fixed == Fixed::SqlArea || r.fixed == Fixed::SqlText) m_ReadsPool = true;
+        if (r.fixed == Fixed::SqlArea || r.fixed == Fixed::SqlText || r.fixed == Fixed::SqlPlan) m_ReadsPool = true;
         return r.data;
     }
 
@@ -290,7 +303,8 @@ private:
         const UserInfo& u = User();
         switch (f) {
             case Fixed::SqlArea:
-            case Fixed::SqlText: return IsDba() || u.catalog;
+            case Fixed::SqlText:
+            case Fixed::SqlPlan: return IsDba() || u.catalog;
             case Fixed::DatabaseView: return IsDba() || u.catalog || u.vdatabase;
             default: return true;
         }
@@ -299,8 +313,13 @@ private:
     std::shared_ptr<const TableData> FixedData(Fixed f) {
         Database& db = *m_Server->m_Db;
         switch (f) {
-            case Fixed::SqlArea: return MakeSqlAreaView(db.pool.Snapshot(), db.config.wordSize);
-            case Fixed::SqlText: return MakeSqlTextView(db.pool.Snapshot(), db.config.wordSize);
+            case Fixed::SqlArea:
+                if (!db.config.oldRelease) BuildCursorPlans(db.pool, db);
+                return MakeSqlAreaView(db.pool.Snapshot(), db.config.wordSize, db.config.oldRelease);
+            case Fixed::SqlText: return MakeSqlTextView(db.pool.Snapshot(), db.config.wordSize, db.config.oldRelease);
+            case Fixed::SqlPlan:
+                BuildCursorPlans(db.pool, db);
+                return MakeSqlPlanView(db.pool.Snapshot(), db.config.wordSize);
             case Fixed::Version: {
                 auto t = std::make_shared<RowTable>(std::vector<ColumnDesc>{TextColumn("BANNER", 80), NumberColumn("CON_ID")});
                 for (const std::string& b : db.config.banners) t->MutableRows().push_back({Value::Str(b), Value::Num(0)});
@@ -365,6 +384,7 @@ private:
         if (!schema.empty()) {
             if (schema == "SYS") {
                 Fixed f = FixedView(name);
+                if (f == Fixed::SqlPlan && db.config.oldRelease) f = Fixed::None;
                 if (f != Fixed::None) {
                     if (!MayRead(f)) Raise(942);
                     r.fixed = f;
@@ -391,9 +411,9 @@ private:
                 return Resolve(syn->second.targetOwner, syn->second.targetName, depth + 1);
             Raise(942);
         }
-        if (db.FindTable(m_UserName, name)) return Resolve(m_UserName, name, depth + 1);
-        if (m_UserName == "SYS" && FixedView(name) != Fixed::None) return Resolve("SYS", name, depth + 1);
-        auto own = db.synonyms.find(Database::Key(m_UserName, name));
+        if (db.FindTable(m_Schema, name)) return Resolve(m_Schema, name, depth + 1);
+        if (m_Schema == "SYS" && FixedView(name) != Fixed::None) return Resolve("SYS", name, depth + 1);
+        auto own = db.synonyms.find(Database::Key(m_Schema, name));
         if (own != db.synonyms.end()) return Resolve(own->second.targetOwner, own->second.targetName, depth + 1);
         std::string dict = PublicDictionarySynonym(name);
         if (!dict.empty()) return Resolve("SYS", dict, depth + 1);
@@ -436,11 +456,12 @@ private:
             e.commandType = commandType;
             e.optimizerMode = m_Goal;
             e.parsingUserId = m_UserId;
-            e.parsingSchemaId = m_UserId;
+            e.parsingSchemaId = m_SchemaId;
             e.firstLoadTime = db.Now();
         }
         e.parseCalls += 1;
         if (execute) {
+            e.lastActiveTime = db.Now();
             e.executions += 1;
             e.bufferGets += 3;
             if (commandType == 3) e.fetches += 1;
@@ -630,6 +651,11 @@ private:
                               "first_rows_1000, first_rows_100, first_rows_10, first_rows_1, first_rows, all_rows, "
                               "choose, rule");
                     m_Goal = v;
+                } else if (name == "CURRENT_SCHEMA") {
+                    const UserInfo* schema = m_Server->m_Db->FindUser(Upper(st.value));
+                    if (!schema) Raise(1435);
+                    m_Schema = schema->name;
+                    m_SchemaId = schema->id;
                 } else if (name.compare(0, 4, "NLS_") != 0 && name != "SQL_TRACE" && name != "CURRENT_SCHEMA" &&
                            name != "STATISTICS_LEVEL" && name != "EVENTS") {
                     Raise(2248);
@@ -935,6 +961,11 @@ private:
     std::shared_ptr<ServerImpl> m_Server;
     std::string m_UserName;
     int m_UserId;
+    // The current schema (ALTER SESSION SET CURRENT_SCHEMA): where unqualified
+    // names resolve and whose id a parsed statement carries as parsing schema.
+    // Privileges stay the user's.
+    std::string m_Schema;
+    int m_SchemaId;
     std::int64_t m_Id;
     bool m_SysDba;
     std::shared_ptr<std::atomic<bool>> m_Dead;

@@ -1,29 +1,40 @@
 #include "ocisim/engine/SharedPool.h"
 
+#include <array>
+
+#include "ocisim/engine/Md5.h"
+
 namespace ocisim {
 
 SharedPool::SharedPool(std::uint64_t seed) : m_Random(seed) {}
 
+std::uint64_t SharedPool::TextKey(const std::string& text) {
+    // The MD5 of the text with its terminating zero; the last 8 bytes as two
+    // little-endian words, the first the high one.
+    std::string withZero = text;
+    withZero.push_back('\0');
+    const std::array<std::uint8_t, 16> digest = Md5(withZero);
+    auto word = [&](int at) {
+        return static_cast<std::uint32_t>(digest[at]) | static_cast<std::uint32_t>(digest[at + 1]) << 8 |
+               static_cast<std::uint32_t>(digest[at + 2]) << 16 | static_cast<std::uint32_t>(digest[at + 3]) << 24;
+    };
+    return static_cast<std::uint64_t>(word(8)) << 32 | word(12);
+}
+
 std::uint32_t SharedPool::HashText(const std::string& text) {
-    std::uint32_t h = 2166136261u;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 16777619u;
-    }
-    return h;
+    return static_cast<std::uint32_t>(TextKey(text));
 }
 
 std::string SharedPool::SqlId(const std::string& text) {
+    return SqlIdOfKey(TextKey(text));
+}
+
+std::string SharedPool::SqlIdOfKey(std::uint64_t key) {
     static const char alphabet[] = "0123456789abcdfghjkmnpqrstuvwxyz";
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
     std::string id(13, '0');
     for (int i = 12; i >= 0; --i) {
-        id[static_cast<size_t>(i)] = alphabet[h & 31];
-        h >>= 5;
+        id[static_cast<size_t>(i)] = alphabet[key & 31];
+        key >>= 5;
     }
     return id;
 }
@@ -48,7 +59,8 @@ PoolEntry& SharedPool::Enter(const std::string& text, bool& created) {
     PoolEntry e;
     e.text = std::make_shared<const std::string>(text);
     e.address = NewAddress();
-    e.hashValue = HashText(text);
+    e.textKey = TextKey(text);
+    e.hashValue = static_cast<std::uint32_t>(e.textKey);
     e.sharableMem = 4000 + static_cast<double>(text.size()) * 6;
     e.persistentMem = 1200;
     e.runtimeMem = 900;
@@ -68,7 +80,8 @@ PoolEntry& SharedPool::Add(PoolEntry entry) {
     }
     e = std::move(entry);
     e.address = address;
-    e.hashValue = HashText(*e.text);
+    e.textKey = TextKey(*e.text);
+    e.hashValue = static_cast<std::uint32_t>(e.textKey);
     return e;
 }
 

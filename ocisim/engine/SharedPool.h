@@ -13,10 +13,13 @@
 
 namespace ocisim {
 
+struct CursorPlan;
+
 struct PoolEntry {
     std::shared_ptr<const std::string> text;
     std::uint64_t address = 0;
     std::uint32_t hashValue = 0;
+    std::uint64_t textKey = 0;  // SharedPool::TextKey of the text
     int commandType = 0;
     std::string optimizerMode;
     int parsingUserId = 0;
@@ -28,6 +31,12 @@ struct PoolEntry {
     // The template that generated the statement (its place among the scenario's
     // templates, from 0), -1 for any other; for tests only, no view shows it.
     int templateId = -1;
+    std::int64_t lastActiveTime = 0;  // 0: the first load time
+    std::string module;  // empty: NULL
+    // The plan of child 0 in the cursor cache (null: none); built once, on the
+    // first read of the views that show it after the statement ran.
+    std::shared_ptr<const CursorPlan> plan;
+    bool planBuilt = false;
 };
 
 using PoolSnapshot = std::shared_ptr<const std::vector<PoolEntry>>;
@@ -51,8 +60,12 @@ public:
     PoolSnapshot Snapshot();
     void Touch() { m_Snapshot.reset(); }
 
+    // The statement's 64-bit key (MD5 of the text and a zero byte); its low 32
+    // bits are the hash value, the whole key in base 32 the SQL ID.
+    static std::uint64_t TextKey(const std::string& text);
     static std::uint32_t HashText(const std::string& text);
     static std::string SqlId(const std::string& text);
+    static std::string SqlIdOfKey(std::uint64_t key);
 
 private:
     std::uint64_t NewAddress();
