@@ -49,6 +49,8 @@ bool CSession::Connect(const std::string& user, const std::string& password, con
         GetPrompter().Message(kInvalidProcedureMessage);
         m_connection.Logoff();
     }
+    // What the server offers decides what the loads read; learnt once per logon.
+    if (m_connection.IsConnected()) m_connection.GetServerFeatures();
     UpdateTitle();
     if (m_connectionChanged) m_connectionChanged();
     return m_connection.IsConnected();

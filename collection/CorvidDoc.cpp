@@ -55,6 +55,7 @@ const SIntKey kFlagKeys[] = {
     {"Delete", nullptr, &CStatementFilter::m_Delete, 1},
     {"Others", nullptr, &CStatementFilter::m_Others, 1},
     {"ExportType", &CCorvidDoc::m_ExportType, nullptr, 1},
+    {"CursorCachePlans", &CCorvidDoc::m_CursorCachePlans, nullptr, 1},
 };
 
 // The condition keys in the order they are read and written: choices, then values.
@@ -117,7 +118,8 @@ void CCorvidDoc::ReadSettings() {
     };
     // The flags in the order the settings are read.
     for (const char* name :
-         {"WarnIfNotAllUser", "Analyze", "Delete", "Update", "Others", "Insert", "Select", "ExportType"}) {
+         {"WarnIfNotAllUser", "Analyze", "Delete", "Update", "Others", "Insert", "Select", "ExportType",
+          "CursorCachePlans"}) {
         for (const SIntKey& key : kFlagKeys) {
             if (std::string(key.key) == name) readInt(key);
         }
@@ -137,13 +139,13 @@ void CCorvidDoc::ReadSettings() {
 void CCorvidDoc::ReadListLayout(const std::string& version) {
     if (version != kLayoutVersion) {
         m_prompter.Message(kVersionMessage);
-        m_ListLayout.Assign(m_DefaultLayout);
+        m_ListLayout.Assign(CListLayout::MakeFreshLayout());
         return;
     }
     CListLayout stored;
     if (!stored.Load(m_store) || stored.GetCount() > m_DefaultLayout.GetCount()) {
         m_prompter.Message(kCorruptLayoutMessage);
-        m_ListLayout.Assign(m_DefaultLayout);
+        m_ListLayout.Assign(CListLayout::MakeFreshLayout());
         return;
     }
     m_ListLayout.Assign(stored);

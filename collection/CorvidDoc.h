@@ -6,6 +6,7 @@
 #include "collection/ObjectEntry.h"
 #include "collection/StatementFilter.h"
 #include "list/ListLayout.h"
+#include "oracle/ServerFeatures.h"
 
 namespace corvid {
 
@@ -77,11 +78,15 @@ public:
     void LoadStatements();
     void LoadSqlText();
     void AnalyzeStatements();
+    // The analysis's first pass: the plans of the cursor cache for the listed
+    // statements, in one query. Returns how many statements got one.
+    long ReadCursorCachePlans();
 
     // The statement texts of the load, with the filter fragments.
     std::string BuildCountStatement() const;
     std::string BuildLoadStatement() const;
     std::string BuildTextStatement() const;
+    std::string BuildCursorPlanStatement() const;
 
     // --- State ---
     CObjectArray& GetCollection() { return m_ObjectList; }
@@ -95,10 +100,15 @@ public:
     // took its percentages from; 0 before the first load.
     double GetTotalBufferGets() const { return m_TotalBufferGets; }
     double GetTotalDiskReads() const { return m_TotalDiskReads; }
+    // What the server of the last load offered; a load asks the connection anew.
+    const SServerFeatures& GetServerFeatures() const { return m_ServerFeatures; }
+    void SetServerFeatures(const SServerFeatures& features) { m_ServerFeatures = features; }
 
     // Settings values (the filter's are in GetFilter()).
     std::int32_t m_WarnIfNotAllUser = 1;
     std::int32_t m_Analyze = 1;
+    // The analysis takes the plans of the cursor cache when the server has them.
+    std::int32_t m_CursorCachePlans = 1;
     std::int32_t m_ExportType = 1;
     std::string m_ExportName = "SQL statements in the Oracle SGA";
     std::string m_ExportFileName = "Corvid";
@@ -127,6 +137,7 @@ private:
     CListLayout m_ListLayout;
     double m_TotalBufferGets = 0;
     double m_TotalDiskReads = 0;
+    SServerFeatures m_ServerFeatures;
 
     // The load job's progress: 3 x the statements counted, and the steps done.
     IProgress* m_progress = nullptr;

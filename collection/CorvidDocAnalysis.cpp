@@ -1,13 +1,22 @@
-// The load job's analysis: every INSERT, SELECT, UPDATE and DELETE of the
-// collection is explained through the explain procedure.
+// The load job's analysis: the plans of the cursor cache where the server has
+// them, and the explain procedure for every other INSERT, SELECT, UPDATE and
+// DELETE of the collection.
 
 #include <cstdio>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "collection/CorvidDoc.h"
 #include "collection/ExplainPlanCall.h"
-#include "list/StatementColumn.h"
+#include "collection/SchemaExplain.h"
 #include "diag/TraceContext.h"
+#include "list/StatementColumn.h"
 #include "oracle/OracleConnection.h"
+#include "oracle/OracleCursor.h"
 
 namespace corvid {
 
@@ -15,11 +24,133 @@ namespace {
 
 constexpr const char* kTooLongMessage = "Statement too long to be analyzed";
 
+constexpr int kTypeInteger = 3;
+constexpr int kTypeFloat = 4;
+constexpr int kTypeString = 5;
+constexpr int kFetchRows = 100;
+constexpr int kAddressSize = 17;
+constexpr int kOperationSize = 121;
+constexpr int kObjectNameSize = 129;
+
+constexpr const char* kCursorPlanBase =
+    "/* $CORVID$ */ SELECT p.address, p.child_number, p.depth, p.operation, p.options, p.object_name, p.id, "
+    "p.position FROM   sys.v_$sql_plan p WHERE  p.address IN (       SELECT  s.address        FROM    "
+    "sys.v_$sqlarea s        WHERE   s.sql_text NOT LIKE '%/* $CORVID$ */%' ";
+
 bool IsExplainable(std::int32_t commandType) {
     return commandType == 2 || commandType == 3 || commandType == 6 || commandType == 7;
 }
 
+std::string_view TextAt(const std::vector<char>& buffer, int size, int row, const std::vector<short>& indicators) {
+    if (indicators[row] == -1) return std::string_view();
+    const char* text = buffer.data() + static_cast<std::size_t>(row) * size;
+    return std::string_view(text, strnlen(text, size));
+}
+
+// One line of a plan as the explain procedure writes it: four blanks per level,
+// operation, options and object, and on the root line the cost.
+void AppendPlanLine(std::string& plan, int depth, std::string_view operation, std::string_view options,
+                    std::string_view objectName, int id, bool hasPosition, double position) {
+    if (!plan.empty()) plan += "\r\n";
+    plan.append(static_cast<std::size_t>(depth > 0 ? depth : 0) * 4, ' ');
+    plan.append(operation);
+    plan += ' ';
+    plan.append(options);
+    plan += ' ';
+    plan.append(objectName);
+    plan += ' ';
+    if (id == 0) {
+        plan += "Cost = ";
+        if (hasPosition) {
+            char number[32];
+            std::snprintf(number, sizeof number, "%.0f", position);
+            plan += number;
+        }
+    }
+}
+
 }  // namespace
+
+std::string CCorvidDoc::BuildCursorPlanStatement() const {
+    return AppendFilterFragments(kCursorPlanBase, m_UserList, m_Filter) + ") ORDER BY address, child_number, id";
+}
+
+long CCorvidDoc::ReadCursorCachePlans() {
+    ProgressNote("Reading plans from the cursor cache...");
+    // The statements that wait for a plan, by address.
+    std::unordered_map<std::string_view, CObjectEntry*> waiting;
+    waiting.reserve(static_cast<std::size_t>(m_ObjectList.GetSize()));
+    for (CObjectEntry& entry : m_ObjectList) {
+        if (entry.m_Status == kStatusAnalyzed && IsExplainable(entry.m_CommandType) && !entry.m_Address.empty())
+            waiting.emplace(entry.m_Address, &entry);
+    }
+
+    std::vector<char> addresses(kFetchRows * kAddressSize), operations(kFetchRows * kOperationSize),
+        options(kFetchRows * kOperationSize), objects(kFetchRows * kObjectNameSize);
+    std::vector<std::int32_t> children(kFetchRows), depths(kFetchRows), ids(kFetchRows);
+    std::vector<double> positions(kFetchRows);
+    std::vector<short> indicators[8];
+    for (auto& column : indicators)
+        column.assign(kFetchRows, 0);
+
+    COracleCursor cursor(*m_connection);
+    cursor.Parse(BuildCursorPlanStatement());
+    m_Filter.BindConditions(cursor);
+    cursor.Define(1, addresses.data(), kAddressSize, kTypeString, indicators[0].data());
+    cursor.Define(2, children.data(), sizeof(std::int32_t), kTypeInteger, indicators[1].data());
+    cursor.Define(3, depths.data(), sizeof(std::int32_t), kTypeInteger, indicators[2].data());
+    cursor.Define(4, operations.data(), kOperationSize, kTypeString, indicators[3].data());
+    cursor.Define(5, options.data(), kOperationSize, kTypeString, indicators[4].data());
+    cursor.Define(6, objects.data(), kObjectNameSize, kTypeString, indicators[5].data());
+    cursor.Define(7, ids.data(), sizeof(std::int32_t), kTypeInteger, indicators[6].data());
+    cursor.Define(8, positions.data(), sizeof(double), kTypeFloat, indicators[7].data());
+    cursor.Execute(0);
+
+    // The rows come by address, child and id: the first child of each address
+    // gives its plan, in the order of its ids.
+    CObjectEntry* current = nullptr;
+    std::string currentAddress;
+    std::int32_t currentChild = 0;
+    std::string plan;
+    long found = 0;
+    auto finish = [&]() {
+        if (current == nullptr) return;
+        current->SetSqlPlan(plan);
+        current->SetPlanCost(ParsePlanCost(plan));
+        current->SetNoOfFullTableScans(CountFullTableScans(plan));
+        current->m_PlanSource = kPlanFromCursorCache;
+        waiting.erase(current->m_Address);
+        ++found;
+        current = nullptr;
+    };
+    int delivered = 0;
+    do {
+        delivered = 0;
+        cursor.Fetch(kFetchRows, &delivered);
+        if (!ProgressNote("Reading plans from the cursor cache...")) return found;
+        for (int r = 0; r < delivered; ++r) {
+            const std::string_view address = TextAt(addresses, kAddressSize, r, indicators[0]);
+            const std::int32_t child = indicators[1][r] == -1 ? 0 : children[r];
+            if (address != currentAddress) {
+                finish();
+                currentAddress.assign(address);
+                currentChild = child;
+                plan.clear();
+                const auto waits = waiting.find(currentAddress);
+                current = waits != waiting.end() ? waits->second : nullptr;
+            } else if (child != currentChild) {
+                continue;  // a later child of a statement whose plan is read
+            }
+            if (current == nullptr) continue;
+            AppendPlanLine(plan, indicators[2][r] == -1 ? 0 : depths[r], TextAt(operations, kOperationSize, r, indicators[3]),
+                           TextAt(options, kOperationSize, r, indicators[4]),
+                           TextAt(objects, kObjectNameSize, r, indicators[5]), indicators[6][r] == -1 ? -1 : ids[r],
+                           indicators[7][r] != -1, positions[r]);
+        }
+    } while (delivered == kFetchRows);
+    finish();
+    return found;
+}
 
 void CCorvidDoc::AnalyzeStatements() {
     ProgressNote("Analyzing sql statements...");
@@ -29,8 +160,29 @@ void CCorvidDoc::AnalyzeStatements() {
         trace->WriteLine("ANALYZING SQL STATEMENTS");
         trace->WriteLine("========================");
     }
+    for (CObjectEntry& entry : m_ObjectList)
+        entry.m_PlanSource = kPlanFromExplain;
+    if (m_CursorCachePlans != 0 && m_ServerFeatures.sqlPlan) {
+        const long found = ReadCursorCachePlans();
+        if (CTraceContext* level1 = TraceAt(1)) {
+            *level1 << "Plans from the cursor cache = [" << std::to_string(found) << "]\r\n";
+        }
+    }
     CExplainPlanCall call(*m_connection);
     m_lostSessionError.clear();
+
+    // Statements another schema parsed are explained in that schema.
+    std::string connectedUser = m_connection->GetUser();
+    for (char& c : connectedUser)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::int32_t connectedId = -1;
+    std::unordered_map<std::int32_t, const std::string*> schemaNames;
+    for (const CUserEntry& user : GetUserList()) {
+        schemaNames.emplace(user.GetUserId(), &user.GetUserName());
+        if (user.GetUserName() == connectedUser) connectedId = user.GetUserId();
+    }
+    const bool schemaExplains = connectedId != -1 && CSchemaExplain::IsPlainName(connectedUser);
+    std::unique_ptr<CSchemaExplain> schemaExplain;
 
     long number = 0;
     for (CObjectEntry& entry : m_ObjectList) {
@@ -42,7 +194,18 @@ void CCorvidDoc::AnalyzeStatements() {
             entry.SetStatus(kStatusNotAnalyzed);
             continue;
         }
-        const CExplainPlanCall::SResult result = call.Explain(entry.m_SqlText, OptimizerGoalFor(entry.m_OptimizerMode));
+        if (entry.m_PlanSource == kPlanFromCursorCache) continue;
+        const std::string* schema = nullptr;
+        if (schemaExplains && entry.m_ParsingSchemaId != connectedId) {
+            const auto found = schemaNames.find(entry.m_ParsingSchemaId);
+            if (found != schemaNames.end() && CSchemaExplain::IsPlainName(*found->second)) schema = found->second;
+        }
+        if (schema != nullptr && !schemaExplain)
+            schemaExplain = std::make_unique<CSchemaExplain>(*m_connection, connectedUser, call.GetStatementId());
+        const std::string goal = OptimizerGoalFor(entry.m_OptimizerMode);
+        const CExplainPlanCall::SResult result = schema != nullptr
+                                                     ? schemaExplain->Explain(*schema, entry.m_SqlText, goal)
+                                                     : call.Explain(entry.m_SqlText, goal);
         if (result.tooLong) {
             entry.SetStatus(kStatusError);
             entry.SetErrorMessage(kTooLongMessage);

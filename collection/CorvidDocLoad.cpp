@@ -27,6 +27,9 @@ constexpr int kAddressSize = 17;
 constexpr int kOptimizerModeSize = 26;
 constexpr int kFirstLoadTimeSize = 20;
 constexpr int kTextPieceSize = 65;
+constexpr int kSqlIdSize = 14;
+constexpr int kModuleSize = 193;  // 64 characters of up to three bytes
+constexpr int kLastActiveTimeSize = 20;
 
 constexpr const char* kCountBase =
     "/* $CORVID$ */ SELECT COUNT(1) FROM sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
@@ -69,7 +72,8 @@ enum class EFetch { Number, Integer, Text };
 struct SLoadColumn {
     const char* expression;
     EFetch fetch;
-    int textSize;  // Text only: buffer bytes per row, with the terminating zero
+    int textSize;       // Text only: buffer bytes per row, with the terminating zero
+    bool serverFigure;  // read only from a server that has the figures of 10g on
 };
 
 // The columns of the statement load, in select order; ELoadColumn names each.
@@ -90,26 +94,44 @@ enum ELoadColumn {
     kLoadParsingUserId,
     kLoadAddress,
     kLoadFirstLoadTime,
+    kLoadSqlId,
+    kLoadHashValue,
+    kLoadPlanHashValue,
+    kLoadElapsedTime,
+    kLoadCpuTime,
+    kLoadUserIoWaitTime,
+    kLoadModule,
+    kLoadLastActiveTime,
+    kLoadVersionCount,
     kLoadColumnCount
 };
 
 constexpr SLoadColumn kLoadColumns[] = {
-    {"s.disk_reads", EFetch::Number, 0},
-    {"s.buffer_gets", EFetch::Number, 0},
-    {"s.sorts", EFetch::Number, 0},
-    {"s.executions", EFetch::Number, 0},
-    {"s.parse_calls", EFetch::Number, 0},
-    {"s.rows_processed", EFetch::Number, 0},
-    {"s.sharable_mem", EFetch::Number, 0},
-    {"s.persistent_mem", EFetch::Number, 0},
-    {"s.runtime_mem", EFetch::Number, 0},
-    {"s.loads", EFetch::Number, 0},
-    {"s.command_type", EFetch::Integer, 0},
-    {"s.optimizer_mode", EFetch::Text, kOptimizerModeSize},
-    {"s.parsing_schema_id", EFetch::Integer, 0},
-    {"s.parsing_user_id", EFetch::Integer, 0},
-    {"s.address", EFetch::Text, kAddressSize},
-    {"s.first_load_time", EFetch::Text, kFirstLoadTimeSize},
+    {"s.disk_reads", EFetch::Number, 0, false},
+    {"s.buffer_gets", EFetch::Number, 0, false},
+    {"s.sorts", EFetch::Number, 0, false},
+    {"s.executions", EFetch::Number, 0, false},
+    {"s.parse_calls", EFetch::Number, 0, false},
+    {"s.rows_processed", EFetch::Number, 0, false},
+    {"s.sharable_mem", EFetch::Number, 0, false},
+    {"s.persistent_mem", EFetch::Number, 0, false},
+    {"s.runtime_mem", EFetch::Number, 0, false},
+    {"s.loads", EFetch::Number, 0, false},
+    {"s.command_type", EFetch::Integer, 0, false},
+    {"s.optimizer_mode", EFetch::Text, kOptimizerModeSize, false},
+    {"s.parsing_schema_id", EFetch::Integer, 0, false},
+    {"s.parsing_user_id", EFetch::Integer, 0, false},
+    {"s.address", EFetch::Text, kAddressSize, false},
+    {"s.first_load_time", EFetch::Text, kFirstLoadTimeSize, false},
+    {"s.sql_id", EFetch::Text, kSqlIdSize, true},
+    {"s.hash_value", EFetch::Number, 0, true},
+    {"s.plan_hash_value", EFetch::Number, 0, true},
+    {"s.elapsed_time", EFetch::Number, 0, true},
+    {"s.cpu_time", EFetch::Number, 0, true},
+    {"s.user_io_wait_time", EFetch::Number, 0, true},
+    {"s.module", EFetch::Text, kModuleSize, true},
+    {"TO_CHAR(s.last_active_time, 'YYYY-MM-DD/HH24:MI:SS')", EFetch::Text, kLastActiveTimeSize, true},
+    {"s.version_count", EFetch::Number, 0, true},
 };
 static_assert(std::size(kLoadColumns) == kLoadColumnCount, "every load column is named once");
 
@@ -147,10 +169,13 @@ public:
         }
     }
 
-    void DefineAll(COracleCursor& cursor) {
+    // Defines the columns the statement selects, in select order.
+    void DefineAll(COracleCursor& cursor, bool serverFigures) {
+        int position = 0;
         for (int c = 0; c < kLoadColumnCount; ++c) {
-            cursor.Define(c + 1, m_values[c].data(), ElementSize(kLoadColumns[c]), FetchType(kLoadColumns[c].fetch),
-                          m_indicators[c].data());
+            if (kLoadColumns[c].serverFigure && !serverFigures) continue;
+            cursor.Define(++position, m_values[c].data(), ElementSize(kLoadColumns[c]),
+                          FetchType(kLoadColumns[c].fetch), m_indicators[c].data());
         }
     }
 
@@ -188,6 +213,7 @@ std::string CCorvidDoc::BuildCountStatement() const {
 std::string CCorvidDoc::BuildLoadStatement() const {
     std::string statement = kLoadHead;
     for (int c = 0; c < kLoadColumnCount; ++c) {
+        if (kLoadColumns[c].serverFigure && !m_ServerFeatures.sqlAreaFigures) continue;
         if (c > 0) statement += ", ";
         statement += kLoadColumns[c].expression;
     }
@@ -239,11 +265,13 @@ void CCorvidDoc::LoadStatements() {
     for (const CUserEntry& user : m_UserList)
         userNames.emplace(user.GetUserId(), &user.GetUserName());
 
+    m_ServerFeatures = m_connection->GetServerFeatures();
+    const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
     CStatementBuffers buffers;
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildLoadStatement());
     m_Filter.BindConditions(cursor);
-    buffers.DefineAll(cursor);
+    buffers.DefineAll(cursor, serverFigures);
     cursor.Execute(0);
 
     CTraceContext* trace = TraceAt(15);
@@ -271,6 +299,18 @@ void CCorvidDoc::LoadStatements() {
                 buffers.Text(kLoadOptimizerMode, r), buffers.Integer(kLoadParsingSchemaId, r), userId,
                 user != userNames.end() ? *user->second : std::string(), buffers.Text(kLoadAddress, r),
                 std::string(), buffers.Text(kLoadFirstLoadTime, r));
+            if (serverFigures) {
+                entry.m_HasServerFigures = true;
+                entry.m_SqlId = buffers.Text(kLoadSqlId, r);
+                entry.m_HashValue = buffers.Number(kLoadHashValue, r);
+                entry.m_PlanHashValue = buffers.Number(kLoadPlanHashValue, r);
+                entry.m_ElapsedTime = buffers.Number(kLoadElapsedTime, r);
+                entry.m_CpuTime = buffers.Number(kLoadCpuTime, r);
+                entry.m_UserIoWaitTime = buffers.Number(kLoadUserIoWaitTime, r);
+                entry.m_Module = buffers.Text(kLoadModule, r);
+                entry.m_LastActiveTime = buffers.Text(kLoadLastActiveTime, r);
+                entry.m_VersionCount = buffers.Number(kLoadVersionCount, r);
+            }
             if (trace != nullptr) {
                 trace->WriteLine("");
                 trace->WriteLine("INSERTING NEW OBJECT:");

@@ -1,5 +1,6 @@
 #include "collection/ObjectEntry.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -43,6 +44,14 @@ void AppendPercent(double value, std::string& out) {
     std::size_t length = static_cast<std::size_t>(result.ptr - buffer);
     if (length < 3) out.append(3 - length, ' ');
     out.append(buffer, length);
+}
+
+// A time in microseconds as a number of `unit` microseconds with two decimals.
+void AppendTime(double microseconds, double unit, std::string& out) {
+    char buffer[400];
+    const double value = std::isfinite(microseconds) ? microseconds / unit : 0.0;
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    out.append(buffer, result.ptr);
 }
 
 std::string FormatFixed6(double value) {
@@ -108,6 +117,17 @@ CObjectEntry& CObjectEntry::operator=(const CObjectEntry& other) {
     m_Status = other.m_Status;
     itsErrorMessage = other.itsErrorMessage;
     m_DebugField = other.m_DebugField;
+    m_HasServerFigures = other.m_HasServerFigures;
+    m_SqlId = other.m_SqlId;
+    m_HashValue = other.m_HashValue;
+    m_PlanHashValue = other.m_PlanHashValue;
+    m_ElapsedTime = other.m_ElapsedTime;
+    m_CpuTime = other.m_CpuTime;
+    m_UserIoWaitTime = other.m_UserIoWaitTime;
+    m_Module = other.m_Module;
+    m_LastActiveTime = other.m_LastActiveTime;
+    m_VersionCount = other.m_VersionCount;
+    m_PlanSource = other.m_PlanSource;
     return *this;
 }
 
@@ -144,6 +164,46 @@ std::string CObjectEntry::GetCommandName() const {
 
 void CObjectEntry::AppendPerExecution(double count, std::string& out) const {
     AppendCount(m_Executions != 0 ? count / m_Executions : 0.0, out);
+}
+
+void CObjectEntry::AppendServerFigure(StatementColumn code, std::string& out) const {
+    if (!m_HasServerFigures) return;
+    constexpr double kSecond = 1e6;
+    constexpr double kMillisecond = 1e3;
+    switch (code) {
+        case kColSqlId:
+            out += m_SqlId;
+            break;
+        case kColPlanHash:
+            AppendCount(m_PlanHashValue, out);
+            break;
+        case kColElapsedTime:
+            AppendTime(m_ElapsedTime, kSecond, out);
+            break;
+        case kColCpuTime:
+            AppendTime(m_CpuTime, kSecond, out);
+            break;
+        case kColElapsedPerExec:
+            AppendTime(m_Executions != 0 ? m_ElapsedTime / m_Executions : 0.0, kMillisecond, out);
+            break;
+        case kColCpuPerExec:
+            AppendTime(m_Executions != 0 ? m_CpuTime / m_Executions : 0.0, kMillisecond, out);
+            break;
+        case kColUserIoWait:
+            AppendTime(m_UserIoWaitTime, kSecond, out);
+            break;
+        case kColModule:
+            out += m_Module;
+            break;
+        case kColLastActive:
+            out += m_LastActiveTime;
+            break;
+        case kColVersions:
+            AppendCount(m_VersionCount, out);
+            break;
+        default:
+            break;
+    }
 }
 
 std::string CObjectEntry::GetColumnText(StatementColumn code) const {
@@ -253,6 +313,18 @@ void CObjectEntry::AppendColumnText(StatementColumn code, std::string& out) cons
         case kColDebugField:
             out += m_DebugField;
             break;
+        case kColSqlId:
+        case kColPlanHash:
+        case kColElapsedTime:
+        case kColCpuTime:
+        case kColElapsedPerExec:
+        case kColCpuPerExec:
+        case kColUserIoWait:
+        case kColModule:
+        case kColLastActive:
+        case kColVersions:
+            AppendServerFigure(code, out);
+            break;
         default:
             break;
     }
@@ -307,6 +379,20 @@ std::string CObjectEntry::DumpText() const {
 
 void CObjectEntry::Dump(CTraceContext& trace) const {
     trace << DumpText();
+}
+
+CObjectArray::Index FindStatementBySqlId(const CObjectArray& collection, const std::string& sqlId) {
+    std::string wanted = sqlId;
+    for (char& c : wanted)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto first = wanted.find_first_not_of(" \t");
+    wanted.erase(0, first == std::string::npos ? wanted.size() : first);
+    wanted.erase(wanted.find_last_not_of(" \t") + 1);
+    if (wanted.empty()) return -1;
+    for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
+        if (collection[i].m_HasServerFigures && collection[i].m_SqlId == wanted) return i;
+    }
+    return -1;
 }
 
 std::string CollectionDumpText(const CObjectArray& collection) {

@@ -75,11 +75,34 @@ public:
     std::string itsErrorMessage;
     std::string m_DebugField;
 
+    // The figures of servers from 10g on; the columns showing them are empty
+    // while m_HasServerFigures is false (an older server). Times in microseconds.
+    bool m_HasServerFigures = false;
+    std::string m_SqlId;
+    double m_HashValue = 0;
+    double m_PlanHashValue = 0;
+    double m_ElapsedTime = 0;
+    double m_CpuTime = 0;
+    double m_UserIoWaitTime = 0;
+    std::string m_Module;
+    std::string m_LastActiveTime;
+    double m_VersionCount = 0;
+    // Where the plan came from: kPlanFromExplain or kPlanFromCursorCache.
+    std::int32_t m_PlanSource = 0;
+
 private:
     void AppendPerExecution(double count, std::string& out) const;
+    void AppendServerFigure(StatementColumn code, std::string& out) const;
 };
 
+inline constexpr std::int32_t kPlanFromExplain = 0;
+inline constexpr std::int32_t kPlanFromCursorCache = 1;
+
 using CObjectArray = CQArray<CObjectEntry>;
+
+// The position of the statement with that SQL ID (any case), or -1. Statements
+// from a server without SQL IDs have none.
+CObjectArray::Index FindStatementBySqlId(const CObjectArray& collection, const std::string& sqlId);
 
 // Writes the whole collection to the trace log: a count line, then each entry's
 // dump under "CObjectEntry # i:", then flushes the log.

@@ -55,6 +55,7 @@ inline constexpr int kFilterTextMaxChars = 1000;
 struct SOptionsSettings {
     std::int32_t warnIfNotAllUser = 1;
     std::int32_t analyze = 1;
+    std::int32_t cursorCachePlans = 1;
     CStatementFilter filter;
 
     bool operator==(const SOptionsSettings&) const = default;
@@ -134,7 +135,7 @@ public:
     bool LayoutChanged(const CListLayout& original) const { return !m_WorkingLayout.IsEqual(original); }
 
     // "Default" on the layout page.
-    void ResetLayoutToDefault() { m_WorkingLayout = m_DefaultLayout; }
+    void ResetLayoutToDefault() { m_WorkingLayout = CListLayout::MakeFreshLayout(); }
 
     SOptionsSettings m_Settings;
     CUserArray m_Users;

@@ -28,7 +28,10 @@ constexpr SParameterSpec kParameterRows[] = {
     {kColSorts, 240},             {kColRowsProcessed, 241},    {kColSharableMem, 242},
     {kColPersistentMem, 243},     {kColRuntimeMem, 244},       {kColOptimizerMode, 245},
     {kColAddress, 253},           {kColDistance, 257},         {kColSqlText, 236},
-    {kColStatus, 256},
+    {kColStatus, 256},            {kColSqlId, 370},            {kColPlanHash, 371},
+    {kColElapsedTime, 372},       {kColCpuTime, 373},          {kColElapsedPerExec, 374},
+    {kColCpuPerExec, 375},        {kColUserIoWait, 376},       {kColModule, 377},
+    {kColLastActive, 378},        {kColVersions, 379},
 };
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
@@ -47,6 +50,8 @@ std::vector<SParameterRow> ParameterRows(const CObjectEntry& statement) {
     std::vector<SParameterRow> rows;
     rows.reserve(std::size(kParameterRows));
     for (const SParameterSpec& spec : kParameterRows) {
+        // An older server has none of these figures: their rows would stay empty.
+        if (spec.column >= kColSqlId && spec.column <= kColVersions && !statement.m_HasServerFigures) continue;
         rows.push_back({spec.column, GetStringTable().Load(spec.titleId), statement.GetColumnText(spec.column)});
     }
     return rows;
@@ -108,6 +113,11 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
     parser.HighlightToRtf(data.sqlRtf);
     data.planRtf = statement.m_SqlPlan;
     parser.TextToRtf(data.planRtf);
+    if (!statement.m_SqlPlan.empty()) {
+        data.planSource = statement.m_PlanSource == kPlanFromCursorCache
+                              ? "Plan from the cursor cache: the plan the server uses for this statement."
+                              : "Plan from EXPLAIN PLAN: what the optimizer would choose now.";
+    }
     data.statement = statement;
     data.test.m_SqlText = statement.m_SqlText;
     data.test.m_ReloadText = statement.m_SqlText;

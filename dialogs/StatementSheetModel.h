@@ -68,6 +68,7 @@ public:
 struct SStatementSheetData {
     std::string sqlRtf;      // the SQL text, coloured
     std::string planRtf;     // the plan, without colours
+    std::string planSource;  // where the plan came from; empty without a plan
     CObjectEntry statement;  // for the parameter page
     CSqlTestModel test;
 

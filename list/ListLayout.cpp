@@ -206,35 +206,46 @@ struct SDefaultColumn {
     int format;
     int sortPosition;  // 0: not a sort key
     bool ascending;
+    bool fresh;  // shown by a fresh profile
 };
 
 // Every column the user can choose, in the default order.
 constexpr SDefaultColumn kDefaultColumns[] = {
-    {kColUserName, 200, 80, kAlignLeft, kFormatText, 0, true},
-    {kColExecutions, 202, 50, kAlignRight, kFormatNumber, 0, true},
-    {kColPercOfDiskReads, 217, 60, kAlignRight, kFormatNumber, 0, true},
-    {kColPercOfBufferGets, 218, 60, kAlignRight, kFormatNumber, 0, true},
-    {kColPlanCost, 225, 60, kAlignRight, kFormatNumber, 0, true},
-    {kColFullTableScans, 226, 60, kAlignRight, kFormatNumber, 0, true},
-    {kColDiskReadsPerExec, 203, 70, kAlignRight, kFormatNumber, 0, true},
-    {kColBufferGetsPerExec, 204, 70, kAlignRight, kFormatNumber, 1, false},
-    {kColSortsPerExec, 205, 60, kAlignRight, kFormatNumber, 0, true},
-    {kColRowsPerExec, 206, 65, kAlignRight, kFormatNumber, 0, true},
-    {kColSqlText, 207, 400, kAlignLeft, kFormatText, 0, true},
-    {kColFirstLoadTime, 208, 120, kAlignLeft, kFormatText, 0, true},
-    {kColCommandName, 201, 80, kAlignLeft, kFormatText, 0, true},
-    {kColParseCalls, 219, 70, kAlignRight, kFormatNumber, 0, true},
-    {kColDiskReads, 209, 70, kAlignRight, kFormatNumber, 0, true},
-    {kColBufferGets, 210, 70, kAlignRight, kFormatNumber, 0, true},
-    {kColSorts, 211, 50, kAlignRight, kFormatNumber, 0, true},
-    {kColRowsProcessed, 212, 50, kAlignRight, kFormatNumber, 0, true},
-    {kColSharableMem, 213, 100, kAlignRight, kFormatNumber, 0, true},
-    {kColPersistentMem, 214, 100, kAlignRight, kFormatNumber, 0, true},
-    {kColRuntimeMem, 215, 100, kAlignRight, kFormatNumber, 0, true},
-    {kColOptimizerMode, 216, 80, kAlignLeft, kFormatText, 0, true},
-    {kColAddress, 224, 70, kAlignLeft, kFormatText, 0, true},
-    {kColStatus, 227, 100, kAlignCenter, kFormatText, 0, true},
-    {kColErrorMessage, 258, 200, kAlignLeft, kFormatText, 0, true},
+    {kColUserName, 200, 80, kAlignLeft, kFormatText, 0, true, true},
+    {kColExecutions, 202, 50, kAlignRight, kFormatNumber, 0, true, true},
+    {kColPercOfDiskReads, 217, 60, kAlignRight, kFormatNumber, 0, true, true},
+    {kColPercOfBufferGets, 218, 60, kAlignRight, kFormatNumber, 0, true, true},
+    {kColPlanCost, 225, 60, kAlignRight, kFormatNumber, 0, true, true},
+    {kColFullTableScans, 226, 60, kAlignRight, kFormatNumber, 0, true, true},
+    {kColDiskReadsPerExec, 203, 70, kAlignRight, kFormatNumber, 0, true, true},
+    {kColBufferGetsPerExec, 204, 70, kAlignRight, kFormatNumber, 1, false, true},
+    {kColSortsPerExec, 205, 60, kAlignRight, kFormatNumber, 0, true, true},
+    {kColRowsPerExec, 206, 65, kAlignRight, kFormatNumber, 0, true, true},
+    {kColSqlText, 207, 400, kAlignLeft, kFormatText, 0, true, true},
+    {kColFirstLoadTime, 208, 120, kAlignLeft, kFormatText, 0, true, true},
+    {kColCommandName, 201, 80, kAlignLeft, kFormatText, 0, true, true},
+    {kColParseCalls, 219, 70, kAlignRight, kFormatNumber, 0, true, true},
+    {kColDiskReads, 209, 70, kAlignRight, kFormatNumber, 0, true, true},
+    {kColBufferGets, 210, 70, kAlignRight, kFormatNumber, 0, true, true},
+    {kColSorts, 211, 50, kAlignRight, kFormatNumber, 0, true, true},
+    {kColRowsProcessed, 212, 50, kAlignRight, kFormatNumber, 0, true, true},
+    {kColSharableMem, 213, 100, kAlignRight, kFormatNumber, 0, true, true},
+    {kColPersistentMem, 214, 100, kAlignRight, kFormatNumber, 0, true, true},
+    {kColRuntimeMem, 215, 100, kAlignRight, kFormatNumber, 0, true, true},
+    {kColOptimizerMode, 216, 80, kAlignLeft, kFormatText, 0, true, true},
+    {kColAddress, 224, 70, kAlignLeft, kFormatText, 0, true, true},
+    {kColStatus, 227, 100, kAlignCenter, kFormatText, 0, true, true},
+    {kColErrorMessage, 258, 200, kAlignLeft, kFormatText, 0, true, true},
+    {kColSqlId, 360, 110, kAlignLeft, kFormatText, 0, true, true},
+    {kColElapsedPerExec, 364, 90, kAlignRight, kFormatNumber, 0, true, true},
+    {kColElapsedTime, 362, 80, kAlignRight, kFormatNumber, 0, true, false},
+    {kColCpuTime, 363, 80, kAlignRight, kFormatNumber, 0, true, false},
+    {kColCpuPerExec, 365, 80, kAlignRight, kFormatNumber, 0, true, false},
+    {kColUserIoWait, 366, 80, kAlignRight, kFormatNumber, 0, true, false},
+    {kColPlanHash, 361, 90, kAlignRight, kFormatNumber, 0, true, false},
+    {kColModule, 367, 120, kAlignLeft, kFormatText, 0, true, false},
+    {kColLastActive, 368, 120, kAlignLeft, kFormatText, 0, true, false},
+    {kColVersions, 369, 60, kAlignRight, kFormatNumber, 0, true, false},
 };
 
 }  // namespace
@@ -243,6 +254,16 @@ CListLayout CListLayout::MakeDefaultLayout() {
     CListLayout layout;
     for (const SDefaultColumn& c : kDefaultColumns)
         layout.AddDefaultColumn(c.id, c.titleStringId, c.width, c.alignment, c.format, c.sortPosition, c.ascending);
+    return layout;
+}
+
+CListLayout CListLayout::MakeFreshLayout() {
+    CListLayout layout;
+    for (const SDefaultColumn& c : kDefaultColumns) {
+        if (c.fresh)
+            layout.AddDefaultColumn(c.id, c.titleStringId, c.width, c.alignment, c.format, c.sortPosition,
+                                    c.ascending);
+    }
     return layout;
 }
 

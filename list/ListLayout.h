@@ -61,6 +61,9 @@ public:
     // Every column the user can choose, in the default order, sorted by buffer
     // gets per execution, descending.
     static CListLayout MakeDefaultLayout();
+    // The columns a fresh profile shows: the default layout without the figures
+    // of today's servers other than "SQL ID" and "Elapsed/E (ms)".
+    static CListLayout MakeFreshLayout();
     // The find-similar list: distance (sorted ascending), user and SQL text.
     static CListLayout MakeSimilarLayout();
 

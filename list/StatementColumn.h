@@ -2,7 +2,7 @@
 
 namespace corvid {
 
-// Names one list column, that is one statistic of a statement: 1 to 30, plus the
+// Names one list column, that is one statistic of a statement: 1 to 40, plus the
 // internal debug column 9998. Any other value names no column.
 using StatementColumn = int;
 
@@ -36,10 +36,21 @@ inline constexpr StatementColumn kColFullTableScans = 27;
 inline constexpr StatementColumn kColStatus = 28;
 inline constexpr StatementColumn kColDistance = 29;
 inline constexpr StatementColumn kColErrorMessage = 30;
+// The figures of servers from 10g on; empty against an older server.
+inline constexpr StatementColumn kColSqlId = 31;
+inline constexpr StatementColumn kColPlanHash = 32;
+inline constexpr StatementColumn kColElapsedTime = 33;
+inline constexpr StatementColumn kColCpuTime = 34;
+inline constexpr StatementColumn kColElapsedPerExec = 35;
+inline constexpr StatementColumn kColCpuPerExec = 36;
+inline constexpr StatementColumn kColUserIoWait = 37;
+inline constexpr StatementColumn kColModule = 38;
+inline constexpr StatementColumn kColLastActive = 39;
+inline constexpr StatementColumn kColVersions = 40;
 inline constexpr StatementColumn kColDebugField = 9998;
 
 inline constexpr StatementColumn kFirstStatementColumn = 1;
-inline constexpr StatementColumn kLastStatementColumn = 30;
+inline constexpr StatementColumn kLastStatementColumn = 40;
 
 // Analysis status of a statement (m_Status).
 inline constexpr int kStatusAnalyzed = 0;

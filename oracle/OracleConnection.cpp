@@ -31,6 +31,7 @@ constexpr const char* kOci7Library = "libociw32.so";
 constexpr const char* kConstructTitle = "CONSTRUCT ORACLE CONNECTION (COracleConnection::COracleConnection)";
 constexpr const char* kDestructTitle = "DESTRUCT ORACLE CONNECTION (COracleConnection::~COracleConnection)";
 constexpr const char* kLogonTitle = "OPEN ORACLE CONNECTION (COracleConnection::Logon)";
+constexpr const char* kFeaturesTitle = "SERVER FEATURES (COracleConnection::GetServerFeatures)";
 constexpr const char* kLogoffTitle = "CLOSE ORACLE CONNECTION (COracleConnection::Logoff)";
 
 }  // namespace
@@ -115,6 +116,7 @@ bool COracleConnection::Logon(const std::string& user, const std::string& passwo
 
     const int rc = m_imp->Logon(user, password, server, mode);
     m_connected = rc == 0;
+    m_features.reset();
 
     if (tracing) {
         std::string version, sid;
@@ -138,6 +140,19 @@ void COracleConnection::Logoff() {
     if (m_imp->Logoff() != 0) CheckError(-1);
     if (tracing) m_trace->EndSection(kLogoffTitle);
     m_connected = false;
+    m_features.reset();
+}
+
+const SServerFeatures& COracleConnection::GetServerFeatures() {
+    if (!m_features) {
+        m_features = DetectServerFeatures(*this);
+        if (GetTraceLevel() >= 1) {
+            m_trace->BeginSection(kFeaturesTitle);
+            *m_trace << DescribeServerFeatures(*m_features);
+            m_trace->EndSection(kFeaturesTitle);
+        }
+    }
+    return *m_features;
 }
 
 void COracleConnection::Commit() {

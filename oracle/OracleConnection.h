@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "oracle/ConnectMode.h"
+#include "oracle/ServerFeatures.h"
 
 namespace corvid {
 
@@ -54,6 +56,9 @@ public:
     // The server's version banner and the database name; false when not connected.
     // A name the user may not read stays empty without a message.
     bool GetServerInfo(std::string& version, std::string& name);
+    // What the server offers (its release, the figures and plans of today's
+    // servers): asked once per logon, written to the trace at level 1.
+    const SServerFeatures& GetServerFeatures();
     // Shows the connection information in a message box.
     void ShowConnectionInfo();
     std::string GetConnectionInfo();
@@ -78,6 +83,7 @@ private:
     std::string m_server;
     EConnectMode m_authMode = EConnectMode::Normal;
     bool m_connected = false;
+    std::optional<SServerFeatures> m_features;
 
     CTraceContext* m_trace;
     std::unique_ptr<IDynamicLibraryLoader> m_loader;

@@ -147,6 +147,18 @@ void COracleCursor::DescribeColumns(std::vector<CColumnDescription>& columns) {
     }
 }
 
+bool COracleCursor::TryDescribeColumns(std::vector<CColumnDescription>& columns) {
+    columns.clear();
+    const int rc = m_imp->Execute(0, OCI_DESCRIBE_ONLY);
+    if (rc != OCI_SUCCESS && rc != OCI_SUCCESS_WITH_INFO) return m_imp->GetErrorCode() == kDescribeNothingToDescribe;
+    for (int position = 1;; ++position) {
+        CColumnDescription column;
+        if (m_imp->DescribeColumn(position, column) != 0) break;
+        columns.push_back(std::move(column));
+    }
+    return true;
+}
+
 void COracleCursor::CheckError(int returnCode) {
     m_connection->ReportError(FormatOracleError(returnCode, *m_imp) + "\n[" + m_statement + "]");
 }

@@ -64,6 +64,9 @@ public:
 
     // The select list of the parsed statement; empty when it has none.
     void DescribeColumns(std::vector<CColumnDescription>& columns);
+    // As DescribeColumns, but a statement the server refuses gives false (the
+    // error left for GetErrorCode) instead of the fatal report.
+    bool TryDescribeColumns(std::vector<CColumnDescription>& columns);
 
     // The fatal report with the statement appended; does not return.
     [[noreturn]] void CheckError(int returnCode);

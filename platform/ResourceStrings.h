@@ -70,6 +70,27 @@ inline constexpr SResourceString kResourceStrings[] = {
     {256, "Status"},
     {257, "Distance"},
     {258, "Error Message"},
+    // Titles of the figures of today's servers: short for the list, long for the parameter page.
+    {360, "SQL ID"},
+    {361, "Plan Hash"},
+    {362, "Elapsed (s)"},
+    {363, "CPU (s)"},
+    {364, "Elapsed/E (ms)"},
+    {365, "CPU/E (ms)"},
+    {366, "I/O Wait (s)"},
+    {367, "Module"},
+    {368, "Last Active"},
+    {369, "Versions"},
+    {370, "SQL ID"},
+    {371, "Plan hash value"},
+    {372, "Elapsed time (s)"},
+    {373, "CPU time (s)"},
+    {374, "Elapsed time / Execution (ms)"},
+    {375, "CPU time / Execution (ms)"},
+    {376, "User I/O wait time (s)"},
+    {377, "Module"},
+    {378, "Last active time"},
+    {379, "# of child cursors"},
 };
 
 }  // namespace corvid

@@ -43,6 +43,7 @@ SOptionsSettings SettingsOf(CCorvidDoc& document) {
     SOptionsSettings settings;
     settings.warnIfNotAllUser = document.m_WarnIfNotAllUser;
     settings.analyze = document.m_Analyze;
+    settings.cursorCachePlans = document.m_CursorCachePlans;
     settings.filter = document.GetFilter();
     return settings;
 }
@@ -155,6 +156,7 @@ void OptionsCommand(SStatementCommandContext& context) {
     if (model.SettingsChanged(original, originalUsers)) {
         document.m_WarnIfNotAllUser = model.m_Settings.warnIfNotAllUser;
         document.m_Analyze = model.m_Settings.analyze;
+        document.m_CursorCachePlans = model.m_Settings.cursorCachePlans;
         document.GetFilter() = model.m_Settings.filter;
         document.GetUserList() = model.m_Users;
         document.WriteSettings();

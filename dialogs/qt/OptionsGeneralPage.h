@@ -18,6 +18,7 @@ public:
 
     QCheckBox* AnalyzeBox() const { return m_analyze; }
     QCheckBox* WarnBox() const { return m_warn; }
+    QCheckBox* CursorPlansBox() const { return m_cursorPlans; }
 
 protected:
     void OnInitPage() override;
@@ -26,6 +27,7 @@ private:
     COptionsModel& m_model;
     QCheckBox* m_analyze;
     QCheckBox* m_warn;
+    QCheckBox* m_cursorPlans;
 };
 
 }  // namespace corvid

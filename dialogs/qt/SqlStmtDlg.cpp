@@ -9,7 +9,7 @@ namespace corvid {
 CCorvidSqlStmtDlg::CCorvidSqlStmtDlg(SStatementSheetData data, ExplainCall explain, QWidget* parent)
     : CPropertySheet("SQL statement and execution plan", parent),
       m_text(new CSqlTextPage(std::move(data.sqlRtf))),
-      m_plan(new CSqlPlanPage(std::move(data.planRtf))),
+      m_plan(new CSqlPlanPage(std::move(data.planRtf), QString::fromStdString(data.planSource))),
       m_parameters(new CSqlParaPage(data.statement)),
       m_test(new CSqlTestPage(std::move(data.test), std::move(explain))) {
     AddPage(m_text);

@@ -1,5 +1,6 @@
 #include "dialogs/qt/SqlStmtDlgRtfPage.h"
 
+#include <QLabel>
 #include <QVBoxLayout>
 
 #include "platform/qt/RtfTextView.h"
@@ -30,6 +31,15 @@ void CSqlTextPage::OnInitPage() {
     m_view->clearFocus();
 }
 
-CSqlPlanPage::CSqlPlanPage(std::string rtf, QWidget* parent) : CSqlRtfPage("Execution Plan", std::move(rtf), parent) {}
+CSqlPlanPage::CSqlPlanPage(std::string rtf, const QString& source, QWidget* parent)
+    : CSqlRtfPage("Execution Plan", std::move(rtf), parent), m_source(new QLabel(source)) {
+    m_source->setWordWrap(true);
+    m_source->setVisible(!source.isEmpty());
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_source);
+}
+
+QString CSqlPlanPage::SourceText() const {
+    return m_source->text();
+}
 
 }  // namespace corvid

@@ -4,6 +4,8 @@
 
 #include "dialogs/qt/PropertySheet.h"
 
+class QLabel;
+
 namespace corvid {
 
 class CRtfTextView;
@@ -38,11 +40,17 @@ protected:
     void OnInitPage() override;
 };
 
-// "Execution Plan": the statement's plan.
+// "Execution Plan": the statement's plan, with a line above it that says where
+// the plan came from (none when the source is empty).
 class CSqlPlanPage : public CSqlRtfPage {
     Q_OBJECT
 public:
-    explicit CSqlPlanPage(std::string rtf, QWidget* parent = nullptr);
+    explicit CSqlPlanPage(std::string rtf, const QString& source = QString(), QWidget* parent = nullptr);
+
+    QString SourceText() const;
+
+private:
+    QLabel* m_source;
 };
 
 }  // namespace corvid

@@ -4,6 +4,7 @@
 
 #include "collection/CorvidDoc.h"
 #include "collection/UserSelection.h"
+#include "list/StatementColumn.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/RecordingPrompter.h"
 
@@ -60,8 +61,14 @@ TEST(DocumentSettings, EmptyStoreGivesDefaultsAndTheVersionMessage) {
         EXPECT_EQ(doc.m_ExportType, 1);
         EXPECT_EQ(doc.m_ExportName, "SQL statements in the Oracle SGA");
         EXPECT_EQ(doc.m_ExportFileName, "Corvid");
-        EXPECT_TRUE(doc.GetListLayout().IsEqual(doc.GetDefaultLayout()));
-        EXPECT_EQ(doc.GetListLayout().GetCount(), 25);
+        EXPECT_EQ(doc.m_CursorCachePlans, 1);
+        // A fresh profile shows the earlier 25 columns, then SQL ID and elapsed per
+        // execution; the other figures of today's servers are there to be chosen.
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
+        EXPECT_EQ(doc.GetListLayout().GetCount(), 27);
+        EXPECT_EQ(doc.GetListLayout().GetColumns()[25].m_Id, kColSqlId);
+        EXPECT_EQ(doc.GetListLayout().GetColumns()[26].m_Id, kColElapsedPerExec);
+        EXPECT_EQ(doc.GetDefaultLayout().GetCount(), 35);
         EXPECT_TRUE(doc.GetUserList().IsEmpty());
     }
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>({kVersionMessage}));
@@ -90,12 +97,14 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
         doc.m_ExportType = 7;
         doc.m_ExportName = "Pool, today";
         doc.m_ExportFileName = "/tmp/out";
+        doc.m_CursorCachePlans = 0;
         // Written by the destructor.
     }
     const std::vector<std::string> expectedOrder = {
         "Version/Version",      "Filter/WarnIfNotAllUser", "Filter/Analyze",        "Filter/Select",
         "Filter/Insert",        "Filter/Update",           "Filter/Delete",         "Filter/Others",
-        "Filter/ExportType",    "Filter/ExportName",       "Filter/ExportFileName", "Filter/FiltBufDskC",
+        "Filter/ExportType",    "Filter/CursorCachePlans", "Filter/ExportName",     "Filter/ExportFileName",
+        "Filter/FiltBufDskC",
         "Filter/FiltBufGetC",   "Filter/FiltDskRdsC",      "Filter/FiltExecsC",     "Filter/FiltLoadTimeC",
         "Filter/FiltRowsC",     "Filter/FiltSortsC",       "Filter/FiltTextExclC",  "Filter/FiltTextInclC",
         "Filter/FiltBufDskV",   "Filter/FiltBufGetV",      "Filter/FiltDskRdsV",    "Filter/FiltExecsV",
@@ -124,6 +133,7 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
     EXPECT_EQ(again.m_ExportType, 7);
     EXPECT_EQ(again.m_ExportName, "Pool, today");
     EXPECT_EQ(again.m_ExportFileName, "/tmp/out");
+    EXPECT_EQ(again.m_CursorCachePlans, 0);
 }
 
 TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
@@ -134,7 +144,7 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
         // Version right, no layout stored: corrupt.
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
         doc.SetSaveOnDestroy(false);
-        EXPECT_TRUE(doc.GetListLayout().IsEqual(doc.GetDefaultLayout()));
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
     }
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>({kCorruptMessage}));
 
@@ -152,15 +162,30 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
     }
     EXPECT_TRUE(prompter.Messages().empty());
 
+    // A layout saved by the earlier release, with its 25 columns, loads unchanged:
+    // the new columns do not appear in it.
+    CListLayout earlier;
+    for (int i = 0; i < 25; ++i)
+        earlier.AddColumn(CListLayout::MakeDefaultLayout().GetColumns()[i]);
+    ASSERT_LE(earlier.GetColumns().back().m_Id, 30);
+    earlier.Save(store);
+    prompter.Clear();
+    {
+        CCorvidDoc doc(nullptr, store, prompter, nullptr);
+        doc.SetSaveOnDestroy(false);
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(earlier));
+    }
+    EXPECT_TRUE(prompter.Messages().empty());
+
     // More columns than the default layout has: corrupt.
     CListLayout many;
-    for (int i = 0; i < 26; ++i)
-        many.AddColumn(1 + i % 30, "C" + std::to_string(i), 50, 1, 2, 0, true);
+    for (int i = 0; i < 36; ++i)
+        many.AddColumn(1 + i % 40, "C" + std::to_string(i), 50, 1, 2, 0, true);
     many.Save(store);
     {
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
         doc.SetSaveOnDestroy(false);
-        EXPECT_TRUE(doc.GetListLayout().IsEqual(doc.GetDefaultLayout()));
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
     }
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>({kCorruptMessage}));
 
@@ -171,7 +196,7 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
     {
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
         doc.SetSaveOnDestroy(false);
-        EXPECT_TRUE(doc.GetListLayout().IsEqual(doc.GetDefaultLayout()));
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
     }
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>({kVersionMessage}));
 }

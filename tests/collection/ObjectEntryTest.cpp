@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "diag/TraceContext.h"
+#include "list/StatementColumn.h"
 
 namespace corvid {
 namespace {
@@ -194,6 +195,45 @@ TEST(ObjectEntryTest, CollectionDumpGoesToTheTraceLog) {
     EXPECT_NE(content.str().find(expected), std::string::npos);
     std::remove(path.c_str());
     rmdir(dir);
+}
+
+TEST(ObjectEntryTest, FiguresOfTodaysServers) {
+    CObjectEntry e = MakeEntry();  // 3 executions
+    // From an older server: every one of these cells is empty, not zero.
+    for (StatementColumn column = kColSqlId; column <= kColVersions; ++column)
+        EXPECT_EQ(e.GetColumnText(column), "") << column;
+    e.m_HasServerFigures = true;
+    e.m_SqlId = "a5ks9fhw2v9s1";
+    e.m_PlanHashValue = 3956160932.0;
+    e.m_ElapsedTime = 1234567;  // microseconds
+    e.m_CpuTime = 5;
+    e.m_UserIoWaitTime = 2e12;
+    e.m_Module = "payroll";
+    e.m_LastActiveTime = "2026-12-06/13:20:00";
+    e.m_VersionCount = 4;
+    EXPECT_EQ(e.GetColumnText(kColSqlId), "a5ks9fhw2v9s1");
+    EXPECT_EQ(e.GetColumnText(kColPlanHash), "3956160932");
+    EXPECT_EQ(e.GetColumnText(kColElapsedTime), "1.23");
+    EXPECT_EQ(e.GetColumnText(kColCpuTime), "0.00");
+    EXPECT_EQ(e.GetColumnText(kColElapsedPerExec), "411.52");  // 1234567 / 3 / 1000
+    EXPECT_EQ(e.GetColumnText(kColCpuPerExec), "0.00");
+    EXPECT_EQ(e.GetColumnText(kColUserIoWait), "2000000.00");
+    EXPECT_EQ(e.GetColumnText(kColModule), "payroll");
+    EXPECT_EQ(e.GetColumnText(kColLastActive), "2026-12-06/13:20:00");
+    EXPECT_EQ(e.GetColumnText(kColVersions), "4");
+    // Never executed: per execution is 0, never a division by zero.
+    e.m_Executions = 0;
+    EXPECT_EQ(e.GetColumnText(kColElapsedPerExec), "0.00");
+
+    CObjectEntry copy;
+    copy = e;
+    copy.m_PlanSource = kPlanFromCursorCache;
+    CObjectEntry again;
+    again = copy;
+    for (StatementColumn column = kColSqlId; column <= kColVersions; ++column)
+        EXPECT_EQ(again.GetColumnText(column), e.GetColumnText(column)) << column;
+    EXPECT_EQ(again.m_PlanSource, kPlanFromCursorCache);
+    EXPECT_EQ(again.m_HashValue, e.m_HashValue);
 }
 
 }  // namespace

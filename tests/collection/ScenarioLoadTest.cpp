@@ -210,6 +210,7 @@ TEST_P(ScenarioLoad, AnalysisStatusesGoalsCostsAndScans) {
     Connect();
     InstallExplainProcedure();
     CCorvidDoc& doc = MakeDoc(true);
+    doc.m_CursorCachePlans = 0;  // every statement through the explain procedure
     ASSERT_TRUE(doc.Reload());
     // The session's own statements without the marker are in the pool too; the
     // scenario's are known by their users and run counts.

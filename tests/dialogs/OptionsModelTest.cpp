@@ -126,7 +126,7 @@ CListLayout WorkingLayout() {
 TEST(OptionsModelTest, LayoutRowsListTheWorkingColumnsCheckedThenTheOthersUnchecked) {
     const CListLayout defaults = CListLayout::MakeDefaultLayout();
     const auto rows = BuildLayoutPageRows(WorkingLayout(), defaults);
-    ASSERT_EQ(rows.size(), 25u);
+    ASSERT_EQ(rows.size(), 35u);
     EXPECT_EQ(rows[0].id, kColSqlText);
     EXPECT_TRUE(rows[0].checked);
     EXPECT_EQ(rows[0].title, "SQL Text");
@@ -184,9 +184,10 @@ TEST(OptionsModelTest, OkDecisions) {
     model.m_Users[0].SetSelected(0);
     EXPECT_TRUE(model.SettingsChanged(original, users));
 
+    // "Default" gives the columns of a fresh profile.
     model.ResetLayoutToDefault();
     EXPECT_TRUE(model.LayoutChanged(layout));
-    EXPECT_FALSE(model.LayoutChanged(CListLayout::MakeDefaultLayout()));
+    EXPECT_FALSE(model.LayoutChanged(CListLayout::MakeFreshLayout()));
 }
 
 }  // namespace

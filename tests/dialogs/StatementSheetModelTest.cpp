@@ -37,6 +37,29 @@ TEST(StatementSheetModelTest, ParameterRowsAreTheTwentyFiveColumnsInTheirOrderWi
     EXPECT_EQ(rows[24].title, "Status");
 }
 
+TEST(StatementSheetModelTest, FiguresOfTodaysServersFollowWhenTheServerGaveThem) {
+    CObjectEntry e = Statement();
+    e.m_HasServerFigures = true;
+    e.m_SqlId = "a5ks9fhw2v9s1";
+    e.m_ElapsedTime = 25000;
+    const auto rows = ParameterRows(e);
+    ASSERT_EQ(rows.size(), 35u);
+    EXPECT_EQ(rows[25].title, "SQL ID");
+    EXPECT_EQ(rows[25].value, "a5ks9fhw2v9s1");
+    EXPECT_EQ(rows[29].title, "Elapsed time / Execution (ms)");
+    EXPECT_EQ(rows[29].value, "2.50");
+    EXPECT_EQ(rows[34].title, "# of child cursors");
+}
+
+TEST(StatementSheetModelTest, ThePlanPageNamesWhereThePlanCameFrom) {
+    CObjectEntry e = Statement();
+    EXPECT_NE(SStatementSheetData::FromStatement(e).planSource.find("EXPLAIN PLAN"), std::string::npos);
+    e.m_PlanSource = kPlanFromCursorCache;
+    EXPECT_NE(SStatementSheetData::FromStatement(e).planSource.find("cursor cache"), std::string::npos);
+    e.SetSqlPlan("");
+    EXPECT_EQ(SStatementSheetData::FromStatement(e).planSource, "");
+}
+
 TEST(StatementSheetModelTest, AMissingTitleShowsItsStringId) {
     CMapStringTable table({{228, "Username"}});
     SetStringTable(&table);

@@ -51,8 +51,16 @@ TEST(ListColLayoutTest, DerivedValuesAndNames) {
 TEST(ListLayoutTest, DefaultAndSimilarLayouts) {
     CListLayout layout = CListLayout::MakeDefaultLayout();
     EXPECT_EQ(layout.GetName(), "ListLayout");
-    EXPECT_EQ(Ids(layout), (std::vector<int>{22, 9, 1, 4, 26, 27, 3,  6,  8,  12, 24, 25, 18,
-                                             10, 2, 5, 7, 11, 13, 14, 15, 19, 23, 28, 30}));
+    EXPECT_EQ(Ids(layout), (std::vector<int>{22, 9,  1,  4,  26, 27, 3,  6,  8,  12, 24, 25, 18, 10, 2,  5,  7, 11,
+                                             13, 14, 15, 19, 23, 28, 30, 31, 35, 33, 34, 36, 37, 32, 38, 39, 40}));
+    // A fresh profile: the earlier 25 columns, then SQL ID and elapsed per execution.
+    CListLayout fresh = CListLayout::MakeFreshLayout();
+    ASSERT_EQ(fresh.GetCount(), 27);
+    for (int i = 0; i < 25; ++i)
+        EXPECT_TRUE(fresh.GetColumns()[i].IsEqual(layout.GetColumns()[i])) << i;
+    EXPECT_TRUE(fresh.GetColumns()[25].IsEqual(CListColLayout(31, "SQL ID", 110, kAlignLeft, kFormatText, 0, true)));
+    EXPECT_TRUE(
+        fresh.GetColumns()[26].IsEqual(CListColLayout(35, "Elapsed/E (ms)", 90, kAlignRight, kFormatNumber, 0, true)));
     CListColLayout c;
     ASSERT_TRUE(layout.FindColumn(kColBufferGetsPerExec, c));
     EXPECT_TRUE(c.IsEqual(CListColLayout(6, "Buf Get/E", 70, kAlignRight, kFormatNumber, 1, false)));
@@ -62,7 +70,7 @@ TEST(ListLayoutTest, DefaultAndSimilarLayouts) {
     EXPECT_EQ(c.m_Alignment, kAlignCenter);
     ASSERT_TRUE(layout.GetColumn(24, c));
     EXPECT_TRUE(c.IsEqual(CListColLayout(30, "Error Message", 200, kAlignLeft, kFormatText, 0, true)));
-    EXPECT_FALSE(layout.GetColumn(25, c));
+    EXPECT_FALSE(layout.GetColumn(35, c));
     EXPECT_FALSE(layout.FindColumn(kColLoads, c));
     int sorted = 0;
     for (const CListColLayout& col : layout.GetColumns())
@@ -96,10 +104,10 @@ TEST(ListLayoutTest, CopiesAreDeepAndSelfAssignmentIsHarmless) {
     CListLayout b(a);
     EXPECT_TRUE(b.IsEqual(a));
     b.AddColumn(16, "# Loads", 50, 1, 2, 0, true);
-    EXPECT_EQ(a.GetCount(), 25);
+    EXPECT_EQ(a.GetCount(), 35);
     EXPECT_FALSE(b.IsEqual(a));
     a.Assign(a);
-    EXPECT_EQ(a.GetCount(), 25);
+    EXPECT_EQ(a.GetCount(), 35);
     b.Assign(a);
     EXPECT_TRUE(b.IsEqual(a));
     b.SetName("Other");
@@ -112,8 +120,8 @@ TEST(ListLayoutTest, SaveWritesEveryKeyAndLoadReadsItBack) {
     CMemorySettingsStore store;
     CListLayout layout = CListLayout::MakeDefaultLayout();
     EXPECT_TRUE(layout.Save(store));
-    EXPECT_EQ(store.WriteCount(), 1 + 25 * 6);
-    EXPECT_EQ(store.GetProfileInt(kSection, "Column#", 0), 25);
+    EXPECT_EQ(store.WriteCount(), 1 + 35 * 6);
+    EXPECT_EQ(store.GetProfileInt(kSection, "Column#", 0), 35);
     EXPECT_EQ(store.GetProfileInt(kSection, "C007_I", 0), 6);
     EXPECT_EQ(store.GetProfileString(kSection, "C007_N", ""), "Buf Get/E");
     EXPECT_EQ(store.GetProfileInt(kSection, "C007_W", 0), 70);
@@ -229,12 +237,12 @@ TEST(ListLayoutTest, ColumnsKeysAndRowsReachTheList) {
     list.AddSortKey(0, kFormatText, 1, true);
     layout.CreateColumns(list);
     EXPECT_FALSE(list.IsSortable());
-    ASSERT_EQ(list.GetColumnCount(), 25);
+    ASSERT_EQ(list.GetColumnCount(), 35);
     EXPECT_EQ(list.GetColumnTitle(0), "User");
     EXPECT_EQ(list.GetColumnWidth(10), 400);
     EXPECT_EQ(list.GetColumnAlignment(23), kAlignCenter);
     layout.ApplySortKeys(list);
-    ASSERT_EQ(list.GetSortKeys().size(), 25u);
+    ASSERT_EQ(list.GetSortKeys().size(), 35u);
     EXPECT_EQ(list.GetSortKeys()[1].position, 0);
     EXPECT_EQ(list.GetSortKeys()[7].column, 7);
     EXPECT_EQ(list.GetSortKeys()[7].format, kFormatNumber);
@@ -249,7 +257,7 @@ TEST(ListLayoutTest, ColumnsKeysAndRowsReachTheList) {
     layout.FillRow(list, 0, a);
     layout.FillRow(list, 0, b);  // inserted before a
     ASSERT_EQ(list.GetItemCount(), 2);
-    for (int i = 0; i < 25; ++i) {
+    for (int i = 0; i < 35; ++i) {
         EXPECT_EQ(list.GetItemText(0, i), b.GetColumnText(layout.GetColumns()[i].m_Id)) << i;
         EXPECT_EQ(list.GetItemText(1, i), a.GetColumnText(layout.GetColumns()[i].m_Id)) << i;
     }
@@ -298,7 +306,7 @@ TEST(ListLayoutTest, ReadFromListKeepsTheUsersOrderWidthsAndKeys) {
     // A header text that no layout column carries is left out.
     list.SetColumnTitle(0, "Renamed");
     layout.ReadFromList(list);
-    EXPECT_EQ(layout.GetCount(), 24);
+    EXPECT_EQ(layout.GetCount(), 34);
     CListColLayout c;
     EXPECT_FALSE(layout.FindColumn(kColUserName, c));
 }

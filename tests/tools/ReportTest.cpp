@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <thread>
 #include <cstdlib>
@@ -132,11 +133,11 @@ TEST_F(ReportRun, CsvAndHtmlWithoutAnalysis) {
     ASSERT_EQ(Run(With({"--format", "csv", "--output", "out", "--no-analyze"})), 0) << m_err;
     const std::vector<std::string> csv = Lines(ReadFile(Path("out.CSV")));
     ASSERT_GT(csv.size(), 100u);
-    // The default layout, sorted by buffer gets per execution, descending.
+    // The layout of a fresh profile, sorted by buffer gets per execution, descending.
     EXPECT_EQ(csv[0],
               "User,Exec,%  Disk,% Buff.,Cost,# FTS,Disk R./E,Buf Get/E,Sorts/E,Rows/E,SQL Text,First Load Time,"
               "Command,# Parses,Disk Rds,Buf Get,Sorts,Rows,Sharable Mem,Persist. Mem,Runtime Mem,Optimizer,Address,"
-              "Status,Error Message");
+              "Status,Error Message,SQL ID,Elapsed/E (ms)");
     EXPECT_EQ(csv[1].find("\"analyzed\"") != std::string::npos, true);
     EXPECT_EQ(ReadFile(Path("out.CSV")).find("not analyzed"), std::string::npos);
 
@@ -211,6 +212,37 @@ TEST_F(ReportRun, SimilarStatementsComeSortedByDistance) {
 
     EXPECT_EQ(Run(With({"--output", "none", "--similar-to", "0000000000000000"})), 1);
     EXPECT_NE(m_err.find("no statement at address"), std::string::npos);
+}
+
+TEST_F(ReportRun, SqlIdExportsThatStatementAndWritesItsPlan) {
+    ASSERT_EQ(Run(With({"--format", "csv", "--output", "all", "--no-analyze"})), 0) << m_err;
+    const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
+    ASSERT_GT(all.size(), 2u);
+    // A fresh profile ends with SQL ID and Elapsed/E (ms).
+    const std::string row = all[1];
+    const std::size_t elapsedStart = row.rfind(",\"");
+    const std::size_t idStart = row.rfind(",\"", elapsedStart - 1);
+    const std::string id = row.substr(idStart + 2, elapsedStart - idStart - 3);
+    ASSERT_EQ(id.size(), 13u) << row;
+
+    std::string upper = id;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_EQ(Run(With({"--format", "csv", "--output", "one", "--no-analyze", "--sql-id", upper})), 0) << m_err;
+    const std::vector<std::string> one = Lines(ReadFile(Path("one.CSV")));
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_NE(one[1].find("\"" + id + "\""), std::string::npos);
+    // The analysis runs for the plan, whatever --no-analyze said.
+    EXPECT_NE(one[1].find("\"analyzed\""), std::string::npos);
+    EXPECT_EQ(m_out.rfind("SQL ID " + id + ", plan from the cursor cache:\n", 0), 0u) << m_out;
+    EXPECT_NE(m_out.find("Cost = "), std::string::npos);
+
+    EXPECT_EQ(Run(With({"--output", "none", "--sql-id", "0000000000000"})), 1);
+    EXPECT_NE(m_err.find("no statement with SQL ID 0000000000000"), std::string::npos);
+    EXPECT_FALSE(Exists(Path("none.XML")));
+    EXPECT_EQ(Run(With({"--output", "none", "--sql-id", "a5ks9fhw2v9s"})), 2);
+    EXPECT_EQ(Run(With({"--output", "none", "--sql-id", "a5ks9fhw2v9si"})), 2);
+    EXPECT_EQ(Run(With({"--sql-id", "a5ks9fhw2v9s1", "--similar-to", "00"})), 2);
 }
 
 TEST_F(ReportRun, PasswordFromTheEnvironmentAndNeverAPromptWithoutATerminal) {
@@ -359,7 +391,8 @@ TEST_F(ReportRun, OracleErrorsEndWithStatusOne) {
     EXPECT_EQ(Run(With({"--output", "noplan"}), "CORVID_SIM_SCENARIO=noplan.scn"), 1);
     EXPECT_NE(m_err.find("The table PLAN_TABLE seems not to exist"), std::string::npos) << m_err;
     // A lost connection during the analysis ends the run with the error; no export.
-    std::string many = base;
+    // (An old release, so that every statement goes through the explain procedure.)
+    std::string many = "release 8i\n" + base;
     for (int i = 0; i < 30; ++i)
         many += "statement user=SCOTT text=\"SELECT " + std::to_string(i + 10) + " FROM dual\"\n";
     for (const char* error : {"3113", "28", "1012"}) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <string_view>
 
 namespace corvid {
 
@@ -24,8 +25,16 @@ enum LongOnly {
     kOptSimilarTo,
     kOptCaseSensitive,
     kOptAllTypes,
+    kOptSqlId,
     kOptVersion,
 };
+
+bool IsSqlId(const std::string& text) {
+    for (char c : text) {
+        if (std::string_view("0123456789abcdfghjkmnpqrstuvwxyz").find(c) == std::string_view::npos) return false;
+    }
+    return true;
+}
 
 const option kLongOptions[] = {
     {"user", required_argument, nullptr, 'u'},
@@ -43,6 +52,7 @@ const option kLongOptions[] = {
     {"similar-to", required_argument, nullptr, kOptSimilarTo},
     {"case-sensitive", no_argument, nullptr, kOptCaseSensitive},
     {"all-types", no_argument, nullptr, kOptAllTypes},
+    {"sql-id", required_argument, nullptr, kOptSqlId},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},
     {nullptr, 0, nullptr, 0},
@@ -131,11 +141,13 @@ std::string ReportUsage() {
            "                             address instead (Distance, User, SQL Text)\n"
            "      --case-sensitive       with --similar-to: compare texts as they are\n"
            "      --all-types            with --similar-to: compare with every command type\n"
+           "      --sql-id ID            export only the statement with that SQL ID and write\n"
+           "                             its execution plan to standard output (analysis on)\n"
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"
            "Exit status: 0 on success, 1 on an Oracle or file error (or when the address of\n"
-           "--similar-to is not in the loaded list), 2 on bad usage.\n";
+           "--similar-to or the SQL ID of --sql-id is not in the loaded list), 2 on bad usage.\n";
 }
 
 bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::string& error) {
@@ -207,6 +219,14 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
             case kOptAllTypes:
                 options.allTypes = true;
                 break;
+            case kOptSqlId: {
+                // SQL IDs are lower case; one typed in capitals is the same ID.
+                std::string id = optarg;
+                for (char& c : id)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                options.sqlId = id;
+                break;
+            }
             case 'h':
                 options.help = true;
                 break;
@@ -228,6 +248,14 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     }
     if (options.user.empty()) {
         error = "no user given (--user)";
+        return false;
+    }
+    if (options.sqlId && (options.sqlId->size() != 13 || !IsSqlId(*options.sqlId))) {
+        error = "--sql-id needs a SQL ID of 13 characters (0-9 and a-z without e, i, l and o)";
+        return false;
+    }
+    if (options.sqlId && options.similarTo) {
+        error = "--sql-id and --similar-to cannot be used together";
         return false;
     }
     if ((options.caseSensitive || options.allTypes) && !options.similarTo) {

@@ -33,6 +33,7 @@ struct SReportOptions {
     std::optional<std::string> similarTo;
     bool caseSensitive = false;
     bool allTypes = false;
+    std::optional<std::string> sqlId;
     bool help = false;
     bool version = false;
 };

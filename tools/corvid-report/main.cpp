@@ -104,7 +104,7 @@ bool LoadSettings(const SReportOptions& options, CIniSettingsStore& settings) {
         }
     } else {
         settings.WriteProfileString("Version", "Version", CCorvidDoc::kSettingsVersion);
-        CListLayout::MakeDefaultLayout().Save(settings);
+        CListLayout::MakeFreshLayout().Save(settings);
     }
     return true;
 }
@@ -208,9 +208,40 @@ CJsonExporter::SContext LoadContext(const SReportOptions& options, COracleConnec
     return context;
 }
 
-// Fills the list with the loaded statements, or with those most similar to the
+// --sql-id: the one statement with that SQL ID into the list, its plan (and
+// where the plan came from) to `planOut`. False when the list has none.
+bool ExportOneStatement(CCorvidDoc& doc, const std::string& sqlId, CListCtrlEx& list, std::FILE* planOut) {
+    const CObjectArray& collection = doc.GetCollection();
+    const CObjectArray::Index found = FindStatementBySqlId(collection, sqlId);
+    if (found < 0) return false;
+    CObjectArray one;
+    one.Add(collection[found]);
+    FillList(list, doc.GetListLayout(), one, nullptr);
+    const CObjectEntry& statement = collection[found];
+    std::string plan = statement.m_SqlPlan;
+    for (std::size_t at = plan.find("\r\n"); at != std::string::npos; at = plan.find("\r\n", at))
+        plan.erase(at, 1);
+    if (plan.empty()) {
+        std::fprintf(planOut, "SQL ID %s: no plan (%s)\n", statement.m_SqlId.c_str(),
+                     statement.itsErrorMessage.empty() ? "not analyzed" : statement.itsErrorMessage.c_str());
+    } else {
+        std::fprintf(planOut, "SQL ID %s, plan from %s:\n%s\n", statement.m_SqlId.c_str(),
+                     statement.m_PlanSource == kPlanFromCursorCache ? "the cursor cache" : "EXPLAIN PLAN",
+                     plan.c_str());
+    }
+    return true;
+}
+
+// Fills the list with the loaded statements, the one of --sql-id, or those most similar to the
 // one at --similar-to.
 bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRunner& runner, CListCtrlEx& list) {
+    if (options.sqlId) {
+        // The plan goes to standard output unless the export itself is written there.
+        const bool exportToStandardOutput = (options.output ? *options.output : doc.m_ExportFileName) == "-";
+        if (ExportOneStatement(doc, *options.sqlId, list, exportToStandardOutput ? stderr : stdout)) return true;
+        Fail("no statement with SQL ID " + *options.sqlId + " in the loaded list");
+        return false;
+    }
     if (!options.similarTo) {
         FillList(list, doc.GetListLayout(), doc.GetCollection(), nullptr);
         return true;
@@ -292,6 +323,8 @@ int Run(const SReportOptions& options) {
     doc.SetStopAtLostSession(true);
     if (options.analyze) doc.m_Analyze = *options.analyze ? 1 : 0;
     CSessionEnd sessionEnd(connection, session);
+    // The plan of the statement asked for needs the analysis.
+    if (options.sqlId) doc.m_Analyze = 1;
 
     const std::vector<EReportFormat> formats = ChosenFormats(options, doc);
     if (formats.empty()) {

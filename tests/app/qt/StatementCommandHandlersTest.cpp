@@ -443,13 +443,17 @@ TEST_F(StatementCommandsTest, UncheckingAColumnRemovesItAndCheckingItAgainAppend
         Run(ECommand::Options);
     };
     toggle("User", Qt::Unchecked);
-    EXPECT_EQ(List().GetColumnCount(), 24);
+    EXPECT_EQ(List().GetColumnCount(), 26);
     EXPECT_EQ(List().GetColumnTitle(0), "Exec");
     EXPECT_EQ(List().GetItemCount(), m_document->GetCollection().GetSize());
-    EXPECT_EQ(m_store.GetProfileInt("ListLayout", "Column#", 0), 24);
+    EXPECT_EQ(m_store.GetProfileInt("ListLayout", "Column#", 0), 26);
     toggle("User", Qt::Checked);
-    EXPECT_EQ(List().GetColumnCount(), 25);
-    EXPECT_EQ(List().GetColumnTitle(24), "User");
+    EXPECT_EQ(List().GetColumnCount(), 27);
+    EXPECT_EQ(List().GetColumnTitle(26), "User");
+    // A figure of today's servers that a fresh profile does not show can be chosen.
+    toggle("CPU/E (ms)", Qt::Checked);
+    EXPECT_EQ(List().GetColumnCount(), 28);
+    EXPECT_EQ(List().GetColumnTitle(27), "CPU/E (ms)");
 }
 
 TEST_F(StatementCommandsTest, DefaultThenOkRestoresTheDefaultColumns) {
@@ -466,9 +470,9 @@ TEST_F(StatementCommandsTest, DefaultThenOkRestoresTheDefaultColumns) {
         sheet.accept();
     };
     Run(ECommand::Options);
-    EXPECT_EQ(List().GetColumnCount(), 25);
+    EXPECT_EQ(List().GetColumnCount(), 27);
     EXPECT_EQ(List().GetColumnTitle(0), "User");
-    EXPECT_TRUE(m_document->GetListLayout().IsEqual(m_document->GetDefaultLayout()));
+    EXPECT_TRUE(m_document->GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
 }
 
 TEST_F(StatementCommandsTest, OptionsWhileNotConnectedAsksToConnectAndOpensNothing) {

@@ -197,7 +197,7 @@ TEST_F(OptionsDlgTest, NoneThenOkOnTheUserPageShowsTheMessageAndKeepsTheSheetOpe
 TEST_F(OptionsDlgTest, LayoutPageShowsVisibleColumnsCheckedFirst) {
     m_sheet->SetActivePage(4);
     QTableWidget* list = m_sheet->LayoutPage()->List();
-    ASSERT_EQ(list->rowCount(), 25);
+    ASSERT_EQ(list->rowCount(), 35);
     ASSERT_EQ(list->columnCount(), 6);
     const QStringList titles = {"Column", "Width", "Alignment", "Format", "Sort position", "Sort order"};
     const int widths[] = {150, 50, 60, 50, 80, 60};
@@ -241,10 +241,15 @@ TEST_F(OptionsDlgTest, DefaultThenOkRestoresTheDefaultColumns) {
     EXPECT_EQ(list->item(0, 0)->text(), "User");
     EXPECT_EQ(list->item(7, 4)->text(), "1");
     EXPECT_EQ(list->item(7, 5)->text(), "dec");
+    // The columns of a fresh profile are checked, the other figures of today's
+    // servers are offered unchecked.
+    ASSERT_EQ(list->rowCount(), 35);
     for (int r = 0; r < list->rowCount(); ++r)
-        EXPECT_EQ(LayoutState(r), Qt::Checked);
+        EXPECT_EQ(LayoutState(r), r < 27 ? Qt::Checked : Qt::Unchecked) << r;
+    EXPECT_EQ(list->item(25, 0)->text(), "SQL ID");
+    EXPECT_EQ(list->item(26, 0)->text(), "Elapsed/E (ms)");
     QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
-    EXPECT_TRUE(m_model->m_WorkingLayout.IsEqual(CListLayout::MakeDefaultLayout()));
+    EXPECT_TRUE(m_model->m_WorkingLayout.IsEqual(CListLayout::MakeFreshLayout()));
 }
 
 TEST_F(OptionsDlgTest, ConfirmingWithoutChangesChangesNothing) {

@@ -1,0 +1,131 @@
+#include "collection/SchemaExplain.h"
+
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "oracle/OracleConnection.h"
+#include "oracle/OracleCursor.h"
+
+namespace corvid {
+
+namespace {
+
+constexpr int kTypeString = 5;
+constexpr int kFetchRows = 50;
+constexpr int kLineSize = 512;
+constexpr std::size_t kLongestText = 60000;
+
+// The first line of the server's message ("ORA-00942: table or view does not exist").
+std::string FirstLine(std::string text) {
+    const std::size_t end = text.find_first_of("\r\n");
+    if (end != std::string::npos) text.erase(end);
+    return text;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c;
+        if (c == '\'') quoted += '\'';
+    }
+    return quoted + "'";
+}
+
+}  // namespace
+
+CSchemaExplain::CSchemaExplain(COracleConnection& connection, std::string user, std::string statementId)
+    : m_connection(connection), m_user(std::move(user)), m_statementId(std::move(statementId)), m_current(m_user) {}
+
+CSchemaExplain::~CSchemaExplain() {
+    if (m_current != m_user && m_connection.IsConnected()) SetCurrentSchema(m_user);
+}
+
+bool CSchemaExplain::IsPlainName(const std::string& name) {
+    if (name.empty() || name.size() > 128 || !std::isupper(static_cast<unsigned char>(name[0]))) return false;
+    for (char c : name) {
+        if (!std::isupper(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)) &&
+            c != '_' && c != '$' && c != '#') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CSchemaExplain::Run(const std::string& statement, std::string* error) {
+    COracleCursor cursor(m_connection);
+    cursor.Parse(statement);
+    if (cursor.Execute(1, COracleCursor::EOnError::Return)) return true;
+    m_lastErrorCode = cursor.GetErrorCode();
+    if (error != nullptr) *error = FirstLine(cursor.GetErrorText());
+    return false;
+}
+
+bool CSchemaExplain::SetCurrentSchema(const std::string& schema) {
+    if (!Run("/* $CORVID$ */ ALTER SESSION SET CURRENT_SCHEMA = " + schema, nullptr)) return false;
+    m_current = schema;
+    return true;
+}
+
+CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, const std::string& sqlText,
+                                                  const std::string& optimizerGoal) {
+    CExplainPlanCall::SResult result;
+    if (sqlText.size() >= kLongestText) {
+        result.tooLong = true;
+        return result;
+    }
+    result.called = true;
+    const std::string planTable = m_user + ".plan_table";
+    const std::string deleteRows =
+        "/* $CORVID$ */ DELETE " + planTable + " WHERE statement_id = " + Quoted(m_statementId);
+    if (schema != m_current && !SetCurrentSchema(schema)) {
+        result.error = "ORA-01435: user does not exist";
+        return result;
+    }
+    std::string error;
+    m_lastErrorCode = 0;
+    if (!Run("/* $CORVID$ */ ALTER SESSION SET OPTIMIZER_GOAL = " + optimizerGoal, &error) ||
+        !Run(deleteRows, &error) ||
+        !Run("/* $CORVID$ */ EXPLAIN PLAN SET statement_id = " + Quoted(m_statementId) + " INTO " + planTable +
+                 " FOR " + sqlText,
+             &error)) {
+        if (IsSessionEndingError(m_lastErrorCode)) {
+            // Nothing more can run on this session: reported as a call that failed.
+            result.called = false;
+            result.errorCode = m_lastErrorCode;
+            result.errorText = error;
+            return result;
+        }
+        result.error = error.empty() ? "ORA-00900: invalid SQL statement" : error;
+        Run(deleteRows, nullptr);
+        m_connection.Commit();
+        return result;
+    }
+
+    // The plan's lines as the explain procedure writes them.
+    std::vector<char> lines(static_cast<std::size_t>(kFetchRows) * kLineSize);
+    std::vector<short> indicators(kFetchRows);
+    COracleCursor cursor(m_connection);
+    cursor.Parse("/* $CORVID$ */ SELECT LPAD(' ', 4 * (level - 1)) || operation || ' ' || options || ' ' || "
+                 "object_name || ' ' || DECODE(id, 0, 'Cost = ' || position) line FROM " +
+                 planTable + " START WITH id = 0 AND statement_id = " + Quoted(m_statementId) +
+                 " CONNECT BY PRIOR id = parent_id AND statement_id = " + Quoted(m_statementId));
+    cursor.Define(1, lines.data(), kLineSize, kTypeString, indicators.data());
+    cursor.Execute(0);
+    int delivered = 0;
+    do {
+        delivered = 0;
+        cursor.Fetch(kFetchRows, &delivered);
+        for (int r = 0; r < delivered; ++r) {
+            if (!result.plan.empty()) result.plan += "\r\n";
+            if (indicators[r] == -1) continue;
+            const char* line = lines.data() + static_cast<std::size_t>(r) * kLineSize;
+            result.plan.append(line, strnlen(line, kLineSize));
+        }
+    } while (delivered == kFetchRows);
+    Run(deleteRows, nullptr);
+    m_connection.Commit();
+    return result;
+}
+
+}  // namespace corvid

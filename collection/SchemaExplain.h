@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "collection/ExplainPlanCall.h"
+
+namespace corvid {
+
+class COracleConnection;
+
+// Explains statements that another schema parsed, with that schema as the
+// session's current schema so their names resolve as they did for it; the rows
+// go to the connected user's plan table, named with its owner. The explain
+// procedure cannot do this: a stored procedure runs in its owner's schema.
+// The destructor makes the connected user's schema current again.
+class CSchemaExplain {
+public:
+    // `user` is the connected user's name as the server spells it; the statement
+    // id marks this session's plan rows.
+    CSchemaExplain(COracleConnection& connection, std::string user, std::string statementId);
+    ~CSchemaExplain();
+    CSchemaExplain(const CSchemaExplain&) = delete;
+    CSchemaExplain& operator=(const CSchemaExplain&) = delete;
+
+    // Whether a schema name can be set as it is (a plain upper-case identifier).
+    static bool IsPlainName(const std::string& name);
+
+    // The plan of the text under the goal as `schema` sees it. A refusal by the
+    // server (ORA-00942 for a table the connected user may not read) comes back
+    // as the result's error text, as from the explain procedure.
+    CExplainPlanCall::SResult Explain(const std::string& schema, const std::string& sqlText,
+                                      const std::string& optimizerGoal);
+
+private:
+    bool SetCurrentSchema(const std::string& schema);
+    bool Run(const std::string& statement, std::string* error);
+
+    COracleConnection& m_connection;
+    std::string m_user;
+    std::string m_statementId;
+    std::string m_current;
+    int m_lastErrorCode = 0;
+};
+
+}  // namespace corvid

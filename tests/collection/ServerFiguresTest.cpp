@@ -1,0 +1,197 @@
+// The figures and plans of today's servers in the load: what the server offers,
+// the new columns, the plans of the cursor cache and the explain of statements
+// that another schema parsed. Against an old release everything stays as it was.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "collection/SimulatorFixture.h"
+#include "list/StatementColumn.h"
+
+namespace corvid {
+namespace {
+
+using testing::CSimulatorTest;
+
+std::string Scenario(const std::string& extra = "") {
+    return "database DEMO\n"
+           "clock 2024-03-11/12:00:00\n" +
+           extra +
+           "user SYS id=0 password=SYS privileges=sysdba,sysoper,dba plan-table\n"
+           "user HR id=43 password=HR plan-table\n"
+           "user SCOTT id=54 password=TIGER privileges=catalog,v-database,create-procedure plan-table\n"
+           "table SCOTT.EMP columns=\"EMPNO NUMBER(4) NOT NULL, ENAME VARCHAR2(10), DEPTNO NUMBER(2)\" rows=5000 "
+           "analyzed\n"
+           "index SCOTT.EMP_PK on SCOTT.EMP(EMPNO) unique\n"
+           "table HR.JOBS columns=\"JOB_ID NUMBER, TITLE VARCHAR2(30)\" rows=40 analyzed\n"
+           "table HR.SALARIES columns=\"EMP_ID NUMBER, AMOUNT NUMBER\" rows=900 analyzed\n"
+           "grant HR.JOBS to SCOTT\n"
+           "statement user=SCOTT executions=10 disk-reads=20 buffer-gets=300 module=payroll "
+           "last-active=2024-03-11/11:58:30 text=\"select * from dual\"\n"
+           "statement user=SCOTT executions=4 buffer-gets=90 text=\"SELECT ename FROM emp WHERE empno = 7\"\n"
+           "statement user=SCOTT executions=2 buffer-gets=900 text=\"SELECT ename FROM emp WHERE deptno = 10\"\n"
+           "statement user=SCOTT executions=0 text=\"SELECT deptno FROM emp\"\n"
+           "statement user=HR executions=3 text=\"SELECT title FROM jobs WHERE job_id = 1\"\n"
+           "statement user=HR executions=5 text=\"SELECT amount FROM salaries\"\n";
+}
+
+const CObjectEntry* ByText(const CCorvidDoc& doc, const std::string& text) {
+    for (const CObjectEntry& entry : doc.GetCollection()) {
+        if (entry.m_SqlText == text) return &entry;
+    }
+    return nullptr;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class ServerFigures : public CSimulatorTest {};
+
+TEST_P(ServerFigures, TodaysServerGivesTheNewFiguresAndColumns) {
+    UseScenarioText(Scenario());
+    const std::string tracePath = OpenTrace(1);
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& doc = MakeDoc(false);
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_TRUE(doc.GetServerFeatures().sqlAreaFigures);
+    EXPECT_TRUE(doc.GetServerFeatures().sqlPlan);
+    EXPECT_EQ(doc.GetServerFeatures().release, 19);
+    EXPECT_NE(doc.BuildLoadStatement().find("s.sql_id"), std::string::npos);
+
+    const CObjectEntry* dual = ByText(doc, "select * from dual");
+    ASSERT_NE(dual, nullptr);
+    EXPECT_TRUE(dual->m_HasServerFigures);
+    EXPECT_EQ(dual->GetColumnText(kColSqlId), "a5ks9fhw2v9s1");
+    EXPECT_EQ(dual->m_HashValue, 942515969.0);
+    EXPECT_EQ(dual->GetColumnText(kColModule), "payroll");
+    EXPECT_EQ(dual->GetColumnText(kColLastActive), "2024-03-11/11:58:30");
+    EXPECT_EQ(dual->GetColumnText(kColVersions), "1");
+    // Times: elapsed at least CPU, per execution in milliseconds with two decimals.
+    EXPECT_GE(dual->m_ElapsedTime, dual->m_CpuTime);
+    EXPECT_GT(dual->m_UserIoWaitTime, 0);
+    char perExecution[32];
+    std::snprintf(perExecution, sizeof perExecution, "%.2f", dual->m_ElapsedTime / 10 / 1000);
+    EXPECT_EQ(dual->GetColumnText(kColElapsedPerExec), perExecution);
+    char cpuSeconds[32];
+    std::snprintf(cpuSeconds, sizeof cpuSeconds, "%.2f", dual->m_CpuTime / 1e6);
+    EXPECT_EQ(dual->GetColumnText(kColCpuTime), cpuSeconds);
+
+    const std::string trace = ReadFile(tracePath);
+    EXPECT_NE(trace.find("Server release = [19]"), std::string::npos);
+    EXPECT_NE(trace.find("Server figures (SQL ID, times) = [yes]"), std::string::npos);
+    EXPECT_NE(trace.find("Server cursor cache plans = [yes]"), std::string::npos);
+
+    EXPECT_EQ(FindStatementBySqlId(doc.GetCollection(), " A5KS9FHW2V9S1 "),
+              FindStatementBySqlId(doc.GetCollection(), "a5ks9fhw2v9s1"));
+    EXPECT_GE(FindStatementBySqlId(doc.GetCollection(), "a5ks9fhw2v9s1"), 0);
+    EXPECT_EQ(FindStatementBySqlId(doc.GetCollection(), "0000000000000"), -1);
+}
+
+TEST_P(ServerFigures, AnOldReleaseLoadsAndExplainsAsBefore) {
+    UseScenarioText(Scenario("release 8i\n"));
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& doc = MakeDoc(true);
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_FALSE(doc.GetServerFeatures().sqlAreaFigures);
+    EXPECT_FALSE(doc.GetServerFeatures().sqlPlan);
+    EXPECT_EQ(doc.GetServerFeatures().release, 8);
+    EXPECT_EQ(doc.BuildLoadStatement().find("sql_id"), std::string::npos);
+    const CObjectEntry* query = ByText(doc, "SELECT ename FROM emp WHERE empno = 7");
+    ASSERT_NE(query, nullptr);
+    EXPECT_FALSE(query->m_HasServerFigures);
+    for (StatementColumn column = kColSqlId; column <= kColVersions; ++column)
+        EXPECT_EQ(query->GetColumnText(column), "") << column;
+    EXPECT_EQ(query->m_Status, kStatusAnalyzed) << query->itsErrorMessage;
+    EXPECT_EQ(query->m_PlanSource, kPlanFromExplain);
+    EXPECT_NE(query->m_SqlPlan.find("INDEX UNIQUE SCAN EMP_PK"), std::string::npos) << query->m_SqlPlan;
+    EXPECT_EQ(FindStatementBySqlId(doc.GetCollection(), "a5ks9fhw2v9s1"), -1);
+}
+
+TEST_P(ServerFigures, CursorCachePlansReadAsTheExplainWritesThem) {
+    UseScenarioText(Scenario());
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& explained = MakeDoc(true);
+    explained.m_CursorCachePlans = 0;
+    ASSERT_TRUE(explained.Reload());
+    CObjectArray byExplain = explained.GetCollection();
+
+    CCorvidDoc& cached = MakeDoc(true);
+    ASSERT_TRUE(cached.Reload());
+    int fromCache = 0;
+    for (const std::string text : {"SELECT ename FROM emp WHERE empno = 7", "SELECT ename FROM emp WHERE deptno = 10"}) {
+        SCOPED_TRACE(text);
+        const CObjectEntry* before = nullptr;
+        for (const CObjectEntry& entry : byExplain) {
+            if (entry.m_SqlText == text) before = &entry;
+        }
+        const CObjectEntry* now = ByText(cached, text);
+        ASSERT_NE(before, nullptr);
+        ASSERT_NE(now, nullptr);
+        EXPECT_EQ(before->m_PlanSource, kPlanFromExplain);
+        EXPECT_EQ(now->m_PlanSource, kPlanFromCursorCache);
+        EXPECT_EQ(now->m_Status, kStatusAnalyzed);
+        // The same optimizer and schema: the same text, cost and full scans.
+        EXPECT_EQ(now->m_SqlPlan, before->m_SqlPlan);
+        EXPECT_EQ(now->m_PlanCost, before->m_PlanCost);
+        EXPECT_EQ(now->m_NoOfFullTableScans, before->m_NoOfFullTableScans);
+        fromCache += now->m_PlanSource == kPlanFromCursorCache;
+    }
+    EXPECT_EQ(fromCache, 2);
+    EXPECT_EQ(ByText(cached, "SELECT ename FROM emp WHERE deptno = 10")->m_NoOfFullTableScans, 1);
+    // Never executed: no plan in the cache, so the explain gives it.
+    const CObjectEntry* neverRun = ByText(cached, "SELECT deptno FROM emp");
+    ASSERT_NE(neverRun, nullptr);
+    EXPECT_EQ(neverRun->m_PlanSource, kPlanFromExplain);
+    EXPECT_EQ(neverRun->m_Status, kStatusAnalyzed) << neverRun->itsErrorMessage;
+    EXPECT_FALSE(neverRun->m_SqlPlan.empty());
+    // The cache knows the plan of a table the connected user may not read.
+    const CObjectEntry* salaries = ByText(cached, "SELECT amount FROM salaries");
+    ASSERT_NE(salaries, nullptr);
+    EXPECT_EQ(salaries->m_PlanSource, kPlanFromCursorCache);
+    EXPECT_NE(salaries->m_SqlPlan.find("TABLE ACCESS FULL SALARIES"), std::string::npos) << salaries->m_SqlPlan;
+}
+
+TEST_P(ServerFigures, ExplainOfAnotherSchemaResolvesItsNames) {
+    UseScenarioText(Scenario());
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& doc = MakeDoc(true);
+    doc.m_CursorCachePlans = 0;
+    ASSERT_TRUE(doc.Reload());
+    // HR's JOBS, which SCOTT may read, is explained as HR's; SALARIES keeps its error.
+    const CObjectEntry* jobs = ByText(doc, "SELECT title FROM jobs WHERE job_id = 1");
+    ASSERT_NE(jobs, nullptr);
+    EXPECT_EQ(jobs->m_Status, kStatusAnalyzed) << jobs->itsErrorMessage;
+    EXPECT_NE(jobs->m_SqlPlan.find("TABLE ACCESS FULL JOBS"), std::string::npos) << jobs->m_SqlPlan;
+    EXPECT_GT(jobs->m_PlanCost, 0);
+    const CObjectEntry* salaries = ByText(doc, "SELECT amount FROM salaries");
+    ASSERT_NE(salaries, nullptr);
+    EXPECT_EQ(salaries->m_Status, kStatusError);
+    EXPECT_EQ(salaries->itsErrorMessage, "ORA-00942: table or view does not exist");
+    // SCOTT's own statements still resolve in SCOTT afterwards, through the procedure.
+    const CObjectEntry* own = ByText(doc, "SELECT ename FROM emp WHERE empno = 7");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->m_Status, kStatusAnalyzed) << own->itsErrorMessage;
+    // The session is SCOTT's again: an unqualified name is SCOTT's.
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_EQ(ByText(doc, "SELECT ename FROM emp WHERE deptno = 10")->m_Status, kStatusAnalyzed);
+    // Nothing is left in SCOTT's plan table.
+    EXPECT_EQ(m_connection->CountRows("plan_table"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothGenerations, ServerFigures, ::testing::Values(8, 7),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == 8 ? "OCI8" : "OCI7";
+                         });
+
+}  // namespace
+}  // namespace corvid
