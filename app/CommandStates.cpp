@@ -16,6 +16,7 @@ SCommandState GetCommandState(ECommand command, bool connected, bool similarMode
             state.enabled = connected && !similarMode;
             break;
         case ECommand::Options:
+        case ECommand::FindSqlId:
             state.enabled = !similarMode;
             break;
         case ECommand::FindSimilar:

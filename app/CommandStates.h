@@ -11,6 +11,7 @@ enum class ECommand {
     FlushSharedPool,
     ShowStatement,
     FindSimilar,
+    FindSqlId,
     Options,
     Exit,
     ConnectionInfo,

@@ -96,6 +96,19 @@ CObjectArray::Index CCorvidView::GetSelectedPosition() {
     return -1;
 }
 
+bool CCorvidView::SelectPosition(CObjectArray::Index position) {
+    const CListCtrlEx& list = GetListCtrl();
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        if (list.GetItemData(row) != position) continue;
+        const QModelIndex index = model()->index(row, 0);
+        selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        scrollTo(index);
+        return true;
+    }
+    return false;
+}
+
 bool CCorvidView::GetSelectedStatement(CObjectEntry& entry) {
     const CObjectArray::Index position = GetSelectedPosition();
     if (position < 0) return false;

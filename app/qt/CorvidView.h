@@ -52,6 +52,9 @@ public:
     bool GetSelectedStatement(CObjectEntry& entry);
     // The collection position of the one selected row, or -1 (after the message).
     CObjectArray::Index GetSelectedPosition();
+    // Selects the row of the statement at that collection position alone and
+    // scrolls to it; false when no row shows it.
+    bool SelectPosition(CObjectArray::Index position);
 
     // Reads the list back into the document's layout and saves it, unless the
     // similar view is shown.

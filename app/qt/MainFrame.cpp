@@ -79,6 +79,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     AddCommand(file, ECommand::Exit, QStringLiteral("Exit\tCtrl+F4"), QKeySequence(Qt::CTRL | Qt::Key_F4),
                QStringLiteral("Quit the application\nExit"));
 
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    AddCommand(edit, ECommand::FindSqlId, QStringLiteral("Find SQL ID...\tCtrl+F"), QKeySequence(Qt::CTRL | Qt::Key_F),
+               QStringLiteral("Select the statement with a given SQL ID\nFind SQL ID"));
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     m_viewMenu = view;
     m_toolbarToggle = view->addAction(QStringLiteral("&Toolbar"));
@@ -106,7 +110,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     AddCommand(help, ECommand::About, QStringLiteral("About Corvid"), QKeySequence(),
                QStringLiteral("Show the program's name, version and build\nAbout"));
 
-    for (QMenu* menu : {file, view, help})
+    for (QMenu* menu : {file, edit, view, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     // The not-connected message sends the user to Ctrl+L; the menu entry shows no

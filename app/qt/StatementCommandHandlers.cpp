@@ -17,7 +17,10 @@
 #include "oracle/OracleConnection.h"
 #include "dialogs/qt/ExportDlg.h"
 #include "collection/FindSimilarStatements.h"
+#include "dialogs/qt/FindSqlIdDlg.h"
 #include "dialogs/qt/SqlFindDlg.h"
+#include "platform/Prompter.h"
+#include "platform/Services.h"
 #include "platform/qt/WaitCursor.h"
 
 namespace corvid {
@@ -80,6 +83,16 @@ void ShowStatementCommand(SStatementCommandContext& context) {
     };
     CCorvidSqlStmtDlg sheet(SStatementSheetData::FromStatement(statement), std::move(explain), &context.frame);
     RunDialog(sheet);
+}
+
+void FindSqlIdCommand(SStatementCommandContext& context) {
+    if (context.view.IsBusy() || context.document.m_SimilarMode) return;
+    CFindSqlIdDlg dialog(&context.frame);
+    if (RunDialog(dialog) != QDialog::Accepted || dialog.GetSqlId().empty()) return;
+    const CObjectArray::Index position = FindStatementBySqlId(context.document.GetCollection(), dialog.GetSqlId());
+    if (position < 0 || !context.view.SelectPosition(position)) {
+        GetPrompter().Message("No statement with the SQL ID " + dialog.GetSqlId() + " in the list.");
+    }
 }
 
 void FindSimilarCommand(SStatementCommandContext& context) {

@@ -15,6 +15,8 @@ void ShowStatementCommand(SStatementCommandContext& context);
 // Enters the similar view for the one selected statement (after the find dialog),
 // or leaves it when it is shown.
 void FindSimilarCommand(SStatementCommandContext& context);
+// Asks for a SQL ID and selects the statement that has it (a message when none has).
+void FindSqlIdCommand(SStatementCommandContext& context);
 // The export dialog, then the export of whatever the list shows.
 void ExportCommand(SStatementCommandContext& context);
 // The options sheet on copies of the document's settings, users and layouts.

@@ -8,6 +8,7 @@ bool IsStatementCommand(ECommand command) {
     switch (command) {
         case ECommand::ShowStatement:
         case ECommand::FindSimilar:
+        case ECommand::FindSqlId:
         case ECommand::Export:
         case ECommand::Options:
             return true;
@@ -23,6 +24,9 @@ void RunStatementCommand(ECommand command, SStatementCommandContext& context) {
             break;
         case ECommand::FindSimilar:
             FindSimilarCommand(context);
+            break;
+        case ECommand::FindSqlId:
+            FindSqlIdCommand(context);
             break;
         case ECommand::Export:
             ExportCommand(context);

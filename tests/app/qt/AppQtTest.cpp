@@ -170,7 +170,9 @@ TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
     QStringList menus;
     for (QAction* menu : app->MainFrame()->menuBar()->actions())
         menus << menu->text();
-    EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Help"}));
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Help"}));
+    EXPECT_EQ(Action(ECommand::FindSqlId)->text(), "Find SQL ID...\tCtrl+F");
+    EXPECT_EQ(Action(ECommand::FindSqlId)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
     EXPECT_EQ(Action(ECommand::Load)->text(), "Load SQL statements\tF5");
     EXPECT_EQ(Action(ECommand::Load)->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(Action(ECommand::Export)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));

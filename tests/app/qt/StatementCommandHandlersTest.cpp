@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 
 #include <QAction>
@@ -27,6 +28,7 @@
 #include "collection/CorvidDoc.h"
 #include "work/Progress.h"
 #include "work/ProgressRunner.h"
+#include "dialogs/qt/FindSqlIdDlg.h"
 #include "dialogs/qt/OptionsDlg.h"
 #include "dialogs/qt/OptionsFilterPage.h"
 #include "dialogs/qt/OptionsGeneralPage.h"
@@ -454,6 +456,35 @@ TEST_F(StatementCommandsTest, UncheckingAColumnRemovesItAndCheckingItAgainAppend
     toggle("CPU/E (ms)", Qt::Checked);
     EXPECT_EQ(List().GetColumnCount(), 28);
     EXPECT_EQ(List().GetColumnTitle(27), "CPU/E (ms)");
+}
+
+TEST_F(StatementCommandsTest, FindSqlIdSelectsThatStatementAlone) {
+    const CObjectArray& collection = m_document->GetCollection();
+    ASSERT_GE(collection.GetSize(), 3);
+    const CObjectEntry& wanted = collection[collection.GetSize() / 2];
+    ASSERT_EQ(wanted.m_SqlId.size(), 13u);
+    List().SelectNone();
+    std::string typed = " " + wanted.m_SqlId + " ";
+    typed[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(typed[3])));
+    m_onDialog = [typed](QDialog& dialog) {
+        auto& find = dynamic_cast<CFindSqlIdDlg&>(dialog);
+        find.SqlIdEdit()->setText(QString::fromStdString(typed));
+        find.accept();
+    };
+    Run(ECommand::FindSqlId);
+    ASSERT_EQ(List().GetSelectedItems().size(), 1u);
+    EXPECT_EQ(List().GetItemData(List().GetSelectedItems()[0]), collection.GetSize() / 2);
+    EXPECT_TRUE(m_prompter.Messages().empty());
+
+    m_onDialog = [](QDialog& dialog) {
+        auto& find = dynamic_cast<CFindSqlIdDlg&>(dialog);
+        find.SqlIdEdit()->setText("0000000000000");
+        find.accept();
+    };
+    Run(ECommand::FindSqlId);
+    EXPECT_EQ(m_prompter.Messages(),
+              std::vector<std::string>{"No statement with the SQL ID 0000000000000 in the list."});
+    EXPECT_EQ(List().GetSelectedItems().size(), 1u) << "the selection stays";
 }
 
 TEST_F(StatementCommandsTest, DefaultThenOkRestoresTheDefaultColumns) {
