@@ -3,6 +3,7 @@
 // DELETE of the collection.
 
 #include <cstdio>
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -27,7 +28,8 @@ constexpr const char* kTooLongMessage = "Statement too long to be analyzed";
 constexpr int kTypeInteger = 3;
 constexpr int kTypeFloat = 4;
 constexpr int kTypeString = 5;
-constexpr int kFetchRows = 100;
+// Plan lines per fetch call: a statement has a few, so the rows come in larger batches than the load's.
+constexpr int kFetchRows = 1000;
 constexpr int kAddressSize = 17;
 constexpr int kOperationSize = 121;
 constexpr int kObjectNameSize = 129;
@@ -72,7 +74,7 @@ void AppendPlanLine(std::string& plan, int depth, std::string_view operation, st
 }  // namespace
 
 std::string CCorvidDoc::BuildCursorPlanStatement() const {
-    return AppendFilterFragments(kCursorPlanBase, m_UserList, m_Filter) + ") ORDER BY address, child_number, id";
+    return AppendFilterFragments(kCursorPlanBase, m_UserList, m_Filter) + ")";
 }
 
 long CCorvidDoc::ReadCursorCachePlans() {
@@ -106,49 +108,50 @@ long CCorvidDoc::ReadCursorCachePlans() {
     cursor.Define(8, positions.data(), sizeof(double), kTypeFloat, indicators[7].data());
     cursor.Execute(0);
 
-    // The rows come by address, child and id: the first child of each address
-    // gives its plan, in the order of its ids.
-    CObjectEntry* current = nullptr;
-    std::string currentAddress;
-    std::int32_t currentChild = 0;
-    std::string plan;
-    long found = 0;
-    auto finish = [&]() {
-        if (current == nullptr) return;
-        current->SetSqlPlan(plan);
-        current->SetPlanCost(ParsePlanCost(plan));
-        current->SetNoOfFullTableScans(CountFullTableScans(plan));
-        current->m_PlanSource = kPlanFromCursorCache;
-        waiting.erase(current->m_Address);
-        ++found;
-        current = nullptr;
+    // The rows come in no particular order (sorting them is left to this side,
+    // where it costs less than on the server): the lines of each statement are
+    // gathered, and its lowest child's lines in the order of their ids make its plan.
+    struct SPlanLine {
+        std::int32_t child, id, depth;
+        std::string operation, options, object;
+        bool hasPosition;
+        double position;
     };
+    std::unordered_map<CObjectEntry*, std::vector<SPlanLine>> lines;
     int delivered = 0;
     do {
         delivered = 0;
         cursor.Fetch(kFetchRows, &delivered);
-        if (!ProgressNote("Reading plans from the cursor cache...")) return found;
+        if (!ProgressNote("Reading plans from the cursor cache...")) return 0;
         for (int r = 0; r < delivered; ++r) {
-            const std::string_view address = TextAt(addresses, kAddressSize, r, indicators[0]);
-            const std::int32_t child = indicators[1][r] == -1 ? 0 : children[r];
-            if (address != currentAddress) {
-                finish();
-                currentAddress.assign(address);
-                currentChild = child;
-                plan.clear();
-                const auto waits = waiting.find(currentAddress);
-                current = waits != waiting.end() ? waits->second : nullptr;
-            } else if (child != currentChild) {
-                continue;  // a later child of a statement whose plan is read
-            }
-            if (current == nullptr) continue;
-            AppendPlanLine(plan, indicators[2][r] == -1 ? 0 : depths[r], TextAt(operations, kOperationSize, r, indicators[3]),
-                           TextAt(options, kOperationSize, r, indicators[4]),
-                           TextAt(objects, kObjectNameSize, r, indicators[5]), indicators[6][r] == -1 ? -1 : ids[r],
-                           indicators[7][r] != -1, positions[r]);
+            const auto waits = waiting.find(TextAt(addresses, kAddressSize, r, indicators[0]));
+            if (waits == waiting.end()) continue;
+            lines[waits->second].push_back(
+                {indicators[1][r] == -1 ? 0 : children[r], indicators[6][r] == -1 ? -1 : ids[r],
+                 indicators[2][r] == -1 ? 0 : depths[r], std::string(TextAt(operations, kOperationSize, r, indicators[3])),
+                 std::string(TextAt(options, kOperationSize, r, indicators[4])),
+                 std::string(TextAt(objects, kObjectNameSize, r, indicators[5])), indicators[7][r] != -1,
+                 positions[r]});
         }
     } while (delivered == kFetchRows);
-    finish();
+
+    long found = 0;
+    for (auto& [entry, entryLines] : lines) {
+        std::sort(entryLines.begin(), entryLines.end(), [](const SPlanLine& a, const SPlanLine& b) {
+            return a.child != b.child ? a.child < b.child : a.id < b.id;
+        });
+        std::string plan;
+        for (const SPlanLine& line : entryLines) {
+            if (line.child != entryLines.front().child) break;  // a later child
+            AppendPlanLine(plan, line.depth, line.operation, line.options, line.object, line.id, line.hasPosition,
+                           line.position);
+        }
+        entry->SetSqlPlan(plan);
+        entry->SetPlanCost(ParsePlanCost(plan));
+        entry->SetNoOfFullTableScans(CountFullTableScans(plan));
+        entry->m_PlanSource = kPlanFromCursorCache;
+        ++found;
+    }
     return found;
 }
 
