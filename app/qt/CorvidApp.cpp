@@ -33,6 +33,9 @@ CCorvidApp* CCorvidApp::s_instance = nullptr;
 
 namespace {
 
+constexpr const char* kChartsSection = "Charts";
+constexpr const char* kChartsVisibleKey = "Visible";
+
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
@@ -162,9 +165,10 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
     m_view->SetDispatcher([this](ECommand command) { m_mainFrame->RunCommand(command); });
     m_mainFrame->SetDispatcher([this](ECommand command) { OnCommand(command); });
     m_mainFrame->SetStateQuery([this](ECommand command) { return GetCommandState(command); });
-    m_mainFrame->SetCloseHandler([this] {
+    m_mainFrame->SetCloseHandler([this, chartDock] {
         m_mainFrame->SavePlacement(GetSettingsStore());
         if (m_view) m_view->SaveLayout();
+        GetSettingsStore().WriteProfileInt(kChartsSection, kChartsVisibleKey, chartDock->isVisible() ? 1 : 0);
     });
 
     // 9. The title.
@@ -173,6 +177,8 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
 
     // 10, 11. The stored placement, when it meets the screen; then show.
     const bool placed = m_mainFrame->RestorePlacement(GetSettingsStore());
+    // The charts come back if they were open when the program last closed.
+    if (GetSettingsStore().GetProfileInt(kChartsSection, kChartsVisibleKey, 0) == 1) chartDock->show();
     if (placed && m_mainFrame->RestoredMaximized()) {
         m_mainFrame->showMaximized();
     } else {

@@ -322,8 +322,19 @@ TEST_F(AppQtTest, ViewChartsShowsThePanelOfTheLoadedList) {
     PressF5();
     ASSERT_GE(List().GetItemCount(), 3);
     QTRY_COMPARE(panel->Data().bufferGets.statementCount, List().GetItemCount());
-    charts->trigger();
-    EXPECT_FALSE(panel->isVisible());
+
+    // Open when the program closes, open at the next start; closed, closed.
+    app->MainFrame()->close();
+    app->ExitInstance();
+    EXPECT_EQ(store.GetProfileInt("Charts", "Visible", -1), 1);
+    app = std::make_unique<CCorvidApp>();
+    app->UseServices(&store, &prompter);
+    app->SetLibraryFolders({testing::SimLibraryFolder()});
+    ASSERT_TRUE(Start({"-uSCOTT", "-pTIGER", "-sTESTDB"}));
+    EXPECT_TRUE(app->ChartPanel()->isVisible());
+    app->ChartPanel()->parentWidget()->hide();
+    app->MainFrame()->close();
+    EXPECT_EQ(store.GetProfileInt("Charts", "Visible", -1), 0);
 }
 
 TEST_F(AppQtTest, LoadAndFlushWhileNotConnectedOnlySayWhy) {
