@@ -96,7 +96,7 @@ run_fuzz_targets() {
         else
             failed=1
             printf '%-16s %12s executions, FAILED (log: %s)\n' "$name" "${executions:-?}" "$dir/fuzz_$name.log"
-            grep -E 'property failed|ERROR: |Test unit written to' "$dir/fuzz_$name.log" | head -n 5
+            grep -E 'property failed|ERROR: |Test unit written to' "$dir/fuzz_$name.log" | head -n 5 || true
         fi
     done
     return $failed
