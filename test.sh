@@ -4,6 +4,7 @@
 #   ./test.sh --sanitize   AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/
 #   ./test.sh --fuzz SECS  every fuzz target under libFuzzer (clang) for SECS seconds, in build-fuzz/
 #                          (CORVID_FUZZ_JOBS=N runs N targets at a time)
+#   ./test.sh --repeat N   runs the whole suite N times, stopping at the first failing run
 set -euo pipefail
 CORVID_ROOT=$(cd "$(dirname "$0")" && pwd)
 cd "$CORVID_ROOT"
@@ -12,6 +13,7 @@ source scripts/common.sh
 build_dir=build
 options=()
 fuzz_seconds=
+runs=1
 while [ $# -gt 0 ]; do
     case $1 in
         --sanitize) build_dir=build-sanitize; options+=(-DCORVID_SANITIZE=ON -DCORVID_BENCH=OFF) ;;
@@ -22,7 +24,17 @@ while [ $# -gt 0 ]; do
                 exit 2
             fi
             shift ;;
-        -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+        --repeat|--repeat=*)
+            if [ "$1" = --repeat ]; then
+                [ $# -ge 2 ] || { echo "test.sh: --repeat needs a count" >&2; exit 2; }
+                runs=$2
+                shift
+            else
+                runs=${1#--repeat=}
+            fi
+            [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "test.sh: --repeat needs a positive count, not '$runs'" >&2; exit 2; }
+            ;;
+        -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
         *) echo "test.sh: unknown option '$1'" >&2; exit 2 ;;
     esac
     shift
@@ -39,4 +51,11 @@ configure_and_build "$build_dir" "${options[@]}"
 say "Running the tests"
 export QT_QPA_PLATFORM=offscreen
 cd "$build_dir"
-ctest --output-on-failure -j 2 --timeout 900
+for ((run = 1; run <= runs; ++run)); do
+    [ "$runs" -eq 1 ] || say "Run $run of $runs"
+    if ! ctest --output-on-failure -j 2 --timeout 900; then
+        [ "$runs" -eq 1 ] || echo "test.sh: run $run of $runs failed" >&2
+        exit 1
+    fi
+done
+[ "$runs" -eq 1 ] || say "All $runs runs passed"

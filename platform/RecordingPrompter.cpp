@@ -49,6 +49,11 @@ std::vector<std::string> CRecordingPrompter::Messages() const {
     return TextsOf(Prompts(), Prompt::Type::Message);
 }
 
+std::string CRecordingPrompter::LastMessage() const {
+    const std::vector<std::string> messages = Messages();
+    return messages.empty() ? std::string("(no message)") : messages.back();
+}
+
 std::vector<std::string> CRecordingPrompter::Questions() const {
     return TextsOf(Prompts(), Prompt::Type::Question);
 }

@@ -28,6 +28,9 @@ public:
 
     std::vector<Prompt> Prompts() const;
     std::vector<std::string> Messages() const;  // texts of message boxes only
+    // The last message box's text, or "(no message)" when none was shown, so that a
+    // test comparing it fails cleanly instead of reading past an empty list.
+    std::string LastMessage() const;
     std::vector<std::string> Questions() const;
     std::vector<std::string> OracleErrors() const;
     void Clear();

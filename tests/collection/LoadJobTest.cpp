@@ -148,7 +148,7 @@ TEST_P(DemoLoad, CancelInEachPhase) {
 TEST_P(DemoLoad, CancelConfirmedOnTheDialogThreadStopsTheWorker) {
     Connect();
     ::corvid::testing::CRecordingProgressDisplay display;
-    CProgressRunner runner(display);
+    ::corvid::testing::CDialogFirstRunner runner(display);
     CCorvidDoc doc(m_connection.get(), m_store, m_prompter, &runner);
     doc.SetSaveOnDestroy(false);
     doc.m_Analyze = 0;
@@ -167,8 +167,8 @@ TEST_P(DemoLoad, CancelConfirmedOnTheDialogThreadStopsTheWorker) {
     EXPECT_EQ(doc.GetCollection().GetSize(), 50);
     EXPECT_EQ(display.Questions(), std::vector<std::string>({"Press Ok to cancel the operation"}));
     EXPECT_EQ(display.Title(), "Processing");
-    EXPECT_EQ(m_prompter.Messages().back(),
-              "You cancelled the operation and will only see a partial view of the data!");
+    EXPECT_EQ(m_prompter.Messages(),
+              std::vector<std::string>({"You cancelled the operation and will only see a partial view of the data!"}));
 
     // Answered No, the load runs to its end.
     display.QueueAnswer(false);
@@ -298,7 +298,7 @@ TEST_P(DemoLoad, SavedSelectionWarnsWhileConnected) {
     Connect();
     CCorvidDoc& doc = MakeDoc(false);
     ASSERT_NE(doc.GetUserList().GetSize(), 2);
-    EXPECT_EQ(m_prompter.Messages().back(),
+    EXPECT_EQ(m_prompter.LastMessage(),
               "The saved selection does not include all database users!\nPlease review the user selection in the "
               "preferences dialog.");
     for (const CUserEntry& user : doc.GetUserList()) {

@@ -4,8 +4,10 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "work/ProgressRunner.h"
 #include "work/ProgressThreadDlg.h"
 #include "work/QueuedProgressDisplay.h"
 
@@ -100,6 +102,26 @@ private:
     std::vector<std::string> m_questions;
     std::deque<bool> m_answers;
     int m_runs = 0;
+};
+
+// Runs jobs through RunWithProgress, but holds the work until the dialog is up.
+// A report made before then is dropped by design, so a test that acts on a given
+// text must not let the worker race ahead of the dialog's thread.
+class CDialogFirstRunner : public IProgressRunner {
+public:
+    explicit CDialogFirstRunner(IProgressDisplay& display) : m_display(display) {}
+    bool Run(const ProgressWork& work, const std::string& title, int flags, const std::string& confirmText) override {
+        const ProgressWork held = [&work](IProgress& progress) {
+            auto& dialog = dynamic_cast<CProgressThreadDlg&>(progress);
+            while (!dialog.IsInitialised())
+                std::this_thread::yield();
+            work(progress);
+        };
+        return RunWithProgress(held, title, flags, confirmText, m_display);
+    }
+
+private:
+    IProgressDisplay& m_display;
 };
 
 }  // namespace corvid::testing

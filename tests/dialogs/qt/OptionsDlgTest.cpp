@@ -104,12 +104,12 @@ TEST_F(OptionsDlgTest, AnInvalidValueKeepsThePageAndTheSheetOpenWithTheMessage) 
 
     page->ValueBox(kFilterExecs)->setText("1000000000");
     QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
-    EXPECT_EQ(m_prompter.Messages().back(), "Please enter an integer between 0 and 999999999.");
+    EXPECT_EQ(m_prompter.LastMessage(), "Please enter an integer between 0 and 999999999.");
     page->ComparisonBox(kFilterBufDsk)->setCurrentIndex(1);
     page->ValueBox(kFilterBufDsk)->setText("-0.5");
     page->ValueBox(kFilterExecs)->setText("250");
     QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
-    EXPECT_EQ(m_prompter.Messages().back(), "Please enter a number between 0 and 1000000000.");
+    EXPECT_EQ(m_prompter.LastMessage(), "Please enter a number between 0 and 1000000000.");
 
     page->ValueBox(kFilterBufDsk)->setText("7.6");
     QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
