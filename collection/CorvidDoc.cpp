@@ -26,6 +26,8 @@ constexpr const char* kVersionKey = "Version";
 // The version that the stored list layout must carry to be used.
 constexpr const char* kLayoutVersion = CCorvidDoc::kSettingsVersion;
 constexpr const char* kUserListKey = "UserList";
+// The key that a saved list layout always has.
+constexpr const char* kLayoutCountKey = "Column#";
 
 constexpr const char* kVersionMessage =
     "Saved list layout settings can't be used with current version!\nResetting them to default.";
@@ -137,6 +139,12 @@ void CCorvidDoc::ReadSettings() {
 }
 
 void CCorvidDoc::ReadListLayout(const std::string& version) {
+    // No layout was ever saved (a first start, or settings written before the view
+    // saved its layout): nothing to reset, so keep the layout in use without a word.
+    if (!m_store.HasKey(m_DefaultLayout.GetName(), kLayoutCountKey)) {
+        if (m_ListLayout.GetCount() == 0) m_ListLayout.Assign(m_DefaultLayout);
+        return;
+    }
     if (version != kLayoutVersion) {
         m_prompter.Message(kVersionMessage);
         m_ListLayout.Assign(CListLayout::MakeFreshLayout());

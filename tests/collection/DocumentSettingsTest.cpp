@@ -46,7 +46,7 @@ std::vector<int> SelectedIds(CCorvidDoc& doc) {
     return ids;
 }
 
-TEST(DocumentSettings, EmptyStoreGivesDefaultsAndTheVersionMessage) {
+TEST(DocumentSettings, EmptyStoreGivesDefaultsSilently) {
     CMemorySettingsStore store;
     CRecordingPrompter prompter;
     {
@@ -71,7 +71,7 @@ TEST(DocumentSettings, EmptyStoreGivesDefaultsAndTheVersionMessage) {
         EXPECT_EQ(doc.GetDefaultLayout().GetCount(), 35);
         EXPECT_TRUE(doc.GetUserList().IsEmpty());
     }
-    EXPECT_EQ(prompter.Messages(), std::vector<std::string>({kVersionMessage}));
+    EXPECT_TRUE(prompter.Messages().empty());  // a first start has nothing to reset
     EXPECT_EQ(store.WriteCount(), 0);
 }
 
@@ -141,12 +141,29 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
     CRecordingPrompter prompter;
     store.WriteProfileString("Version", "Version", "1.7.2");
     {
-        // Version right, no layout stored: corrupt.
+        // Version right but no layout saved yet (settings written by an export before
+        // the view saved its layout): the layout in use stays, without a message.
+        CCorvidDoc doc(nullptr, store, prompter, nullptr);
+        doc.SetSaveOnDestroy(false);
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(doc.GetDefaultLayout()));
+        CListLayout two;
+        two.AddColumn(24, "SQL Text", 300, 0, 1, 0, true);
+        two.AddColumn(9, "Exec", 50, 1, 2, 1, false);
+        doc.GetListLayout().Assign(two);
+        doc.RefreshSettings();  // as after the next connect
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(two));
+    }
+    EXPECT_TRUE(prompter.Messages().empty());
+
+    // A saved layout whose columns cannot be read: corrupt.
+    store.WriteProfileInt("ListLayout", "Column#", 2);
+    {
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
         doc.SetSaveOnDestroy(false);
         EXPECT_TRUE(doc.GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
     }
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>({kCorruptMessage}));
+    store.RemoveSection("ListLayout");
 
     // A usable stored layout of three columns is taken as it is.
     CListLayout three;
