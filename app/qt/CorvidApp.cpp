@@ -108,7 +108,18 @@ int CCorvidApp::Run(int argc, char** argv) {
 }
 
 bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
-    // 1. The settings store and the prompter.
+    InstallServices();
+    OpenTraceLog(commandLine);
+    CreateConnection(commandLine);
+    ConnectFromCommandLine(commandLine);
+    CreateDocumentAndWindows();
+    UpdateTitle();
+    m_mainFrame->UpdateCommandStates();
+    ShowMainWindow();
+    return true;
+}
+
+void CCorvidApp::InstallServices() {
     if (m_storeOverride) {
         SetSettingsStore(m_storeOverride);
     } else {
@@ -121,19 +132,23 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
         m_prompter = std::make_unique<CQtPrompter>();
         SetPrompter(m_prompter.get());
     }
+}
 
-    // 4. The trace log.
+void CCorvidApp::OpenTraceLog(const CCorvidCommandLineInfo& commandLine) {
     m_traceLevel = commandLine.m_TraceLevel;
     StartTraceLog(m_trace, m_traceLevel);
+}
 
-    // 5. The connection binds the client library (and ends the program when it
-    // cannot).
+void CCorvidApp::CreateConnection(const CCorvidCommandLineInfo& commandLine) {
+    // Binding the client library happens here and ends the program when it fails.
     const int version = commandLine.m_OciVersion == 7 || commandLine.m_OciVersion == 8 ? commandLine.m_OciVersion : 0;
     std::unique_ptr<IDynamicLibraryLoader> loader;
     if (!m_libraryFolders.empty()) loader = std::make_unique<CDlLibraryLoader>(m_libraryFolders);
     m_connection = std::make_unique<COracleConnection>(&m_trace, version, std::move(loader));
+}
 
-    // 7. Connect, before any window exists.
+void CCorvidApp::ConnectFromCommandLine(const CCorvidCommandLineInfo& commandLine) {
+    // Before any window exists: the connect dialog, when needed, has no parent yet.
     m_session = std::make_unique<CSession>(*m_connection);
     m_session->SetTitleHandler([this](const std::string& caption) {
         m_caption = caption;
@@ -144,8 +159,9 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
         return RunConnectDialog(connection, m_mainFrame.get(), [this] { OpenUrl(HelpPageUrl("connect")); });
     });
     m_session->Connect(commandLine.m_User, commandLine.m_Password, commandLine.m_Server, commandLine.m_ConnectMode);
+}
 
-    // 8. The document, the main window and the view.
+void CCorvidApp::CreateDocumentAndWindows() {
     m_runner = std::make_unique<CProgressDlgRunner>();
     m_document = std::make_unique<CCorvidDoc>(m_connection.get(), GetSettingsStore(), GetPrompter(), m_runner.get());
     m_session->SetConnectionChangedHandler([this] { m_document->RefreshSettings(); });
@@ -170,12 +186,10 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
         if (m_view) m_view->SaveLayout();
         GetSettingsStore().WriteProfileInt(kChartsSection, kChartsVisibleKey, chartDock->isVisible() ? 1 : 0);
     });
+}
 
-    // 9. The title.
-    UpdateTitle();
-    m_mainFrame->UpdateCommandStates();
-
-    // 10, 11. The stored placement, when it meets the screen; then show.
+void CCorvidApp::ShowMainWindow() {
+    // The stored placement is used only when it meets the screen.
     const bool placed = m_mainFrame->RestorePlacement(GetSettingsStore());
     // The charts come back if they were open when the program last closed.
     if (GetSettingsStore().GetProfileInt(kChartsSection, kChartsVisibleKey, 0) == 1) chartDock->show();
@@ -184,7 +198,6 @@ bool CCorvidApp::InitInstance(const CCorvidCommandLineInfo& commandLine) {
     } else {
         m_mainFrame->show();
     }
-    return true;
 }
 
 int CCorvidApp::ExitInstance() {

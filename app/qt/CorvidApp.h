@@ -79,6 +79,15 @@ private:
     // Shows the usage (standard error, and a message box when there is a display)
     // and ends the process: status 0 for -h, 2 for a bad option.
     [[noreturn]] void ShowUsageAndExit(CCorvidCommandLineInfo::Outcome outcome, int argc, char** argv);
+
+    // The steps of InitInstance, in their order.
+    void InstallServices();
+    void OpenTraceLog(const CCorvidCommandLineInfo& commandLine);
+    void CreateConnection(const CCorvidCommandLineInfo& commandLine);
+    void ConnectFromCommandLine(const CCorvidCommandLineInfo& commandLine);
+    void CreateDocumentAndWindows();
+    void ShowMainWindow();
+
     void OpenUrl(const std::string& url);
     void OnLoad();
     void OnFlushSharedPool();
