@@ -3,11 +3,12 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 namespace corvid {
 
 const char* UsageText() {
-    return "Usage: Osprey -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h\n"
+    return "Usage: corvid -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h\n"
            "       -u ... user name\n"
            "       -p ... password\n"
            "       -s ... server\n"
@@ -17,6 +18,17 @@ const char* UsageText() {
 }
 
 namespace {
+
+// The toolkit's own options that take the next argument as their value.
+constexpr const char* kToolkitOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle",
+    "session", "display", "geometry", "style", "stylesheet", "name", "title",
+};
+// Its options without a value.
+constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+// Its options that carry their value after "=".
+constexpr const char* kToolkitOptionsWithEquals[] = {"style=", "stylesheet=", "qmljsdebugger=", "dialogs=",
+                                                     "fontengine="};
 
 // A decimal integer at the start of the text, as sscanf("%d") reads it.
 bool ReadDecimal(const char* text, int& value) { return std::sscanf(text, "%d", &value) == 1; }
@@ -69,6 +81,37 @@ void CCorvidCommandLineInfo::ParseParam(const char* param, bool isFlag, bool /*i
             m_outcome = Outcome::Invalid;
             break;
     }
+}
+
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& arguments) {
+    std::vector<std::string> kept;
+    kept.reserve(arguments.size());
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        std::string name;
+        if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
+            name = argument.substr(2);
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            name = argument.substr(1);
+        } else {
+            kept.push_back(argument);
+            continue;
+        }
+        bool toolkit = false;
+        for (const char* option : kToolkitOptionsWithValue) {
+            if (name == option) {
+                toolkit = true;
+                ++i;  // its value, when there is one
+                break;
+            }
+        }
+        for (const char* flag : kToolkitFlags)
+            toolkit = toolkit || name == flag;
+        for (const char* prefix : kToolkitOptionsWithEquals)
+            toolkit = toolkit || name.compare(0, std::strlen(prefix), prefix) == 0;
+        if (!toolkit) kept.push_back(argument);
+    }
+    return kept;
 }
 
 CCorvidCommandLineInfo::Outcome CCorvidCommandLineInfo::Parse(const std::vector<std::string>& arguments) {

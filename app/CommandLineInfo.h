@@ -40,7 +40,12 @@ private:
     Outcome m_outcome = Outcome::Run;
 };
 
-// The usage text, line ends "\n".
+// The usage text, line ends "\n"; one option a line.
 const char* UsageText();
+
+// The arguments without those the toolkit reads itself (-platform offscreen,
+// -display :1, -style=fusion, -reverse, ...; also with two dashes), which the
+// toolkit is handed unchanged and which are not Corvid's letters.
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& arguments);
 
 }  // namespace corvid

@@ -74,9 +74,27 @@ TEST(CommandLine, VersionIsAskedByTheWholeLongOption) {
     EXPECT_EQ(Parsed({"-version"}).GetOutcome(), Outcome::Invalid);
 }
 
-TEST(CommandLine, UsageTextHasSevenBlanksBeforeEachContinuation) {
+TEST(CommandLine, ToolkitOptionsAreLeftToTheToolkit) {
+    // "-platform offscreen" once set the password "latform" and "-display :1" the user "isplay".
+    const std::vector<std::string> arguments = {
+        "-platform", "offscreen", "-uSCOTT",     "--display", ":1",       "-style=fusion", "-reverse",
+        "-session",  "abc",       "-sDEMO",      "-geometry", "800x600",  "-stylesheet",   "a.qss",
+        "-pTIGER",   "-qwindowtitle", "T",       "plain",     "-qmljsdebugger=port:1"};
+    EXPECT_EQ(WithoutToolkitOptions(arguments), std::vector<std::string>({"-uSCOTT", "-sDEMO", "-pTIGER", "plain"}));
+    CCorvidCommandLineInfo info = Parsed(WithoutToolkitOptions(arguments));
+    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
+    EXPECT_EQ(info.m_User, "SCOTT");
+    EXPECT_EQ(info.m_Password, "TIGER");
+    EXPECT_EQ(info.m_Server, "DEMO");
+    // Corvid's own letters that merely start like a toolkit option stay Corvid's.
+    EXPECT_EQ(WithoutToolkitOptions({"-sSTYLE", "-pplatform", "-display"}),
+              std::vector<std::string>({"-sSTYLE", "-pplatform"}));
+    EXPECT_EQ(Parsed(WithoutToolkitOptions({"-style", "fusion", "-x"})).GetOutcome(), Outcome::Invalid);
+}
+
+TEST(CommandLine, UsageTextNamesThisProgramWithOneOptionALine) {
     const std::string usage = UsageText();
-    EXPECT_EQ(usage.rfind("Usage: Osprey -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h\n", 0), 0u);
+    EXPECT_EQ(usage.rfind("Usage: corvid -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h\n", 0), 0u);
     EXPECT_NE(usage.find("\n       -v ... oci interface version (7 or 8)\n"), std::string::npos);
     EXPECT_EQ(usage.substr(usage.size() - 19), "\n       -h ... help");
 }

@@ -18,7 +18,7 @@ expect() {  # expect STATUS ARGS...
     if [ "$got" -ne "$want" ]; then
         echo "FAIL: corvid $* exited with $got, expected $want"
         failures=$((failures + 1))
-    elif ! head -n 1 stderr.txt | grep -qxF 'Usage: Osprey -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h'; then
+    elif ! head -n 1 stderr.txt | grep -qxF 'Usage: corvid -u<user> -p<pwd> -s<server> -v<oci version> -c<connect as> -h'; then
         echo "FAIL: corvid $* did not print the usage on standard error"
         failures=$((failures + 1))
     elif [ -e Corvid.log ]; then
@@ -35,6 +35,9 @@ expect 2 -cSYSADMIN
 expect 2 -d15 -uSCOTT -q
 expect 0 -h
 expect 0 /H -x
+# The toolkit's options are not Corvid's letters: only -x is wrong here.
+expect 2 -platform offscreen -x
+expect 0 -platform offscreen -style fusion -h
 if [ "$(grep -c '^       -' stderr.txt)" -ne 6 ]; then
     echo "FAIL: the usage has not six continuation lines"
     failures=$((failures + 1))
