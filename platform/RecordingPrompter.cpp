@@ -8,8 +8,12 @@ void CRecordingPrompter::Message(const std::string& text, Kind kind) {
 }
 
 bool CRecordingPrompter::AskYesNo(const std::string& text) {
+    return Ask(text, Buttons::YesNo);
+}
+
+bool CRecordingPrompter::Ask(const std::string& text, Buttons buttons) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_prompts.push_back({Prompt::Type::Question, Kind::Information, text});
+    m_prompts.push_back({Prompt::Type::Question, Kind::Information, text, buttons});
     if (m_answers.empty()) return m_defaultAnswer;
     bool answer = m_answers.front();
     m_answers.pop_front();

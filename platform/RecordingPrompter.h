@@ -17,10 +17,12 @@ public:
         enum class Type { Message, Question, OracleError } type;
         Kind kind;
         std::string text;
+        Buttons buttons = Buttons::YesNo;  // of a question
     };
 
     void Message(const std::string& text, Kind kind = Kind::Warning) override;
     bool AskYesNo(const std::string& text) override;
+    bool Ask(const std::string& text, Buttons buttons) override;
     void OracleError(const std::string& text) override;
 
     void QueueAnswer(bool yes);

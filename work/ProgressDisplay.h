@@ -26,7 +26,7 @@ public:
     // Ends RunModal. May be called more than once.
     virtual void EndDialog() = 0;
     virtual void SetTitle(const std::string& title) = 0;
-    // The cancel confirmation: the text with the buttons Yes and No; true for Yes.
+    // The cancel confirmation: the text with the buttons OK and Cancel; true for OK.
     virtual bool AskConfirm(const std::string& text) = 0;
 
     virtual void ShowText(const std::string& text) = 0;

@@ -111,7 +111,8 @@ void CProgressDlg::SetTitle(const std::string& title) {
 }
 
 bool CProgressDlg::AskConfirm(const std::string& text) {
-    return GetPrompter().AskYesNo(text);
+    // The question asks to press OK: OK cancels the work, Cancel goes on with it.
+    return GetPrompter().Ask(text, IPrompter::Buttons::OkCancel);
 }
 
 void CProgressDlg::ShowText(const std::string& text) {

@@ -76,11 +76,20 @@ void CQtPrompter::Message(const std::string& text, Kind kind) {
 }
 
 bool CQtPrompter::AskYesNo(const std::string& text) {
+    return Ask(text, Buttons::YesNo);
+}
+
+bool CQtPrompter::Ask(const std::string& text, Buttons buttons) {
     bool yes = false;
     RunOnUiThread([&] {
-        QMessageBox box(QMessageBox::Question, Caption(), QString::fromStdString(text),
-                        QMessageBox::Yes | QMessageBox::No, m_parent.data());
-        yes = box.exec() == QMessageBox::Yes;
+        const bool okCancel = buttons == Buttons::OkCancel;
+        const QMessageBox::StandardButton accept = okCancel ? QMessageBox::Ok : QMessageBox::Yes;
+        const QMessageBox::StandardButton reject = okCancel ? QMessageBox::Cancel : QMessageBox::No;
+        QMessageBox box(QMessageBox::Question, Caption(), QString::fromStdString(text), accept | reject,
+                        m_parent.data());
+        box.setDefaultButton(buttons == Buttons::YesNoDefaultNo ? reject : accept);
+        box.setEscapeButton(reject);
+        yes = box.exec() == accept;
     });
     return yes;
 }

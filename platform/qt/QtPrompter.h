@@ -17,6 +17,7 @@ public:
 
     void Message(const std::string& text, Kind kind = Kind::Warning) override;
     bool AskYesNo(const std::string& text) override;
+    bool Ask(const std::string& text, Buttons buttons) override;
     void OracleError(const std::string& text) override;
 
     // The window that owns the message boxes (the main window once it exists).
