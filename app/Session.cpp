@@ -34,11 +34,17 @@ bool CSession::IsConnected() const {
 bool CSession::Connect(const std::string& user, const std::string& password, const std::string& server, EConnectMode mode) {
     if (m_connection.IsConnected()) m_connection.Logoff();
 
+    m_refusedLogon = SLogonPreset();
     if (!user.empty() && !m_connection.Logon(user, password, server, mode)) {
-        GetPrompter().Message(kCommandLineLogonFailedMessage);
+        // The server's own reason (ORA-01017, ORA-12154, ...) tells what to fix.
+        const std::string reason = m_connection.GetErrorText();
+        GetPrompter().Message(reason.empty() ? std::string(kCommandLineLogonFailedMessage)
+                                             : std::string(kCommandLineLogonFailedMessage) + "\n\n" + reason);
+        m_refusedLogon = SLogonPreset{user, server, mode};
     }
     if (!m_connection.IsConnected()) {
         const bool connected = m_connectDialog && m_connectDialog(m_connection);
+        m_refusedLogon = SLogonPreset();
         if (!connected) GetPrompter().Message(kLoginAbortedMessage);
     }
     if (m_connection.IsConnected() && !CheckPlanTable()) {
@@ -98,8 +104,16 @@ void CSession::DropExplainProcedure() {
     cursor.Execute(1, COracleCursor::EOnError::Return);
 }
 
+std::string CSession::FlushQuestion() const {
+    std::string where = m_databaseName.empty() ? std::string("the connected database") : "database " + m_databaseName;
+    if (!m_connection.GetServer().empty()) where += " (server " + m_connection.GetServer() + ")";
+    return "Flush the shared pool of " + where +
+           "?\nEvery cached statement of every user is removed and must be parsed again.";
+}
+
 CSession::EFlushResult CSession::FlushSharedPool() {
     if (!EnsureConnected()) return EFlushResult::NotConnected;
+    if (!GetPrompter().Ask(FlushQuestion(), IPrompter::Buttons::YesNoDefaultNo)) return EFlushResult::Declined;
     COracleCursor cursor(m_connection);
     cursor.Parse(kFlushSharedPoolStatement);
     if (cursor.Execute(1, COracleCursor::EOnError::Return)) return EFlushResult::Flushed;

@@ -23,7 +23,15 @@ public:
     // Called after every connect, once the document exists.
     using ConnectionChangedHandler = std::function<void()>;
 
-    enum class EFlushResult { Flushed, NotConnected, Refused };
+    enum class EFlushResult { Flushed, NotConnected, Declined, Refused };
+
+    // The user, server and connect mode of a command-line logon that the server
+    // refused, for the connect dialog that follows it.
+    struct SLogonPreset {
+        std::string user;
+        std::string server;
+        EConnectMode mode = EConnectMode::Normal;
+    };
 
     explicit CSession(COracleConnection& connection);
 
@@ -50,9 +58,16 @@ public:
     // Drops CorvidExplainPlan, ignoring any error.
     void DropExplainProcedure();
 
-    // Flushes the shared pool. A user without the ALTER SYSTEM privilege gets the
-    // server's message and the program goes on; every other error is fatal.
+    // Asks first (Yes/No, No the default, naming the database), then flushes the
+    // shared pool. A user without the ALTER SYSTEM privilege gets the server's
+    // message and the program goes on; every other error is fatal.
     EFlushResult FlushSharedPool();
+    // The question asked before a flush.
+    std::string FlushQuestion() const;
+
+    // While the connect dialog runs after a refused command-line logon: what the
+    // command line gave; null at any other time.
+    const SLogonPreset* GetRefusedLogon() const { return m_refusedLogon.user.empty() ? nullptr : &m_refusedLogon; }
 
     // The caption for the present state; while connected it first reads the banner
     // and the database name from the server.
@@ -71,6 +86,7 @@ private:
     ConnectionChangedHandler m_connectionChanged;
     std::string m_serverBanner;
     std::string m_databaseName;
+    SLogonPreset m_refusedLogon;
 };
 
 // The texts the session shows.
@@ -79,6 +95,8 @@ inline constexpr const char* kNotConnectedMessage =
     "use the Ctrl+L shortcut.";
 inline constexpr const char* kCommandLineLogonFailedMessage =
     "Unable to login with the given command line arguments!\nPlease check the command line arguments.";
+inline constexpr const char* kFlushedStatusText =
+    "Shared pool flushed. The list shows the statements as they were before the flush until the next load (F5).";
 inline constexpr const char* kLoginAbortedMessage = "Login dialog was aborted!\nPlease use the menu to login later.";
 inline constexpr const char* kNoPlanTableMessage =
     "The table PLAN_TABLE seems not to exist or you have no rights on it!\nPlease create the PLAN_TABLE by using the "

@@ -170,9 +170,23 @@ void CConnectDlg::OnConnect() {
     accept();
 }
 
-bool RunConnectDialog(COracleConnection& connection, QWidget* parent, std::function<void()> help) {
+void CConnectDlg::Preset(const SConnectPreset& preset) {
+    m_user->setText(FromStd(preset.user));
+    m_database->setCurrentText(FromStd(preset.server));
+    m_connectAs->setCurrentText(QString::fromUtf8(ConnectModeName(preset.mode)));
+    m_password->clear();
+    if (preset.user.empty()) {
+        m_user->setFocus();
+    } else {
+        m_password->setFocus();
+    }
+}
+
+bool RunConnectDialog(COracleConnection& connection, QWidget* parent, std::function<void()> help,
+                      const SConnectPreset* preset) {
     CConnectDlg dialog(connection, GetSettingsStore(), parent);
     dialog.SetHelpHandler(std::move(help));
+    if (preset) dialog.Preset(*preset);
     return dialog.exec() == QDialog::Accepted;
 }
 

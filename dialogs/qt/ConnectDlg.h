@@ -2,8 +2,10 @@
 
 #include <QDialog>
 #include <functional>
+#include <string>
 
 #include "dialogs/ConnectDlgData.h"
+#include "oracle/ConnectMode.h"
 
 class QComboBox;
 class QLabel;
@@ -14,6 +16,14 @@ namespace corvid {
 
 class COracleConnection;
 class ISettingsStore;
+
+// Values that replace the remembered ones when the dialog opens (the user, server
+// and mode of a command line whose logon was refused).
+struct SConnectPreset {
+    std::string user;
+    std::string server;
+    EConnectMode mode = EConnectMode::Normal;
+};
 
 // "Connect to Oracle": user name, password, database (with the history of the
 // databases typed) and connect mode. It logs the connection on itself and closes
@@ -26,6 +36,9 @@ public:
 
     // The default button: validates, records the database, logs on.
     void OnConnect();
+
+    // Shows these values instead of the remembered ones; the password stays empty.
+    void Preset(const SConnectPreset& preset);
 
     // What the "&Help" button opens; nothing when unset.
     void SetHelpHandler(std::function<void()> handler) { m_help = std::move(handler); }
@@ -57,6 +70,7 @@ private:
 };
 
 // Runs the connect dialog modally on the connection; true when it logged on.
-bool RunConnectDialog(COracleConnection& connection, QWidget* parent = nullptr, std::function<void()> help = nullptr);
+bool RunConnectDialog(COracleConnection& connection, QWidget* parent = nullptr, std::function<void()> help = nullptr,
+                      const SConnectPreset* preset = nullptr);
 
 }  // namespace corvid

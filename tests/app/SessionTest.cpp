@@ -91,13 +91,30 @@ TEST_F(SessionTest, WithoutAServerTheTitleSaysLocalDatabase) {
         << captions.back();
 }
 
-TEST_F(SessionTest, FailedCommandLineLogonOffersTheDialog) {
+TEST_F(SessionTest, FailedCommandLineLogonNamesTheReasonAndOffersTheDialogWithItsValues) {
     dialogUser = "SHOP";
     dialogPassword = "SHOP";
-    EXPECT_TRUE(session->Connect("SCOTT", "WRONG", "TESTDB", EConnectMode::Normal));
+    CSession::SLogonPreset seen;
+    session->SetConnectDialog([&](COracleConnection& c) {
+        ++dialogs;
+        if (const CSession::SLogonPreset* refused = session->GetRefusedLogon()) seen = *refused;
+        return c.Logon(dialogUser, dialogPassword, "TESTDB", EConnectMode::Normal);
+    });
+    EXPECT_TRUE(session->Connect("SCOTT", "WRONG", "TESTDB", EConnectMode::SysDba));
     EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{kCommandLineLogonFailedMessage}));
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    const std::string message = prompter.Messages()[0];
+    EXPECT_EQ(message.rfind(std::string(kCommandLineLogonFailedMessage) + "\n\nORA-01017", 0), 0u) << message;
+    EXPECT_EQ(seen.user, "SCOTT");
+    EXPECT_EQ(seen.server, "TESTDB");
+    EXPECT_EQ(seen.mode, EConnectMode::SysDba);
     EXPECT_EQ(connection->GetUser(), "SHOP");
+    // Only the dialog right after the refusal is filled from the command line.
+    EXPECT_EQ(session->GetRefusedLogon(), nullptr);
+    session->Disconnect();
+    seen = CSession::SLogonPreset();
+    EXPECT_TRUE(session->Connect("", "", "", EConnectMode::Normal));
+    EXPECT_EQ(seen.user, "");
 }
 
 TEST_F(SessionTest, CancelledDialogLeavesTheProgramDisconnected) {
@@ -140,15 +157,40 @@ TEST_F(SessionTest, NotConnectedCommandsSayWhyAndSendNothing) {
     EXPECT_EQ(captions.back(), "Corvid - Disconnected");
 }
 
-TEST_F(SessionTest, FlushWithThePrivilegeSaysNothing) {
+TEST_F(SessionTest, FlushAsksFirstNamingTheDatabaseAndNoKeepsThePool) {
     ASSERT_TRUE(session->Connect("SCOTT", "TIGER", "TESTDB", EConnectMode::Normal));
+    auto poolSize = [&] {
+        int count = 0;
+        COracleCursor cursor(*connection);
+        cursor.Parse("SELECT COUNT(1) FROM v$sqlarea");
+        cursor.Define(1, &count, sizeof count, 3);
+        cursor.ExecuteAndFetch(1);
+        return count;
+    };
+    const int before = poolSize();
+    ASSERT_GT(before, 3);
+
+    prompter.QueueAnswer(false);
+    EXPECT_EQ(session->FlushSharedPool(), CSession::EFlushResult::Declined);
+    ASSERT_EQ(prompter.Prompts().size(), 1u);
+    const CRecordingPrompter::Prompt question = prompter.Prompts()[0];
+    EXPECT_EQ(question.type, CRecordingPrompter::Prompt::Type::Question);
+    EXPECT_EQ(question.buttons, IPrompter::Buttons::YesNoDefaultNo);
+    EXPECT_NE(question.text.find("database TESTDB"), std::string::npos) << question.text;
+    EXPECT_GE(poolSize(), before);
+
+    prompter.Clear();
+    prompter.QueueAnswer(true);
     EXPECT_EQ(session->FlushSharedPool(), CSession::EFlushResult::Flushed);
-    EXPECT_TRUE(prompter.Prompts().empty());
+    EXPECT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_TRUE(prompter.Messages().empty());
+    EXPECT_LT(poolSize(), before);
     EXPECT_TRUE(connection->IsConnected());
 }
 
 TEST_F(SessionTest, FlushWithoutThePrivilegeShowsTheServersMessageAndKeepsTheSession) {
     ASSERT_TRUE(session->Connect("SHOP", "SHOP", "TESTDB", EConnectMode::Normal));
+    prompter.QueueAnswer(true);
     EXPECT_EQ(session->FlushSharedPool(), CSession::EFlushResult::Refused);
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0], "ORA-01031: insufficient privileges");

@@ -141,6 +141,9 @@ TEST_F(ProgressDlgTest, CancelConfirmedWithYesEndsTheRunCancelled) {
     EXPECT_FALSE(completed);
     EXPECT_TRUE(sawCancel.load());
     EXPECT_EQ(prompter.Questions(), (std::vector<std::string>{"Press Ok to cancel the operation"}));
+    // The text asks for OK, so the buttons are OK and Cancel, not Yes and No.
+    ASSERT_FALSE(prompter.Prompts().empty());
+    EXPECT_EQ(prompter.Prompts().back().buttons, IPrompter::Buttons::OkCancel);
 }
 
 TEST_F(ProgressDlgTest, CancelAnsweredNoLetsTheWorkFinish) {
@@ -239,6 +242,20 @@ TEST_F(ConnectDlgTest, FirstStartShowsEmptyFieldsAndNormalMode) {
     EXPECT_EQ(dialog.ConnectAsBox()->count(), 3);
     EXPECT_TRUE(dialog.StatusLine1()->text().isEmpty());
     EXPECT_TRUE(dialog.ConnectButton()->isDefault());
+}
+
+TEST_F(ConnectDlgTest, APresetReplacesTheRememberedValuesButNeverFillsThePassword) {
+    // The last dialog user, as the store remembers it.
+    store.WriteProfileString("Connect", "Usr", "SHOP");
+    store.WriteProfileString("Connect", "Srv", "OTHERDB");
+    store.WriteProfileString("Connect", "ConnectAs", "NORMAL");
+    CConnectDlg dialog(*connection, store);
+    EXPECT_EQ(dialog.UserEdit()->text(), "SHOP");
+    dialog.Preset({"SCOTT", "TESTDB", EConnectMode::SysDba});
+    EXPECT_EQ(dialog.UserEdit()->text(), "SCOTT");
+    EXPECT_EQ(dialog.DatabaseBox()->currentText(), "TESTDB");
+    EXPECT_EQ(dialog.ConnectAsBox()->currentText(), "SYSDBA");
+    EXPECT_TRUE(dialog.PasswordEdit()->text().isEmpty());
 }
 
 TEST_F(ConnectDlgTest, FailedLogonStaysOpenRemembersTheDatabaseButNotTheUser) {
