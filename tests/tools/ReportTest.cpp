@@ -334,10 +334,16 @@ TEST_F(ReportRun, ExitStatuses) {
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"-p", "TIGER"}, With({"--format", "pdf"}), With({"--oci", "9"}),
           With({"--connect-as", "SYSADMIN"}), With({"--bogus"}), With({"stray"}), With({"--trace", "x"}),
-          With({"--all-types"}), With({"--output"})}) {
+          With({"--all-types"}), With({"--output"}), With({"--output", ""}), With({"--output", "reports/"})}) {
         EXPECT_EQ(Run(bad), 2) << bad.back();
         EXPECT_NE(m_err.find("corvid-report: "), std::string::npos);
     }
+
+    // A saved export file name that names no file would write a hidden ".XML".
+    WriteFile("nofile.ini", "[Filter]\nExportFileName=\n");
+    EXPECT_EQ(Run(With({"--settings", "nofile.ini", "--no-analyze"})), 2);
+    EXPECT_NE(m_err.find("names no file: use --output"), std::string::npos) << m_err;
+    EXPECT_FALSE(Exists(Path(".XML")));
 
     // A refused logon is an Oracle error.
     EXPECT_EQ(Run({"-u", "SCOTT", "-p", "WRONG", "-s", "DEMO", "--output", "x"}), 1);

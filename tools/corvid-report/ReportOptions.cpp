@@ -8,6 +8,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "list/ExportSettings.h"
+
 namespace corvid {
 
 namespace {
@@ -262,7 +264,7 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
         error = "--case-sensitive and --all-types go with --similar-to";
         return false;
     }
-    if (options.output && options.output->empty()) {
+    if (options.output && !HasExportFileName(*options.output)) {
         error = "--output needs a file name";
         return false;
     }

@@ -22,6 +22,7 @@
 #include "diag/TraceContext.h"
 #include "work/ConsoleProgressDisplay.h"
 #include "work/ProgressRunner.h"
+#include "list/ExportSettings.h"
 #include "list/JsonExporter.h"
 #include "list/ListCtrlEx.h"
 #include "list/ListExporter.h"
@@ -333,6 +334,11 @@ int Run(const SReportOptions& options) {
         return kExitUsage;
     }
     const std::string base = options.output ? *options.output : doc.m_ExportFileName;
+    if (!HasExportFileName(base)) {
+        Fail("the export file name '" + base + "' names no file: use --output");
+        connection.Logoff();
+        return kExitUsage;
+    }
     const std::string name = options.name ? *options.name : doc.m_ExportName;
 
     if (doc.m_Analyze && !PrepareAnalysis(session, prompter, sessionEnd)) return kExitFailure;

@@ -47,10 +47,19 @@ TEST_F(ExportDlgTest, OpensWithTheGivenChoicesAndHandsBackTheEditedOnes) {
     EXPECT_EQ(m_dialog.NameEdit()->text(), "SQL statements in the Oracle SGA");
     EXPECT_EQ(m_dialog.FileEdit()->text(), "Corvid");
     m_dialog.FormatButton(2)->click();
-    m_dialog.FileEdit()->clear();
+    m_dialog.FileEdit()->setText("/tmp/pool");
     QTest::mouseClick(m_dialog.OkButton(), Qt::LeftButton);
     EXPECT_EQ(m_dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(m_dialog.GetSettings(), (SExportSettings{2, "SQL statements in the Oracle SGA", ""}));
+    EXPECT_EQ(m_dialog.GetSettings(), (SExportSettings{2, "SQL statements in the Oracle SGA", "/tmp/pool"}));
+}
+
+TEST_F(ExportDlgTest, AnEmptyFileFieldIsRefusedAndKeepsTheDialogOpen) {
+    m_dialog.SetSettings({2, "name", "Corvid"});
+    m_dialog.FileEdit()->clear();
+    QTest::mouseClick(m_dialog.OkButton(), Qt::LeftButton);
+    EXPECT_TRUE(m_dialog.isVisible());
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{kNoExportFileNameMessage});
+    EXPECT_EQ(m_dialog.GetSettings(), (SExportSettings{-1, "", ""})) << "nothing is taken over";
 }
 
 TEST_F(ExportDlgTest, AStoredIndexOutsideTheButtonsChoosesNoneAndOkKeepsNone) {
