@@ -4,6 +4,7 @@
 
 #include "collection/ExplainPlanCall.h"
 #include "collection/ExplainProcedure.h"
+#include "list/StatementColumn.h"
 #include "oracle/OracleConnection.h"
 #include "platform/Services.h"
 #include "platform/StringTable.h"
@@ -111,7 +112,7 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
     const CSqlStatementParser parser;
     data.sqlRtf = statement.m_SqlText;
     parser.HighlightToRtf(data.sqlRtf);
-    data.planRtf = statement.m_SqlPlan;
+    data.planRtf = PlanPageText(statement);
     parser.TextToRtf(data.planRtf);
     if (!statement.m_SqlPlan.empty()) {
         data.planSource = statement.m_PlanSource == kPlanFromCursorCache
@@ -122,8 +123,24 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
     data.test.m_SqlText = statement.m_SqlText;
     data.test.m_ReloadText = statement.m_SqlText;
     data.test.m_Plan = statement.m_SqlPlan;
-    data.test.m_Goal = statement.m_OptimizerMode;
+    // A mode the goal list does not offer (RULE, say) opens the page on the goal
+    // the load explained the statement with, so that Execute SQL works at once.
+    data.test.m_Goal = OptimizerGoalIndex(statement.m_OptimizerMode) >= 0 ? statement.m_OptimizerMode
+                                                                          : OptimizerGoalFor(statement.m_OptimizerMode);
     return data;
+}
+
+std::string PlanPageText(const CObjectEntry& statement) {
+    if (!statement.m_SqlPlan.empty()) return statement.m_SqlPlan;
+    if (statement.m_Status == kStatusError) {
+        const std::string& error = statement.itsErrorMessage;
+        return std::string("Status: error. The statement could not be analyzed.") +
+               (error.empty() ? std::string() : "\r\n\r\n" + error);
+    }
+    if (statement.m_Status == kStatusNotAnalyzed) {
+        return "Status: not analyzed. Only INSERT, SELECT, UPDATE and DELETE statements are explained.";
+    }
+    return std::string();
 }
 
 }  // namespace corvid

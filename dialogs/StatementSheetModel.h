@@ -64,6 +64,10 @@ public:
     std::string m_ReloadText;  // what Reload restores
 };
 
+// What the plan page shows: the plan, or, where there is none, the statement's
+// analysis status and the server's error message.
+std::string PlanPageText(const CObjectEntry& statement);
+
 // Everything the statement sheet shows of one statement, prepared before it opens.
 struct SStatementSheetData {
     std::string sqlRtf;      // the SQL text, coloured

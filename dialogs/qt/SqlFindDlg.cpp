@@ -11,11 +11,11 @@ namespace corvid {
 
 const char* const CSqlFindDlg::kNote =
     "Please note, that after confirming this dialog you will return to the list of sql commands and see them sorted "
-    "by distance from the selected entry in descending order.\nThe selected sql command will be the first in the "
+    "by distance from the selected entry in ascending order.\nThe selected sql command will be the first in the "
     "list and the most similar one will be the next one and so on.\nThe column Distance will identify the "
     "'distance' from the selected sql statement and constantly grow, the less similar the sql statements are.\n\nIf "
-    "you want to return to the regular view, please uncheck the 'Find similar SQL code' toolbar button or menu "
-    "option.";
+    "you want to return to the regular view, please uncheck the menu option 'Find similar SQL statements...' or its "
+    "toolbar button.";
 
 CSqlFindDlg::CSqlFindDlg(QWidget* parent)
     : QDialog(parent),

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "list/StatementColumn.h"
 #include "platform/RecordingPrompter.h"
 #include "platform/Services.h"
 #include "platform/StringTable.h"
@@ -88,8 +89,40 @@ TEST(StatementSheetModelTest, SheetDataRendersTheTextColouredAndThePlanPlain) {
     EXPECT_EQ(data.planRtf.find("\\cf"), std::string::npos);
     EXPECT_EQ(data.test.m_SqlText, "select * from emp");
     EXPECT_EQ(data.test.m_ReloadText, "select * from emp");
-    EXPECT_EQ(data.test.m_Goal, "RULE");
+    // RULE is no goal of the list: the page opens on CHOOSE, the goal the load explained it with.
+    EXPECT_EQ(data.test.m_Goal, "CHOOSE");
     EXPECT_EQ(data.statement.m_Distance, 17);
+}
+
+TEST(StatementSheetModelTest, TheTestPageOpensOnAGoalItsListOffers) {
+    for (const auto& [mode, goal] : std::vector<std::pair<std::string, std::string>>{
+             {"ALL_ROWS", "ALL_ROWS"}, {"FIRST_ROWS", "FIRST_ROWS"}, {"CHOOSE", "CHOOSE"}, {"RULE", "CHOOSE"},
+             {"", "CHOOSE"}, {"MULTIPLE CHILDREN PRESENT", "CHOOSE"}}) {
+        CObjectEntry statement = Statement();
+        statement.m_OptimizerMode = mode;
+        const std::string opened = SStatementSheetData::FromStatement(statement).test.m_Goal;
+        EXPECT_EQ(opened, goal) << mode;
+        EXPECT_GE(OptimizerGoalIndex(opened), 0) << mode;
+    }
+}
+
+TEST(StatementSheetModelTest, ThePlanPageOfAStatementWithoutPlanShowsItsStatusAndError) {
+    CObjectEntry failed = Statement();
+    failed.SetSqlPlan("");
+    failed.SetStatus(kStatusError);
+    failed.SetErrorMessage("ORA-00942: table or view does not exist");
+    EXPECT_EQ(PlanPageText(failed),
+              "Status: error. The statement could not be analyzed.\r\n\r\nORA-00942: table or view does not exist");
+    const SStatementSheetData data = SStatementSheetData::FromStatement(failed);
+    EXPECT_NE(data.planRtf.find("ORA-00942: table or view does not exist"), std::string::npos);
+    EXPECT_EQ(data.test.m_Plan, "");  // the test page still starts without a plan
+
+    CObjectEntry other = Statement();
+    other.SetSqlPlan("");
+    other.SetStatus(kStatusNotAnalyzed);
+    EXPECT_EQ(PlanPageText(other).rfind("Status: not analyzed.", 0), 0u);
+    // A plan, when there is one, is shown as it is.
+    EXPECT_EQ(PlanPageText(Statement()), Statement().m_SqlPlan);
 }
 
 class SqlTestModelTest : public ::testing::Test {

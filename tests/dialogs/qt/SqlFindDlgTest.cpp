@@ -19,7 +19,10 @@ TEST(SqlFindDlgTest, TheNoteIsSetWhenTheDialogOpensAndBothOptionsStartOff) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     EXPECT_EQ(dialog.NoteLabel()->text().toStdString(), CSqlFindDlg::kNote);
     EXPECT_TRUE(dialog.NoteLabel()->text().startsWith("Please note, that after confirming this dialog"));
-    EXPECT_TRUE(dialog.NoteLabel()->text().endsWith("toolbar button or menu option."));
+    EXPECT_TRUE(dialog.NoteLabel()->text().endsWith("or its toolbar button."));
+    // The list is sorted by growing distance: the note must not say descending.
+    EXPECT_TRUE(dialog.NoteLabel()->text().contains("in ascending order"));
+    EXPECT_FALSE(dialog.NoteLabel()->text().contains("descending"));
     EXPECT_EQ(dialog.CaseSensitiveBox()->text(), "Compare in case sensitive mode");
     EXPECT_EQ(dialog.AllCommandTypesBox()->text(), "Compare all command types");
     EXPECT_FALSE(dialog.CaseSensitiveBox()->isChecked());

@@ -123,18 +123,19 @@ TEST_F(SqlStmtDlgTest, ParameterPageListsTwentyFiveRowsWithLongTitles) {
     EXPECT_EQ(list->item(24, 0)->text(), "Status");
 }
 
-TEST_F(SqlStmtDlgTest, AGoalMatchingNoItemLeavesTheListEmptyAndExecutesWithAnEmptyGoal) {
+TEST_F(SqlStmtDlgTest, AStatementParsedUnderRuleOpensOnAGoalThatExecutes) {
+    // With no goal selected Execute SQL sent an empty goal and the server answered ORA-00922.
     auto sheet = Open(Statement("RULE"));
     sheet->SetActivePage(3);
     CSqlTestPage* page = sheet->TestPage();
-    EXPECT_EQ(page->GoalList()->currentIndex(), -1);
+    EXPECT_EQ(page->GoalList()->currentText(), "CHOOSE");
     ASSERT_EQ(page->GoalList()->count(), 3);
     EXPECT_EQ(page->GoalList()->itemText(0), "ALL_ROWS");
     EXPECT_EQ(page->GoalList()->itemText(1), "CHOOSE");
     EXPECT_EQ(page->GoalList()->itemText(2), "FIRST_ROWS");
     QTest::mouseClick(page->ExecuteButton(), Qt::LeftButton);
     ASSERT_EQ(m_calls.size(), 1u);
-    EXPECT_EQ(m_calls[0].second, "");
+    EXPECT_EQ(m_calls[0].second, "CHOOSE");
 }
 
 TEST_F(SqlStmtDlgTest, EditingExecutingAndReloading) {
