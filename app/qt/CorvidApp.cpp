@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/AboutInfo.h"
 #include "app/AppInfo.h"
+#include "app/LoadSummary.h"
 #include "app/Startup.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
@@ -21,6 +23,7 @@
 #include "dialogs/qt/ConnectDlg.h"
 #include "dialogs/qt/ProgressDlgRunner.h"
 #include "oracle/OracleConnection.h"
+#include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/ProcessExit.h"
 #include "platform/Services.h"
@@ -67,12 +70,22 @@ void CCorvidApp::UseServices(ISettingsStore* store, IPrompter* prompter) {
     m_prompterOverride = prompter;
 }
 
+std::unique_ptr<QMessageBox> CreateUsageBox() {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, QStringLiteral("Corvid"), QString(),
+                                             QMessageBox::Ok);
+    // Preformatted: each option keeps its own line and its columns line up.
+    box->setTextFormat(Qt::RichText);
+    box->setText(QStringLiteral("<pre>") + QString::fromUtf8(UsageText()).toHtmlEscaped() + QStringLiteral("</pre>"));
+    return box;
+}
+
 void CCorvidApp::ShowUsageAndExit(CCorvidCommandLineInfo::Outcome outcome, int argc, char** argv) {
     std::fprintf(stderr, "%s\n", UsageText());
     if (HasDisplay()) {
         QApplication application(argc, argv);
-        CQtPrompter prompter;
-        prompter.Message(UsageText(), IPrompter::Kind::Information);
+        // Where nobody can see the box (-platform offscreen), standard error is all.
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) CreateUsageBox()->exec();
     }
     EndProcess(outcome == CCorvidCommandLineInfo::Outcome::Help ? 0 : 2);
 }
@@ -84,9 +97,10 @@ int CCorvidApp::Run(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QString::fromUtf8(kApplicationVersion));
 
     // The command line is read before any window exists, so a bad option is
-    // reported even where there is no display.
+    // reported even where there is no display. The toolkit's own options
+    // (-platform, -display, -style, ...) are left to the toolkit.
     CCorvidCommandLineInfo commandLine;
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments = WithoutToolkitOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (commandLine.Parse(arguments) == CCorvidCommandLineInfo::Outcome::Version) {
         std::printf("corvid %s (build %d)\n", kApplicationVersion, kApplicationBuild);
         EndProcess(0);
@@ -156,7 +170,12 @@ void CCorvidApp::ConnectFromCommandLine(const CCorvidCommandLineInfo& commandLin
     });
     m_session->SetConnectDialog([this](COracleConnection& connection) {
         if (m_connectDialog) return m_connectDialog(connection);
-        return RunConnectDialog(connection, m_mainFrame.get(), [this] { OpenUrl(HelpPageUrl("connect")); });
+        // After a refused command-line logon the dialog offers what the command line gave.
+        const CSession::SLogonPreset* refused = m_session->GetRefusedLogon();
+        SConnectPreset preset;
+        if (refused) preset = SConnectPreset{refused->user, refused->server, refused->mode};
+        return RunConnectDialog(connection, m_mainFrame.get(), [this] { OpenUrl(HelpPageUrl("connect")); },
+                                refused ? &preset : nullptr);
     });
     m_session->Connect(commandLine.m_User, commandLine.m_Password, commandLine.m_Server, commandLine.m_ConnectMode);
 }
@@ -307,11 +326,18 @@ void CCorvidApp::OnDisconnect() {
 
 void CCorvidApp::OnLoad() {
     if (!m_session->EnsureConnected()) return;
-    m_view->Refill(true);
+    const std::uint64_t started = GetClock().TickMs();
+    const bool completed = m_view->Refill(true);
+    const std::uint64_t elapsed = GetClock().TickMs() - started;
+    if (m_mainFrame) {
+        m_mainFrame->SetStatusText(QString::fromStdString(
+            FormatLoadSummary(m_document->GetCollection(), m_document->m_Analyze != 0, completed, elapsed)));
+    }
 }
 
 void CCorvidApp::OnFlushSharedPool() {
-    m_session->FlushSharedPool();
+    if (m_session->FlushSharedPool() == CSession::EFlushResult::Flushed && m_mainFrame)
+        m_mainFrame->SetStatusText(QString::fromUtf8(kFlushedStatusText));
 }
 
 }  // namespace corvid

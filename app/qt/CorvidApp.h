@@ -11,6 +11,7 @@
 #include "diag/TraceContext.h"
 
 class QApplication;
+class QMessageBox;
 
 namespace corvid {
 
@@ -25,6 +26,9 @@ class CQtPrompter;
 class CQtSettingsStore;
 class IPrompter;
 class ISettingsStore;
+
+// The usage message box: the usage text preformatted, one option a line.
+std::unique_ptr<QMessageBox> CreateUsageBox();
 
 // The application object: exactly one per process. Runs start-up (trace log,
 // connection, connect, document, main window and view, window placement), the

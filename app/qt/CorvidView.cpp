@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
 
+#include "app/LoadSummary.h"
 #include "collection/CorvidDoc.h"
 #include "list/ListLayout.h"
+#include "list/StatementColumn.h"
 #include "platform/Services.h"
 #include "platform/qt/WaitCursor.h"
 
@@ -56,6 +61,20 @@ void CCorvidView::ApplyLayout(const CListLayout& layout) {
     CListCtrlEx& list = GetListCtrl();
     layout.CreateColumns(list);
     layout.ApplySortKeys(list);
+    // The built-in layouts give each column its least width; it grows to show the
+    // whole title (and the arrow of a sorted one) and a 16-digit address. A layout
+    // the user saved keeps the widths the user left.
+    if (layout.IsEqual(m_document.GetDefaultLayout()) || layout.IsEqual(CListLayout::MakeSimilarLayout())) {
+        const int digits = fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) + 12;
+        for (int column = 0; column < layout.GetCount(); ++column) {
+            const CListColLayout& c = layout.GetColumns()[column];
+            int least = HeaderFitWidth(column, c.GetSortPosition() > 0);
+            if (c.m_Id == kColAddress) least = std::max(least, digits);
+            if (list.GetColumnWidth(column) < least) list.SetColumnWidth(column, least);
+        }
+    }
+    // A new set of columns starts at the left edge, not at the offset of the old one.
+    horizontalScrollBar()->setValue(0);
 }
 
 void CCorvidView::FillFrom(const CObjectArray& array, const CListLayout& layout, bool suspendRedraw,
@@ -73,15 +92,53 @@ void CCorvidView::FillFrom(const CObjectArray& array, const CListLayout& layout,
     if (suspendRedraw) list.SetRedraw(true);
 }
 
-void CCorvidView::Refill(bool reload) {
-    if (m_busy) return;
+bool CCorvidView::Refill(bool reload, const std::vector<CObjectArray::Index>& keepSelected) {
+    if (m_busy) return false;
     CBusyScope busy(m_busy);
-    const CObjectArray& collection = m_document.GetObjectList(reload);
+    const bool completed = !reload || m_document.Reload();
+    const CObjectArray& collection = m_document.GetCollection();
+    if (reload) m_loadedOnce = true;
     CListCtrlEx& list = GetListCtrl();
     list.SetRedraw(false);
     FillFrom(collection, m_document.GetListLayout(), false);
+    // Rows are filled in collection order, so a row's number is its position here.
+    if (!reload) {
+        for (CObjectArray::Index position : keepSelected) {
+            if (position >= 0 && position < collection.GetSize()) list.SetItemSelected(static_cast<int>(position), true);
+        }
+    }
     list.SetRedraw(true);
     list.Sort();
+    const std::vector<int> selected = list.GetSelectedItems();
+    if (!selected.empty()) {
+        selectionModel()->setCurrentIndex(model()->index(selected.front(), 0), QItemSelectionModel::NoUpdate);
+        scrollTo(model()->index(selected.front(), 0));
+        horizontalScrollBar()->setValue(0);
+    }
+    viewport()->update();
+    return completed;
+}
+
+std::vector<CObjectArray::Index> CCorvidView::SelectedPositions() const {
+    const CListCtrlEx& list = GetListCtrl();
+    std::vector<CObjectArray::Index> positions;
+    for (int row : list.GetSelectedItems())
+        positions.push_back(static_cast<CObjectArray::Index>(list.GetItemData(row)));
+    return positions;
+}
+
+QString CCorvidView::PlaceholderText() const {
+    if (m_loadedOnce || GetListCtrl().GetItemCount() > 0) return QString();
+    return QString::fromUtf8(kEmptyListHint);
+}
+
+void CCorvidView::paintEvent(QPaintEvent* event) {
+    CListViewEx::paintEvent(event);
+    const QString hint = PlaceholderText();
+    if (hint.isEmpty()) return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, hint);
 }
 
 CObjectArray::Index CCorvidView::GetSelectedPosition() {

@@ -32,7 +32,7 @@ public:
     void SetDispatcher(Dispatcher dispatcher) { m_dispatch = std::move(dispatcher); }
 
     // Builds the list's columns and sort keys from the layout (the document's own
-    // when none is given).
+    // when none is given) and scrolls back to the first column.
     void ApplyLayout();
     void ApplyLayout(const CListLayout& layout);
 
@@ -44,7 +44,13 @@ public:
 
     // Fills the list from the document's collection and sorts it; with reload the
     // document loads the collection from the server first. Nothing while busy.
-    void Refill(bool reload);
+    // False when the load was cancelled or not possible. Without a reload the rows
+    // of the statements at `keepSelected` (collection positions) are selected again.
+    bool Refill(bool reload, const std::vector<CObjectArray::Index>& keepSelected = {});
+    // The collection positions of the selected rows.
+    std::vector<CObjectArray::Index> SelectedPositions() const;
+    // The text the empty list shows before the first load; empty once loaded.
+    QString PlaceholderText() const;
     bool IsBusy() const { return m_busy; }
 
     // The one selected statement, copied from the collection; false (after the
@@ -62,6 +68,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void Dispatch(ECommand command);
@@ -70,6 +77,7 @@ private:
     Dispatcher m_dispatch;
     bool m_busy = false;
     bool m_layoutSaved = false;
+    bool m_loadedOnce = false;
 };
 
 inline constexpr const char* kSelectOneStatementMessage =

@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -16,24 +14,9 @@
 
 #include "app/WindowPlacement.h"
 #include "app/qt/ToolbarIcons.h"
+#include "platform/qt/X11KeyboardLocks.h"
 
 namespace corvid {
-
-namespace {
-
-// The state of a keyboard lock as the kernel's LED class shows it; false where
-// the system does not expose it (a virtual display, a remote session).
-bool LockIsOn(const QString& ledSuffix) {
-    const QDir leds(QStringLiteral("/sys/class/leds"));
-    const QStringList names = leds.entryList({QStringLiteral("*::") + ledSuffix}, QDir::Dirs | QDir::System);
-    for (const QString& name : names) {
-        QFile brightness(leds.filePath(name + QStringLiteral("/brightness")));
-        if (brightness.open(QIODevice::ReadOnly) && brightness.readAll().trimmed().toInt() > 0) return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 QAction* CMainFrame::AddPanel(QDockWidget* dock) {
     addDockWidget(Qt::RightDockWidgetArea, dock);
@@ -55,7 +38,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     resize(1000, 700);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    AddCommand(file, ECommand::Connect, QStringLiteral("Connect..."), QKeySequence(),
+    AddCommand(file, ECommand::Connect, QStringLiteral("Connect...\tCtrl+L"), QKeySequence(Qt::CTRL | Qt::Key_L),
                QStringLiteral("Connect with server\nConnect"));
     AddCommand(file, ECommand::Disconnect, QStringLiteral("Disconnect"), QKeySequence(),
                QStringLiteral("Disconnect from server\nDisconnect"));
@@ -112,14 +95,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     for (QMenu* menu : {file, edit, view, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-
-    // The not-connected message sends the user to Ctrl+L; the menu entry shows no
-    // accelerator, so the key lives on the window and runs Connect when it may.
-    auto* connectKey = new QAction(this);
-    connectKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    connectKey->setShortcutContext(Qt::WindowShortcut);
-    connect(connectKey, &QAction::triggered, this, [this] { RunCommand(ECommand::Connect); });
-    addAction(connectKey);
 
     m_toolbar = addToolBar(QStringLiteral("Standard"));
     m_toolbar->setObjectName(QStringLiteral("StandardToolBar"));
@@ -207,11 +182,16 @@ void CMainFrame::UpdateCommandStates() {
     }
 }
 
+void CMainFrame::SetStatusText(const QString& text) {
+    m_messagePane->setText(text);
+}
+
 void CMainFrame::UpdateIndicators() {
-    static const QString leds[3] = {QStringLiteral("capslock"), QStringLiteral("numlock"),
-                                    QStringLiteral("scrolllock")};
+    // The X server knows the locks of the display the user sees; the kernel's LEDs
+    // only those of a local keyboard.
+    const LockStates states = ReadKeyboardLocks();
     for (int i = 0; i < 3; ++i)
-        m_indicators[i]->setEnabled(LockIsOn(leds[i]));
+        m_indicators[i]->setEnabled(states[i]);
 }
 
 bool CMainFrame::RestorePlacement(ISettingsStore& store) {

@@ -49,6 +49,9 @@ public:
     QAction* AddPanel(QDockWidget* dock);
     QToolBar* MainToolBar() const { return m_toolbar; }
     QLabel* MessagePane() const { return m_messagePane; }
+    // Puts a lasting text in the message pane (the summary of a load, where an
+    // export went); it stays until the next one.
+    void SetStatusText(const QString& text);
     QLabel* Indicator(int index) const { return m_indicators[index]; }
 
     // Applies the placement stored in "Settings" when its rectangle meets the

@@ -52,8 +52,10 @@ SOptionsSettings SettingsOf(CCorvidDoc& document) {
 }
 
 void LeaveSimilarView(SStatementCommandContext& context) {
+    // The statement selected in the similar view stays selected in the full list.
+    const std::vector<CObjectArray::Index> selected = context.view.SelectedPositions();
     context.view.ApplyLayout();
-    context.view.Refill(false);
+    context.view.Refill(false, selected);
     context.document.m_SimilarMode = false;
 }
 
@@ -108,6 +110,8 @@ void FindSimilarCommand(SStatementCommandContext& context) {
     CSqlFindDlg dialog(&context.frame);
     if (RunDialog(dialog) != QDialog::Accepted) return;
 
+    // The list's own sort, column order and widths come back when the similar view is left.
+    context.document.GetListLayout().ReadFromList(context.view.GetListCtrl());
     context.document.m_SimilarMode = true;
     CWaitCursor wait;
     const CListLayout layout = CListLayout::MakeSimilarLayout();
@@ -150,7 +154,9 @@ void ExportCommand(SStatementCommandContext& context) {
     CListExporter exporter(context.view.GetListCtrl());
     exporter.SetIdentification(CListExporter::ProgramIdentification());
     exporter.SetTrace(context.session.GetConnection().GetTrace());
-    exporter.Export(*format, chosen.fileName, chosen.name);
+    const bool written = exporter.Export(*format, chosen.fileName, chosen.name);
+    context.frame.SetStatusText(QString::fromStdString(
+        ExportStatusText(*format, chosen.fileName, context.view.GetListCtrl().GetItemCount(), written)));
 }
 
 void OptionsCommand(SStatementCommandContext& context) {
@@ -178,9 +184,10 @@ void OptionsCommand(SStatementCommandContext& context) {
         document.GetListLayout() = model.m_WorkingLayout;
         document.GetListLayout().Save();
         document.WriteSettings();
+        const std::vector<CObjectArray::Index> selected = context.view.SelectedPositions();
         context.view.GetListCtrl().DeleteAllItems();
         context.view.ApplyLayout();
-        context.view.Refill(false);
+        context.view.Refill(false, selected);
     }
 }
 

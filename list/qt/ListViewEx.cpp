@@ -69,8 +69,11 @@ CListViewEx::CListViewEx(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
 
-    connect(m_header, &CSortableHeaderView::columnClicked, this,
-            [this](int column, bool ctrl) { m_list.OnHeaderClick(column, ctrl, CListCtrlEx::EMouseButton::Left); });
+    connect(m_header, &CSortableHeaderView::columnClicked, this, [this](int column, bool ctrl) {
+        m_list.OnHeaderClick(column, ctrl, CListCtrlEx::EMouseButton::Left);
+        // The arrow takes room from the title: "Exec" must not become "Ex..".
+        FitSortedHeaders();
+    });
     connect(m_header, &QHeaderView::sectionMoved, this, &CListViewEx::OnSectionMoved);
     connect(m_header, &QHeaderView::sectionResized, this, &CListViewEx::OnSectionResized);
     connect(m_model, &CListModel::columnsRebuilt, this, &CListViewEx::SyncColumnsFromList);
@@ -104,6 +107,25 @@ void CListViewEx::SyncColumnsFromList() {
     for (int visual = 0; visual < static_cast<int>(order.size()); ++visual) {
         const int from = m_header->visualIndex(order[visual]);
         if (from != visual && from >= 0) m_header->moveSection(from, visual);
+    }
+}
+
+int CListViewEx::HeaderFitWidth(int column, bool withArrow) const {
+    const QString title = QString::fromStdString(m_list.GetColumnTitle(column));
+    const int text = m_header->fontMetrics().horizontalAdvance(title);
+    // The arrow is drawn in the last 22 pixels and the title starts 4 pixels in
+    // (CSortableHeaderView::PaintSortArrow); a plain title has the style's margins.
+    if (withArrow) return text + 4 + 23 + 4;
+    const int margin = m_header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_header);
+    return text + 2 * margin + 4;
+}
+
+void CListViewEx::FitSortedHeaders() {
+    for (int column = 0; column < m_list.GetColumnCount(); ++column) {
+        bool ascending = true;
+        if (!m_list.GetHeader().HasSortArrow(column, &ascending)) continue;
+        const int least = HeaderFitWidth(column, true);
+        if (m_list.GetColumnWidth(column) < least) m_list.SetColumnWidth(column, least);
     }
 }
 

@@ -27,6 +27,13 @@ public:
     // The row under the mouse (-1 when none); painted highlighted.
     int HotRow() const { return m_hotRow; }
 
+    // The least width at which the column's header shows its whole title, with
+    // room for the sort arrow when `withArrow`.
+    int HeaderFitWidth(int column, bool withArrow) const;
+    // Widens every column that shows a sort arrow to HeaderFitWidth; narrower
+    // columns only grow, wider ones stay as they are.
+    void FitSortedHeaders();
+
 protected:
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

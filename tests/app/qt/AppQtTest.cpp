@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "app/AppInfo.h"
+#include "app/LoadSummary.h"
 #include "app/Session.h"
 #include "app/SessionScenario.h"
 #include "app/qt/CorvidApp.h"
@@ -23,6 +24,7 @@
 #include "charts/qt/ChartPanel.h"
 #include "collection/CorvidDoc.h"
 #include "dialogs/qt/ProgressDlg.h"
+#include "dialogs/qt/SqlFindDlg.h"
 #include "list/ListLayout.h"
 #include "oracle/OracleConnection.h"
 #include "platform/MemorySettingsStore.h"
@@ -171,8 +173,11 @@ TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
     for (QAction* menu : app->MainFrame()->menuBar()->actions())
         menus << menu->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Help"}));
-    EXPECT_EQ(Action(ECommand::FindSqlId)->text(), "Find SQL ID...\tCtrl+F");
+    EXPECT_EQ(Action(ECommand::FindSqlId)->text(), "Find SQL ID...	Ctrl+F");
     EXPECT_EQ(Action(ECommand::FindSqlId)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    // The not-connected message names Ctrl+L: the menu shows it beside Connect.
+    EXPECT_EQ(Action(ECommand::Connect)->text(), "Connect...	Ctrl+L");
+    EXPECT_EQ(Action(ECommand::Connect)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_EQ(Action(ECommand::Load)->text(), "Load SQL statements\tF5");
     EXPECT_EQ(Action(ECommand::Load)->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(Action(ECommand::Export)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -184,6 +189,8 @@ TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
     EXPECT_EQ(Action(ECommand::FlushSharedPool)->statusTip(), "Flush the shared pool");
     EXPECT_EQ(Action(ECommand::FlushSharedPool)->toolTip(), "Flush Shared Pool");
     EXPECT_EQ(Action(ECommand::ShowStatement)->statusTip(), "Show statement details and execution plan");
+    // The find-similar note names the menu entry that leaves the similar view.
+    EXPECT_TRUE(QString::fromUtf8(CSqlFindDlg::kNote).contains("'" + Action(ECommand::FindSimilar)->text() + "'"));
     EXPECT_EQ(Action(ECommand::Load)->toolTip(), "Load SQL");
 
     // Toolbar: the buttons in order, separators as null.
@@ -259,6 +266,7 @@ TEST_F(AppQtTest, CommandStatesFollowConnectionAndView) {
 TEST_F(AppQtTest, F5FillsTheListSortedByBufferGetsPerExecution) {
     ASSERT_TRUE(Start({"-uSCOTT", "-pTIGER", "-sTESTDB"}));
     EXPECT_EQ(List().GetItemCount(), 0);
+    EXPECT_EQ(app->View()->PlaceholderText().toStdString(), kEmptyListHint);
     bool dialogSeen = false;
     bool busyMeanwhile = false;
     QTimer watch;
@@ -302,6 +310,13 @@ TEST_F(AppQtTest, F5FillsTheListSortedByBufferGetsPerExecution) {
     EXPECT_TRUE(List().GetHeader().HasSortArrow(perExec, &ascending));
     EXPECT_FALSE(ascending);
     EXPECT_EQ(app->View()->model()->rowCount(), List().GetItemCount());
+
+    // The status bar keeps the load's summary; the hint is gone.
+    const std::string summary = app->MainFrame()->MessagePane()->text().toStdString();
+    EXPECT_EQ(summary.rfind(std::to_string(List().GetItemCount()) + " statements listed, ", 0), 0u) << summary;
+    EXPECT_NE(summary.find(" analysed, "), std::string::npos) << summary;
+    EXPECT_NE(summary.find("; loaded in "), std::string::npos) << summary;
+    EXPECT_TRUE(app->View()->PlaceholderText().isEmpty());
 }
 
 // View > Charts shows the chart panel, hidden at first, drawn from the loaded list.
@@ -345,6 +360,23 @@ TEST_F(AppQtTest, LoadAndFlushWhileNotConnectedOnlySayWhy) {
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{kNotConnectedMessage, kNotConnectedMessage}));
     EXPECT_EQ(List().GetItemCount(), 0);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(AppQtTest, FlushAsksFirstAndThenSaysTheListShowsTheOldState) {
+    ASSERT_TRUE(Start({"-uSCOTT", "-pTIGER", "-sTESTDB"}));
+    PressF5();
+    const QString summary = app->MainFrame()->MessagePane()->text();
+    prompter.Clear();
+    prompter.QueueAnswer(false);
+    app->MainFrame()->RunCommand(ECommand::FlushSharedPool);
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(prompter.Prompts()[0].buttons, IPrompter::Buttons::YesNoDefaultNo);
+    EXPECT_EQ(app->MainFrame()->MessagePane()->text(), summary);
+
+    prompter.QueueAnswer(true);
+    app->MainFrame()->RunCommand(ECommand::FlushSharedPool);
+    EXPECT_EQ(app->MainFrame()->MessagePane()->text().toStdString(), kFlushedStatusText);
+    EXPECT_TRUE(prompter.Messages().empty());
 }
 
 TEST_F(AppQtTest, FlushWithoutThePrivilegeKeepsProgramAndList) {

@@ -11,10 +11,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +41,7 @@
 #include "dialogs/qt/SqlStmtDlgParaPage.h"
 #include "dialogs/qt/SqlStmtDlgTestPage.h"
 #include "dialogs/qt/ExportDlg.h"
+#include "list/ExportSettings.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/RecordingPrompter.h"
 #include "platform/Services.h"
@@ -367,19 +372,30 @@ TEST_F(ExportCommandTest, AStoredIndexOfSevenChoosesNoFormatAndWritesNothing) {
     EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(ExportCommandTest, AnEmptyFileFieldWithCsvWritesDotCsvAndTheSimilarViewExportsItsColumns) {
+TEST_F(ExportCommandTest, AnEmptyFileFieldIsRefusedAndTheSimilarViewExportsItsColumns) {
     SelectRowsWith("7369");
     m_onDialog = [](QDialog& dialog) { dialog.accept(); };
     Run(ECommand::FindSimilar);
-    m_onDialog = [](QDialog& dialog) {
+    m_onDialog = [this](QDialog& dialog) {
         auto& export_ = dynamic_cast<CExportDlg&>(dialog);
         export_.FormatButton(2)->click();
         export_.FileEdit()->clear();
         export_.accept();
+        // Refused: a hidden ".CSV" is no file anybody asked for.
+        EXPECT_TRUE(export_.isVisible());
+        EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{kNoExportFileNameMessage});
+        export_.FileEdit()->setText("similar");
+        export_.accept();
     };
     Run(ECommand::Export);
-    ASSERT_TRUE(Exists(".CSV"));
-    EXPECT_TRUE(Read(".CSV").startsWith("Distance,User,SQL Text\r\n\"0\",\"SCOTT\""));
+    EXPECT_FALSE(Exists(".CSV"));
+    ASSERT_TRUE(Exists("similar.CSV"));
+    EXPECT_TRUE(Read("similar.CSV").startsWith("Distance,User,SQL Text\r\n\"0\",\"SCOTT\""));
+    // The status bar says how many rows went to which file.
+    const QString status = m_frame->MessagePane()->text();
+    EXPECT_TRUE(status.startsWith(QStringLiteral("Exported %1 row").arg(List().GetItemCount()))) << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral("/similar.CSV"))) << status.toStdString();
+    EXPECT_TRUE(QFileInfo(status.section(QStringLiteral(" to "), 1)).isAbsolute()) << status.toStdString();
 }
 
 TEST_F(ExportCommandTest, TheChoicesAreSavedEvenWhenTheExportFails) {
@@ -391,6 +407,7 @@ TEST_F(ExportCommandTest, TheChoicesAreSavedEvenWhenTheExportFails) {
     };
     Run(ECommand::Export);
     EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file 'no/such/folder/list'"});
+    EXPECT_TRUE(m_frame->MessagePane()->text().startsWith("Export failed: "));
     EXPECT_EQ(m_store.GetProfileInt("Filter", "ExportType", -5), 0);
     EXPECT_EQ(m_store.GetProfileString("Filter", "ExportFileName", ""), "no/such/folder/list");
 }
@@ -429,6 +446,100 @@ TEST_F(StatementCommandsTest, AChangedSettingIsSavedWithoutRefillingTheList) {
     EXPECT_EQ(m_document->m_Analyze, 0);
     EXPECT_EQ(m_store.GetProfileInt("Filter", "Analyze", -1), 0);
     EXPECT_EQ(List().GetItemText(0, 0), "MARK");
+}
+
+TEST_F(StatementCommandsTest, TheSimilarViewStartsAtTheLeftAndTheRoundTripKeepsTheSortAndSelection) {
+    // The user sorts by the first column and scrolls the wide list to the right.
+    List().OnHeaderClick(0, false);
+    int position = 0;
+    bool ascending = false;
+    ASSERT_TRUE(List().GetSortKey(0, position, ascending));
+    const bool userAscending = ascending;
+    m_frame->resize(500, 400);
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame.get()));
+    m_view->horizontalScrollBar()->setValue(m_view->horizontalScrollBar()->maximum());
+    ASSERT_GT(m_view->horizontalScrollBar()->value(), 0);
+
+    SelectRowsWith("7369");
+    const std::vector<CObjectArray::Index> chosen = m_view->SelectedPositions();
+    ASSERT_EQ(chosen.size(), 1u);
+    m_onDialog = [](QDialog& dialog) { dialog.accept(); };
+    Run(ECommand::FindSimilar);
+    ASSERT_TRUE(m_document->m_SimilarMode);
+    EXPECT_EQ(m_view->horizontalScrollBar()->value(), 0) << "the Distance column is in sight";
+
+    // Back in the full list: the user's sort, and the statement selected in the similar view.
+    m_view->horizontalScrollBar()->setValue(m_view->horizontalScrollBar()->maximum());
+    List().SelectNone();
+    List().SetItemSelected(0, true);  // the chosen statement heads the similar view
+    Run(ECommand::FindSimilar);
+    ASSERT_FALSE(m_document->m_SimilarMode);
+    EXPECT_EQ(m_view->horizontalScrollBar()->value(), 0);
+    ASSERT_TRUE(List().GetSortKey(0, position, ascending));
+    EXPECT_EQ(position, 1);
+    EXPECT_EQ(ascending, userAscending);
+    EXPECT_TRUE(List().GetHeader().HasSortArrow(0, &ascending));
+    EXPECT_EQ(m_view->SelectedPositions(), chosen);
+    EXPECT_EQ(m_view->selectionModel()->selectedRows().size(), 1);
+}
+
+TEST_F(StatementCommandsTest, DefaultWidthsFitAddressesAndSortedTitlesButSavedWidthsStay) {
+    auto column = [this](const std::string& title) {
+        for (int c = 0; c < List().GetColumnCount(); ++c) {
+            if (List().GetColumnTitle(c) == title) return c;
+        }
+        return -1;
+    };
+    const int address = column("Address");
+    ASSERT_GE(address, 0);
+    // 70 pixels showed "000000..." of a 16-digit address.
+    EXPECT_GE(List().GetColumnWidth(address),
+              m_view->fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) + 12);
+    EXPECT_EQ(m_view->horizontalHeader()->sectionSize(address), List().GetColumnWidth(address));
+    const int sorted = column("Buf Get/E");
+    EXPECT_GE(List().GetColumnWidth(sorted), m_view->HeaderFitWidth(sorted, true));
+
+    // Sorting by another column makes room for its title beside the arrow.
+    const int exec = column("Exec");
+    List().SetColumnWidth(exec, 40);
+    QTest::mouseClick(m_view->horizontalHeader()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(m_view->horizontalHeader()->sectionViewportPosition(exec) + 5, 5));
+    bool ascending = true;
+    ASSERT_TRUE(List().GetHeader().HasSortArrow(exec, &ascending));
+    EXPECT_GE(List().GetColumnWidth(exec), m_view->HeaderFitWidth(exec, true));
+
+    // A layout the user saved keeps its widths, narrow or not.
+    CListLayout narrow;
+    for (CListColLayout c : m_document->GetDefaultLayout().GetColumns()) {
+        if (c.m_Id == kColAddress) c.m_Width = 70;
+        if (c.m_Id == kColErrorMessage) c.m_Width = 30;
+        narrow.AddColumn(c);
+    }
+    m_document->GetListLayout() = narrow;
+    m_view->ApplyLayout();
+    EXPECT_EQ(List().GetColumnWidth(column("Address")), 70);
+    EXPECT_EQ(List().GetColumnWidth(column("Error Message")), 30);
+}
+
+TEST_F(StatementCommandsTest, ALayoutChangeKeepsTheSelectedStatements) {
+    SelectRowsWith("7369");
+    const std::vector<CObjectArray::Index> chosen = m_view->SelectedPositions();
+    ASSERT_EQ(chosen.size(), 1u);
+    m_onDialog = [](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+        sheet.SetActivePage(4);
+        QTableWidget* list = sheet.LayoutPage()->List();
+        for (int row = 0; row < list->rowCount(); ++row) {
+            if (list->item(row, 0)->text() == "User") list->item(row, 0)->setCheckState(Qt::Unchecked);
+        }
+        sheet.accept();
+    };
+    Run(ECommand::Options);
+    ASSERT_EQ(List().GetColumnCount(), 24);
+    EXPECT_EQ(m_view->SelectedPositions(), chosen);
+    ASSERT_EQ(m_view->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(m_view->selectionModel()->selectedRows()[0].row(), List().GetSelectedItems()[0]);
 }
 
 TEST_F(StatementCommandsTest, UncheckingAColumnRemovesItAndCheckingItAgainAppendsIt) {
