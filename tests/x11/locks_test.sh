@@ -18,7 +18,8 @@ for n in $(seq 91 140); do
     fi
 done
 [ -n "$display" ] || { echo "SKIP: no free X display number"; exit 77; }
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: the server would reset (and forget the locks) whenever its last client leaves.
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null' EXIT
 for _ in $(seq 1 100); do

@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/AppInfo.h"
@@ -116,6 +119,25 @@ protected:
     std::string dialogUser;
     std::vector<std::string> urls;
 };
+
+TEST(UsageBox, ShowsEachOptionOnItsOwnLineUnwrapped) {
+    const std::unique_ptr<QMessageBox> box = CreateUsageBox();
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->text().contains("Usage: corvid -u&lt;user&gt;"));
+    // Seven lines, none broken inside an option: the box is as tall as seven lines of
+    // its fixed-width font and as wide as the longest one.
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QStringList lines = QString::fromUtf8(UsageText()).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 7);
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, fixed.horizontalAdvance(line));
+    EXPECT_GE(label->width(), widest * 9 / 10);
+    EXPECT_LE(label->height(), 9 * fixed.lineSpacing());
+    box->hide();
+}
 
 TEST_F(AppQtTest, WithoutArgumentsTheDialogComesFirstAndCancelLeavesTheProgramDisconnected) {
     ASSERT_TRUE(Start({}));

