@@ -34,7 +34,7 @@ while [ $# -gt 0 ]; do
             fi
             [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "test.sh: --repeat needs a positive count, not '$runs'" >&2; exit 2; }
             ;;
-        -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
         *) echo "test.sh: unknown option '$1'" >&2; exit 2 ;;
     esac
     shift
