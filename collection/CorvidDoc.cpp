@@ -142,7 +142,7 @@ void CCorvidDoc::ReadListLayout(const std::string& version) {
     // No layout was ever saved (a first start, or settings written before the view
     // saved its layout): nothing to reset, so keep the layout in use without a word.
     if (!m_store.HasKey(m_DefaultLayout.GetName(), kLayoutCountKey)) {
-        if (m_ListLayout.GetCount() == 0) m_ListLayout.Assign(m_DefaultLayout);
+        if (m_ListLayout.GetCount() == 0) m_ListLayout.Assign(CListLayout::MakeFreshLayout());
         return;
     }
     if (version != kLayoutVersion) {

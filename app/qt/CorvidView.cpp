@@ -64,7 +64,8 @@ void CCorvidView::ApplyLayout(const CListLayout& layout) {
     // The built-in layouts give each column its least width; it grows to show the
     // whole title (and the arrow of a sorted one) and a 16-digit address. A layout
     // the user saved keeps the widths the user left.
-    if (layout.IsEqual(m_document.GetDefaultLayout()) || layout.IsEqual(CListLayout::MakeSimilarLayout())) {
+    if (layout.IsEqual(m_document.GetDefaultLayout()) || layout.IsEqual(CListLayout::MakeFreshLayout()) ||
+        layout.IsEqual(CListLayout::MakeSimilarLayout())) {
         const int digits = fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) + 12;
         for (int column = 0; column < layout.GetCount(); ++column) {
             const CListColLayout& c = layout.GetColumns()[column];

@@ -145,7 +145,7 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
         // the view saved its layout): the layout in use stays, without a message.
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
         doc.SetSaveOnDestroy(false);
-        EXPECT_TRUE(doc.GetListLayout().IsEqual(doc.GetDefaultLayout()));
+        EXPECT_TRUE(doc.GetListLayout().IsEqual(CListLayout::MakeFreshLayout()));
         CListLayout two;
         two.AddColumn(24, "SQL Text", 300, 0, 1, 0, true);
         two.AddColumn(9, "Exec", 50, 1, 2, 1, false);
