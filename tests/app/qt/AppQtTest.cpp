@@ -195,10 +195,10 @@ TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
     for (QAction* menu : app->MainFrame()->menuBar()->actions())
         menus << menu->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Help"}));
-    EXPECT_EQ(Action(ECommand::FindSqlId)->text(), "Find SQL ID...	Ctrl+F");
+    EXPECT_EQ(Action(ECommand::FindSqlId)->text(), "Find SQL ID...\tCtrl+F");
     EXPECT_EQ(Action(ECommand::FindSqlId)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
     // The not-connected message names Ctrl+L: the menu shows it beside Connect.
-    EXPECT_EQ(Action(ECommand::Connect)->text(), "Connect...	Ctrl+L");
+    EXPECT_EQ(Action(ECommand::Connect)->text(), "Connect...\tCtrl+L");
     EXPECT_EQ(Action(ECommand::Connect)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_EQ(Action(ECommand::Load)->text(), "Load SQL statements\tF5");
     EXPECT_EQ(Action(ECommand::Load)->shortcut(), QKeySequence(Qt::Key_F5));
