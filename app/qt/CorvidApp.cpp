@@ -211,7 +211,9 @@ void CCorvidApp::ShowMainWindow() {
     // The stored placement is used only when it meets the screen.
     const bool placed = m_mainFrame->RestorePlacement(GetSettingsStore());
     // The charts come back if they were open when the program last closed.
-    if (GetSettingsStore().GetProfileInt(kChartsSection, kChartsVisibleKey, 0) == 1) chartDock->show();
+    if (GetSettingsStore().GetProfileInt(kChartsSection, kChartsVisibleKey, 0) == 1) {
+        if (auto* chartDock = m_mainFrame->findChild<QDockWidget*>(QStringLiteral("charts"))) chartDock->show();
+    }
     if (placed && m_mainFrame->RestoredMaximized()) {
         m_mainFrame->showMaximized();
     } else {
