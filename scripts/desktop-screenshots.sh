@@ -90,7 +90,7 @@ sleep 0.5
 
 # Select the first statement and find the ones most similar to it.
 click "$main" 200 110
-click "$main" 135 "$toolbar_y"
+click "$main" 122 "$toolbar_y"
 find=$(window "^Find similar SQL statements$")
 xdotool key Return
 sleep 3
