@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "app/CommandLineInfo.h"
 
 namespace corvid {
@@ -13,55 +16,48 @@ CCorvidCommandLineInfo Parsed(std::vector<std::string> args) {
     return info;
 }
 
-TEST(CommandLine, EveryLetterSetsItsField) {
-    CCorvidCommandLineInfo info = Parsed({"-uSCOTT", "-pTIGER", "-sDEMO", "-v7", "-cSYSOPER", "-d15"});
-    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
-    EXPECT_EQ(info.m_User, "SCOTT");
-    EXPECT_EQ(info.m_Password, "TIGER");
-    EXPECT_EQ(info.m_Server, "DEMO");
-    EXPECT_EQ(info.m_OciVersion, 7);
-    EXPECT_EQ(info.m_ConnectMode, EConnectMode::SysOper);
-    EXPECT_EQ(info.m_TraceLevel, 15);
+// A command line and what it must give; `why` says what the case guards.
+struct SCommandLineCase {
+    std::vector<std::string> args;
+    Outcome outcome;
+    std::string user, password, server;
+    int ociVersion;
+    EConnectMode mode;
+    int traceLevel;
+    const char* why;
+};
 
-    CCorvidCommandLineInfo none = Parsed({});
-    EXPECT_EQ(none.GetOutcome(), Outcome::Run);
-    EXPECT_EQ(none.m_User, "");
-    EXPECT_EQ(none.m_OciVersion, 0);
-    EXPECT_EQ(none.m_ConnectMode, EConnectMode::Normal);
-    EXPECT_EQ(none.m_TraceLevel, 0);
-}
-
-TEST(CommandLine, LettersIgnoreCaseAndSlashIsADash) {
-    CCorvidCommandLineInfo info = Parsed({"/uSCOTT", "-Ptiger", "/S", "-csysdba", "-V8", "-D-2"});
-    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
-    EXPECT_EQ(info.m_User, "SCOTT");
-    EXPECT_EQ(info.m_Password, "tiger");
-    EXPECT_EQ(info.m_Server, "");
-    EXPECT_EQ(info.m_ConnectMode, EConnectMode::SysDba);
-    EXPECT_EQ(info.m_OciVersion, 8);
-    EXPECT_EQ(info.m_TraceLevel, -2);
-    EXPECT_EQ(Parsed({"-cNormal"}).m_ConnectMode, EConnectMode::Normal);
-}
-
-TEST(CommandLine, LaterOptionsWinAndPlainArgumentsAreIgnored) {
-    CCorvidCommandLineInfo info = Parsed({"-uA", "SCOTT", "-uB", "-v7", "-v8", "-csysdba", "-cnormal", "file.txt"});
-    EXPECT_EQ(info.GetOutcome(), Outcome::Run);
-    EXPECT_EQ(info.m_User, "B");
-    EXPECT_EQ(info.m_OciVersion, 8);
-    EXPECT_EQ(info.m_ConnectMode, EConnectMode::Normal);
+TEST(CommandLine, LettersSetTheirFields) {
+    const SCommandLineCase cases[] = {
+        {{"-uSCOTT", "-pTIGER", "-sDEMO", "-v7", "-cSYSOPER", "-d15"}, Outcome::Run, "SCOTT", "TIGER", "DEMO", 7,
+         EConnectMode::SysOper, 15, "every letter sets its field"},
+        {{}, Outcome::Run, "", "", "", 0, EConnectMode::Normal, 0, "no arguments leave the defaults"},
+        {{"/uSCOTT", "-Ptiger", "/S", "-csysdba", "-V8", "-D-2"}, Outcome::Run, "SCOTT", "tiger", "", 8,
+         EConnectMode::SysDba, -2, "letters ignore case, / is a dash, an empty value is empty"},
+        {{"-cNormal"}, Outcome::Run, "", "", "", 0, EConnectMode::Normal, 0, "the mode ignores case"},
+        {{"-uA", "SCOTT", "-uB", "-v7", "-v8", "-csysdba", "-cnormal", "file.txt"}, Outcome::Run, "B", "", "", 8,
+         EConnectMode::Normal, 0, "later options win and plain arguments are ignored"},
+        {{"-x", "-uSCOTT"}, Outcome::Invalid, "", "", "", 0, EConnectMode::Normal, 0,
+         "parsing stops at the first bad option"},
+        {{"-h", "-x"}, Outcome::Help, "", "", "", 0, EConnectMode::Normal, 0, "the help wins over a later bad option"},
+        {{"-H"}, Outcome::Help, "", "", "", 0, EConnectMode::Normal, 0, "the help letter ignores case"},
+    };
+    for (const SCommandLineCase& c : cases) {
+        const CCorvidCommandLineInfo info = Parsed(c.args);
+        EXPECT_EQ(info.GetOutcome(), c.outcome) << c.why;
+        EXPECT_EQ(info.m_User, c.user) << c.why;
+        EXPECT_EQ(info.m_Password, c.password) << c.why;
+        EXPECT_EQ(info.m_Server, c.server) << c.why;
+        EXPECT_EQ(info.m_OciVersion, c.ociVersion) << c.why;
+        EXPECT_EQ(info.m_ConnectMode, c.mode) << c.why;
+        EXPECT_EQ(info.m_TraceLevel, c.traceLevel) << c.why;
+    }
 }
 
 TEST(CommandLine, BadOptionsAndValuesAskForTheUsage) {
     for (const char* bad : {"-v9", "-v", "-vx", "-cSYSADMIN", "-c", "-x", "-", "-dabc", "/q"}) {
         EXPECT_EQ(Parsed({"-uSCOTT", bad}).GetOutcome(), Outcome::Invalid) << bad;
     }
-    EXPECT_EQ(Parsed({"-h"}).GetOutcome(), Outcome::Help);
-    EXPECT_EQ(Parsed({"-H"}).GetOutcome(), Outcome::Help);
-    // Parsing stops at the first request: the help wins over a later bad option.
-    EXPECT_EQ(Parsed({"-h", "-x"}).GetOutcome(), Outcome::Help);
-    CCorvidCommandLineInfo stopped = Parsed({"-x", "-uSCOTT"});
-    EXPECT_EQ(stopped.GetOutcome(), Outcome::Invalid);
-    EXPECT_EQ(stopped.m_User, "");
 }
 
 // Only the whole argument "--version" asks for the version; "-version" stays an
