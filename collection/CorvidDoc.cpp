@@ -309,4 +309,22 @@ bool CCorvidDoc::ProgressNote(const std::string& text) {
     return !m_progress->IsCancelled();
 }
 
+const CStatementFamilies& CCorvidDoc::GetFamilies() {
+    if (!m_familiesCurrent) {
+        m_Families.Build(m_ObjectList);
+        m_familiesCurrent = true;
+    }
+    return m_Families;
+}
+
+const std::vector<CObjectArray::Index>* CCorvidDoc::GetFilteredPositions() {
+    if (m_FamilyFilter < 0) return nullptr;
+    const CStatementFamilies& families = GetFamilies();
+    if (m_FamilyFilter >= families.GetCount()) {
+        m_FamilyFilter = -1;
+        return nullptr;
+    }
+    return &families.GetFamilies()[static_cast<std::size_t>(m_FamilyFilter)].m_Members;
+}
+
 }  // namespace corvid

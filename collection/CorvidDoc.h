@@ -4,6 +4,7 @@
 #include <string>
 
 #include "collection/ObjectEntry.h"
+#include "collection/StatementFamilies.h"
 #include "collection/StatementFilter.h"
 #include "list/ListLayout.h"
 #include "oracle/ServerFeatures.h"
@@ -115,6 +116,18 @@ public:
     // True while the main view shows the similar-statement list; never saved.
     bool m_SimilarMode = false;
 
+    // --- Statement families ---
+    // The families of the collection, grouped when first asked for after a load.
+    const CStatementFamilies& GetFamilies();
+    // True while the main view shows the family list; never saved.
+    bool m_FamilyMode = false;
+    // The family whose members the statement list shows; -1 shows all statements.
+    // A load of the collection sets it back to -1.
+    int m_FamilyFilter = -1;
+    // The statement list's rows: the collection positions of the filter family's
+    // members, or null when the whole collection is shown.
+    const std::vector<CObjectArray::Index>* GetFilteredPositions();
+
 private:
     bool ProgressStep(const std::string& text);
     bool ProgressNote(const std::string& text);
@@ -138,6 +151,8 @@ private:
     double m_TotalBufferGets = 0;
     double m_TotalDiskReads = 0;
     SServerFeatures m_ServerFeatures;
+    CStatementFamilies m_Families;
+    bool m_familiesCurrent = false;
 
     // The load job's progress: 3 x the statements counted, and the steps done.
     IProgress* m_progress = nullptr;

@@ -258,6 +258,8 @@ void CCorvidDoc::LoadStatements() {
     m_TotalDiskReads = totalDiskReads;
     ProgressNote("Loading sql statements from sga...");
     m_ObjectList.RemoveAll();
+    m_familiesCurrent = false;
+    m_FamilyFilter = -1;
 
     // The first user of each id gives the statement's user name.
     std::unordered_map<std::int32_t, const std::string*> userNames;

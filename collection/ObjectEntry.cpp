@@ -62,6 +62,14 @@ std::string FormatFixed6(double value) {
 
 }  // namespace
 
+void AppendListCount(double value, std::string& out) {
+    AppendCount(value, out);
+}
+
+void AppendListPercent(double value, std::string& out) {
+    AppendPercent(value, out);
+}
+
 CObjectEntry::CObjectEntry(double percOfDiskReads, double percOfBufferGets, double diskReads, double bufferGets,
                            double sorts, double executions, double parseCalls, double rowsProcessed, double sharableMem,
                            double persistentMem, double runtimeMem, double loads, std::int32_t commandType,

@@ -104,6 +104,11 @@ using CObjectArray = CQArray<CObjectEntry>;
 // from a server without SQL IDs have none.
 CObjectArray::Index FindStatementBySqlId(const CObjectArray& collection, const std::string& sqlId);
 
+// A count as the list shows it (truncated toward zero, in decimal), and a
+// percentage (two decimals, at least three characters), appended to `out`.
+void AppendListCount(double value, std::string& out);
+void AppendListPercent(double value, std::string& out);
+
 // Writes the whole collection to the trace log: a count line, then each entry's
 // dump under "CObjectEntry # i:", then flushes the log.
 void DumpCollection(const CObjectArray& collection, CTraceContext& trace);

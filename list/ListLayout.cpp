@@ -5,8 +5,9 @@
 #include <limits>
 #include <string_view>
 
-#include "list/ListEntry.h"
+#include "list/FamilyColumn.h"
 #include "list/ListCtrlEx.h"
+#include "list/ListEntry.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
 #include "platform/StringTable.h"
@@ -272,6 +273,24 @@ CListLayout CListLayout::MakeSimilarLayout() {
     layout.AddDefaultColumn(kColDistance, 229, 80, kAlignRight, kFormatNumber, 1, true);
     layout.AddDefaultColumn(kColUserName, 200, 80, kAlignLeft, kFormatText, 0, true);
     layout.AddDefaultColumn(kColSqlText, 207, 1500, kAlignLeft, kFormatText, 0, true);
+    return layout;
+}
+
+CListLayout CListLayout::MakeFamilyLayout() {
+    CListLayout layout;
+    const int L = kAlignLeft, R = kAlignRight;
+    const int T = kFormatText, N = kFormatNumber;
+    layout.AddColumn(kColFamilyStatements, "Statements", 75, R, N, 1, false);
+    layout.AddColumn(kColFamilyExecutions, "Executions", 75, R, N, 0, true);
+    layout.AddColumn(kColFamilyParseCalls, "Parses", 70, R, N, 0, true);
+    layout.AddColumn(kColFamilyBufferGets, "Buf Get", 80, R, N, 2, false);
+    layout.AddColumn(kColFamilyDiskReads, "Disk Rds", 70, R, N, 0, true);
+    layout.AddColumn(kColFamilyPercOfBufferGets, "% Buff.", 60, R, N, 0, true);
+    layout.AddColumn(kColFamilyPercOfDiskReads, "%  Disk", 60, R, N, 0, true);
+    layout.AddColumn(kColFamilySharableMem, "Sharable Mem", 100, R, N, 0, true);
+    layout.AddColumn(kColFamilyUsers, "Users", 100, L, T, 0, true);
+    layout.AddColumn(kColFamilyText, "Family", 1200, L, T, 0, true);
+    layout.SetName("FamilyLayout");
     return layout;
 }
 

@@ -66,6 +66,9 @@ public:
     static CListLayout MakeFreshLayout();
     // The find-similar list: distance (sorted ascending), user and SQL text.
     static CListLayout MakeSimilarLayout();
+    // The family view: the families' figures and family text, sorted by the number
+    // of statements, then buffer gets, both descending.
+    static CListLayout MakeFamilyLayout();
 
     static constexpr const char* kDefaultName = "ListLayout";
 
