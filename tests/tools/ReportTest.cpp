@@ -475,4 +475,52 @@ TEST_F(ReportRun, JsonFormsGoToStandardOutput) {
     EXPECT_EQ(m_err, "");
 }
 
+TEST_F(ReportRun, FamiliesGroupTheStatementsThatDifferOnlyInLiterals) {
+    WriteFile("families.scn",
+              "database DEMO\n"
+              "user SCOTT id=54 password=TIGER privileges=catalog,create-procedure plan-table\n"
+              "user HR id=60 password=HR privileges=catalog plan-table\n"
+              "statement user=SCOTT buffer-gets=100 disk-reads=10 executions=1 parse-calls=1 sharable-mem=1000 "
+              "text=\"SELECT ename FROM emp WHERE empno = 7369\"\n"
+              "statement user=HR buffer-gets=50 disk-reads=30 executions=2 parse-calls=2 sharable-mem=2000 "
+              "text=\"select ename from emp where empno = 7499\"\n"
+              "statement user=SCOTT buffer-gets=25 executions=3 parse-calls=1 sharable-mem=500 "
+              "text=\"SELECT ename FROM emp WHERE empno = 7521\"\n"
+              "statement user=SCOTT buffer-gets=900 text=\"SELECT * FROM dept WHERE deptno IN (10, 20)\"\n"
+              "statement user=SCOTT buffer-gets=1 text=\"SELECT * FROM dept WHERE deptno IN (30)\"\n"
+              "statement user=SCOTT buffer-gets=5000 text=\"SELECT COUNT(*) FROM salgrade\"\n");
+    const std::string scenario = "CORVID_SIM_SCENARIO=families.scn";
+    ASSERT_EQ(Run(With({"--families", "--format", "csv", "--output", "fam", "--no-analyze"}), scenario), 0) << m_err;
+    const std::vector<std::string> csv = Lines(ReadFile(Path("fam.CSV")));
+    ASSERT_EQ(csv.size(), 4u) << ReadFile(Path("fam.CSV"));
+    EXPECT_EQ(csv[0], "Statements,Executions,Parses,Buf Get,Disk Rds,% Buff.,%  Disk,Sharable Mem,Users,Family");
+    // Statements first, then buffer gets; percentages of the whole pool's totals.
+    EXPECT_EQ(csv[1].rfind("\"3\",\"6\",\"4\",\"175\",\"40\",\"2.88\",\"100.00\",\"3500\",\"HR, SCOTT\","
+                           "\"SELECT ENAME FROM EMP WHERE EMPNO = ?\"",
+                           0),
+              0u)
+        << csv[1];
+    EXPECT_NE(csv[2].find("\"SELECT * FROM DEPT WHERE DEPTNO IN (?+)\""), std::string::npos) << csv[2];
+    EXPECT_EQ(csv[2].rfind("\"2\",", 0), 0u) << csv[2];
+    EXPECT_NE(csv[3].find("\"SELECT COUNT(*) FROM SALGRADE\""), std::string::npos) << csv[3];
+
+    ASSERT_EQ(Run(With({"--families", "--min-statements", "2", "--format", "xml", "--output", "big", "--no-analyze"}),
+                  scenario),
+              0)
+        << m_err;
+    const std::string xml = ReadFile(Path("big.XML"));
+    EXPECT_EQ(Count(xml, " <ROW>"), 2u);
+    EXPECT_NE(xml.find("<Family>SELECT&#32;ENAME"), std::string::npos) << xml.substr(0, 2000);
+    if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(std::system(("xmllint --valid --noout " + Quote(Path("big.XML"))).c_str()), 0);
+    }
+
+    for (const std::vector<std::string>& bad :
+         {With({"--min-statements", "2"}), With({"--families", "--min-statements", "0"}),
+          With({"--families", "--min-statements", "x"}), With({"--families", "--similar-to", "00"})}) {
+        EXPECT_EQ(Run(bad, scenario), 2) << bad.back();
+        EXPECT_NE(m_err.find("corvid-report: "), std::string::npos);
+    }
+}
+
 }  // namespace

@@ -28,6 +28,8 @@ enum LongOnly {
     kOptCaseSensitive,
     kOptAllTypes,
     kOptSqlId,
+    kOptFamilies,
+    kOptMinStatements,
     kOptVersion,
 };
 
@@ -55,6 +57,8 @@ const option kLongOptions[] = {
     {"case-sensitive", no_argument, nullptr, kOptCaseSensitive},
     {"all-types", no_argument, nullptr, kOptAllTypes},
     {"sql-id", required_argument, nullptr, kOptSqlId},
+    {"families", no_argument, nullptr, kOptFamilies},
+    {"min-statements", required_argument, nullptr, kOptMinStatements},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},
     {nullptr, 0, nullptr, 0},
@@ -145,6 +149,11 @@ std::string ReportUsage() {
            "      --all-types            with --similar-to: compare with every command type\n"
            "      --sql-id ID            export only the statement with that SQL ID and write\n"
            "                             its execution plan to standard output (analysis on)\n"
+           "      --families             export the statement families instead: statements\n"
+           "                             that differ only in their literals, grouped, sorted\n"
+           "                             by statements, then buffer gets\n"
+           "      --min-statements N     with --families: only families of at least N\n"
+           "                             statements\n"
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"
@@ -229,6 +238,18 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 options.sqlId = id;
                 break;
             }
+            case kOptFamilies:
+                options.families = true;
+                break;
+            case kOptMinStatements: {
+                int count = 0;
+                if (!ParseInt(optarg, count) || count < 1) {
+                    error = "--min-statements takes a whole number of at least 1, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                options.minStatements = count;
+                break;
+            }
             case 'h':
                 options.help = true;
                 break;
@@ -262,6 +283,14 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     }
     if ((options.caseSensitive || options.allTypes) && !options.similarTo) {
         error = "--case-sensitive and --all-types go with --similar-to";
+        return false;
+    }
+    if (options.minStatements && !options.families) {
+        error = "--min-statements goes with --families";
+        return false;
+    }
+    if (options.families && (options.similarTo || options.sqlId)) {
+        error = "--families goes with neither --similar-to nor --sql-id";
         return false;
     }
     if (options.output && !HasExportFileName(*options.output)) {

@@ -34,6 +34,8 @@ struct SReportOptions {
     bool caseSensitive = false;
     bool allTypes = false;
     std::optional<std::string> sqlId;
+    bool families = false;
+    std::optional<int> minStatements;  // with families: leave out smaller ones
     bool help = false;
     bool version = false;
 };

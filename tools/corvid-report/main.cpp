@@ -19,6 +19,8 @@
 #include "app/Session.h"
 #include "app/Startup.h"
 #include "collection/CorvidDoc.h"
+#include "collection/FindSimilarStatements.h"
+#include "collection/StatementFamilies.h"
 #include "diag/TraceContext.h"
 #include "work/ConsoleProgressDisplay.h"
 #include "work/ProgressRunner.h"
@@ -233,8 +235,26 @@ bool ExportOneStatement(CCorvidDoc& doc, const std::string& sqlId, CListCtrlEx& 
     return true;
 }
 
-// Fills the list with the loaded statements, the one of --sql-id, or those most similar to the
-// one at --similar-to.
+// The family view: the loaded statements' families of at least `minStatements`
+// statements, sorted by statements, then buffer gets.
+void FillFamilyList(CListCtrlEx& list, const CObjectArray& collection, int minStatements) {
+    const CListLayout layout = CListLayout::MakeFamilyLayout();
+    const std::vector<CFamilyEntry> families = CStatementFamilies(collection).WithAtLeast(minStatements);
+    layout.CreateColumns(list);
+    layout.ApplySortKeys(list);
+    list.SetRedraw(false);
+    list.DeleteAllItems();
+    list.SetItemCount(static_cast<int>(families.size()));
+    for (std::size_t i = 0; i < families.size(); ++i) {
+        layout.FillRow(list, static_cast<int>(i), families[i]);
+        list.SetItemData(static_cast<int>(i), static_cast<CListCtrlEx::ItemData>(i));
+    }
+    list.SetRedraw(true);
+    list.Sort();
+}
+
+// Fills the list with the loaded statements, the one of --sql-id, their families
+// (--families), or those most similar to the one at --similar-to.
 bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRunner& runner, CListCtrlEx& list) {
     if (options.sqlId) {
         // The plan goes to standard output unless the export itself is written there.
@@ -242,6 +262,10 @@ bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRun
         if (ExportOneStatement(doc, *options.sqlId, list, exportToStandardOutput ? stderr : stdout)) return true;
         Fail("no statement with SQL ID " + *options.sqlId + " in the loaded list");
         return false;
+    }
+    if (options.families) {
+        FillFamilyList(list, doc.GetCollection(), options.minStatements.value_or(1));
+        return true;
     }
     if (!options.similarTo) {
         FillList(list, doc.GetListLayout(), doc.GetCollection(), nullptr);
