@@ -2,7 +2,8 @@
 
 namespace corvid {
 
-SCommandState GetCommandState(ECommand command, bool connected, bool similarMode) {
+SCommandState GetCommandState(ECommand command, bool connected, bool similarMode, bool familyMode,
+                              bool familyFiltered) {
     SCommandState state;
     switch (command) {
         case ECommand::Connect:
@@ -13,14 +14,19 @@ SCommandState GetCommandState(ECommand command, bool connected, bool similarMode
             break;
         case ECommand::Load:
         case ECommand::FlushSharedPool:
-            state.enabled = connected && !similarMode;
+            state.enabled = connected && !similarMode && !familyMode;
             break;
         case ECommand::Options:
         case ECommand::FindSqlId:
-            state.enabled = !similarMode;
+            state.enabled = !similarMode && !familyMode;
             break;
         case ECommand::FindSimilar:
+            state.enabled = !familyMode;
             state.checked = similarMode;
+            break;
+        case ECommand::StatementFamilies:
+            state.enabled = !similarMode;
+            state.checked = familyMode || familyFiltered;
             break;
         case ECommand::Export:
         case ECommand::ShowStatement:

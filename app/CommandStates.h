@@ -19,6 +19,7 @@ enum class ECommand {
     HelpOnHelp,
     WebPage,
     About,
+    StatementFamilies,
 };
 
 struct SCommandState {
@@ -27,7 +28,9 @@ struct SCommandState {
 };
 
 // Whether a command is enabled and shown checked, from the connection state and
-// the view's mode (the similar-statement list or the regular one).
-SCommandState GetCommandState(ECommand command, bool connected, bool similarMode);
+// the view's mode: the similar-statement list, the family list, the statement list
+// showing one family's members (familyFiltered), or the regular list.
+SCommandState GetCommandState(ECommand command, bool connected, bool similarMode, bool familyMode = false,
+                              bool familyFiltered = false);
 
 }  // namespace corvid

@@ -5,6 +5,7 @@
 #include "collection/ExplainPlanCall.h"
 #include "collection/ExplainProcedure.h"
 #include "list/StatementColumn.h"
+#include "list/FamilyColumn.h"
 #include "oracle/OracleConnection.h"
 #include "platform/Services.h"
 #include "platform/StringTable.h"
@@ -56,6 +57,12 @@ std::vector<SParameterRow> ParameterRows(const CObjectEntry& statement) {
         rows.push_back({spec.column, GetStringTable().Load(spec.titleId), statement.GetColumnText(spec.column)});
     }
     return rows;
+}
+
+std::vector<SParameterRow> FamilyParameterRows(const std::string& familyText, long long statements) {
+    if (statements <= 0) return {};
+    return {{kColFamilyText, "Family", familyText},
+            {kColFamilyStatements, "Statements in family", std::to_string(statements)}};
 }
 
 const std::vector<std::string>& OptimizerGoals() {

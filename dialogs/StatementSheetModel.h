@@ -22,6 +22,10 @@ struct SParameterRow {
 // layout is. Titles come from the string table ("STR # <id>" when missing).
 std::vector<SParameterRow> ParameterRows(const CObjectEntry& statement);
 
+// The rows the parameter page adds for the statement's family: its family text
+// and the number of statements that share it. None when the count is 0.
+std::vector<SParameterRow> FamilyParameterRows(const std::string& familyText, long long statements);
+
 // The optimizer goals of the test page in the order the (sorted) list shows them.
 const std::vector<std::string>& OptimizerGoals();
 // The list position the goal text selects: the first goal that begins with it,
@@ -75,6 +79,10 @@ struct SStatementSheetData {
     std::string planSource;  // where the plan came from; empty without a plan
     CObjectEntry statement;  // for the parameter page
     CSqlTestModel test;
+    // The statement's family text and how many statements of the list share it
+    // (itself included); 0 when the families are not known.
+    std::string familyText;
+    long long familyStatements = 0;
 
     static SStatementSheetData FromStatement(const CObjectEntry& statement);
 };

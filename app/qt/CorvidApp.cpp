@@ -246,7 +246,9 @@ void CCorvidApp::UpdateTitle() {
 SCommandState CCorvidApp::GetCommandState(ECommand command) const {
     const bool connected = m_connection && m_connection->IsConnected();
     const bool similar = m_document && m_document->m_SimilarMode;
-    return corvid::GetCommandState(command, connected, similar);
+    const bool families = m_document && m_document->m_FamilyMode;
+    const bool filtered = m_document && m_document->m_FamilyFilter >= 0;
+    return corvid::GetCommandState(command, connected, similar, families, filtered);
 }
 
 std::string CCorvidApp::HelpPageUrl(const std::string& anchor) {

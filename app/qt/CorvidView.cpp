@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
 #include "app/LoadSummary.h"
+#include "app/qt/FamilyTextDelegate.h"
 #include "collection/CorvidDoc.h"
+#include "list/FamilyColumn.h"
 #include "list/ListLayout.h"
 #include "list/StatementColumn.h"
 #include "platform/Services.h"
@@ -34,7 +38,18 @@ private:
 
 }  // namespace
 
+QString FamilyNoteText(int statements) {
+    return QStringLiteral("Family: %1 statements (press Esc or the family button to show all)").arg(statements);
+}
+
 CCorvidView::CCorvidView(CCorvidDoc& document, QWidget* parent) : CListViewEx(parent), m_document(document) {
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("FamilyNote"));
+    m_note->setAutoFillBackground(true);
+    m_note->setBackgroundRole(QPalette::ToolTipBase);
+    m_note->setForegroundRole(QPalette::ToolTipText);
+    m_note->setMargin(3);
+    m_note->hide();
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) Dispatch(ECommand::ShowStatement);
     });
@@ -49,7 +64,9 @@ void CCorvidView::SaveLayout() {
     if (m_layoutSaved || m_document.m_SimilarMode) return;
     m_layoutSaved = true;
     CListLayout& layout = m_document.GetListLayout();
-    layout.ReadFromList(GetListCtrl());
+    // The family view shows a layout of its own; the user's was read back from
+    // the list when the view was entered.
+    if (!m_document.m_FamilyMode) layout.ReadFromList(GetListCtrl());
     layout.Save();
 }
 
@@ -59,6 +76,8 @@ void CCorvidView::ApplyLayout() {
 
 void CCorvidView::ApplyLayout(const CListLayout& layout) {
     CListCtrlEx& list = GetListCtrl();
+    for (int i = 0; i < list.GetColumnCount(); ++i)
+        setItemDelegateForColumn(i, nullptr);
     layout.CreateColumns(list);
     layout.ApplySortKeys(list);
     // The built-in layouts give each column its least width; it grows to show the
@@ -76,6 +95,12 @@ void CCorvidView::ApplyLayout(const CListLayout& layout) {
     }
     // A new set of columns starts at the left edge, not at the offset of the old one.
     horizontalScrollBar()->setValue(0);
+    // Family texts are coloured like the statement page.
+    for (int i = 0; i < layout.GetCount(); ++i) {
+        if (layout.GetColumns()[static_cast<std::size_t>(i)].m_Id != kColFamilyText) continue;
+        if (!m_familyDelegate) m_familyDelegate = new CFamilyTextDelegate(this);
+        setItemDelegateForColumn(i, m_familyDelegate);
+    }
 }
 
 void CCorvidView::FillFrom(const CObjectArray& array, const CListLayout& layout, bool suspendRedraw,
@@ -101,11 +126,26 @@ bool CCorvidView::Refill(bool reload, const std::vector<CObjectArray::Index>& ke
     if (reload) m_loadedOnce = true;
     CListCtrlEx& list = GetListCtrl();
     list.SetRedraw(false);
-    FillFrom(collection, m_document.GetListLayout(), false);
-    // Rows are filled in collection order, so a row's number is its position here.
-    if (!reload) {
-        for (CObjectArray::Index position : keepSelected) {
-            if (position >= 0 && position < collection.GetSize()) list.SetItemSelected(static_cast<int>(position), true);
+    const CListLayout& layout = m_document.GetListLayout();
+    if (const std::vector<CObjectArray::Index>* members = m_document.GetFilteredPositions()) {
+        list.DeleteAllItems();
+        const int count = static_cast<int>(members->size());
+        list.SetItemCount(count);
+        for (int i = 0; i < count; ++i) {
+            const CObjectArray::Index position = (*members)[static_cast<std::size_t>(i)];
+            layout.FillRow(list, i, collection[position]);
+            list.SetItemData(i, position);
+        }
+        SetNote(FamilyNoteText(count));
+    } else {
+        FillFrom(collection, layout, false);
+        SetNote(QString());
+        // Rows are filled in collection order, so a row's number is its position here.
+        if (!reload) {
+            for (CObjectArray::Index position : keepSelected) {
+                if (position >= 0 && position < collection.GetSize())
+                    list.SetItemSelected(static_cast<int>(position), true);
+            }
         }
     }
     list.SetRedraw(true);
@@ -140,6 +180,69 @@ void CCorvidView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
     painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, hint);
+}
+
+void CCorvidView::ShowFamilies() {
+    if (m_busy) return;
+    CBusyScope busy(m_busy);
+    const CListLayout layout = CListLayout::MakeFamilyLayout();
+    ApplyLayout(layout);
+    const std::vector<CFamilyEntry>& families = m_document.GetFamilies().GetFamilies();
+    CListCtrlEx& list = GetListCtrl();
+    list.SetRedraw(false);
+    list.DeleteAllItems();
+    const int count = static_cast<int>(families.size());
+    list.SetItemCount(count);
+    for (int i = 0; i < count; ++i) {
+        layout.FillRow(list, i, families[static_cast<std::size_t>(i)]);
+        list.SetItemData(i, i);
+    }
+    list.SetRedraw(true);
+    list.Sort();
+    SetNote(QString());
+}
+
+int CCorvidView::GetSelectedFamily() {
+    const CListCtrlEx& list = GetListCtrl();
+    const std::vector<int> selected = list.GetSelectedItems();
+    if (m_document.m_FamilyMode && selected.size() == 1) {
+        const CListCtrlEx::ItemData family = list.GetItemData(selected.front());
+        if (family >= 0 && family < m_document.GetFamilies().GetCount()) return static_cast<int>(family);
+    }
+    GetPrompter().Message(kSelectOneFamilyMessage);
+    return -1;
+}
+
+void CCorvidView::SetNote(const QString& text) {
+    m_note->setText(text);
+    m_note->setVisible(!text.isEmpty());
+    PlaceNote();
+}
+
+void CCorvidView::PlaceNote() {
+    if (!m_note->isVisible()) return;
+    const QRect area = viewport()->geometry();
+    const int height = m_note->sizeHint().height();
+    m_note->setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
+    m_note->raise();
+}
+
+void CCorvidView::resizeEvent(QResizeEvent* event) {
+    CListViewEx::resizeEvent(event);
+    PlaceNote();
+}
+
+void CCorvidView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Escape && m_document.m_FamilyFilter >= 0 && !m_document.m_SimilarMode) {
+        Dispatch(ECommand::StatementFamilies);
+        return;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_document.m_FamilyMode) {
+        Dispatch(ECommand::ShowStatement);
+        return;
+    }
+    CListViewEx::keyPressEvent(event);
 }
 
 CObjectArray::Index CCorvidView::GetSelectedPosition() {
@@ -183,6 +286,8 @@ void CCorvidView::contextMenuEvent(QContextMenuEvent* event) {
     if (m_busy) return;
     const QModelIndex index = indexAt(event->pos());  // viewport coordinates
     if (!index.isValid()) return;
+    // The rows of the family view are families, not statements.
+    if (m_document.m_FamilyMode) return;
     // A right click on a row outside the selection selects that row, as the list
     // did, so the menu acts on the row that was clicked.
     if (!selectionModel()->isRowSelected(index.row(), QModelIndex())) {

@@ -7,6 +7,8 @@
 #include "collection/ObjectEntry.h"
 #include "list/qt/ListViewEx.h"
 
+class QLabel;
+
 namespace corvid {
 
 class CCorvidDoc;
@@ -51,6 +53,16 @@ public:
     std::vector<CObjectArray::Index> SelectedPositions() const;
     // The text the empty list shows before the first load; empty once loaded.
     QString PlaceholderText() const;
+
+    // The family view: one row per family of the collection through the family
+    // layout, the family's index as the item data, sorted by the layout.
+    void ShowFamilies();
+    // The family of the one selected row of the family view; -1 (after the
+    // message) unless exactly one row is selected.
+    int GetSelectedFamily();
+    // The note over the bottom of the list; hidden while empty.
+    void SetNote(const QString& text);
+    QLabel* Note() const { return m_note; }
     bool IsBusy() const { return m_busy; }
 
     // The one selected statement, copied from the collection; false (after the
@@ -69,18 +81,27 @@ public:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Dispatch(ECommand command);
+    void PlaceNote();
 
     CCorvidDoc& m_document;
     Dispatcher m_dispatch;
     bool m_busy = false;
     bool m_layoutSaved = false;
     bool m_loadedOnce = false;
+    QLabel* m_note = nullptr;
+    QAbstractItemDelegate* m_familyDelegate = nullptr;
 };
 
 inline constexpr const char* kSelectOneStatementMessage =
     "Operation not possible!\nExactly one statement must be selected.";
+inline constexpr const char* kSelectOneFamilyMessage = "Operation not possible!\nExactly one family must be selected.";
+
+// The note over the statement list while it shows one family's members.
+QString FamilyNoteText(int statements);
 
 }  // namespace corvid

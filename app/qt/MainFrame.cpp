@@ -76,6 +76,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_statusBarToggle->setCheckable(true);
     m_statusBarToggle->setChecked(true);
     m_statusBarToggle->setStatusTip(QStringLiteral("Show or hide the status bar"));
+    view->addSeparator();
+    AddCommand(view, ECommand::StatementFamilies, QStringLiteral("Statement families"), QKeySequence(),
+               QStringLiteral("Group the statements that differ only in their literals\nStatement families"))
+        ->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, ECommand::HelpTopics, QStringLiteral("Help Topics\tF1"), QKeySequence(Qt::Key_F1),
@@ -108,6 +112,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_toolbar->addSeparator();
     m_toolbar->addAction(Action(ECommand::ShowStatement));
     m_toolbar->addAction(Action(ECommand::FindSimilar));
+    m_toolbar->addAction(Action(ECommand::StatementFamilies));
     m_toolbar->addSeparator();
     m_toolbar->addAction(Action(ECommand::Options));
     m_toolbar->addSeparator();

@@ -59,6 +59,15 @@ void LeaveSimilarView(SStatementCommandContext& context) {
     context.document.m_SimilarMode = false;
 }
 
+// Back to the statement list through the user's layout: all statements, or the
+// members of the document's filter family.
+void ShowStatementList(SStatementCommandContext& context) {
+    context.document.m_FamilyMode = false;
+    context.view.ApplyLayout();
+    context.view.Refill(false);
+    context.frame.UpdateCommandStates();
+}
+
 }  // namespace
 
 void SetDialogRunner(DialogRunner runner) {
@@ -70,8 +79,14 @@ void SetSimilarityProgressRunner(IProgressRunner* runner) {
 }
 
 void ShowStatementCommand(SStatementCommandContext& context) {
-    CObjectEntry statement;
-    if (!context.view.GetSelectedStatement(statement)) return;
+    // In the family view a row stands for a family: it opens its members.
+    if (context.document.m_FamilyMode) {
+        OpenSelectedFamily(context);
+        return;
+    }
+    const CObjectArray::Index position = context.view.GetSelectedPosition();
+    if (position < 0) return;
+    const CObjectEntry statement = context.document.GetCollection()[position];
     CSession& session = context.session;
     // The test page explains on the application's connection, which the user may
     // have closed since the list was loaded.
@@ -83,7 +98,14 @@ void ShowStatementCommand(SStatementCommandContext& context) {
         }
         return ExplainOnConnection(session.GetConnection())(sqlText, goal);
     };
-    CCorvidSqlStmtDlg sheet(SStatementSheetData::FromStatement(statement), std::move(explain), &context.frame);
+    SStatementSheetData data = SStatementSheetData::FromStatement(statement);
+    const CStatementFamilies& families = context.document.GetFamilies();
+    if (const int family = families.FamilyOf(position); family >= 0) {
+        const CFamilyEntry& entry = families.GetFamilies()[static_cast<std::size_t>(family)];
+        data.familyText = entry.m_FamilyText;
+        data.familyStatements = static_cast<long long>(entry.m_Statements);
+    }
+    CCorvidSqlStmtDlg sheet(data, std::move(explain), &context.frame);
     RunDialog(sheet);
 }
 
@@ -133,6 +155,31 @@ void FindSimilarCommand(SStatementCommandContext& context) {
     context.view.FillFrom(run.m_Result, layout, true, &run.m_ResultPositions);
     context.view.GetListCtrl().Sort();
     context.frame.UpdateCommandStates();
+}
+
+void StatementFamiliesCommand(SStatementCommandContext& context) {
+    CCorvidDoc& document = context.document;
+    if (context.view.IsBusy() || document.m_SimilarMode) return;
+    if (document.m_FamilyMode || document.m_FamilyFilter >= 0) {
+        document.m_FamilyFilter = -1;
+        ShowStatementList(context);
+        return;
+    }
+    // The user's column widths and order survive the family view.
+    document.GetListLayout().ReadFromList(context.view.GetListCtrl());
+    CWaitCursor wait;
+    document.m_FamilyMode = true;
+    context.view.ShowFamilies();
+    context.frame.UpdateCommandStates();
+}
+
+bool OpenSelectedFamily(SStatementCommandContext& context) {
+    if (context.view.IsBusy() || !context.document.m_FamilyMode) return false;
+    const int family = context.view.GetSelectedFamily();
+    if (family < 0) return false;
+    context.document.m_FamilyFilter = family;
+    ShowStatementList(context);
+    return true;
 }
 
 void ExportCommand(SStatementCommandContext& context) {

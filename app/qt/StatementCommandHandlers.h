@@ -17,6 +17,12 @@ void ShowStatementCommand(SStatementCommandContext& context);
 void FindSimilarCommand(SStatementCommandContext& context);
 // Asks for a SQL ID and selects the statement that has it (a message when none has).
 void FindSqlIdCommand(SStatementCommandContext& context);
+// Enters the family view, or leaves it (and the statement list filtered to one
+// family) for the whole statement list.
+void StatementFamiliesCommand(SStatementCommandContext& context);
+// The statement list showing only the members of the family selected in the
+// family view; false (after the message) unless exactly one family is selected.
+bool OpenSelectedFamily(SStatementCommandContext& context);
 // The export dialog, then the export of whatever the list shows.
 void ExportCommand(SStatementCommandContext& context);
 // The options sheet on copies of the document's settings, users and layouts.

@@ -9,6 +9,7 @@ bool IsStatementCommand(ECommand command) {
         case ECommand::ShowStatement:
         case ECommand::FindSimilar:
         case ECommand::FindSqlId:
+        case ECommand::StatementFamilies:
         case ECommand::Export:
         case ECommand::Options:
             return true;
@@ -27,6 +28,9 @@ void RunStatementCommand(ECommand command, SStatementCommandContext& context) {
             break;
         case ECommand::FindSqlId:
             FindSqlIdCommand(context);
+            break;
+        case ECommand::StatementFamilies:
+            StatementFamiliesCommand(context);
             break;
         case ECommand::Export:
             ExportCommand(context);

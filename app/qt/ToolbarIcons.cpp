@@ -109,6 +109,17 @@ QPixmap Paint(ECommand command) {
             p.drawLine(QPointF(2, 13.5), QPointF(5.5, 13.5));
             p.drawLine(QPointF(2, 15.2), QPointF(5.5, 15.2));
             break;
+        case ECommand::StatementFamilies:
+            // Three rows of one shape, stacked: the copies of one statement.
+            for (int i = 0; i < 3; ++i) {
+                const qreal y = 1.5 + i * 4.5;
+                p.setPen(QPen(kOutline, 1));
+                p.setBrush(i == 0 ? kDatabaseTop : kSheet);
+                p.drawRect(QRectF(0.5 + i, y, 14 - i, 3.5));
+                p.setPen(QPen(kGold, 1.4));
+                p.drawLine(QPointF(9 + i * 0.5, y + 1.75), QPointF(12.5, y + 1.75));
+            }
+            break;
         case ECommand::Options:
             p.setPen(QPen(kOutline, 1.2));
             for (int i = 0; i < 3; ++i) {
@@ -146,6 +157,7 @@ QIcon ToolbarIcon(ECommand command) {
         case ECommand::FlushSharedPool:
         case ECommand::ShowStatement:
         case ECommand::FindSimilar:
+        case ECommand::StatementFamilies:
         case ECommand::Options:
         case ECommand::About:
             return QIcon(Paint(command));

@@ -10,7 +10,7 @@ CCorvidSqlStmtDlg::CCorvidSqlStmtDlg(SStatementSheetData data, ExplainCall expla
     : CPropertySheet("SQL statement and execution plan", parent),
       m_text(new CSqlTextPage(std::move(data.sqlRtf))),
       m_plan(new CSqlPlanPage(std::move(data.planRtf), QString::fromStdString(data.planSource))),
-      m_parameters(new CSqlParaPage(data.statement)),
+      m_parameters(new CSqlParaPage(data.statement, FamilyParameterRows(data.familyText, data.familyStatements))),
       m_test(new CSqlTestPage(std::move(data.test), std::move(explain))) {
     AddPage(m_text);
     AddPage(m_plan);

@@ -8,8 +8,11 @@
 
 namespace corvid {
 
-CSqlParaPage::CSqlParaPage(const CObjectEntry& statement, QWidget* parent)
-    : CPropertyPage("SQL Parameter", parent), m_statement(statement), m_list(new QTableWidget(0, 2)) {
+CSqlParaPage::CSqlParaPage(const CObjectEntry& statement, std::vector<SParameterRow> extraRows, QWidget* parent)
+    : CPropertyPage("SQL Parameter", parent),
+      m_statement(statement),
+      m_extraRows(std::move(extraRows)),
+      m_list(new QTableWidget(0, 2)) {
     m_list->setHorizontalHeaderLabels({"Title", "Value"});
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->setColumnWidth(0, 200);
@@ -25,7 +28,8 @@ CSqlParaPage::CSqlParaPage(const CObjectEntry& statement, QWidget* parent)
 }
 
 void CSqlParaPage::OnInitPage() {
-    const std::vector<SParameterRow> rows = ParameterRows(m_statement);
+    std::vector<SParameterRow> rows = ParameterRows(m_statement);
+    rows.insert(rows.end(), m_extraRows.begin(), m_extraRows.end());
     m_list->setUpdatesEnabled(false);
     m_list->setRowCount(0);
     m_list->setRowCount(static_cast<int>(rows.size()));

@@ -42,6 +42,28 @@ TEST(CommandStates, FollowConnectionAndSimilarView) {
     }
 }
 
+TEST(CommandStates, TheFamilyViewLocksLoadFlushOptionsAndFindSimilarUntilLeft) {
+    for (const bool connected : {false, true}) {
+        const auto inFamilies = [connected](ECommand c) { return GetCommandState(c, connected, false, true, false); };
+        const auto filtered = [connected](ECommand c) { return GetCommandState(c, connected, false, false, true); };
+        for (const ECommand c : {ECommand::Load, ECommand::FlushSharedPool, ECommand::Options, ECommand::FindSimilar})
+            EXPECT_FALSE(inFamilies(c).enabled) << static_cast<int>(c);
+        for (const ECommand c : {ECommand::Export, ECommand::ShowStatement, ECommand::StatementFamilies})
+            EXPECT_TRUE(inFamilies(c).enabled) << static_cast<int>(c);
+        EXPECT_TRUE(inFamilies(ECommand::StatementFamilies).checked);
+        EXPECT_FALSE(inFamilies(ECommand::FindSimilar).checked);
+        // One family's members are a statement list: everything works, and the
+        // family button, shown pressed, goes back to all statements.
+        EXPECT_EQ(filtered(ECommand::Load).enabled, connected);
+        EXPECT_TRUE(filtered(ECommand::Options).enabled);
+        EXPECT_TRUE(filtered(ECommand::FindSimilar).enabled);
+        EXPECT_TRUE(filtered(ECommand::StatementFamilies).checked);
+        // No family view from the similar view.
+        EXPECT_FALSE(GetCommandState(ECommand::StatementFamilies, connected, true).enabled);
+        EXPECT_FALSE(GetCommandState(ECommand::StatementFamilies, connected, false).checked);
+    }
+}
+
 TEST(WindowPlacement, SavesFiveKeysInOrderAndReadsThemBack) {
     CMemorySettingsStore store;
     CWindowPlacement placement;

@@ -222,6 +222,7 @@ TEST_F(AppQtTest, MenusToolbarAndStatusBarCarryTheirTexts) {
                                    nullptr,
                                    Action(ECommand::ShowStatement),
                                    Action(ECommand::FindSimilar),
+                                   Action(ECommand::StatementFamilies),
                                    nullptr,
                                    Action(ECommand::Options),
                                    nullptr,

@@ -703,6 +703,166 @@ TEST(StatementScreenshots, DialogsOnTheDemoDatabase) {
     SetSettingsStore(nullptr);
 }
 
+// The family view over the test pool with two more copies of the empno lookup
+// that differ only in their literals.
+class FamilyViewTest : public ExportCommandTest {
+protected:
+    void SetUp() override {
+        ExportCommandTest::SetUp();
+        CObjectArray& collection = m_document->GetCollection();
+        CObjectEntry copy;
+        for (const CObjectEntry& entry : collection)
+            if (entry.m_SqlText == kEmpStatement) copy = entry;
+        ASSERT_FALSE(copy.m_SqlText.empty());
+        for (const char* literal : {"7499", "'7521'"}) {
+            copy.m_SqlText = std::string("select ENAME from EMP where EMPNO = ") + literal;
+            copy.m_BufferGets = 10;
+            copy.m_UserName = "SHOP";
+            copy.m_ParsingUserId = 61;
+            collection.Add(copy);
+        }
+        m_view->Refill(false);
+        m_frame->SetStateQuery([this](ECommand command) {
+            return GetCommandState(command, m_connection->IsConnected(), m_document->m_SimilarMode,
+                                   m_document->m_FamilyMode, m_document->m_FamilyFilter >= 0);
+        });
+        m_frame->SetDispatcher([this](ECommand command) { Run(command); });
+        m_view->SetDispatcher([this](ECommand command) { m_frame->RunCommand(command); });
+        m_frame->UpdateCommandStates();
+    }
+
+    int RowOfFamily(const std::string& text) {
+        for (int row = 0; row < List().GetItemCount(); ++row)
+            if (List().GetItemText(row, 9) == text) return row;
+        return -1;
+    }
+
+    static constexpr const char* kEmpFamily = "SELECT ENAME FROM EMP WHERE EMPNO = ?";
+};
+
+TEST_F(FamilyViewTest, TheFamilyViewListsTheFamiliesAndLocksLoadFlushAndOptionsUntilLeft) {
+    const auto userTitles = ColumnTitles();
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    ASSERT_TRUE(m_document->m_FamilyMode);
+    EXPECT_EQ(ColumnTitles(), (std::vector<std::string>{"Statements", "Executions", "Parses", "Buf Get", "Disk Rds",
+                                                        "% Buff.", "%  Disk", "Sharable Mem", "Users", "Family"}));
+    ASSERT_EQ(List().GetItemCount(), 3);
+    // Sorted by statements, descending.
+    EXPECT_EQ(List().GetItemText(0, 9), kEmpFamily);
+    EXPECT_EQ(List().GetItemText(0, 0), "3");
+    EXPECT_EQ(List().GetItemText(0, 3), "1020");
+    EXPECT_EQ(List().GetItemText(0, 8), "SCOTT, SHOP");
+
+    EXPECT_TRUE(m_frame->Action(ECommand::StatementFamilies)->isChecked());
+    EXPECT_FALSE(m_frame->Action(ECommand::Load)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ECommand::FlushSharedPool)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ECommand::Options)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ECommand::FindSimilar)->isEnabled());
+    EXPECT_TRUE(m_frame->Action(ECommand::Export)->isEnabled());
+    m_frame->RunCommand(ECommand::Options);
+    EXPECT_EQ(m_dialogCount, 0);
+
+    // A header click sorts the families like the statement list.
+    List().OnHeaderClick(3, false);
+    EXPECT_EQ(List().GetItemText(0, 3), "50");
+
+    // Export writes what the view shows.
+    m_onDialog = [](QDialog& dialog) {
+        auto& export_ = dynamic_cast<CExportDlg&>(dialog);
+        export_.FormatButton(2)->click();
+        export_.FileEdit()->setText("families");
+        export_.accept();
+    };
+    m_frame->RunCommand(ECommand::Export);
+    const QByteArray csv = Read("families.CSV");
+    EXPECT_TRUE(
+        csv.startsWith("Statements,Executions,Parses,Buf Get,Disk Rds,% Buff.,%  Disk,Sharable Mem,Users,Family"
+                       "\r\n\"1\",\"5\","))
+        << csv.toStdString();
+    EXPECT_TRUE(csv.contains(kEmpFamily));
+
+    // The same command leaves it for the whole statement list.
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    EXPECT_FALSE(m_document->m_FamilyMode);
+    EXPECT_EQ(ColumnTitles(), userTitles);
+    EXPECT_EQ(List().GetItemCount(), 5);
+    EXPECT_TRUE(m_frame->Action(ECommand::Load)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ECommand::StatementFamilies)->isChecked());
+}
+
+TEST_F(FamilyViewTest, OpeningAFamilyShowsItsMembersUnderANoteUntilEscape) {
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    // Enter without a selected family says so and stays.
+    QTest::keyClick(m_view, Qt::Key_Return);
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{kSelectOneFamilyMessage});
+    EXPECT_TRUE(m_document->m_FamilyMode);
+
+    List().SetItemSelected(RowOfFamily(kEmpFamily), true);
+    QTest::keyClick(m_view, Qt::Key_Return);
+    ASSERT_FALSE(m_document->m_FamilyMode);
+    ASSERT_EQ(List().GetItemCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        const std::string& text = m_document->GetCollection()[List().GetItemData(row)].m_SqlText;
+        EXPECT_TRUE(text.find("empno = ") != std::string::npos || text.find("EMPNO = ") != std::string::npos) << text;
+        EXPECT_EQ(text.find("sal"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(m_view->Note()->isVisibleTo(m_view));
+    EXPECT_EQ(m_view->Note()->text(), "Family: 3 statements (press Esc or the family button to show all)");
+    EXPECT_TRUE(m_frame->Action(ECommand::StatementFamilies)->isChecked());
+    EXPECT_TRUE(m_frame->Action(ECommand::Load)->isEnabled());
+
+    // The members' statements open as usual, with their family on the figures page.
+    std::vector<std::string> familyRows;
+    m_onDialog = [&](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidSqlStmtDlg&>(dialog);
+        sheet.SetActivePage(2);
+        QTableWidget* rows = sheet.ParameterPage()->List();
+        for (int r = rows->rowCount() - 2; r < rows->rowCount(); ++r)
+            familyRows.push_back(rows->item(r, 0)->text().toStdString() + "=" + rows->item(r, 1)->text().toStdString());
+        sheet.accept();
+    };
+    List().SelectNone();
+    List().SetItemSelected(0, true);
+    m_frame->RunCommand(ECommand::ShowStatement);
+    EXPECT_EQ(familyRows, (std::vector<std::string>{std::string("Family=") + kEmpFamily, "Statements in family=3"}));
+
+    // A refill (after the options) keeps the filter; Esc shows all again.
+    m_view->Refill(false);
+    EXPECT_EQ(List().GetItemCount(), 3);
+    QTest::keyClick(m_view, Qt::Key_Escape);
+    EXPECT_EQ(m_document->m_FamilyFilter, -1);
+    EXPECT_EQ(List().GetItemCount(), 5);
+    EXPECT_FALSE(m_view->Note()->isVisibleTo(m_view));
+    EXPECT_FALSE(m_frame->Action(ECommand::StatementFamilies)->isChecked());
+
+    // The family button leaves the filtered list too; a load drops the filter.
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    List().SetItemSelected(RowOfFamily(kEmpFamily), true);
+    m_frame->RunCommand(ECommand::ShowStatement);
+    ASSERT_EQ(List().GetItemCount(), 3);
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    EXPECT_EQ(List().GetItemCount(), 5);
+    EXPECT_FALSE(m_document->m_FamilyMode);
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    List().SetItemSelected(RowOfFamily(kEmpFamily), true);
+    m_frame->RunCommand(ECommand::ShowStatement);
+    m_view->Refill(true);
+    EXPECT_EQ(m_document->m_FamilyFilter, -1);
+    EXPECT_EQ(List().GetItemCount(), 3);  // the server's pool, without the test's copies
+    EXPECT_FALSE(m_view->Note()->isVisibleTo(m_view));
+}
+
+TEST_F(FamilyViewTest, ClosingInTheFamilyViewKeepsTheUsersLayout) {
+    m_document->WriteSettings();
+    List().SetColumnWidth(0, 123);
+    m_frame->RunCommand(ECommand::StatementFamilies);
+    ASSERT_TRUE(m_document->m_FamilyMode);
+    CloseWindow();
+    OpenWindow();
+    EXPECT_EQ(List().GetColumnTitle(0), "User");
+    EXPECT_EQ(List().GetColumnWidth(0), 123);
+}
+
 }  // namespace
 }  // namespace corvid
 
