@@ -119,6 +119,10 @@ public:
     std::map<std::string, std::set<std::string>> changeGrants;
     std::map<std::string, ProcedureInfo> procedures;
     SharedPool pool;
+    // The generator's templates' texts, and every statement it made with its
+    // template (for tests).
+    std::vector<std::string> generatorTemplates;
+    std::vector<GeneratedStatement> generated;
     std::vector<Fault> faults;
     Workload workload;
     std::mt19937_64 random;

@@ -141,4 +141,19 @@ std::shared_ptr<Server> TheServer();
 // Rebuilds the server from the current scenario even when its name is unchanged.
 void ResetServer();
 
+// A statement that the scenario's generator made: its text, the template it came
+// from (the position among the scenario's templates) and what each of the
+// template's placeholders became, in the order of the template's text.
+struct GeneratedStatement {
+    std::string text;
+    int templateIndex = 0;
+    std::vector<std::string> values;
+};
+
+// What the generator made for the server's database, in the order it made them,
+// and the texts of the templates it made them from. For tests only: no client
+// call reaches them.
+std::vector<GeneratedStatement> GeneratedStatements(Server& server);
+std::vector<std::string> GeneratorTemplates(Server& server);
+
 }  // namespace ocisim

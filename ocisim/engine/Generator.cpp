@@ -26,7 +26,7 @@ double Range::Pick(std::mt19937_64& random) const {
     return std::floor(low + (high - low) * x * x * x);
 }
 
-std::string ExpandTemplate(const std::string& text, std::mt19937_64& random) {
+std::string ExpandTemplate(const std::string& text, std::mt19937_64& random, std::vector<std::string>* values) {
     std::string out;
     out.reserve(text.size() + 16);
     size_t i = 0;
@@ -42,6 +42,7 @@ std::string ExpandTemplate(const std::string& text, std::mt19937_64& random) {
         }
         std::string spec = text.substr(i + 1, close - i - 1);
         i = close + 1;
+        const std::size_t expandedAt = out.size();
         if (spec.compare(0, 4, "int:") == 0) {
             size_t colon = spec.find(':', 4);
             long long lo = std::stoll(spec.substr(4, colon - 4));
@@ -69,6 +70,7 @@ std::string ExpandTemplate(const std::string& text, std::mt19937_64& random) {
             long long n = 0, lo = 0, hi = 0;
             if (std::sscanf(spec.c_str() + 5, "%lld:%lld:%lld", &n, &lo, &hi) != 3 || n < 1) {
                 out += "{" + spec + "}";
+                if (values) values->push_back(out.substr(expandedAt));
                 continue;
             }
             std::uniform_int_distribution<long long> d(lo, std::max(lo, hi));
@@ -82,6 +84,7 @@ std::string ExpandTemplate(const std::string& text, std::mt19937_64& random) {
         } else {
             out += "{" + spec + "}";
         }
+        if (values) values->push_back(out.substr(expandedAt));
     }
     return out;
 }
@@ -134,6 +137,9 @@ void GenerateStatements(Database& db, const std::vector<StatementTemplate>& temp
         users.push_back(list);
     }
     if (count > 0 && totalWeight <= 0) throw std::runtime_error("the templates' weights add up to 0");
+    db.generatorTemplates.clear();
+    for (const StatementTemplate& t : templates)
+        db.generatorTemplates.push_back(t.text);
     std::int64_t attempts = 0;
     std::int64_t made = 0;
     if (count > 0) {
@@ -147,8 +153,10 @@ void GenerateStatements(Database& db, const std::vector<StatementTemplate>& temp
                 ++ti;
             }
             const StatementTemplate& t = templates[ti];
-            std::string text = ExpandTemplate(t.text, random);
+            std::vector<std::string> values;
+            std::string text = ExpandTemplate(t.text, random, &values);
             if (db.pool.Find(text)) continue;
+            db.generated.push_back({text, static_cast<int>(ti), std::move(values)});
             MakeEntry(db, t, static_cast<int>(ti), text, users[ti], now, random);
             ++made;
         }
@@ -161,8 +169,10 @@ void GenerateStatements(Database& db, const std::vector<StatementTemplate>& temp
         attempts = 0;
         while (made < t.count && attempts < t.count * 20) {
             ++attempts;
-            std::string text = ExpandTemplate(t.text, own);
+            std::vector<std::string> values;
+            std::string text = ExpandTemplate(t.text, own, &values);
             if (db.pool.Find(text)) continue;
+            db.generated.push_back({text, static_cast<int>(ti), std::move(values)});
             MakeEntry(db, t, static_cast<int>(ti), text, users[ti], now, own);
             ++made;
         }

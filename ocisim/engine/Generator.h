@@ -33,8 +33,10 @@ struct StatementTemplate {
     Range sortsPerExec{0, 0};
 };
 
-// Fills the placeholders of a template text.
-std::string ExpandTemplate(const std::string& text, std::mt19937_64& random);
+// Fills the placeholders of a template text. With `values`, what each
+// placeholder became is appended to it, in the order of the text.
+std::string ExpandTemplate(const std::string& text, std::mt19937_64& random,
+                           std::vector<std::string>* values = nullptr);
 
 // Adds `count` statements made from the database's templates to its pool,
 // drawn by weight, and then the fixed number of each template that has one;

@@ -1036,6 +1036,20 @@ std::shared_ptr<Server> TheServer() {
     return g_Server;
 }
 
+std::vector<GeneratedStatement> GeneratedStatements(Server& server) {
+    auto* impl = dynamic_cast<ServerImpl*>(&server);
+    if (!impl) return {};
+    std::lock_guard<std::mutex> lock(impl->m_Mutex);
+    return impl->m_Db->generated;
+}
+
+std::vector<std::string> GeneratorTemplates(Server& server) {
+    auto* impl = dynamic_cast<ServerImpl*>(&server);
+    if (!impl) return {};
+    std::lock_guard<std::mutex> lock(impl->m_Mutex);
+    return impl->m_Db->generatorTemplates;
+}
+
 void ResetServer() {
     std::lock_guard<std::mutex> lock(g_ServerMutex);
     const char* env = std::getenv("CORVID_SIM_SCENARIO");
