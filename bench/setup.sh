@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that only the benchmarks use (never needed by the
 # build or the tests): libedlib-dev, the edit distance library that
-# bench_sqltext_distance measures itself against. Run it once, then reconfigure
-# (cmake -S . -B build) so that the benchmark finds it.
+# bench_sqltext_distance measures itself against, and percona-toolkit, whose
+# pt-fingerprint bench_families runs beside the family text. Run it once, then
+# reconfigure (cmake -S . -B build) so that the benchmarks find them.
 set -euo pipefail
-BENCH_PACKAGES=(libedlib-dev)
+BENCH_PACKAGES=(libedlib-dev percona-toolkit)
 
 missing=()
 for pkg in "${BENCH_PACKAGES[@]}"; do
