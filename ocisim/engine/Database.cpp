@@ -1,6 +1,9 @@
 #include "ocisim/engine/Database.h"
 
+#include <cmath>
+
 #include "ocisim/engine/DateTime.h"
+#include "ocisim/engine/Evaluator.h"
 
 namespace ocisim {
 
@@ -24,7 +27,10 @@ Database::Database() : random(20240311) {
     config.created = MakeDate(2023, 11, 6, 14, 2, 51);
 }
 
-std::int64_t Database::Now() const { return config.fixedClock ? config.fixedClock : LocalNowSeconds(); }
+std::int64_t Database::Now() const {
+    const std::int64_t base = config.fixedClock ? config.fixedClock : LocalNowSeconds();
+    return base + static_cast<std::int64_t>(std::floor(clockOffset));
+}
 
 const UserInfo* Database::FindUser(const std::string& name) const {
     auto it = users.find(name);
@@ -63,9 +69,13 @@ void Database::AdvanceWorkload() {
         PoolEntry& e = entries[random() % entries.size()];
         double runs = 1 + static_cast<double>(random() % 5);
         double perExec = e.executions > 0 ? e.bufferGets / e.executions : 10;
+        double rowsPerExec = e.executions > 0 ? e.rowsProcessed / e.executions : 1;
+        double sortsPerExec = e.executions > 0 ? e.sorts / e.executions : 0;
         e.executions += runs;
         e.parseCalls += 1;
         e.bufferGets += std::floor(perExec * runs);
+        e.rowsProcessed += std::floor(rowsPerExec * runs);
+        e.sorts += std::floor(sortsPerExec * runs);
         e.diskReads += static_cast<double>(random() % 3);
     }
     for (int i = 0; i < workload.removed && !entries.empty(); ++i) {
@@ -85,6 +95,35 @@ void Database::AdvanceWorkload() {
         const UserInfo* u = FindUser("SYSTEM");
         e.parsingUserId = e.parsingSchemaId = u ? u->id : 0;
     }
+}
+
+void Database::Sleep(double seconds) {
+    if (seconds > 0) clockOffset += seconds;
+    pool.Touch();
+    for (const WorkloadRun& run : workloadRuns) {
+        auto& entries = pool.Entries();
+        for (size_t i = entries.size(); i-- > 0;) {
+            PoolEntry& e = entries[i];
+            if (!LikeMatch(*e.text, run.match)) continue;
+            if (run.ageOut) {
+                pool.Remove(i);
+                continue;
+            }
+            e.executions += run.executions;
+            e.bufferGets += run.bufferGets;
+            e.diskReads += run.diskReads;
+            e.rowsProcessed += run.rowsProcessed;
+            e.sorts += run.sorts;
+            e.parseCalls += run.parseCalls;
+        }
+    }
+    for (PoolEntry& e : enterAtSleep) {
+        if (pool.Find(*e.text)) continue;
+        e.firstLoadTime = Now();
+        pool.Add(std::move(e));
+    }
+    enterAtSleep.clear();
+    if (workload.atSleep) AdvanceWorkload();
 }
 
 }  // namespace ocisim

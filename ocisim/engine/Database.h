@@ -85,6 +85,16 @@ struct Workload {
     int newStatements = 0;    // statements that enter the pool
     int touched = 0;          // statements that run again
     int removed = 0;          // statements that age out of the pool
+    bool atSleep = false;     // runs once per sleep instead of after every query on the pool
+};
+
+// A scripted step of the workload, applied each time a session sleeps
+// (DBMS_LOCK.SLEEP, DBMS_SESSION.SLEEP): every pool statement whose text matches
+// runs again and its counters grow by the given amounts, or it ages out.
+struct WorkloadRun {
+    std::string match;  // LIKE pattern on the statement text
+    bool ageOut = false;
+    double executions = 0, bufferGets = 0, diskReads = 0, rowsProcessed = 0, sorts = 0, parseCalls = 0;
 };
 
 struct ServerConfig {
@@ -125,6 +135,11 @@ public:
     std::vector<GeneratedStatement> generated;
     std::vector<Fault> faults;
     Workload workload;
+    std::vector<WorkloadRun> workloadRuns;
+    // Statements that enter the pool at the first sleep (scenario `statement ... after-sleep`).
+    std::vector<PoolEntry> enterAtSleep;
+    // Seconds the server's clock has moved on through sleeps.
+    double clockOffset = 0;
     std::mt19937_64 random;
     int nextObjectId = 70000;
     std::int64_t nextSessionId = 180000;
@@ -140,6 +155,10 @@ public:
     static std::string Key(const std::string& owner, const std::string& name) { return owner + "." + name; }
     // Runs the workload once (between two queries on the shared pool).
     void AdvanceWorkload();
+    // A session sleeps: the clock moves on by that many seconds and the workload
+    // of that span runs (the scripted steps, pending statements, and the random
+    // workload when it runs at sleeps).
+    void Sleep(double seconds);
 };
 
 // The columns of PLAN_TABLE as Oracle's utlxplan.sql creates it.

@@ -23,6 +23,11 @@ std::string Upper(std::string s) {
     return s;
 }
 
+// DBMS_LOCK.SLEEP and DBMS_SESSION.SLEEP, the two ways a session waits.
+bool IsSleep(const std::vector<std::string>& names) {
+    return names.size() == 2 && (names[0] == "DBMS_LOCK" || names[0] == "DBMS_SESSION") && names[1] == "SLEEP";
+}
+
 bool KnownType(const std::string& t) {
     static const std::set<std::string> types = {"VARCHAR2", "VARCHAR", "CHAR",    "NUMBER",      "INTEGER",
                                                 "PLS_INTEGER", "BINARY_INTEGER", "DATE", "BOOLEAN", "LONG",
@@ -557,6 +562,11 @@ private:
             return;
         }
         if (n.size() == 2 && n[0] == "DBMS_OUTPUT" && n[1] == "PUT_LINE") return;
+        if (IsSleep(n)) {
+            if (s.argTexts.size() != 1)
+                throw PlError{s.pos, "PLS-00306: wrong number or types of arguments in call to 'SLEEP'"};
+            return;
+        }
         const ProcedureInfo* p = m_Host.FindProcedure(n, m_Host.CurrentUser());
         std::string joined;
         for (const std::string& part : n) joined += (joined.empty() ? "" : ".") + part;
@@ -682,6 +692,14 @@ private:
             return;
         }
         if (n.size() == 2 && n[0] == "DBMS_OUTPUT") return;
+        if (IsSleep(n)) {
+            Value seconds = Eval(s.argTexts[0], s.pos);
+            double value = 0;
+            OraError err;
+            if (seconds.IsNull() || !seconds.ToNumber(value, err)) Raise(6502);
+            m_Host.Sleep(value);
+            return;
+        }
         const ProcedureInfo* p = m_Host.FindProcedure(n, m_Host.CurrentUser());
         std::shared_ptr<PlSqlUnit> callee = p ? p->unit : nullptr;
         if (!callee) Raise(6508);

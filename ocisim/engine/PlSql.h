@@ -85,6 +85,8 @@ public:
     // Makes `schema` the current schema (a definer's-rights unit runs in its
     // owner's); returns the one before.
     virtual std::string SwitchCurrentSchema(const std::string& schema) = 0;
+    // DBMS_LOCK.SLEEP and DBMS_SESSION.SLEEP: the session waits that many seconds.
+    virtual void Sleep(double seconds) = 0;
 };
 
 // Parses a CREATE [OR REPLACE] PROCEDURE statement or an anonymous block.

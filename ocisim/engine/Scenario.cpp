@@ -346,10 +346,17 @@ private:
                                                          : db.config.seed;
             m_Generate.push_back({l.number, count, seed});
         } else if (d == "workload") {
-            Known(l, {"new", "touched", "removed"});
+            Known(l, {"new", "touched", "removed", "at"});
+            if (l.options.count("at")) {
+                const std::string& at = l.options["at"];
+                if (at != "query" && at != "sleep") Fail(l, "at must be query or sleep, not \"" + at + "\"");
+                db.workload.atSleep = at == "sleep";
+            }
             if (l.options.count("new")) db.workload.newStatements = static_cast<int>(Integer(l, "new", l.options["new"]));
             if (l.options.count("touched")) db.workload.touched = static_cast<int>(Integer(l, "touched", l.options["touched"]));
             if (l.options.count("removed")) db.workload.removed = static_cast<int>(Integer(l, "removed", l.options["removed"]));
+        } else if (d == "run" || d == "age-out") {
+            RunLine(l, d == "age-out");
         } else if (d == "fault") {
             FaultLine(l);
         } else {
@@ -473,10 +480,37 @@ private:
         }
     }
 
+    void RunLine(Line& l, bool ageOut) {
+        if (ageOut) {
+            Known(l, {"match"});
+        } else {
+            Known(l, {"match", "executions", "buffer-gets", "disk-reads", "rows", "sorts", "parse-calls"});
+        }
+        if (!l.options.count("match") || l.options["match"].empty())
+            Fail(l, std::string("usage: ") + (ageOut ? "age-out" : "run") + " match=\"LIKE pattern\" ...");
+        WorkloadRun run;
+        run.match = l.options["match"];
+        run.ageOut = ageOut;
+        auto num = [&](const char* key) {
+            if (!l.options.count(key)) return 0.0;
+            const double value = Number(l, key, l.options[key]);
+            if (value < 0) Fail(l, std::string(key) + " must not be negative (counters only grow)");
+            return value;
+        };
+        run.executions = num("executions");
+        run.bufferGets = num("buffer-gets");
+        run.diskReads = num("disk-reads");
+        run.rowsProcessed = num("rows");
+        run.sorts = num("sorts");
+        run.parseCalls = num("parse-calls");
+        m_Db->workloadRuns.push_back(run);
+    }
+
     void StatementLine(Line& l) {
         Known(l, {"user", "command", "executions", "disk-reads", "buffer-gets", "sorts", "rows", "parse-calls",
                   "sharable-mem", "persistent-mem", "runtime-mem", "loads", "optimizer", "first-load", "address",
-                  "text", "module", "last-active"});
+                  "text", "module", "last-active"},
+              {"after-sleep"});
         PoolEntry e;
         std::string text = l.options.count("text") ? l.options["text"] : m_R.Block(l.number);
         if (text.empty()) Fail(l, "a statement needs a text");
@@ -509,6 +543,10 @@ private:
             if (a.empty() || *end || e.address == 0) Fail(l, "address must be hexadecimal digits, not \"" + a + "\"");
         }
         if (m_Db->pool.Find(text)) Fail(l, "the same statement text is listed twice");
+        if (HasFlag(l, "after-sleep")) {
+            m_Db->enterAtSleep.push_back(std::move(e));
+            return;
+        }
         m_Db->pool.Add(std::move(e));
     }
 
@@ -591,11 +629,18 @@ std::unique_ptr<Database> LoadScenario(const std::string& nameIn) {
         base = "demo";
     }
     if (const char* bundled = BundledScenario(base)) return LoadScenarioText(bundled, "scenario " + base, count);
+    // A file is read under its own name; FILE:N sets the counts of its generate lines.
     std::ifstream in(name, std::ios::binary);
+    if (!in && count >= 0) {
+        in.open(base, std::ios::binary);
+        name = base;
+    } else {
+        count = -1;
+    }
     if (!in) throw ScenarioError("scenario \"" + name + "\": no bundled scenario of that name and no such file");
     std::stringstream buffer;
     buffer << in.rdbuf();
-    return LoadScenarioText(buffer.str(), name, -1);
+    return LoadScenarioText(buffer.str(), name, count);
 }
 
 }  // namespace ocisim

@@ -273,6 +273,8 @@ public:
         }
         return before;
     }
+    // The server's clock moves on while the session sleeps; the call itself returns at once.
+    void Sleep(double seconds) override { m_Server->m_Db->Sleep(seconds); }
 
 private:
     bool IsDba() const {
@@ -543,7 +545,8 @@ private:
                 }
                 if (describeOnly) return;
                 r.rows = Evaluator::Open(ev, std::move(st.select));
-                if (m_ReadsPool && (db.workload.newStatements || db.workload.touched || db.workload.removed))
+                if (m_ReadsPool && !db.workload.atSleep &&
+                    (db.workload.newStatements || db.workload.touched || db.workload.removed))
                     db.AdvanceWorkload();
                 return;
             }

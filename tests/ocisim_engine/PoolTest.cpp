@@ -204,3 +204,53 @@ TEST(PoolTest, DemoHasItsUsersAndPool) {
     EXPECT_TRUE(server->Logon("DEMO", "SYS", "CHANGE_ON_INSTALL", LogonMode::SysDba, err));
     EXPECT_TRUE(server->Logon("", "SYSTEM", "MANAGER", LogonMode::Normal, err));
 }
+
+// A sleeping session moves the server's clock and runs the scripted workload:
+// matching statements run again, others age out, held-back statements enter
+// with the clock of that moment; the random workload runs once per sleep when
+// it is declared so.
+TEST(PoolTest, SleepMovesTheClockAndRunsTheScriptedWorkload) {
+    auto server = ServerFor(std::string(kUsers) + "clock 2024-03-11/12:00:00\n"
+                            "statement user=SCOTT executions=4 disk-reads=10 buffer-gets=1000 sorts=2 rows=8 "
+                            "parse-calls=3 text=\"SELECT ename FROM emp\"\n"
+                            "statement user=SCOTT text=\"SELECT dname FROM dept\"\n"
+                            "statement user=SCOTT executions=7 text=\"DELETE FROM bonus\"\n"
+                            "statement user=SCOTT executions=2 after-sleep text=\"SELECT sal FROM emp\"\n"
+                            "run match=\"SELECT ename%\" executions=3 buffer-gets=750 disk-reads=5 rows=6 sorts=1 "
+                            "parse-calls=2\n"
+                            "age-out match=\"DELETE%\"\n");
+    auto scott = As(*server, "SCOTT", "TIGER");
+    const std::string figures =
+        "SELECT TO_CHAR(SYSDATE, 'YYYY-MM-DD/HH24:MI:SS'), COUNT(1), SUM(executions), SUM(buffer_gets), "
+        "SUM(disk_reads), SUM(rows_processed), SUM(sorts) FROM sys.v_$sqlarea WHERE sql_text LIKE 'SELECT ename%'";
+    EXPECT_EQ(Texts(RunSql(*scott, figures))[0], "2024-03-11/12:00:00|1|4|1000|10|8|2");
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT COUNT(1) FROM v$sqlarea WHERE sql_text LIKE 'SELECT sal%'"))[0], "0");
+
+    Result sleep = RunSql(*scott, "BEGIN DBMS_LOCK.SLEEP(90); END;");
+    ASSERT_FALSE(sleep.error.IsError()) << sleep.error.message;
+    EXPECT_EQ(Texts(RunSql(*scott, figures))[0], "2024-03-11/12:01:30|1|7|1750|15|14|3");
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT parse_calls FROM v$sqlarea WHERE sql_text = 'SELECT ename FROM emp'"))[0],
+              "5");
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT COUNT(1) FROM v$sqlarea WHERE sql_text LIKE 'DELETE%'"))[0], "0");
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT executions, first_load_time FROM v$sqlarea WHERE sql_text LIKE 'SELECT sal%'"))[0],
+              "2|2024-03-11/12:01:30");
+
+    // The second sleep runs the steps again; the statement entered once stays as it is.
+    ASSERT_FALSE(RunSql(*scott, "BEGIN DBMS_SESSION.SLEEP(30.5); END;").error.IsError());
+    EXPECT_EQ(Texts(RunSql(*scott, figures))[0], "2024-03-11/12:02:00|1|10|2500|20|20|4");
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT executions FROM v$sqlarea WHERE sql_text LIKE 'SELECT sal%'"))[0], "2");
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT executions FROM v$sqlarea WHERE sql_text = 'SELECT dname FROM dept'"))[0], "1");
+    EXPECT_EQ(RunSql(*scott, "BEGIN DBMS_LOCK.SLEEP(1, 2); END;").error.code, 6550);
+}
+
+TEST(PoolTest, RandomWorkloadAtSleepsLeavesQueriesAlone) {
+    std::string pool;
+    for (int i = 0; i < 20; ++i) pool += "statement text=\"SELECT " + std::to_string(i) + " FROM dual\"\n";
+    auto server = ServerFor(std::string(kUsers) + pool + "workload new=3 touched=5 at=sleep\n");
+    auto scott = As(*server, "SCOTT", "TIGER");
+    const std::string count = "/* $CORVID$ */ SELECT COUNT(1) FROM sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
+    EXPECT_EQ(Texts(RunSql(*scott, count))[0], "20");
+    EXPECT_EQ(Texts(RunSql(*scott, count))[0], "20");
+    ASSERT_FALSE(RunSql(*scott, "/* $CORVID$ */ BEGIN DBMS_LOCK.SLEEP(10); END;").error.IsError());
+    EXPECT_EQ(Texts(RunSql(*scott, count))[0], "23");
+}
