@@ -28,6 +28,8 @@ constexpr const char* kLayoutVersion = CCorvidDoc::kSettingsVersion;
 constexpr const char* kUserListKey = "UserList";
 // The key that a saved list layout always has.
 constexpr const char* kLayoutCountKey = "Column#";
+// 1: explain every statement at each load; 0: keep the plans of unchanged statements.
+constexpr const char* kExplainAllKey = "ExplainEveryLoad";
 
 constexpr const char* kVersionMessage =
     "Saved list layout settings can't be used with current version!\nResetting them to default.";
@@ -134,6 +136,7 @@ void CCorvidDoc::ReadSettings() {
         readInt(key);
     m_Filter.m_FiltTextExclV = m_store.GetProfileString(kFilterSection, "FiltTextExclV", "%");
     m_Filter.m_FiltTextInclV = m_store.GetProfileString(kFilterSection, "FiltTextInclV", "%");
+    m_ExplainAll = m_store.GetProfileInt(kFilterSection, kExplainAllKey, 0);
 
     ReadListLayout(version);
 }
@@ -175,6 +178,7 @@ void CCorvidDoc::WriteSettings() {
         writeInt(key);
     m_store.WriteProfileString(kFilterSection, "FiltTextExclV", m_Filter.m_FiltTextExclV);
     m_store.WriteProfileString(kFilterSection, "FiltTextInclV", m_Filter.m_FiltTextInclV);
+    m_store.WriteProfileInt(kFilterSection, kExplainAllKey, m_ExplainAll);
     if (!m_UserList.IsEmpty()) {
         m_store.WriteProfileString(kFilterSection, kUserListKey, BuildUserListString(m_UserList));
     }
@@ -198,6 +202,7 @@ void CCorvidDoc::ApplySavedUserSelection() {
 }
 
 void CCorvidDoc::RefreshSettings() {
+    ForgetPreviousLoad();
     ReadSettings();
     LoadUsers();
     ApplySavedUserSelection();
@@ -273,6 +278,29 @@ bool CCorvidDoc::Reload() {
     return completed;
 }
 
+bool CCorvidDoc::Refresh(IProgressRunner& runner, std::string& error) {
+    error.clear();
+    if (!IsConnected()) {
+        error = "not connected";
+        return false;
+    }
+    struct SRecoverableScope {
+        COracleConnection& connection;
+        ~SRecoverableScope() { connection.SetErrorsRecoverable(false); }
+    } scope{*m_connection};
+    m_connection->SetErrorsRecoverable(true);
+    const bool completed = runner.Run(
+        [this, &error](IProgress& progress) {
+            try {
+                LoadJob(&progress);
+            } catch (const COracleFailure& failure) {
+                error = failure.what();
+            }
+        },
+        "Processing", kProgressCanCancel, "");
+    return completed && error.empty();
+}
+
 void CCorvidDoc::LoadJob(IProgress* progress) {
     if (!IsConnected()) return;
     // The progress is the job's only while it runs.
@@ -283,11 +311,52 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     m_progress = progress;
     m_ProgressCount = 0;
     m_ProgressTotal = 0;
+    // The current collection becomes the previous load only when it was complete.
+    if (m_LoadComplete) {
+        m_PreviousList = std::move(m_ObjectList);
+        m_ObjectList.RemoveAll();
+        m_PreviousServerTime = m_ServerTime;
+        m_PreviousFilter = m_LoadFilter;
+        m_HasPrevious = true;
+    }
+    m_LoadComplete = false;
+    m_IntervalSummary = SIntervalSummary();
+    m_ServerTime.clear();
+    m_LoadFilter = FilterSignature();
     const std::int64_t total = 3LL * CountStatements();
     m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
     LoadStatements();
     LoadSqlText();
     if (m_Analyze) AnalyzeStatements();
+    if (m_progress != nullptr && m_progress->IsCancelled()) return;
+    m_LoadComplete = true;
+    if (m_HasPrevious && m_PreviousFilter == m_LoadFilter) {
+        m_IntervalSummary = ComputeIntervalFigures(m_PreviousList, m_PreviousServerTime, m_ObjectList, m_ServerTime);
+    }
+}
+
+void CCorvidDoc::ForgetPreviousLoad() {
+    m_PreviousList.RemoveAll();
+    m_HasPrevious = false;
+    m_PreviousServerTime.clear();
+    m_PreviousFilter.clear();
+    m_LoadComplete = false;
+    m_IntervalSummary = SIntervalSummary();
+    for (CObjectEntry& entry : m_ObjectList)
+        entry.m_Interval = SIntervalFigures();
+}
+
+std::string CCorvidDoc::FilterSignature() const {
+    // The statement with its fragments, and every value bound into it.
+    const CStatementFilter& f = m_Filter;
+    std::string signature = BuildLoadStatement();
+    for (std::int32_t value : {f.m_FiltLoadTimeV, f.m_FiltBufDskV, f.m_FiltBufGetV, f.m_FiltDskRdsV, f.m_FiltSortsV,
+                               f.m_FiltRowsV, f.m_FiltExecsV}) {
+        signature += '|';
+        signature += std::to_string(value);
+    }
+    signature += '|' + f.m_FiltTextInclV + '|' + f.m_FiltTextExclV;
+    return signature;
 }
 
 int CCorvidDoc::CurrentPercent() const {

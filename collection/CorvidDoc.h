@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
+#include "collection/IntervalFigures.h"
 #include "collection/ObjectEntry.h"
 #include "collection/StatementFamilies.h"
 #include "collection/StatementFilter.h"
@@ -70,6 +72,11 @@ public:
     // The text of the error that ended the session during the last analysis;
     // empty when there was none.
     const std::string& GetLostSessionError() const { return m_lostSessionError; }
+    // A load that may fail without ending the program (an automatic refresh): run
+    // under the given runner, cancelled without a question and without the
+    // partial-view message. False when it was cancelled, or when the server
+    // failed (error then holds the server's message).
+    bool Refresh(IProgressRunner& runner, std::string& error);
     // The whole load job; progress may be null (no progress information).
     void LoadJob(IProgress* progress);
 
@@ -88,6 +95,18 @@ public:
     std::string BuildLoadStatement() const;
     std::string BuildTextStatement() const;
     std::string BuildCursorPlanStatement() const;
+
+    // --- Changes since the previous load ---
+    // The interval between the previous complete load and the current one; not
+    // valid after the first load, after a cancelled one, or when the filter or the
+    // user selection changed between the two.
+    const SIntervalSummary& GetIntervalSummary() const { return m_IntervalSummary; }
+    bool HasInterval() const { return m_IntervalSummary.valid; }
+    // The server's time of the current load (YYYY-MM-DD/HH24:MI:SS), read with the totals.
+    const std::string& GetServerTime() const { return m_ServerTime; }
+    // The next load neither compares with nor keeps plans from the loads before it
+    // (a new connection may be another database or another user).
+    void ForgetPreviousLoad();
 
     // --- State ---
     CObjectArray& GetCollection() { return m_ObjectList; }
@@ -110,11 +129,16 @@ public:
     std::int32_t m_Analyze = 1;
     // The analysis takes the plans of the cursor cache when the server has them.
     std::int32_t m_CursorCachePlans = 1;
+    // Explains every statement at each load instead of keeping the plans of
+    // statements unchanged since the previous load.
+    std::int32_t m_ExplainAll = 0;
     std::int32_t m_ExportType = 1;
     std::string m_ExportName = "SQL statements in the Oracle SGA";
     std::string m_ExportFileName = "Corvid";
     // True while the main view shows the similar-statement list; never saved.
     bool m_SimilarMode = false;
+    // True while the main view shows the changes since the previous load; never saved.
+    bool m_ChangesMode = false;
 
     // --- Statement families ---
     // The families of the collection, grouped when first asked for after a load.
@@ -134,6 +158,11 @@ private:
     int CurrentPercent() const;
     CTraceContext* TraceAt(int level) const;
     void ReadListLayout(const std::string& version);
+    // The plan fields of a statement explained in the previous load under the
+    // same text and goal, or null.
+    const CObjectEntry* FindKeptPlan(const CObjectEntry& entry) const;
+    void IndexPreviousLoad();
+    std::string FilterSignature() const;
 
     COracleConnection* m_connection;
     ISettingsStore& m_store;
@@ -153,6 +182,17 @@ private:
     SServerFeatures m_ServerFeatures;
     CStatementFamilies m_Families;
     bool m_familiesCurrent = false;
+
+    // The last complete load before the current one, and the server times.
+    CObjectArray m_PreviousList;
+    std::unordered_map<std::string, CObjectArray::Index> m_PreviousIndex;  // by StatementKey, during the analysis
+    bool m_HasPrevious = false;
+    std::string m_PreviousServerTime;
+    std::string m_PreviousFilter;
+    std::string m_ServerTime;
+    std::string m_LoadFilter;
+    bool m_LoadComplete = false;
+    SIntervalSummary m_IntervalSummary;
 
     // The load job's progress: 3 x the statements counted, and the steps done.
     IProgress* m_progress = nullptr;

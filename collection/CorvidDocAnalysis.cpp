@@ -71,6 +71,16 @@ void AppendPlanLine(std::string& plan, int depth, std::string_view operation, st
     }
 }
 
+// Takes the analysis results of the same statement in the previous load.
+void KeepPlan(const CObjectEntry& before, CObjectEntry& entry) {
+    entry.SetSqlPlan(before.m_SqlPlan);
+    entry.SetPlanCost(before.m_PlanCost);
+    entry.SetNoOfFullTableScans(before.m_NoOfFullTableScans);
+    entry.SetStatus(before.m_Status);
+    entry.SetErrorMessage(before.itsErrorMessage);
+    entry.m_Explained = true;
+}
+
 }  // namespace
 
 std::string CCorvidDoc::BuildCursorPlanStatement() const {
@@ -173,6 +183,7 @@ void CCorvidDoc::AnalyzeStatements() {
     }
     CExplainPlanCall call(*m_connection);
     m_lostSessionError.clear();
+    IndexPreviousLoad();
 
     // Statements another schema parsed are explained in that schema.
     std::string connectedUser = m_connection->GetUser();
@@ -187,7 +198,7 @@ void CCorvidDoc::AnalyzeStatements() {
     const bool schemaExplains = connectedId != -1 && CSchemaExplain::IsPlainName(connectedUser);
     std::unique_ptr<CSchemaExplain> schemaExplain;
 
-    long number = 0;
+    long number = 0, explained = 0, kept = 0;
     for (CObjectEntry& entry : m_ObjectList) {
         char text[64];
         std::snprintf(text, sizeof text, "Analyzing sql statement %ld...", ++number);
@@ -198,6 +209,16 @@ void CCorvidDoc::AnalyzeStatements() {
             continue;
         }
         if (entry.m_PlanSource == kPlanFromCursorCache) continue;
+        if (const CObjectEntry* before = FindKeptPlan(entry)) {
+            KeepPlan(*before, entry);
+            ++kept;
+            if (trace != nullptr) {
+                *trace << "Kept   = [" << entry.m_SqlText << "]\r\n";
+                trace->WriteLine("");
+            }
+            continue;
+        }
+        ++explained;
         const std::string* schema = nullptr;
         if (schemaExplains && entry.m_ParsingSchemaId != connectedId) {
             const auto found = schemaNames.find(entry.m_ParsingSchemaId);
@@ -212,6 +233,7 @@ void CCorvidDoc::AnalyzeStatements() {
         if (result.tooLong) {
             entry.SetStatus(kStatusError);
             entry.SetErrorMessage(kTooLongMessage);
+            entry.m_Explained = true;
             continue;
         }
         if (trace != nullptr) {
@@ -233,12 +255,39 @@ void CCorvidDoc::AnalyzeStatements() {
         if (!result.called || !result.error.empty()) {
             entry.SetStatus(kStatusError);
             entry.SetErrorMessage(result.error);
+            // A call that did not run at all says nothing about the statement: explain it again next time.
+            entry.m_Explained = result.called;
             continue;
         }
         entry.SetSqlPlan(result.plan);
         entry.SetPlanCost(ParsePlanCost(result.plan));
         entry.SetNoOfFullTableScans(CountFullTableScans(result.plan));
+        entry.m_Explained = true;
     }
+    if (trace != nullptr) {
+        *trace << "Explained = [" << explained << "]\r\n";
+        *trace << "Kept      = [" << kept << "]\r\n";
+    }
+}
+
+void CCorvidDoc::IndexPreviousLoad() {
+    m_PreviousIndex.clear();
+    if (m_ExplainAll != 0 || !m_HasPrevious) return;
+    m_PreviousIndex.reserve(static_cast<std::size_t>(m_PreviousList.GetSize()));
+    for (CObjectArray::Index i = 0; i < m_PreviousList.GetSize(); ++i)
+        m_PreviousIndex.emplace(StatementKey(m_PreviousList[i]), i);
+}
+
+const CObjectEntry* CCorvidDoc::FindKeptPlan(const CObjectEntry& entry) const {
+    if (m_ExplainAll != 0 || m_PreviousIndex.empty()) return nullptr;
+    const auto found = m_PreviousIndex.find(StatementKey(entry));
+    if (found == m_PreviousIndex.end()) return nullptr;
+    const CObjectEntry& before = m_PreviousList[found->second];
+    if (!before.m_Explained || before.m_SqlText != entry.m_SqlText ||
+        OptimizerGoalFor(before.m_OptimizerMode) != OptimizerGoalFor(entry.m_OptimizerMode)) {
+        return nullptr;
+    }
+    return &before;
 }
 
 }  // namespace corvid

@@ -33,9 +33,12 @@ constexpr int kLastActiveTimeSize = 20;
 
 constexpr const char* kCountBase =
     "/* $CORVID$ */ SELECT COUNT(1) FROM sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
+// The server's clock comes with the totals, so that two loads measure their
+// interval in the server's time.
 constexpr const char* kTotalsStatement =
-    "/* $CORVID$ */ SELECT SUM(buffer_gets), SUM(disk_reads) FROM   sys.v_$sqlarea WHERE  sql_text NOT LIKE "
-    "'%/* $CORVID$ */%' ";
+    "/* $CORVID$ */ SELECT SUM(buffer_gets), SUM(disk_reads), TO_CHAR(SYSDATE, 'YYYY-MM-DD/HH24:MI:SS') FROM   "
+    "sys.v_$sqlarea WHERE  sql_text NOT LIKE '%/* $CORVID$ */%' ";
+constexpr int kServerTimeSize = 20;
 constexpr const char* kLoadHead = "/* $CORVID$ */ SELECT ";
 constexpr const char* kLoadTail = " FROM   sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
 constexpr const char* kTextBase =
@@ -241,12 +244,15 @@ void CCorvidDoc::ComputeTotals(double& totalBufferGets, double& totalDiskReads) 
     cursor.Parse(kTotalsStatement);
     totalBufferGets = 0;
     totalDiskReads = 0;
-    short indicators[2] = {0, 0};
+    short indicators[3] = {0, 0, 0};
+    char serverTime[kServerTimeSize] = {};
     cursor.Define(1, &totalBufferGets, sizeof totalBufferGets, oci::SQLT_FLT, &indicators[0]);
     cursor.Define(2, &totalDiskReads, sizeof totalDiskReads, oci::SQLT_FLT, &indicators[1]);
+    cursor.Define(3, serverTime, kServerTimeSize, oci::SQLT_STR, &indicators[2]);
     cursor.ExecuteAndFetch(1);
     if (indicators[0] == -1) totalBufferGets = 0;
     if (indicators[1] == -1) totalDiskReads = 0;
+    m_ServerTime = std::string(TextAt(serverTime, kServerTimeSize, 0, &indicators[2]));
 }
 
 void CCorvidDoc::LoadStatements() {

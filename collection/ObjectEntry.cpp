@@ -136,6 +136,8 @@ CObjectEntry& CObjectEntry::operator=(const CObjectEntry& other) {
     m_LastActiveTime = other.m_LastActiveTime;
     m_VersionCount = other.m_VersionCount;
     m_PlanSource = other.m_PlanSource;
+    m_Interval = other.m_Interval;
+    m_Explained = other.m_Explained;
     return *this;
 }
 
@@ -208,6 +210,39 @@ void CObjectEntry::AppendServerFigure(StatementColumn code, std::string& out) co
             break;
         case kColVersions:
             AppendCount(m_VersionCount, out);
+            break;
+        default:
+            break;
+    }
+}
+
+void CObjectEntry::AppendIntervalText(StatementColumn code, std::string& out) const {
+    // Without a previous load the interval columns stay empty.
+    if (!m_Interval.valid) return;
+    switch (code) {
+        case kColExecutionsDelta:
+            AppendCount(m_Interval.executions, out);
+            break;
+        case kColBufferGetsDelta:
+            AppendCount(m_Interval.bufferGets, out);
+            break;
+        case kColDiskReadsDelta:
+            AppendCount(m_Interval.diskReads, out);
+            break;
+        case kColRowsDelta:
+            AppendCount(m_Interval.rowsProcessed, out);
+            break;
+        case kColExecutionsPerSecond:
+            AppendPercent(m_Interval.executionsPerSecond, out);
+            break;
+        case kColBufferGetsPerSecond:
+            AppendPercent(m_Interval.bufferGetsPerSecond, out);
+            break;
+        case kColPercOfBufferGetsDelta:
+            AppendPercent(m_Interval.percOfBufferGets, out);
+            break;
+        case kColPercOfDiskReadsDelta:
+            AppendPercent(m_Interval.percOfDiskReads, out);
             break;
         default:
             break;
@@ -332,6 +367,16 @@ void CObjectEntry::AppendColumnText(StatementColumn code, std::string& out) cons
         case kColLastActive:
         case kColVersions:
             AppendServerFigure(code, out);
+            break;
+        case kColExecutionsDelta:
+        case kColBufferGetsDelta:
+        case kColDiskReadsDelta:
+        case kColRowsDelta:
+        case kColExecutionsPerSecond:
+        case kColBufferGetsPerSecond:
+        case kColPercOfBufferGetsDelta:
+        case kColPercOfDiskReadsDelta:
+            AppendIntervalText(code, out);
             break;
         default:
             break;

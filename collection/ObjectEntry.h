@@ -4,6 +4,7 @@
 #include <string>
 
 #include "list/ListEntry.h"
+#include "collection/IntervalFigures.h"
 #include "collection/QArray.h"
 
 namespace corvid {
@@ -74,6 +75,11 @@ public:
     std::int32_t m_Status = 0;
     std::string itsErrorMessage;
     std::string m_DebugField;
+    // Against the previous load; set after a load that has one.
+    SIntervalFigures m_Interval;
+    // The analysis settled this entry's plan fields (explained, or kept from the
+    // previous load), so a later load may keep them.
+    bool m_Explained = false;
 
     // The figures of servers from 10g on; the columns showing them are empty
     // while m_HasServerFigures is false (an older server). Times in microseconds.
@@ -93,6 +99,7 @@ public:
 private:
     void AppendPerExecution(double count, std::string& out) const;
     void AppendServerFigure(StatementColumn code, std::string& out) const;
+    void AppendIntervalText(StatementColumn code, std::string& out) const;
 };
 
 inline constexpr std::int32_t kPlanFromExplain = 0;

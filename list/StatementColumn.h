@@ -47,6 +47,15 @@ inline constexpr StatementColumn kColUserIoWait = 37;
 inline constexpr StatementColumn kColModule = 38;
 inline constexpr StatementColumn kColLastActive = 39;
 inline constexpr StatementColumn kColVersions = 40;
+// Changes since the previous load.
+inline constexpr StatementColumn kColExecutionsDelta = 41;
+inline constexpr StatementColumn kColBufferGetsDelta = 42;
+inline constexpr StatementColumn kColDiskReadsDelta = 43;
+inline constexpr StatementColumn kColRowsDelta = 44;
+inline constexpr StatementColumn kColExecutionsPerSecond = 45;
+inline constexpr StatementColumn kColBufferGetsPerSecond = 46;
+inline constexpr StatementColumn kColPercOfBufferGetsDelta = 47;
+inline constexpr StatementColumn kColPercOfDiskReadsDelta = 48;
 inline constexpr StatementColumn kColDebugField = 9998;
 
 inline constexpr StatementColumn kFirstStatementColumn = 1;

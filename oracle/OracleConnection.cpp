@@ -171,16 +171,24 @@ void COracleConnection::CheckError(int returnCode) {
     ReportError(FormatOracleError(returnCode, *m_imp));
 }
 
+void COracleConnection::TraceErrorBlock(const std::string& message) {
+    if (GetTraceLevel() >= 1) {
+        *m_trace << "=== ORACLE ERROR ===\r\n" << CTraceContext::Timestamp() << "\r\n" << message << "\r\n";
+        m_trace->Flush();
+    }
+}
+
 void COracleConnection::ReportError(const std::string& message) {
+    if (m_errorsRecoverable.load()) {
+        TraceErrorBlock(message);
+        throw COracleFailure(message);
+    }
     // One report per process: a second thread that fails meanwhile waits here
     // until the first report has ended the process.
     static std::mutex reporting;
     reporting.lock();
 
-    if (GetTraceLevel() >= 1) {
-        *m_trace << "=== ORACLE ERROR ===\r\n" << CTraceContext::Timestamp() << "\r\n" << message << "\r\n";
-        m_trace->Flush();
-    }
+    TraceErrorBlock(message);
 
     std::string shown;
     shown.reserve(message.size() + 16);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "oracle/ConnectMode.h"
@@ -12,6 +14,13 @@ namespace corvid {
 class CTraceContext;
 class IDynamicLibraryLoader;
 class COracleConnectionImp;
+
+// A failed client call while the connection's errors are recoverable: the
+// message ReportError would have shown.
+class COracleFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The program's one session with an Oracle server. Construction loads the client
 // library and settles the interface generation (OCI7 or OCI8) for the rest of the
@@ -47,6 +56,11 @@ public:
     // Writes the message to the trace, shows it in the "Oracle SQL Error" dialog
     // and ends the process with status 1; does not return.
     [[noreturn]] void ReportError(const std::string& message);
+    // While set, ReportError writes the trace block and throws COracleFailure
+    // instead of ending the process: for work that may fail without ending the
+    // program (an automatic refresh). Read on any thread.
+    void SetErrorsRecoverable(bool recoverable) { m_errorsRecoverable.store(recoverable); }
+    bool AreErrorsRecoverable() const { return m_errorsRecoverable.load(); }
 
     // Runs a statement that returns no rows; a failure is fatal.
     void ExecuteStatement(const std::string& statement);
@@ -77,7 +91,9 @@ public:
 
 private:
     void Bind(int forcedVersion);
+    void TraceErrorBlock(const std::string& message);
 
+    std::atomic<bool> m_errorsRecoverable{false};
     std::string m_user;
     std::string m_password;
     std::string m_server;

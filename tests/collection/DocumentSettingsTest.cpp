@@ -98,6 +98,7 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
         doc.m_ExportName = "Pool, today";
         doc.m_ExportFileName = "/tmp/out";
         doc.m_CursorCachePlans = 0;
+        doc.m_ExplainAll = 1;
         // Written by the destructor.
     }
     const std::vector<std::string> expectedOrder = {
@@ -109,7 +110,7 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
         "Filter/FiltRowsC",     "Filter/FiltSortsC",       "Filter/FiltTextExclC",  "Filter/FiltTextInclC",
         "Filter/FiltBufDskV",   "Filter/FiltBufGetV",      "Filter/FiltDskRdsV",    "Filter/FiltExecsV",
         "Filter/FiltLoadTimeV", "Filter/FiltRowsV",        "Filter/FiltSortsV",     "Filter/FiltTextExclV",
-        "Filter/FiltTextInclV"};
+        "Filter/FiltTextInclV", "Filter/ExplainEveryLoad"};
     EXPECT_EQ(store.m_order, expectedOrder);  // no users loaded: "UserList" is left alone
     EXPECT_EQ(store.GetProfileString("Version", "Version", ""), "1.7.2");
 
@@ -134,6 +135,7 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
     EXPECT_EQ(again.m_ExportName, "Pool, today");
     EXPECT_EQ(again.m_ExportFileName, "/tmp/out");
     EXPECT_EQ(again.m_CursorCachePlans, 0);
+    EXPECT_EQ(again.m_ExplainAll, 1);
 }
 
 TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
