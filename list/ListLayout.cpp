@@ -268,6 +268,38 @@ CListLayout CListLayout::MakeFreshLayout() {
     return layout;
 }
 
+CListLayout CListLayout::MakeIntervalLayout() {
+    CListLayout layout;
+    layout.SetName(kIntervalName);
+    const int L = kAlignLeft, R = kAlignRight;
+    const int T = kFormatText, N = kFormatNumber;
+    layout.AddDefaultColumn(kColUserName, 200, 80, L, T, 0, true);
+    layout.AddDefaultColumn(kColBufferGetsDelta, 411, 80, R, N, 1, false);
+    layout.AddDefaultColumn(kColExecutionsDelta, 410, 60, R, N, 0, true);
+    layout.AddDefaultColumn(kColDiskReadsDelta, 412, 80, R, N, 0, true);
+    layout.AddDefaultColumn(kColRowsDelta, 413, 70, R, N, 0, true);
+    layout.AddDefaultColumn(kColExecutionsPerSecond, 414, 60, R, N, 0, true);
+    layout.AddDefaultColumn(kColBufferGetsPerSecond, 415, 80, R, N, 0, true);
+    layout.AddDefaultColumn(kColPercOfBufferGetsDelta, 416, 70, R, N, 0, true);
+    layout.AddDefaultColumn(kColPercOfDiskReadsDelta, 417, 70, R, N, 0, true);
+    layout.AddDefaultColumn(kColSqlText, 207, 400, L, T, 0, true);
+    layout.AddDefaultColumn(kColFirstLoadTime, 208, 120, L, T, 0, true);
+    layout.AddDefaultColumn(kColAddress, 224, 70, L, T, 0, true);
+    return layout;
+}
+
+CListLayout CListLayout::LoadIntervalLayout(ISettingsStore& store) {
+    CListLayout stored;
+    stored.SetName(kIntervalName);
+    const CListLayout fallback = MakeIntervalLayout();
+    if (!stored.Load(store) || stored.GetCount() == 0 || stored.GetCount() > fallback.GetCount()) return fallback;
+    for (const CListColLayout& column : stored.GetColumns()) {
+        CListColLayout known;
+        if (!fallback.FindColumn(column.m_Id, known)) return fallback;
+    }
+    return stored;
+}
+
 CListLayout CListLayout::MakeSimilarLayout() {
     CListLayout layout;
     layout.AddDefaultColumn(kColDistance, 229, 80, kAlignRight, kFormatNumber, 1, true);

@@ -64,6 +64,14 @@ public:
     // The columns a fresh profile shows: the default layout without the figures
     // of today's servers other than "SQL ID" and "Elapsed/E (ms)".
     static CListLayout MakeFreshLayout();
+    // The changes since the previous load: the interval columns beside the user,
+    // the text, the first load time and the address, sorted by "Buf Get Δ",
+    // descending. Kept under its own name (section).
+    static CListLayout MakeIntervalLayout();
+    static constexpr const char* kIntervalName = "IntervalLayout";
+    // The interval layout as the user last left it; the default one when none is
+    // stored or the stored one is unusable.
+    static CListLayout LoadIntervalLayout(ISettingsStore& store);
     // The find-similar list: distance (sorted ascending), user and SQL text.
     static CListLayout MakeSimilarLayout();
     // The family view: the families' figures and family text, sorted by the number

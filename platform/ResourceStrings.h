@@ -91,6 +91,14 @@ inline constexpr SResourceString kResourceStrings[] = {
     {377, "Module"},
     {378, "Last active time"},
     {379, "# of child cursors"},
+    {410, "Exec Δ"},
+    {411, "Buf Get Δ"},
+    {412, "Disk Rds Δ"},
+    {413, "Rows Δ"},
+    {414, "Exec/s"},
+    {415, "Buf Get/s"},
+    {416, "% Buff. Δ"},
+    {417, "%  Disk Δ"},
 };
 
 }  // namespace corvid

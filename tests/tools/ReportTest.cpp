@@ -323,6 +323,39 @@ TEST_F(ReportRun, InterruptAtThePasswordPromptRestoresTheEcho) {
     EXPECT_NE(after.c_lflag & ECHO, 0u);
     ::close(master);
     ::close(slave);
+// Two loads a second apart with the pool moving in between: the export lists only
+// the statements that changed, with the interval columns, sorted by buffer gets.
+TEST_F(ReportRun, IntervalExportsWhatChangedBetweenTwoLoads) {
+    std::string scenario =
+        "database DEMO\n"
+        "user SCOTT id=54 password=TIGER privileges=catalog,v-database,create-procedure plan-table\n";
+    for (int i = 0; i < 40; ++i) {
+        scenario += "statement user=SCOTT executions=10 buffer-gets=" + std::to_string(100 + i) +
+                    " text=\"SELECT " + std::to_string(i) + " FROM dual\"\n";
+    }
+    scenario += "workload touched=3 new=2\n";
+    WriteFile("moving.scn", scenario);
+    ASSERT_EQ(Run(With({"--interval", "1", "--format", "csv", "--output", "changes", "--no-analyze"}),
+                  "CORVID_SIM_SCENARIO=" + Quote(Path("moving.scn"))),
+              0)
+        << m_err;
+    const std::vector<std::string> csv = Lines(ReadFile(Path("changes.CSV")));
+    ASSERT_GE(csv.size(), 3u);
+    EXPECT_LE(csv.size(), 1u + 40u);  // never the whole pool
+    EXPECT_EQ(csv[0],
+              "User,Buf Get \u0394,Exec \u0394,Disk Rds \u0394,Rows \u0394,Exec/s,Buf Get/s,% Buff. \u0394,"
+              "%  Disk \u0394,SQL Text,First Load Time,Address");
+    double previous = 1e300;
+    for (std::size_t i = 1; i < csv.size(); ++i) {
+        const std::size_t comma = csv[i].find(',');
+        const double gets = std::atof(csv[i].c_str() + comma + 1 + (csv[i][comma + 1] == '"' ? 1 : 0));
+        EXPECT_LE(gets, previous) << csv[i];
+        previous = gets;
+    }
+    EXPECT_NE(m_err.find("corvid-report: Interval "), std::string::npos) << m_err;
+
+    EXPECT_EQ(Run(With({"--interval", "-1"})), 2);
+    EXPECT_EQ(Run(With({"--interval", "10", "--similar-to", "00"})), 2);
 }
 
 TEST_F(ReportRun, ExitStatuses) {

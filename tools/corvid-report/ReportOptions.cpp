@@ -30,6 +30,7 @@ enum LongOnly {
     kOptSqlId,
     kOptFamilies,
     kOptMinStatements,
+    kOptInterval,
     kOptVersion,
 };
 
@@ -59,6 +60,7 @@ const option kLongOptions[] = {
     {"sql-id", required_argument, nullptr, kOptSqlId},
     {"families", no_argument, nullptr, kOptFamilies},
     {"min-statements", required_argument, nullptr, kOptMinStatements},
+    {"interval", required_argument, nullptr, kOptInterval},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},
     {nullptr, 0, nullptr, 0},
@@ -154,6 +156,9 @@ std::string ReportUsage() {
            "                             by statements, then buffer gets\n"
            "      --min-statements N     with --families: only families of at least N\n"
            "                             statements\n"
+           "      --interval SECONDS     load twice, that many seconds apart, and export the\n"
+           "                             statements that changed in between with their\n"
+           "                             interval figures (differences, rates and shares)\n"
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"
@@ -248,6 +253,13 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                     return false;
                 }
                 options.minStatements = count;
+            case kOptInterval: {
+                int seconds = 0;
+                if (!ParseInt(optarg, seconds) || seconds < 0 || seconds > 86400) {
+                    error = "--interval takes a number of seconds from 0 to 86400, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                options.interval = seconds;
                 break;
             }
             case 'h':
@@ -291,6 +303,14 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     }
     if (options.families && (options.similarTo || options.sqlId)) {
         error = "--families goes with neither --similar-to nor --sql-id";
+        return false;
+    }
+    if (options.interval && options.families) {
+        error = "--interval cannot be used with --families";
+        return false;
+    }
+    if (options.interval && (options.similarTo || options.sqlId)) {
+        error = "--interval cannot be used with --similar-to or --sql-id";
         return false;
     }
     if (options.output && !HasExportFileName(*options.output)) {

@@ -31,6 +31,7 @@ struct SReportOptions {
     int traceLevel = 0;
     std::optional<std::string> settingsFile;
     std::optional<std::string> similarTo;
+    std::optional<int> interval;  // seconds between two loads; the export lists what changed
     bool caseSensitive = false;
     bool allTypes = false;
     std::optional<std::string> sqlId;

@@ -8,10 +8,12 @@
 #include <strings.h>
 
 #include <sys/stat.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "IniSettingsStore.h"
 #include "ReportOptions.h"
@@ -20,6 +22,7 @@
 #include "app/Startup.h"
 #include "collection/CorvidDoc.h"
 #include "collection/FindSimilarStatements.h"
+#include "collection/IntervalFigures.h"
 #include "collection/StatementFamilies.h"
 #include "diag/TraceContext.h"
 #include "work/ConsoleProgressDisplay.h"
@@ -253,6 +256,30 @@ void FillFamilyList(CListCtrlEx& list, const CObjectArray& collection, int minSt
     list.Sort();
 }
 
+// The second load of --interval, that many seconds after the first. False (after
+// the message) when it did not complete or has nothing to compare with.
+bool LoadAgainAfter(CCorvidDoc& doc, int seconds) {
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const bool loaded = doc.Reload();
+    if (!doc.GetLostSessionError().empty()) {
+        Fail("the session ended during the analysis: " + doc.GetLostSessionError());
+        return false;
+    }
+    if (!loaded || !doc.HasInterval()) {
+        Fail("no complete pair of loads to compare");
+        return false;
+    }
+    std::fprintf(stderr, "corvid-report: %s\n", doc.GetIntervalSummary().Describe().c_str());
+    return true;
+}
+
+// The statements that changed between the two loads of --interval.
+void FillChangedList(CListCtrlEx& list, const CListLayout& layout, const CCorvidDoc& doc) {
+    std::vector<CObjectArray::Index> positions;
+    const CObjectArray changed = ChangedStatements(doc.GetCollection(), positions);
+    FillList(list, layout, changed, &positions);
+}
+
 // Fills the list with the loaded statements, the one of --sql-id, their families
 // (--families), or those most similar to the one at --similar-to.
 bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRunner& runner, CListCtrlEx& list) {
@@ -368,17 +395,22 @@ int Run(const SReportOptions& options) {
     if (doc.m_Analyze && !PrepareAnalysis(session, prompter, sessionEnd)) return kExitFailure;
 
     CJsonExporter::SContext context = LoadContext(options, connection);
-    doc.Reload();
+    const bool loaded = doc.Reload();
     if (!doc.GetLostSessionError().empty()) {
         Fail("the session ended during the analysis: " + doc.GetLostSessionError());
         return kExitFailure;
     }
+    if (options.interval && !(loaded && LoadAgainAfter(doc, *options.interval))) return kExitFailure;
     context.totals = {{"statements", static_cast<double>(doc.GetCollection().GetSize())},
                       {"buffer_gets", doc.GetTotalBufferGets()},
                       {"disk_reads", doc.GetTotalDiskReads()}};
 
     CListCtrlEx list;
-    if (!FillReportList(options, doc, runner, list)) return kExitFailure;
+    if (options.interval) {
+        FillChangedList(list, CListLayout::LoadIntervalLayout(settings), doc);
+    } else if (!FillReportList(options, doc, runner, list)) {
+        return kExitFailure;
+    }
     sessionEnd.Close();
 
     return WriteExports(list, trace, formats, base, name, std::move(context)) ? kExitOk : kExitFailure;
