@@ -184,6 +184,11 @@ void CCorvidDoc::AnalyzeStatements() {
     CExplainPlanCall call(*m_connection);
     m_lostSessionError.clear();
     IndexPreviousLoad();
+    // The index is the analysis's alone: released however the run ends.
+    struct SIndexScope {
+        std::unordered_map<std::string, CObjectArray::Index>& index;
+        ~SIndexScope() { index = {}; }
+    } indexScope{m_PreviousIndex};
 
     // Statements another schema parsed are explained in that schema.
     std::string connectedUser = m_connection->GetUser();
