@@ -323,6 +323,8 @@ TEST_F(ReportRun, InterruptAtThePasswordPromptRestoresTheEcho) {
     EXPECT_NE(after.c_lflag & ECHO, 0u);
     ::close(master);
     ::close(slave);
+}
+
 // Two loads a second apart with the pool moving in between: the export lists only
 // the statements that changed, with the interval columns, sorted by buffer gets.
 TEST_F(ReportRun, IntervalExportsWhatChangedBetweenTwoLoads) {
