@@ -347,9 +347,9 @@ void CCorvidDoc::ForgetPreviousLoad() {
 }
 
 std::string CCorvidDoc::FilterSignature() const {
-    // The statement with its fragments, and every value bound into it.
+    // The filter's fragments, and every value bound into them.
     const CStatementFilter& f = m_Filter;
-    std::string signature = BuildLoadStatement();
+    std::string signature = AppendFilterFragments(std::string(), m_UserList, f);
     for (std::int32_t value : {f.m_FiltLoadTimeV, f.m_FiltBufDskV, f.m_FiltBufGetV, f.m_FiltDskRdsV, f.m_FiltSortsV,
                                f.m_FiltRowsV, f.m_FiltExecsV}) {
         signature += '|';
