@@ -253,6 +253,8 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                     return false;
                 }
                 options.minStatements = count;
+                break;
+            }
             case kOptInterval: {
                 int seconds = 0;
                 if (!ParseInt(optarg, seconds) || seconds < 0 || seconds > 86400) {
