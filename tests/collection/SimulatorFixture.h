@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -85,6 +88,14 @@ protected:
         m_trace.reset();
         SetPrompter(nullptr);
         unsetenv("CORVID_SIM_SCENARIO");
+        for (const std::string& path : m_files) std::remove(path.c_str());
+    }
+
+    // A file of this test in the temporary folder, named for this process, so that
+    // two test programs running at once never share it; removed after the test.
+    std::string TestFile(const std::string& name) {
+        m_files.push_back(::testing::TempDir() + "corvid_" + std::to_string(::getpid()) + "_" + name);
+        return m_files.back();
     }
 
     // A scenario file written for this test; the server is rebuilt from it.
@@ -93,7 +104,7 @@ protected:
         for (char& c : name) {
             if (c == '/') c = '_';
         }
-        const std::string path = ::testing::TempDir() + "corvid_scenario_" + name + ".txt";
+        const std::string path = TestFile("scenario_" + name + ".txt");
         FILE* file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr);
         std::fwrite(text.data(), 1, text.size(), file);
@@ -105,7 +116,7 @@ protected:
     // The trace log of the next connection, at that level; returns its path.
     std::string OpenTrace(int level) {
         Disconnect();
-        m_tracePath = ::testing::TempDir() + "corvid_trace.log";
+        m_tracePath = TestFile("trace.log");
         m_trace = std::make_unique<CTraceContext>();
         m_trace->Open(m_tracePath, level);
         return m_tracePath;
@@ -139,6 +150,7 @@ protected:
     }
 
     std::string m_libDir;
+    std::vector<std::string> m_files;
     CMemorySettingsStore m_store;
     CRecordingPrompter m_prompter;
     CInlineProgressRunner m_runner;
