@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <vector>
 
 #include "collection/CorvidDoc.h"
@@ -34,8 +36,11 @@ public:
 };
 
 void AddUsers(CCorvidDoc& doc, std::initializer_list<int> ids) {
-    for (int id : ids)
-        doc.GetUserList().Add(CUserEntry(id, "U" + std::to_string(id), 1));
+    for (int id : ids) {
+        char name[16];
+        std::snprintf(name, sizeof name, "U%d", id);
+        doc.GetUserList().Add(CUserEntry(id, name, 1));
+    }
 }
 
 std::vector<int> SelectedIds(CCorvidDoc& doc) {
@@ -198,8 +203,11 @@ TEST(DocumentSettings, LayoutIsCheckedAgainstTheStoredVersion) {
 
     // More columns than the default layout has: corrupt.
     CListLayout many;
-    for (int i = 0; i < 36; ++i)
-        many.AddColumn(1 + i % 40, "C" + std::to_string(i), 50, 1, 2, 0, true);
+    for (int i = 0; i < 36; ++i) {
+        char title[16];
+        std::snprintf(title, sizeof title, "C%d", i);
+        many.AddColumn(1 + i % 40, title, 50, 1, 2, 0, true);
+    }
     many.Save(store);
     {
         CCorvidDoc doc(nullptr, store, prompter, nullptr);
