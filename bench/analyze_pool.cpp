@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/Session.h"
+#include "bench/BenchFigures.h"
 #include "collection/CorvidDoc.h"
 #include "oracle/OracleConnection.h"
 #include "platform/DynamicLibrary.h"
@@ -25,19 +26,12 @@
 #include "platform/Services.h"
 
 using namespace corvid;
+using corvid::bench::SFigure;
+using corvid::bench::Summarise;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct SFigure {
-    double median = 0, low = 0, high = 0;
-};
-
-SFigure Summarise(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return {values[values.size() / 2], values.front(), values.back()};
-}
 
 // One analysis of the whole pool on a fresh server; returns its seconds.
 double AnalyseOnce(long count, int run, bool cache, long* statements, long* plans) {

@@ -1,13 +1,20 @@
 // Figures of the shared-pool load: the large scenario loaded with texts and
 // without analysis through each client generation, against a bare loop that
 // fetches the same rows through the client library with no product code; the
-// analysis of the demo; the memory the large load takes.
+// analysis of the demo; the memory the large load takes, per entry; and, when
+// pool sizes are given, how the load and the bare fetch grow with the pool.
+// Every time is the median of RUNS runs with its range, ours and the bare loop
+// alternating.
 //
-// Usage: bench_load_pool [LARGE_SCENARIO [DEMO_SCENARIO]]
+// Usage: bench_load_pool [LARGE_SCENARIO [DEMO_SCENARIO [RUNS [SIZES]]]]
+//   RUNS: 3 unless given; SIZES: pool sizes for the growth figures, separated
+//   by commas (e.g. 100000,200000,300000), none unless given.
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +25,7 @@
 #include <vector>
 
 #include "app/Session.h"
+#include "bench/BenchFigures.h"
 #include "collection/CorvidDoc.h"
 #include "oracle/OciTypes.h"
 #include "oracle/OracleConnection.h"
@@ -28,6 +36,8 @@
 
 using namespace corvid;
 using namespace corvid::oci;
+using corvid::bench::SFigure;
+using corvid::bench::Summarise;
 
 namespace {
 
@@ -235,7 +245,14 @@ struct SLoaded {
     long rssBeforeKb = 0;
     long rssAfterKb = 0;
     std::size_t collectionBytes = 0;
+    std::size_t heapBytes = 0;  // what releasing the collection gave back to the allocator
+    std::size_t textBytes = 0;  // the statement texts' own allocations
 };
+
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
 
 std::size_t CollectionBytes(const CObjectArray& collection) {
     std::size_t bytes = static_cast<std::size_t>(collection.GetSize()) * sizeof(CObjectEntry);
@@ -276,9 +293,31 @@ SLoaded ProductLoad(int version, std::string* loadSql, std::string* textSql) {
         loaded.rssAfterKb = CurrentRssKb();
         loaded.statements = static_cast<long>(doc.GetCollection().GetSize());
         loaded.collectionBytes = CollectionBytes(doc.GetCollection());
+        for (const CObjectEntry& e : doc.GetCollection())
+            if (e.m_SqlText.capacity() > 15) loaded.textBytes += e.m_SqlText.capacity() + 1;
+        const std::size_t heldHeap = HeapInUse();
+        doc.GetCollection() = CObjectArray();
+        loaded.heapBytes = heldHeap - std::min(heldHeap, HeapInUse());
     }
     connection->Logoff();
     return loaded;
+}
+
+void PrintTimes(const char* label, const std::vector<double>& seconds) {
+    const SFigure f = Summarise(seconds);
+    std::printf("%s %.3f s [%.3f .. %.3f]", label, f.median, f.low, f.high);
+}
+
+std::vector<long> ParseSizes(const char* text) {
+    std::vector<long> sizes;
+    for (const char* p = text; p != nullptr && *p != '\0';) {
+        char* end = nullptr;
+        const long n = std::strtol(p, &end, 10);
+        if (end == p) break;
+        if (n > 0) sizes.push_back(n);
+        p = *end == ',' ? end + 1 : end;
+    }
+    return sizes;
 }
 
 }  // namespace
@@ -286,30 +325,83 @@ SLoaded ProductLoad(int version, std::string* loadSql, std::string* textSql) {
 int main(int argc, char** argv) {
     const std::string large = argc > 1 ? argv[1] : "bench";
     const std::string demo = argc > 2 ? argv[2] : "demo";
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    const std::vector<long> sizes = ParseSizes(argc > 4 ? argv[4] : nullptr);
     CRecordingPrompter quiet;
     SetPrompter(&quiet);
 
     setenv("CORVID_SIM_SCENARIO", large.c_str(), 1);
-    std::printf("Shared-pool load, scenario '%s', texts on, analysis off\n", large.c_str());
+    std::printf("Shared-pool load, scenario '%s', texts on, analysis off; medians of %d runs [range]\n", large.c_str(),
+                runs);
     for (int version : {8, 7}) {
         std::string loadSql, textSql;
         // A first load warms the server up (it builds the scenario on first use).
         ProductLoad(version, &loadSql, &textSql);
-        const SLoaded product = ProductLoad(version, nullptr, nullptr);
-        const SFetched bare = version == 8 ? BareFetch8(loadSql, textSql) : BareFetch7(loadSql, textSql);
-        std::printf(
-            "  OCI%d: %ld statements in %.3f s = %.0f statements/s; bare fetch of %ld statement rows and "
-            "%ld text rows in %.3f s; ratio %.2f\n",
-            version, product.statements, product.seconds, product.statements / product.seconds, bare.statementRows,
-            bare.textRows, bare.seconds, product.seconds / bare.seconds);
+        std::vector<double> ours, bare;
+        SLoaded product;
+        SFetched fetched;
+        for (int i = 0; i < runs; ++i) {
+            product = ProductLoad(version, nullptr, nullptr);
+            ours.push_back(product.seconds);
+            fetched = version == 8 ? BareFetch8(loadSql, textSql) : BareFetch7(loadSql, textSql);
+            bare.push_back(fetched.seconds);
+        }
+        const SFigure o = Summarise(ours), b = Summarise(bare);
+        std::printf("  OCI%d: %ld statements", version, product.statements);
+        PrintTimes(" in", ours);
+        std::printf(" = %.0f statements/s; bare fetch of %ld statement rows and %ld text rows", product.statements / o.median,
+                    fetched.statementRows, fetched.textRows);
+        PrintTimes(" in", bare);
+        std::printf("; ratio %.2f\n", o.median / b.median);
         if (version == 8) {
+            const double perEntry = product.statements > 0 ? double(product.heapBytes) / product.statements : 0;
+            const double textPerEntry = product.statements > 0 ? double(product.textBytes) / product.statements : 0;
             std::printf(
                 "  memory: collection %.1f MiB (entries and texts); resident set %ld -> %ld KiB during "
                 "the load; peak resident set %ld KiB (the simulated server lives in this process)\n",
                 product.collectionBytes / 1048576.0, product.rssBeforeKb, product.rssAfterKb, PeakRssKb());
+            std::printf(
+                "  entry: sizeof(CObjectEntry) %zu bytes; measured %.0f bytes per entry on the heap (allocator "
+                "figures before and after releasing the collection), %.0f of them text; own overhead %.0f bytes "
+                "(target under 300)\n",
+                sizeof(CObjectEntry), perEntry, textPerEntry, perEntry - textPerEntry);
         }
     }
 
+    if (!sizes.empty()) {
+        std::printf("Growth with the pool (scenario 'bench:N', OCI8, texts on, analysis off); medians of %d runs "
+                    "[range]\n", runs);
+        double firstOurs = 0, firstBare = 0;
+        long firstSize = 0;
+        for (long size : sizes) {
+            const std::string scenario = "bench:" + std::to_string(size);
+            setenv("CORVID_SIM_SCENARIO", scenario.c_str(), 1);
+            std::string loadSql, textSql;
+            ProductLoad(8, &loadSql, &textSql);
+            std::vector<double> ours, bare;
+            long statements = 0;
+            for (int i = 0; i < runs; ++i) {
+                const SLoaded product = ProductLoad(8, nullptr, nullptr);
+                statements = product.statements;
+                ours.push_back(product.seconds);
+                bare.push_back(BareFetch8(loadSql, textSql).seconds);
+            }
+            const SFigure o = Summarise(ours), b = Summarise(bare);
+            std::printf("  %7ld statements: load", statements);
+            PrintTimes("", ours);
+            PrintTimes("; bare fetch", bare);
+            if (firstSize == 0) {
+                firstSize = size;
+                firstOurs = o.median;
+                firstBare = b.median;
+                std::printf("\n");
+            } else {
+                std::printf("; against %ld: %.2f times the pool, load %.2f times the time, bare fetch %.2f\n",
+                            firstSize, double(size) / firstSize, o.median / firstOurs, b.median / firstBare);
+            }
+        }
+        setenv("CORVID_SIM_SCENARIO", large.c_str(), 1);
+    }
     setenv("CORVID_SIM_SCENARIO", demo.c_str(), 1);
     std::printf("Analysis, scenario '%s'\n", demo.c_str());
     for (int version : {8, 7}) {
