@@ -235,6 +235,8 @@ void CCorvidDoc::AnalyzeStatements() {
         const CExplainPlanCall::SResult result = schema != nullptr
                                                      ? schemaExplain->Explain(*schema, entry.m_SqlText, goal)
                                                      : call.Explain(entry.m_SqlText, goal);
+        // The procedure sets the session's goal itself.
+        if (schema == nullptr && schemaExplain) schemaExplain->ForgetOptimizerGoal();
         if (result.tooLong) {
             entry.SetStatus(kStatusError);
             entry.SetErrorMessage(kTooLongMessage);

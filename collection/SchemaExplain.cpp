@@ -38,6 +38,8 @@ CSchemaExplain::CSchemaExplain(COracleConnection& connection, std::string user, 
     : m_connection(connection), m_user(std::move(user)), m_statementId(std::move(statementId)), m_current(m_user) {}
 
 CSchemaExplain::~CSchemaExplain() {
+    m_delete.reset();
+    m_plan.reset();
     if (m_current != m_user && m_connection.IsConnected()) SetCurrentSchema(m_user);
 }
 
@@ -55,6 +57,10 @@ bool CSchemaExplain::IsPlainName(const std::string& name) {
 bool CSchemaExplain::Run(const std::string& statement, std::string* error) {
     COracleCursor cursor(m_connection);
     cursor.Parse(statement);
+    return Run(cursor, error);
+}
+
+bool CSchemaExplain::Run(COracleCursor& cursor, std::string* error) {
     if (cursor.Execute(1, COracleCursor::EOnError::Return)) return true;
     m_lastErrorCode = cursor.GetErrorCode();
     if (error != nullptr) *error = FirstLine(cursor.GetErrorText());
@@ -67,6 +73,30 @@ bool CSchemaExplain::SetCurrentSchema(const std::string& schema) {
     return true;
 }
 
+COracleCursor& CSchemaExplain::DeleteCursor() {
+    if (!m_delete) {
+        m_delete = std::make_unique<COracleCursor>(m_connection);
+        m_delete->Parse("/* $CORVID$ */ DELETE " + m_user + ".plan_table WHERE statement_id = " +
+                        Quoted(m_statementId));
+    }
+    return *m_delete;
+}
+
+COracleCursor& CSchemaExplain::PlanCursor() {
+    if (!m_plan) {
+        const std::string id = Quoted(m_statementId);
+        m_lines.assign(static_cast<std::size_t>(kFetchRows) * kLineSize, '\0');
+        m_indicators.assign(kFetchRows, 0);
+        m_plan = std::make_unique<COracleCursor>(m_connection);
+        m_plan->Parse("/* $CORVID$ */ SELECT LPAD(' ', 4 * (level - 1)) || operation || ' ' || options || ' ' || "
+                      "object_name || ' ' || DECODE(id, 0, 'Cost = ' || position) line FROM " +
+                      m_user + ".plan_table START WITH id = 0 AND statement_id = " + id +
+                      " CONNECT BY PRIOR id = parent_id AND statement_id = " + id);
+        m_plan->Define(1, m_lines.data(), kLineSize, kTypeString, m_indicators.data());
+    }
+    return *m_plan;
+}
+
 CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, const std::string& sqlText,
                                                   const std::string& optimizerGoal) {
     CExplainPlanCall::SResult result;
@@ -75,20 +105,22 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
         return result;
     }
     result.called = true;
-    const std::string planTable = m_user + ".plan_table";
-    const std::string deleteRows =
-        "/* $CORVID$ */ DELETE " + planTable + " WHERE statement_id = " + Quoted(m_statementId);
     if (schema != m_current && !SetCurrentSchema(schema)) {
         result.error = "ORA-01435: user does not exist";
         return result;
     }
     std::string error;
     m_lastErrorCode = 0;
-    if (!Run("/* $CORVID$ */ ALTER SESSION SET OPTIMIZER_GOAL = " + optimizerGoal, &error) ||
-        !Run(deleteRows, &error) ||
-        !Run("/* $CORVID$ */ EXPLAIN PLAN SET statement_id = " + Quoted(m_statementId) + " INTO " + planTable +
-                 " FOR " + sqlText,
-             &error)) {
+    bool ok = true;
+    if (optimizerGoal != m_goal) {
+        ok = Run("/* $CORVID$ */ ALTER SESSION SET OPTIMIZER_GOAL = " + optimizerGoal, &error);
+        m_goal = ok ? optimizerGoal : std::string();
+    }
+    ok = ok && Run(DeleteCursor(), &error) &&
+         Run("/* $CORVID$ */ EXPLAIN PLAN SET statement_id = " + Quoted(m_statementId) + " INTO " + m_user +
+                 ".plan_table FOR " + sqlText,
+             &error);
+    if (!ok) {
         if (IsSessionEndingError(m_lastErrorCode)) {
             // Nothing more can run on this session: reported as a call that failed.
             result.called = false;
@@ -97,20 +129,13 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
             return result;
         }
         result.error = error.empty() ? "ORA-00900: invalid SQL statement" : error;
-        Run(deleteRows, nullptr);
+        Run(DeleteCursor(), nullptr);
         m_connection.Commit();
         return result;
     }
 
     // The plan's lines as the explain procedure writes them.
-    std::vector<char> lines(static_cast<std::size_t>(kFetchRows) * kLineSize);
-    std::vector<short> indicators(kFetchRows);
-    COracleCursor cursor(m_connection);
-    cursor.Parse("/* $CORVID$ */ SELECT LPAD(' ', 4 * (level - 1)) || operation || ' ' || options || ' ' || "
-                 "object_name || ' ' || DECODE(id, 0, 'Cost = ' || position) line FROM " +
-                 planTable + " START WITH id = 0 AND statement_id = " + Quoted(m_statementId) +
-                 " CONNECT BY PRIOR id = parent_id AND statement_id = " + Quoted(m_statementId));
-    cursor.Define(1, lines.data(), kLineSize, kTypeString, indicators.data());
+    COracleCursor& cursor = PlanCursor();
     cursor.Execute(0);
     int delivered = 0;
     do {
@@ -118,12 +143,12 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
         cursor.Fetch(kFetchRows, &delivered);
         for (int r = 0; r < delivered; ++r) {
             if (!result.plan.empty()) result.plan += "\r\n";
-            if (indicators[r] == -1) continue;
-            const char* line = lines.data() + static_cast<std::size_t>(r) * kLineSize;
+            if (m_indicators[r] == -1) continue;
+            const char* line = m_lines.data() + static_cast<std::size_t>(r) * kLineSize;
             result.plan.append(line, strnlen(line, kLineSize));
         }
     } while (delivered == kFetchRows);
-    Run(deleteRows, nullptr);
+    Run(DeleteCursor(), nullptr);
     m_connection.Commit();
     return result;
 }

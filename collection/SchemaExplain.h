@@ -2,18 +2,22 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "collection/ExplainPlanCall.h"
 
 namespace corvid {
 
 class COracleConnection;
+class COracleCursor;
 
 // Explains statements that another schema parsed, with that schema as the
 // session's current schema so their names resolve as they did for it; the rows
 // go to the connected user's plan table, named with its owner. The explain
 // procedure cannot do this: a stored procedure runs in its owner's schema.
-// The destructor makes the connected user's schema current again.
+// The destructor makes the connected user's schema current again. The plan
+// table's delete and the plan query are parsed once and executed again for
+// every statement; the optimizer goal is set only when it changes.
 class CSchemaExplain {
 public:
     // `user` is the connected user's name as the server spells it; the statement
@@ -32,15 +36,27 @@ public:
     CExplainPlanCall::SResult Explain(const std::string& schema, const std::string& sqlText,
                                       const std::string& optimizerGoal);
 
+    // Something else on the session (the explain procedure) may have set the
+    // optimizer goal: the next explain sets its own again.
+    void ForgetOptimizerGoal() { m_goal.clear(); }
+
 private:
     bool SetCurrentSchema(const std::string& schema);
     bool Run(const std::string& statement, std::string* error);
+    bool Run(COracleCursor& cursor, std::string* error);
+    COracleCursor& DeleteCursor();
+    COracleCursor& PlanCursor();
 
     COracleConnection& m_connection;
     std::string m_user;
     std::string m_statementId;
     std::string m_current;
+    std::string m_goal;  // the goal this object last set; empty: not known
     int m_lastErrorCode = 0;
+    std::unique_ptr<COracleCursor> m_delete;
+    std::unique_ptr<COracleCursor> m_plan;
+    std::vector<char> m_lines;
+    std::vector<short> m_indicators;
 };
 
 }  // namespace corvid

@@ -6,6 +6,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "collection/SimulatorFixture.h"
 #include "list/StatementColumn.h"
@@ -185,6 +187,56 @@ TEST_P(ServerFigures, ExplainOfAnotherSchemaResolvesItsNames) {
     ASSERT_TRUE(doc.Reload());
     EXPECT_EQ(ByText(doc, "SELECT ename FROM emp WHERE deptno = 10")->m_Status, kStatusAnalyzed);
     // Nothing is left in SCOTT's plan table.
+    EXPECT_EQ(m_connection->CountRows("plan_table"), 0);
+}
+
+TEST_P(ServerFigures, EachExplainOfAnotherSchemaRunsUnderItsStatementsGoal) {
+    // REGIONS has no statistics: CHOOSE explains it by the rules (no cost), ALL_ROWS
+    // costs it. SCOTT's own statement between goes through the procedure, which
+    // sets the session's goal to its own.
+    UseScenarioText(
+        "database DEMO\n"
+        "clock 2024-03-11/12:00:00\n"
+        "user SYS id=0 password=SYS privileges=sysdba,sysoper,dba plan-table\n"
+        "user HR id=43 password=HR plan-table\n"
+        "user SCOTT id=54 password=TIGER privileges=catalog,v-database,create-procedure plan-table\n"
+        "table SCOTT.EMP columns=\"EMPNO NUMBER(4) NOT NULL, DEPTNO NUMBER(2)\" rows=5000 analyzed\n"
+        "table HR.REGIONS columns=\"ID NUMBER, NAME VARCHAR2(30)\" rows=10\n"
+        "grant HR.REGIONS to SCOTT\n"
+        "statement user=HR optimizer=ALL_ROWS text=\"SELECT name FROM regions WHERE id = 1\"\n"
+        "statement user=HR optimizer=ALL_ROWS text=\"SELECT name FROM regions WHERE id = 2\"\n"
+        "statement user=SCOTT optimizer=CHOOSE text=\"SELECT deptno FROM emp\"\n"
+        "statement user=HR optimizer=ALL_ROWS text=\"SELECT name FROM regions WHERE id = 3\"\n"
+        "statement user=HR optimizer=CHOOSE text=\"SELECT name FROM regions WHERE id = 4\"\n"
+        "statement user=HR optimizer=CHOOSE text=\"SELECT name FROM regions WHERE id = 5\"\n"
+        "statement user=HR optimizer=ALL_ROWS text=\"SELECT name FROM regions WHERE id = 6\"\n");
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& doc = MakeDoc(true);
+    doc.m_CursorCachePlans = 0;
+    ASSERT_TRUE(doc.Reload());
+    for (int id = 1; id <= 6; ++id) {
+        const CObjectEntry* e = ByText(doc, "SELECT name FROM regions WHERE id = " + std::to_string(id));
+        ASSERT_NE(e, nullptr) << id;
+        ASSERT_EQ(e->m_Status, kStatusAnalyzed) << id << ": " << e->itsErrorMessage;
+        if (e->m_OptimizerMode == "ALL_ROWS")
+            EXPECT_GT(e->m_PlanCost, 0) << id << ": " << e->m_SqlPlan;
+        else
+            EXPECT_EQ(e->m_PlanCost, 0) << id << ": " << e->m_SqlPlan;
+    }
+    const CObjectEntry* own = ByText(doc, "SELECT deptno FROM emp");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->m_Status, kStatusAnalyzed) << own->itsErrorMessage;
+    // Explained twice over, on a reload that keeps no plans, the plans are the same.
+    std::vector<std::string> plans;
+    for (const CObjectEntry& e : doc.GetCollection())
+        plans.push_back(e.m_SqlPlan);
+    doc.m_ExplainAll = 1;
+    ASSERT_TRUE(doc.Reload());
+    std::vector<std::string> again;
+    for (const CObjectEntry& e : doc.GetCollection())
+        again.push_back(e.m_SqlPlan);
+    EXPECT_EQ(again, plans);
     EXPECT_EQ(m_connection->CountRows("plan_table"), 0);
 }
 
