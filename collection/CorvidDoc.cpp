@@ -67,6 +67,7 @@ const SIntKey kConditionChoiceKeys[] = {
     {"FiltBufDskC", nullptr, &CStatementFilter::m_FiltBufDskC, 0},
     {"FiltBufGetC", nullptr, &CStatementFilter::m_FiltBufGetC, 0},
     {"FiltDskRdsC", nullptr, &CStatementFilter::m_FiltDskRdsC, 0},
+    {"FiltElapsedC", nullptr, &CStatementFilter::m_FiltElapsedC, 0},
     {"FiltExecsC", nullptr, &CStatementFilter::m_FiltExecsC, 0},
     {"FiltLoadTimeC", nullptr, &CStatementFilter::m_FiltLoadTimeC, 0},
     {"FiltRowsC", nullptr, &CStatementFilter::m_FiltRowsC, 0},
@@ -78,6 +79,7 @@ const SIntKey kConditionValueKeys[] = {
     {"FiltBufDskV", nullptr, &CStatementFilter::m_FiltBufDskV, 0},
     {"FiltBufGetV", nullptr, &CStatementFilter::m_FiltBufGetV, 0},
     {"FiltDskRdsV", nullptr, &CStatementFilter::m_FiltDskRdsV, 0},
+    {"FiltElapsedV", nullptr, &CStatementFilter::m_FiltElapsedV, 0},
     {"FiltExecsV", nullptr, &CStatementFilter::m_FiltExecsV, 0},
     {"FiltLoadTimeV", nullptr, &CStatementFilter::m_FiltLoadTimeV, 0},
     {"FiltRowsV", nullptr, &CStatementFilter::m_FiltRowsV, 0},
@@ -322,6 +324,15 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     m_LoadComplete = false;
     m_IntervalSummary = SIntervalSummary();
     m_ServerTime.clear();
+    // The server's features decide the load's columns and which conditions it may
+    // send, from the count on.
+    m_ServerFeatures = m_connection->GetServerFeatures();
+    if (!m_ServerFeatures.sqlAreaFigures && m_Filter.HasServerFigureCondition()) {
+        if (CTraceContext* trace = TraceAt(1)) {
+            trace->WriteLine("The server reports no elapsed time: the condition on elapsed time per execution is "
+                             "ignored.");
+        }
+    }
     m_LoadFilter = FilterSignature();
     const std::int64_t total = 3LL * CountStatements();
     m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
@@ -349,9 +360,9 @@ void CCorvidDoc::ForgetPreviousLoad() {
 std::string CCorvidDoc::FilterSignature() const {
     // The filter's fragments, and every value bound into them.
     const CStatementFilter& f = m_Filter;
-    std::string signature = AppendFilterFragments(std::string(), m_UserList, f);
+    std::string signature = AppendFilterFragments(std::string(), m_UserList, f, m_ServerFeatures.sqlAreaFigures);
     for (std::int32_t value : {f.m_FiltLoadTimeV, f.m_FiltBufDskV, f.m_FiltBufGetV, f.m_FiltDskRdsV, f.m_FiltSortsV,
-                               f.m_FiltRowsV, f.m_FiltExecsV}) {
+                               f.m_FiltRowsV, f.m_FiltExecsV, f.m_FiltElapsedV}) {
         signature += '|';
         signature += std::to_string(value);
     }

@@ -84,7 +84,7 @@ void KeepPlan(const CObjectEntry& before, CObjectEntry& entry) {
 }  // namespace
 
 std::string CCorvidDoc::BuildCursorPlanStatement() const {
-    return AppendFilterFragments(kCursorPlanBase, m_UserList, m_Filter) + ")";
+    return AppendFilterFragments(kCursorPlanBase, m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures) + ")";
 }
 
 long CCorvidDoc::ReadCursorCachePlans() {
@@ -107,7 +107,7 @@ long CCorvidDoc::ReadCursorCachePlans() {
 
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildCursorPlanStatement());
-    m_Filter.BindConditions(cursor);
+    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
     cursor.Define(1, addresses.data(), kAddressSize, kTypeString, indicators[0].data());
     cursor.Define(2, children.data(), sizeof(std::int32_t), kTypeInteger, indicators[1].data());
     cursor.Define(3, depths.data(), sizeof(std::int32_t), kTypeInteger, indicators[2].data());

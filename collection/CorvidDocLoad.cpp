@@ -210,7 +210,7 @@ private:
 }  // namespace
 
 std::string CCorvidDoc::BuildCountStatement() const {
-    return AppendFilterFragments(kCountBase, m_UserList, m_Filter);
+    return AppendFilterFragments(kCountBase, m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures);
 }
 
 std::string CCorvidDoc::BuildLoadStatement() const {
@@ -221,17 +221,17 @@ std::string CCorvidDoc::BuildLoadStatement() const {
         statement += kLoadColumns[c].expression;
     }
     statement += kLoadTail;
-    return AppendFilterFragments(statement, m_UserList, m_Filter);
+    return AppendFilterFragments(statement, m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures);
 }
 
 std::string CCorvidDoc::BuildTextStatement() const {
-    return AppendFilterFragments(kTextBase, m_UserList, m_Filter) + ") ORDER BY address, piece";
+    return AppendFilterFragments(kTextBase, m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures) + ") ORDER BY address, piece";
 }
 
 std::int32_t CCorvidDoc::CountStatements() {
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildCountStatement());
-    m_Filter.BindConditions(cursor);
+    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
     std::int32_t count = 0;
     short indicator = 0;
     cursor.Define(1, &count, sizeof count, oci::SQLT_INT, &indicator);
@@ -273,12 +273,11 @@ void CCorvidDoc::LoadStatements() {
     for (const CUserEntry& user : m_UserList)
         userNames.emplace(user.GetUserId(), &user.GetUserName());
 
-    m_ServerFeatures = m_connection->GetServerFeatures();
     const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
     CStatementBuffers buffers;
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildLoadStatement());
-    m_Filter.BindConditions(cursor);
+    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
     buffers.DefineAll(cursor, serverFigures);
     cursor.Execute(0);
 
@@ -348,7 +347,7 @@ void CCorvidDoc::LoadSqlText() {
 
     COracleCursor cursor(*m_connection);
     cursor.Parse(BuildTextStatement());
-    m_Filter.BindConditions(cursor);
+    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
     cursor.Define(1, addresses.data(), kAddressSize, oci::SQLT_STR, addressIndicators.data());
     cursor.Define(2, pieces.data(), kTextPieceSize, oci::SQLT_STR, pieceIndicators.data());
     cursor.Execute(0);

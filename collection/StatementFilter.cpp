@@ -30,23 +30,31 @@ struct SValueCondition {
     std::int32_t CStatementFilter::*value;
     const char* expression;  // "%s" stands for the comparison
     const char* placeholder;
+    bool serverFigure;  // compares a figure only servers of 10g on report
 };
 
 // In the order the fragment lists them.
 const SValueCondition kValueConditions[] = {
     {&CStatementFilter::m_FiltLoadTimeC, &CStatementFilter::m_FiltLoadTimeV,
-     "ROUND((SYSDATE - TO_DATE(first_load_time, 'YYYY-MM-DD/HH24:MI:SS')) * 24 * 60, 0) %s :flt", ":flt"},
+     "ROUND((SYSDATE - TO_DATE(first_load_time, 'YYYY-MM-DD/HH24:MI:SS')) * 24 * 60, 0) %s :flt", ":flt", false},
     {&CStatementFilter::m_FiltBufDskC, &CStatementFilter::m_FiltBufDskV,
-     "DECODE(executions, 0, 0, NULL, 0, ROUND((buffer_gets+disk_reads)/executions)) %s :bds", ":bds"},
+     "DECODE(executions, 0, 0, NULL, 0, ROUND((buffer_gets+disk_reads)/executions)) %s :bds", ":bds", false},
     {&CStatementFilter::m_FiltBufGetC, &CStatementFilter::m_FiltBufGetV,
-     "DECODE(executions, 0, 0, NULL, 0, ROUND(buffer_gets/executions)) %s :bfg", ":bfg"},
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(buffer_gets/executions)) %s :bfg", ":bfg", false},
     {&CStatementFilter::m_FiltDskRdsC, &CStatementFilter::m_FiltDskRdsV,
-     "DECODE(executions, 0, 0, NULL, 0, ROUND(disk_reads/executions)) %s :dkr", ":dkr"},
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(disk_reads/executions)) %s :dkr", ":dkr", false},
     {&CStatementFilter::m_FiltSortsC, &CStatementFilter::m_FiltSortsV,
-     "DECODE(executions, 0, 0, NULL, 0, ROUND(sorts/executions)) %s :srt", ":srt"},
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(sorts/executions)) %s :srt", ":srt", false},
     {&CStatementFilter::m_FiltRowsC, &CStatementFilter::m_FiltRowsV,
-     "DECODE(executions, 0, 0, NULL, 0, ROUND(rows_processed/executions)) %s :rws", ":rws"},
-    {&CStatementFilter::m_FiltExecsC, &CStatementFilter::m_FiltExecsV, "NVL(executions, 0) %s :exs", ":exs"},
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(rows_processed/executions)) %s :rws", ":rws", false},
+    {&CStatementFilter::m_FiltExecsC, &CStatementFilter::m_FiltExecsV, "NVL(executions, 0) %s :exs", ":exs", false},
+    // elapsed_time is in microseconds: the value is in hundredths of a millisecond,
+    // hence the division by 10. A statement without executions (parsed only, or
+    // its first execution still running) counts as 0, as the list's column shows
+    // it and as the other per-execution conditions take it; the DECODE also keeps
+    // the division away from 0.
+    {&CStatementFilter::m_FiltElapsedC, &CStatementFilter::m_FiltElapsedV,
+     "DECODE(executions, 0, 0, NULL, 0, ROUND(NVL(elapsed_time, 0)/executions/10)) %s :ela", ":ela", true},
 };
 
 std::string FormatExpression(const char* expression, const char* comparison) {
@@ -94,9 +102,10 @@ std::string CStatementFilter::CommandTypeFragment() const {
     return "s.command_type IN (" + list + ")";
 }
 
-std::string CStatementFilter::ConditionFragment() const {
+std::string CStatementFilter::ConditionFragment(bool serverFigures) const {
     std::string fragment;
     for (const SValueCondition& condition : kValueConditions) {
+        if (condition.serverFigure && !serverFigures) continue;
         if (const char* comparison = ComparisonOf(this->*condition.choice)) {
             AppendJoined(fragment, FormatExpression(condition.expression, comparison));
         }
@@ -106,8 +115,9 @@ std::string CStatementFilter::ConditionFragment() const {
     return fragment;
 }
 
-void CStatementFilter::BindConditions(COracleCursor& cursor) {
+void CStatementFilter::BindConditions(COracleCursor& cursor, bool serverFigures) {
     for (const SValueCondition& condition : kValueConditions) {
+        if (condition.serverFigure && !serverFigures) continue;
         if (ComparisonOf(this->*condition.choice) != nullptr) {
             cursor.Bind(condition.placeholder, &(this->*condition.value), sizeof(std::int32_t), oci::SQLT_INT);
         }
@@ -118,6 +128,13 @@ void CStatementFilter::BindConditions(COracleCursor& cursor) {
     if (ExcludeExpression(m_FiltTextExclC) != nullptr) {
         cursor.Bind(":tex", m_FiltTextExclV.data(), static_cast<int>(m_FiltTextExclV.size()) + 1, oci::SQLT_STR);
     }
+}
+
+bool CStatementFilter::HasServerFigureCondition() const {
+    for (const SValueCondition& condition : kValueConditions) {
+        if (condition.serverFigure && ComparisonOf(this->*condition.choice) != nullptr) return true;
+    }
+    return false;
 }
 
 std::string UserFragment(const CUserArray& users) {
@@ -151,10 +168,11 @@ void AppendFragment(std::string& query, const std::string& fragment) {
     query += fragment;
 }
 
-std::string AppendFilterFragments(std::string query, const CUserArray& users, const CStatementFilter& filter) {
+std::string AppendFilterFragments(std::string query, const CUserArray& users, const CStatementFilter& filter,
+                                  bool serverFigures) {
     AppendFragment(query, UserFragment(users));
     AppendFragment(query, filter.CommandTypeFragment());
-    AppendFragment(query, filter.ConditionFragment());
+    AppendFragment(query, filter.ConditionFragment(serverFigures));
     return query;
 }
 

@@ -42,6 +42,9 @@ public:
     std::int32_t m_FiltSortsC = 0, m_FiltSortsV = 0;
     std::int32_t m_FiltRowsC = 0, m_FiltRowsV = 0;
     std::int32_t m_FiltExecsC = 0, m_FiltExecsV = 0;
+    // Elapsed time per execution, in hundredths of a millisecond (the precision
+    // the list shows). The server reports it from release 10g on.
+    std::int32_t m_FiltElapsedC = 0, m_FiltElapsedV = 0;
 
     // Text conditions: match kind (kMatch...) and LIKE pattern.
     std::int32_t m_FiltTextInclC = 0;
@@ -54,11 +57,15 @@ public:
     // "s.command_type IN (...)", "s.command_type NOT IN (...)", "s.command_type = -1"
     // or empty when every type is wanted.
     std::string CommandTypeFragment() const;
-    // The active conditions joined with " AND " (possibly empty).
-    std::string ConditionFragment() const;
+    // The active conditions joined with " AND " (possibly empty). Without
+    // `serverFigures` (a server before 10g, whose v$sqlarea lacks the times) the
+    // conditions on those figures are left out, since the server would refuse them.
+    std::string ConditionFragment(bool serverFigures) const;
     // The second pass over the conditions: binds each placeholder that
     // ConditionFragment emits, by name, on a cursor that has parsed the statement.
-    void BindConditions(COracleCursor& cursor);
+    void BindConditions(COracleCursor& cursor, bool serverFigures);
+    // Whether an active condition is left out without `serverFigures`.
+    bool HasServerFigureCondition() const;
 };
 
 // The user restriction: " parsing_user_id IN (5,21)" (with its leading blank) when
@@ -72,6 +79,7 @@ std::string UserFragment(const CUserArray& users);
 void AppendFragment(std::string& query, const std::string& fragment);
 
 // The base query followed by the user, command-type and condition fragments.
-std::string AppendFilterFragments(std::string query, const CUserArray& users, const CStatementFilter& filter);
+std::string AppendFilterFragments(std::string query, const CUserArray& users, const CStatementFilter& filter,
+                                  bool serverFigures);
 
 }  // namespace corvid

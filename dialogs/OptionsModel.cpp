@@ -26,6 +26,10 @@ const SFilterRowSpec kFilterRowSpecs[kFilterRowCount] = {
      nullptr},
     {"Number of Rows per exeution", "FiltRowsC", "FiltRowsV", EFilterValueKind::Integer, &F::m_FiltRowsC,
      &F::m_FiltRowsV, nullptr},
+    {"Elapsed time per execution (ms)", "FiltElapsedC", "FiltElapsedV", EFilterValueKind::Milliseconds,
+     &F::m_FiltElapsedC, &F::m_FiltElapsedV, nullptr,
+     "Servers of release 10g and later report the elapsed time; the load ignores this condition against an older "
+     "server."},
     {"SQL statement like", "FiltTextInclC", "FiltTextInclV", EFilterValueKind::Text, &F::m_FiltTextInclC, nullptr,
      &F::m_FiltTextInclV},
     {"SQL statement not like", "FiltTextExclC", "FiltTextExclV", EFilterValueKind::Text, &F::m_FiltTextExclC, nullptr,
@@ -98,7 +102,19 @@ std::int32_t SOptionsSettings::Comparison(int row) const {
 std::string FilterValueText(const SOptionsSettings& settings, int row) {
     const SFilterRowSpec& spec = kFilterRowSpecs[row];
     if (spec.pattern) return settings.filter.*spec.pattern;
-    return std::to_string(settings.filter.*spec.value);
+    const std::int32_t value = settings.filter.*spec.value;
+    if (spec.kind == EFilterValueKind::Milliseconds) {
+        // Hundredths shown as a decimal number, without trailing zeros.
+        const std::int32_t magnitude = value < 0 ? -value : value;
+        std::string text = (value < 0 ? "-" : "") + std::to_string(magnitude / 100);
+        if (const int hundredths = magnitude % 100; hundredths != 0) {
+            text += '.';
+            text += static_cast<char>('0' + hundredths / 10);
+            if (hundredths % 10 != 0) text += static_cast<char>('0' + hundredths % 10);
+        }
+        return text;
+    }
+    return std::to_string(value);
 }
 
 std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::string& text) {
@@ -116,6 +132,13 @@ std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::stri
             if (!ParseNumber(text, v)) return "Please enter a number.";
             if (v < 0 || v > kFilterNumberMax) return "Please enter a number between 0 and 1000000000.";
             settings.filter.*spec.value = static_cast<std::int32_t>(std::llround(v));
+            return {};
+        }
+        case EFilterValueKind::Milliseconds: {
+            double v = 0;
+            if (!ParseNumber(text, v)) return "Please enter a number.";
+            if (v < 0 || v > kFilterMillisecondsMax) return "Please enter a number between 0 and 9999999.99.";
+            settings.filter.*spec.value = static_cast<std::int32_t>(std::llround(v * 100));
             return {};
         }
         case EFilterValueKind::Text:

@@ -11,7 +11,7 @@
 
 namespace corvid {
 
-// The nine rows of the value filter page, in the order the page shows them.
+// The rows of the value filter page, in the order the page shows them.
 enum EFilterRow : int {
     kFilterLoadTime = 0,
     kFilterBufDsk,
@@ -20,16 +20,19 @@ enum EFilterRow : int {
     kFilterExecs,
     kFilterSorts,
     kFilterRows,
+    kFilterElapsed,
     kFilterTextIncl,
     kFilterTextExcl,
     kFilterRowCount
 };
 
-// What a row's value box holds.
-enum class EFilterValueKind { Integer, Number, Text };
+// What a row's value box holds: Number is a decimal number rounded to an
+// integer; Milliseconds is a time with up to two decimals, stored in hundredths.
+enum class EFilterValueKind { Integer, Number, Milliseconds, Text };
 
 // One row of the value filter page: its label, the settings keys of its
-// comparison and value, and what the value box accepts.
+// comparison and value, and what the value box accepts. A row on a figure that
+// only servers of 10g on report has a tool tip saying so.
 struct SFilterRowSpec {
     const char* label;
     const char* comparisonKey;
@@ -38,6 +41,7 @@ struct SFilterRowSpec {
     std::int32_t CStatementFilter::*comparison;
     std::int32_t CStatementFilter::*value;   // null for a text row
     std::string CStatementFilter::*pattern;  // null for a numeric row
+    const char* toolTip = nullptr;
 };
 
 const SFilterRowSpec& FilterRowSpec(int row);
@@ -48,6 +52,7 @@ const std::vector<std::string>& FilterComparisonItems(int row);
 // The bounds and the limit the value boxes are checked against.
 inline constexpr int kFilterIntegerMax = 999999999;
 inline constexpr double kFilterNumberMax = 1e9;
+inline constexpr double kFilterMillisecondsMax = 9999999.99;
 inline constexpr int kFilterTextMaxChars = 1000;
 
 // The document settings the options sheet edits: the two general flags and the
@@ -70,14 +75,14 @@ std::string FilterValueText(const SOptionsSettings& settings, int row);
 // Reads a value box: on success stores the value into the settings and returns
 // an empty text; on failure returns the validation message and leaves the
 // settings as they were. Row 2 accepts a decimal number, which is rounded to the
-// nearest integer it is stored as.
+// nearest integer it is stored as; the elapsed time row one rounded to hundredths.
 std::string ReadFilterValue(SOptionsSettings& settings, int row, const std::string& text);
 
 // Whether the row's filter is on: its comparison is one of the list's items other
 // than "all". A stored choice beyond the list is off, as the load takes it.
 bool IsFilterRowActive(const SOptionsSettings& settings, int row);
 
-// Reads all nine value boxes in order, as leaving the page does. A row that is
+// Reads all value boxes in order, as leaving the page does. A row that is
 // not active cannot be edited (its box is disabled): a text it cannot take keeps
 // the stored value without a message. The first failing row of the
 // others stops the read; its index goes to `failedRow` and its message is

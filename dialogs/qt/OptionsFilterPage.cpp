@@ -25,6 +25,12 @@ CFilterPage::CFilterPage(COptionsModel& model, QWidget* parent)
         m_values[row] = new QLineEdit;
         m_values[row]->setMinimumWidth(FilterRowSpec(row).kind == EFilterValueKind::Text ? 220 : 120);
         label->setBuddy(m_comparisons[row]);
+        if (const char* tip = FilterRowSpec(row).toolTip) {
+            for (QWidget* widget : {static_cast<QWidget*>(label), static_cast<QWidget*>(m_comparisons[row]),
+                                    static_cast<QWidget*>(m_values[row])}) {
+                widget->setToolTip(QString::fromUtf8(tip));
+            }
+        }
         grid->addWidget(label, row, 0);
         grid->addWidget(m_comparisons[row], row, 1);
         grid->addWidget(m_values[row], row, 2);

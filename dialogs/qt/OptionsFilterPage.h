@@ -10,7 +10,7 @@ class QLineEdit;
 
 namespace corvid {
 
-// "Value Filter": nine rows of a comparison list and a value box. A value box is
+// "Value Filter": rows of a comparison list and a value box. A value box is
 // enabled only while its comparison is not "all"; leaving the page checks every
 // value box whose row is active.
 class CFilterPage : public CPropertyPage {

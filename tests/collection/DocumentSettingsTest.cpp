@@ -93,6 +93,8 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
         filter.m_FiltBufDskC = 2;
         filter.m_FiltBufDskV = 12;
         filter.m_FiltRowsV = -5;
+        filter.m_FiltElapsedC = 3;
+        filter.m_FiltElapsedV = 250;  // 2.5 ms
         filter.m_FiltTextInclC = 1;
         filter.m_FiltTextInclV = "select%;from";
         filter.m_FiltTextExclC = 2;
@@ -111,10 +113,11 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
         "Filter/Insert",        "Filter/Update",           "Filter/Delete",         "Filter/Others",
         "Filter/ExportType",    "Filter/CursorCachePlans", "Filter/ExportName",     "Filter/ExportFileName",
         "Filter/FiltBufDskC",
-        "Filter/FiltBufGetC",   "Filter/FiltDskRdsC",      "Filter/FiltExecsC",     "Filter/FiltLoadTimeC",
+        "Filter/FiltBufGetC",   "Filter/FiltDskRdsC",      "Filter/FiltElapsedC",   "Filter/FiltExecsC",
+        "Filter/FiltLoadTimeC",
         "Filter/FiltRowsC",     "Filter/FiltSortsC",       "Filter/FiltTextExclC",  "Filter/FiltTextInclC",
-        "Filter/FiltBufDskV",   "Filter/FiltBufGetV",      "Filter/FiltDskRdsV",    "Filter/FiltExecsV",
-        "Filter/FiltLoadTimeV", "Filter/FiltRowsV",        "Filter/FiltSortsV",     "Filter/FiltTextExclV",
+        "Filter/FiltBufDskV",   "Filter/FiltBufGetV",      "Filter/FiltDskRdsV",    "Filter/FiltElapsedV",
+        "Filter/FiltExecsV",    "Filter/FiltLoadTimeV", "Filter/FiltRowsV",        "Filter/FiltSortsV",     "Filter/FiltTextExclV",
         "Filter/FiltTextInclV", "Filter/ExplainEveryLoad"};
     EXPECT_EQ(store.m_order, expectedOrder);  // no users loaded: "UserList" is left alone
     EXPECT_EQ(store.GetProfileString("Version", "Version", ""), "1.7.2");
@@ -130,6 +133,8 @@ TEST(DocumentSettings, WriteOrderAndRoundTripWithNegativeValues) {
     EXPECT_EQ(filter.m_FiltBufDskC, 2);
     EXPECT_EQ(filter.m_FiltBufDskV, 12);
     EXPECT_EQ(filter.m_FiltRowsV, -5);
+    EXPECT_EQ(filter.m_FiltElapsedC, 3);
+    EXPECT_EQ(filter.m_FiltElapsedV, 250);
     EXPECT_EQ(filter.m_FiltTextInclC, 1);
     EXPECT_EQ(filter.m_FiltTextInclV, "select%;from");
     EXPECT_EQ(filter.m_FiltTextExclC, 2);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -115,6 +117,75 @@ TEST_P(ServerFigures, AnOldReleaseLoadsAndExplainsAsBefore) {
     EXPECT_EQ(query->m_PlanSource, kPlanFromExplain);
     EXPECT_NE(query->m_SqlPlan.find("INDEX UNIQUE SCAN EMP_PK"), std::string::npos) << query->m_SqlPlan;
     EXPECT_EQ(FindStatementBySqlId(doc.GetCollection(), "a5ks9fhw2v9s1"), -1);
+}
+
+std::set<std::string> TextsOf(const CCorvidDoc& doc) {
+    std::set<std::string> texts;
+    for (const CObjectEntry& entry : doc.GetCollection())
+        texts.insert(entry.m_SqlText);
+    return texts;
+}
+
+// The texts whose "Elapsed/E (ms)" cell, read back as hundredths, passes `keep`.
+template <typename Keep>
+std::set<std::string> TextsByElapsedCell(const CCorvidDoc& doc, Keep keep) {
+    std::set<std::string> texts;
+    for (const CObjectEntry& entry : doc.GetCollection()) {
+        if (keep(std::llround(std::stod(entry.GetColumnText(kColElapsedPerExec)) * 100))) texts.insert(entry.m_SqlText);
+    }
+    return texts;
+}
+
+TEST_P(ServerFigures, ElapsedPerExecutionFilterMatchesTheListColumn) {
+    UseScenarioText(Scenario());
+    Connect();
+    CCorvidDoc& all = MakeDoc(false);
+    ASSERT_TRUE(all.Reload());
+    ASSERT_EQ(all.GetCollection().GetSize(), 6);
+    const std::string dual = "select * from dual";
+    const std::string slowDept = "SELECT ename FROM emp WHERE deptno = 10";
+    const std::string neverRun = "SELECT deptno FROM emp";
+    const auto greater = TextsByElapsedCell(all, [](long long v) { return v > 100; });
+    const auto less = TextsByElapsedCell(all, [](long long v) { return v < 100; });
+    const long long dualValue = std::llround(std::stod(ByText(all, dual)->GetColumnText(kColElapsedPerExec)) * 100);
+    // The scenario's two statements with many gets and reads take more than a
+    // millisecond per execution; the one never executed counts as 0.
+    EXPECT_EQ(greater, (std::set<std::string>{dual, slowDept}));
+    EXPECT_EQ(less.count(neverRun), 1u);
+
+    CCorvidDoc& doc = MakeDoc(false);
+    doc.GetFilter().m_FiltElapsedC = kCompareGreater;
+    doc.GetFilter().m_FiltElapsedV = 100;  // 1 ms
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_NE(doc.BuildLoadStatement().find("elapsed_time"), std::string::npos);
+    EXPECT_EQ(TextsOf(doc), greater);
+
+    doc.GetFilter().m_FiltElapsedC = kCompareLess;
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_EQ(TextsOf(doc), less);
+
+    // Equal compares at the list's precision: the value the cell shows finds it.
+    doc.GetFilter().m_FiltElapsedC = kCompareEqual;
+    doc.GetFilter().m_FiltElapsedV = static_cast<std::int32_t>(dualValue);
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_EQ(TextsOf(doc), (std::set<std::string>{dual}));
+}
+
+TEST_P(ServerFigures, AnOldReleaseIgnoresTheElapsedConditionAndSaysSo) {
+    UseScenarioText(Scenario("release 8i\n"));
+    const std::string tracePath = OpenTrace(1);
+    Connect();
+    CCorvidDoc& doc = MakeDoc(false);
+    doc.GetFilter().m_FiltElapsedC = kCompareGreater;
+    doc.GetFilter().m_FiltElapsedV = 100;
+    doc.GetFilter().m_FiltExecsC = kCompareGreater;
+    doc.GetFilter().m_FiltExecsV = 3;
+    ASSERT_TRUE(doc.Reload());
+    // The other conditions still apply.
+    EXPECT_EQ(TextsOf(doc), (std::set<std::string>{"select * from dual", "SELECT ename FROM emp WHERE empno = 7",
+                                                   "SELECT amount FROM salaries"}));
+    EXPECT_EQ(doc.BuildLoadStatement().find("elapsed_time"), std::string::npos);
+    EXPECT_NE(ReadFile(tracePath).find("the condition on elapsed time per execution is ignored"), std::string::npos);
 }
 
 TEST_P(ServerFigures, CursorCachePlansReadAsTheExplainWritesThem) {

@@ -25,7 +25,7 @@ TEST(StatementFilter, ClauseOfTheWorkedExample) {
     filter.m_Insert = filter.m_Update = filter.m_Delete = 0;
     filter.m_FiltExecsC = kCompareGreater;
     filter.m_FiltExecsV = 10;
-    EXPECT_EQ(AppendFilterFragments("BASE", users, filter),
+    EXPECT_EQ(AppendFilterFragments("BASE", users, filter, false),
               "BASE AND  parsing_user_id IN (5,21) AND s.command_type IN (3) AND NVL(executions, 0) > :exs");
 }
 
@@ -59,34 +59,53 @@ TEST(StatementFilter, EachConditionHasItsOwnExpressionAndPlaceholder) {
         {&CStatementFilter::m_FiltSortsC, "DECODE(executions, 0, 0, NULL, 0, ROUND(sorts/executions)) < :srt"},
         {&CStatementFilter::m_FiltRowsC, "DECODE(executions, 0, 0, NULL, 0, ROUND(rows_processed/executions)) < :rws"},
         {&CStatementFilter::m_FiltExecsC, "NVL(executions, 0) < :exs"},
+        {&CStatementFilter::m_FiltElapsedC,
+         "DECODE(executions, 0, 0, NULL, 0, ROUND(NVL(elapsed_time, 0)/executions/10)) < :ela"},
     };
     for (const Case& c : cases) {
         CStatementFilter filter;
         filter.*c.choice = kCompareLess;
-        EXPECT_EQ(filter.ConditionFragment(), c.expected);
+        EXPECT_EQ(filter.ConditionFragment(true), c.expected);
     }
     CStatementFilter filter;
     filter.m_FiltExecsC = kCompareEqual;
     filter.m_FiltSortsC = kCompareGreater;
     filter.m_FiltRowsC = 4;  // not a comparison: off
     filter.m_FiltLoadTimeC = -1;
-    EXPECT_EQ(filter.ConditionFragment(),
+    EXPECT_EQ(filter.ConditionFragment(true),
               "DECODE(executions, 0, 0, NULL, 0, ROUND(sorts/executions)) > :srt AND NVL(executions, 0) = :exs");
+}
+
+TEST(StatementFilter, ElapsedConditionOnlyWhereTheServerReportsTheTimes) {
+    CStatementFilter filter;
+    EXPECT_FALSE(filter.HasServerFigureCondition());
+    filter.m_FiltElapsedC = 4;  // not a comparison: off
+    EXPECT_FALSE(filter.HasServerFigureCondition());
+    filter.m_FiltElapsedC = kCompareGreater;
+    filter.m_FiltExecsC = kCompareGreater;
+    EXPECT_TRUE(filter.HasServerFigureCondition());
+    EXPECT_EQ(filter.ConditionFragment(true),
+              "NVL(executions, 0) > :exs AND "
+              "DECODE(executions, 0, 0, NULL, 0, ROUND(NVL(elapsed_time, 0)/executions/10)) > :ela");
+    // A server before 10g has no elapsed_time: the condition is not sent.
+    EXPECT_EQ(filter.ConditionFragment(false), "NVL(executions, 0) > :exs");
+    CUserArray users;
+    EXPECT_EQ(AppendFilterFragments("BASE", users, filter, false), "BASE AND NVL(executions, 0) > :exs");
 }
 
 TEST(StatementFilter, TextConditionsByMatchKind) {
     CStatementFilter filter;
     filter.m_FiltTextInclC = kMatchIgnoreCase;
     filter.m_FiltTextExclC = kMatchIgnoreCase;
-    EXPECT_EQ(filter.ConditionFragment(), "UPPER(sql_text) LIKE UPPER(:tin) AND UPPER(sql_text) NOT LIKE UPPER(:tex)");
+    EXPECT_EQ(filter.ConditionFragment(true), "UPPER(sql_text) LIKE UPPER(:tin) AND UPPER(sql_text) NOT LIKE UPPER(:tex)");
     filter.m_FiltTextInclC = kMatchCase;
     filter.m_FiltTextExclC = kMatchCase;
     filter.m_FiltExecsC = kCompareGreater;
-    EXPECT_EQ(filter.ConditionFragment(),
+    EXPECT_EQ(filter.ConditionFragment(true),
               "NVL(executions, 0) > :exs AND sql_text LIKE :tin AND sql_text NOT LIKE :tex");
     filter.m_FiltTextInclC = 3;
     filter.m_FiltTextExclC = 0;
-    EXPECT_EQ(filter.ConditionFragment(), "NVL(executions, 0) > :exs");
+    EXPECT_EQ(filter.ConditionFragment(true), "NVL(executions, 0) > :exs");
 }
 
 TEST(StatementFilter, UserFragmentOnlyForAPartialSelection) {

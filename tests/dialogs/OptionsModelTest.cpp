@@ -36,6 +36,31 @@ TEST(OptionsModelTest, TheBufferPlusDiskRowTakesANumberRoundedToTheStoredInteger
     EXPECT_EQ(ReadFilterValue(s, kFilterBufDsk, "nan"), "Please enter a number.");
 }
 
+TEST(OptionsModelTest, TheElapsedRowTakesMillisecondsToTheHundredth) {
+    SOptionsSettings s;
+    EXPECT_EQ(FilterValueText(s, kFilterElapsed), "0");
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, " 2.5 "), "");
+    EXPECT_EQ(s.filter.m_FiltElapsedV, 250);
+    EXPECT_EQ(FilterValueText(s, kFilterElapsed), "2.5");
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, "0.005"), "");
+    EXPECT_EQ(s.filter.m_FiltElapsedV, 1) << "rounded to the nearest hundredth";
+    EXPECT_EQ(FilterValueText(s, kFilterElapsed), "0.01");
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, "1200.07"), "");
+    EXPECT_EQ(s.filter.m_FiltElapsedV, 120007);
+    EXPECT_EQ(FilterValueText(s, kFilterElapsed), "1200.07");
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, "9999999.99"), "");
+    EXPECT_EQ(s.filter.m_FiltElapsedV, 999999999);
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, "10000000"), "Please enter a number between 0 and 9999999.99.");
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, "-0.1"), "Please enter a number between 0 and 9999999.99.");
+    EXPECT_EQ(ReadFilterValue(s, kFilterElapsed, "2,5"), "Please enter a number.");
+    EXPECT_EQ(s.filter.m_FiltElapsedV, 999999999) << "a refused text leaves the value as it was";
+    // A value stored out of range is shown as it is.
+    s.filter.m_FiltElapsedV = -250;
+    EXPECT_EQ(FilterValueText(s, kFilterElapsed), "-2.5");
+    EXPECT_NE(FilterRowSpec(kFilterElapsed).toolTip, nullptr);
+    EXPECT_EQ(FilterRowSpec(kFilterExecs).toolTip, nullptr);
+}
+
 TEST(OptionsModelTest, TextRowsTakeAtMostAThousandCharacters) {
     SOptionsSettings s;
     EXPECT_EQ(ReadFilterValue(s, kFilterTextIncl, std::string(1000, 'x')), "");

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,33 @@ TEST_F(ReportRun, SettingsFileDecidesFilterLayoutAndExport) {
     ASSERT_EQ(Run(kLogon), 0) << m_err;
     EXPECT_TRUE(Exists(Path("fromsettings.CSV")));
     EXPECT_EQ(Lines(ReadFile(Path("fromsettings.CSV")))[0], "Command,Exec");
+}
+
+TEST_F(ReportRun, TheElapsedConditionOfTheSettingsFiltersTheReport) {
+    // Only the SQL text and "Elapsed/E (ms)", sorted by neither.
+    const std::string layout =
+        "\n[Version]\nVersion=1.7.2\n"
+        "\n[ListLayout]\nColumn%23=2\n"
+        "C000_I=24\nC000_N=SQL Text\nC000_W=300\nC000_J=0\nC000_T=0\nC000_S=0\n"
+        "C001_I=35\nC001_N=Elapsed/E (ms)\nC001_W=90\nC001_J=1\nC001_T=2\nC001_S=0\n";
+    WriteFile("all.ini", "[Filter]\nAnalyze=0\nExportType=2\nExportFileName=all\n" + layout);
+    WriteFile("slow.ini",
+              "[Filter]\nAnalyze=0\nExportType=2\nExportFileName=slow\nFiltElapsedC=2\nFiltElapsedV=150\n" + layout);
+    ASSERT_EQ(Run(With({"--settings", "all.ini"})), 0) << m_err;
+    ASSERT_EQ(Run(With({"--settings", "slow.ini"})), 0) << m_err;
+    auto elapsedOf = [](const std::string& line) { return std::atof(line.c_str() + line.rfind(",\"") + 2); };
+    std::multiset<std::string> expected, slow;
+    const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
+    ASSERT_GT(all.size(), 2u);
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        if (elapsedOf(all[i]) > 1.5) expected.insert(all[i]);
+    }
+    const std::vector<std::string> filtered = Lines(ReadFile(Path("slow.CSV")));
+    slow.insert(filtered.begin() + 1, filtered.end());
+    // The condition chose some statements, not all, and exactly those over 1.5 ms.
+    EXPECT_GT(expected.size(), 0u);
+    EXPECT_LT(expected.size(), all.size() - 1);
+    EXPECT_EQ(slow, expected);
 }
 
 TEST_F(ReportRun, SimilarStatementsComeSortedByDistance) {

@@ -120,6 +120,40 @@ TEST_F(OptionsDlgTest, AnInvalidValueKeepsThePageAndTheSheetOpenWithTheMessage) 
     EXPECT_EQ(m_model->m_Settings.filter.m_FiltBufDskV, 8);
 }
 
+TEST_F(OptionsDlgTest, TheElapsedRowTakesADecimalNumberOfMilliseconds) {
+    m_sheet.reset();
+    m_settings.filter.m_FiltElapsedC = kCompareLess;
+    m_settings.filter.m_FiltElapsedV = 1250;
+    m_model = std::make_unique<COptionsModel>(m_settings, m_users, m_model->m_DefaultLayout, m_model->m_WorkingLayout);
+    m_sheet = std::make_unique<CCorvidOptionsDlg>(*m_model);
+    m_sheet->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_sheet.get()));
+    m_sheet->SetActivePage(1);
+    CFilterPage* page = m_sheet->FilterPage();
+    QComboBox* comparison = page->ComparisonBox(kFilterElapsed);
+    QLineEdit* value = page->ValueBox(kFilterElapsed);
+    EXPECT_EQ(comparison->currentText(), "less then");
+    EXPECT_EQ(value->text(), "12.5");
+    EXPECT_TRUE(value->isEnabled());
+    // It says that older servers do not report the time.
+    EXPECT_TRUE(value->toolTip().contains("10g"));
+    EXPECT_EQ(comparison->toolTip(), value->toolTip());
+    EXPECT_TRUE(page->ValueBox(kFilterExecs)->toolTip().isEmpty());
+
+    value->setText("twelve");
+    QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
+    EXPECT_TRUE(m_sheet->isVisible());
+    EXPECT_EQ(m_prompter.LastMessage(), "Please enter a number.");
+
+    comparison->setCurrentIndex(3);
+    value->setText("0.75");
+    QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
+    EXPECT_EQ(m_sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(m_model->m_Settings.filter.m_FiltElapsedC, kCompareEqual);
+    EXPECT_EQ(m_model->m_Settings.filter.m_FiltElapsedV, 75);
+    EXPECT_TRUE(m_model->SettingsChanged(m_settings, m_users));
+}
+
 // Notes which page the sheet shows when each message comes up.
 class CPageRecordingPrompter : public CRecordingPrompter {
 public:
