@@ -449,6 +449,49 @@ TEST_F(StatementCommandsTest, AChangedSettingIsSavedWithoutRefillingTheList) {
     EXPECT_EQ(List().GetItemText(0, 0), "MARK");
 }
 
+TEST_F(StatementCommandsTest, TheCursorCacheBoxSwitchesTheDocumentsPlanSource) {
+    ASSERT_EQ(m_document->m_CursorCachePlans, 1);
+    auto setBox = [this](bool checked, bool expectedShown) {
+        m_onDialog = [checked, expectedShown](QDialog& dialog) {
+            auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+            QCheckBox* box = sheet.GeneralPage()->CursorPlansBox();
+            EXPECT_EQ(box->isChecked(), expectedShown);
+            EXPECT_TRUE(box->isEnabled());
+            box->setChecked(checked);
+            sheet.accept();
+        };
+        Run(ECommand::Options);
+    };
+    setBox(false, true);
+    EXPECT_EQ(m_document->m_CursorCachePlans, 0);
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "CursorCachePlans", -1), 0);
+    setBox(true, false);
+    EXPECT_EQ(m_document->m_CursorCachePlans, 1);
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "CursorCachePlans", -1), 1);
+}
+
+TEST_F(StatementCommandsTest, TheElapsedConditionGoesFromTheFilterPageToTheDocumentAndTheSettings) {
+    m_onDialog = [](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+        sheet.SetActivePage(1);
+        sheet.FilterPage()->ComparisonBox(kFilterElapsed)->setCurrentIndex(2);
+        sheet.FilterPage()->ValueBox(kFilterElapsed)->setText("2.5");
+        sheet.accept();
+    };
+    Run(ECommand::Options);
+    EXPECT_EQ(m_document->GetFilter().m_FiltElapsedC, kCompareGreater);
+    EXPECT_EQ(m_document->GetFilter().m_FiltElapsedV, 250);
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "FiltElapsedC", -1), kCompareGreater);
+    EXPECT_EQ(m_store.GetProfileInt("Filter", "FiltElapsedV", -1), 250);
+    m_onDialog = [](QDialog& dialog) {
+        auto& sheet = dynamic_cast<CCorvidOptionsDlg&>(dialog);
+        sheet.SetActivePage(1);
+        EXPECT_EQ(sheet.FilterPage()->ValueBox(kFilterElapsed)->text(), "2.5");
+        sheet.reject();
+    };
+    Run(ECommand::Options);
+}
+
 TEST_F(StatementCommandsTest, TheSimilarViewStartsAtTheLeftAndTheRoundTripKeepsTheSortAndSelection) {
     // The user sorts by the first column and scrolls the wide list to the right.
     List().OnHeaderClick(0, false);
