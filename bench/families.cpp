@@ -1,9 +1,16 @@
 // Figures of the statement families: the family text and the grouping of every
 // statement of the large scenario's pool, in statements and megabytes a second,
 // beside pt-fingerprint (Debian's percona-toolkit, installed by bench/setup.sh)
-// on the same texts written to a file. Both run on one core.
+// on the same texts written to a file. Both run on one core, in turns, and each
+// figure is the median of the runs with their range, so that other work on a
+// shared machine weighs on both alike.
 //
-// Usage: bench_families [SCENARIO]
+// pt-fingerprint's time is that of the whole command: the shell that starts it,
+// Perl's start-up and the compiling of the script, reading the file, making each
+// fingerprint and writing them to /dev/null. Its start-up alone (the same command
+// on an empty file) is printed beside it.
+//
+// Usage: bench_families [SCENARIO [RUNS]]   (RUNS: at least 3, 5 by default)
 
 #include <sched.h>
 #include <unistd.h>
@@ -36,16 +43,31 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The best of a few runs: the figure least disturbed by other work on the machine.
 template <typename Work>
-double BestSeconds(int runs, Work work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const Clock::time_point start = Clock::now();
-        work();
-        best = std::min(best, SecondsSince(start));
+double Seconds(Work work) {
+    const Clock::time_point start = Clock::now();
+    work();
+    return SecondsSince(start);
+}
+
+// The median of a series of runs and its range.
+struct CFigure {
+    std::vector<double> m_Runs;
+
+    double Median() const {
+        std::vector<double> sorted = m_Runs;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t n = sorted.size();
+        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
-    return best;
+    double Min() const { return *std::min_element(m_Runs.begin(), m_Runs.end()); }
+    double Max() const { return *std::max_element(m_Runs.begin(), m_Runs.end()); }
+};
+
+void PrintFigure(const char* name, const CFigure& figure, double statements, double megabytes) {
+    const double median = figure.Median();
+    std::printf("  %-23s %8.4f s (range %.4f-%.4f)  %10.0f statements/s  %7.1f MB/s\n", name, median, figure.Min(),
+                figure.Max(), statements / median, megabytes / median);
 }
 
 CObjectArray LoadPool() {
@@ -77,6 +99,7 @@ bool HavePtFingerprint() {
 
 int main(int argc, char** argv) {
     const std::string scenario = argc > 1 ? argv[1] : "bench";
+    const int runs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 5;
     CRecordingPrompter quiet;
     SetPrompter(&quiet);
     setenv("CORVID_SIM_SCENARIO", scenario.c_str(), 1);
@@ -93,50 +116,73 @@ int main(int argc, char** argv) {
         bytes += entry.m_SqlText.size();
     const double statements = static_cast<double>(pool.GetSize());
     const double megabytes = static_cast<double>(bytes) / 1e6;
-    std::printf("Statement families, scenario '%s': %.0f statements, %.1f MB of text, one core\n", scenario.c_str(),
-                statements, megabytes);
+    std::printf("Statement families, scenario '%s': %.0f statements, %.1f MB of text, one core, median of %d runs\n",
+                scenario.c_str(), statements, megabytes, runs);
 
-    std::size_t sink = 0;
-    const double textSeconds = BestSeconds(3, [&] {
-        std::string family;
-        for (const CObjectEntry& entry : pool) {
-            family.clear();
-            AppendSqlFamilyText(entry.m_SqlText, family);
-            sink += family.size();
-        }
-    });
-    int families = 0;
-    const double groupSeconds = BestSeconds(3, [&] { families = CStatementFamilies(pool).GetCount(); });
-    std::printf("  family text only        %8.3f s  %10.0f statements/s  %7.1f MB/s\n", textSeconds,
-                statements / textSeconds, megabytes / textSeconds);
-    std::printf("  family text + grouping  %8.3f s  %10.0f statements/s  %7.1f MB/s  (%d families)\n", groupSeconds,
-                statements / groupSeconds, megabytes / groupSeconds, families);
-
-    if (!HavePtFingerprint()) {
-        std::printf("  pt-fingerprint          not installed (bench/setup.sh installs percona-toolkit): skipped\n");
-        return sink == 0 ? 1 : 0;
-    }
     // pt-fingerprint reads statements separated by semicolons.
+    const bool havePt = HavePtFingerprint();
     char path[] = "/tmp/corvid-families-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return 1;
-    close(fd);
-    {
+    char emptyPath[] = "/tmp/corvid-families-empty-XXXXXX";
+    std::string command;
+    std::string emptyCommand;
+    if (havePt) {
+        const int fd = mkstemp(path);
+        const int emptyFd = mkstemp(emptyPath);
+        if (fd < 0 || emptyFd < 0) return 1;
+        close(fd);
+        close(emptyFd);
         std::ofstream file(path, std::ios::binary);
         for (const CObjectEntry& entry : pool)
             file << entry.m_SqlText << ";\n";
+        command = std::string("pt-fingerprint ") + path + " >/dev/null";
+        emptyCommand = std::string("pt-fingerprint ") + emptyPath + " >/dev/null";
     }
-    const std::string command = std::string("pt-fingerprint ") + path + " >/dev/null";
+
+    std::size_t sink = 0;
+    int families = 0;
     int status = 0;
-    const double ptSeconds = BestSeconds(1, [&] { status = std::system(command.c_str()); });
-    std::remove(path);
+    CFigure text;
+    CFigure grouping;
+    CFigure pt;
+    CFigure ptStartup;
+    for (int run = 0; run < runs; ++run) {
+        text.m_Runs.push_back(Seconds([&] {
+            std::string family;
+            for (const CObjectEntry& entry : pool) {
+                family.clear();
+                AppendSqlFamilyText(entry.m_SqlText, family);
+                sink += family.size();
+            }
+        }));
+        grouping.m_Runs.push_back(Seconds([&] { families = CStatementFamilies(pool).GetCount(); }));
+        if (havePt && status == 0) {
+            pt.m_Runs.push_back(Seconds([&] { status = std::system(command.c_str()); }));
+            ptStartup.m_Runs.push_back(Seconds([&] { status |= std::system(emptyCommand.c_str()); }));
+        }
+    }
+    if (havePt) {
+        std::remove(path);
+        std::remove(emptyPath);
+    }
+    PrintFigure("family text only", text, statements, megabytes);
+    PrintFigure("family text + grouping", grouping, statements, megabytes);
+    std::printf("  (%d families)\n", families);
+
+    if (!havePt) {
+        std::printf("  pt-fingerprint          not installed (bench/setup.sh installs percona-toolkit): skipped\n");
+        return sink == 0 ? 1 : 0;
+    }
     if (status != 0) {
         std::printf("  pt-fingerprint          failed (status %d)\n", status);
         return 1;
     }
-    std::printf("  pt-fingerprint          %8.3f s  %10.0f statements/s  %7.1f MB/s\n", ptSeconds,
-                statements / ptSeconds, megabytes / ptSeconds);
-    std::printf("  family text + grouping takes %.4f of pt-fingerprint's time (target: at most 0.1)\n",
-                groupSeconds / ptSeconds);
+    PrintFigure("pt-fingerprint", pt, statements, megabytes);
+    std::printf("  %-23s %8.4f s (range %.4f-%.4f), included above\n", "pt-fingerprint start-up", ptStartup.Median(),
+                ptStartup.Min(), ptStartup.Max());
+    std::printf("  family text + grouping takes %.4f of pt-fingerprint's time, median against median "
+                "(target: at most 0.1)\n",
+                grouping.Median() / pt.Median());
+    std::printf("  against pt-fingerprint without its start-up: %.4f\n",
+                grouping.Median() / (pt.Median() - ptStartup.Median()));
     return sink == 0 ? 1 : 0;
 }
