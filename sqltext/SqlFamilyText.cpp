@@ -1,5 +1,7 @@
 #include "sqltext/SqlFamilyText.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "sqltext/SqlTextCase.h"
@@ -10,21 +12,39 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-bool IsAsciiLetter(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+// What a byte can be, looked up in one table.
+enum : std::uint8_t {
+    kBlank = 1,
+    kDigit = 2,
+    kNameStart = 4,  // letters, '_' and every byte beyond ASCII, whether valid UTF-8 or not
+    kNameChar = 8,   // name starts, digits, '$' and '#'
+};
+
+struct CByteTables {
+    std::uint8_t m_Class[256] = {};
+    char m_Upper[256] = {};
+};
+
+constexpr CByteTables MakeByteTables() {
+    CByteTables t;
+    for (int c = 0; c < 256; ++c) {
+        std::uint8_t cls = 0;
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool digit = c >= '0' && c <= '9';
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') cls |= kBlank;
+        if (digit) cls |= kDigit;
+        if (letter || c == '_' || c >= 0x80) cls |= kNameStart | kNameChar;
+        if (digit || c == '$' || c == '#') cls |= kNameChar;
+        t.m_Class[c] = cls;
+        t.m_Upper[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    return t;
 }
-bool IsDigit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsBlank(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-// Bytes beyond ASCII belong to names, whether they are valid UTF-8 or not.
-bool IsNameStart(unsigned char c) {
-    return IsAsciiLetter(c) || c == '_' || c >= 0x80;
-}
-bool IsNameChar(unsigned char c) {
-    return IsNameStart(c) || IsDigit(c) || c == '$' || c == '#';
+
+constexpr CByteTables kBytes = MakeByteTables();
+
+inline bool Is(unsigned char c, std::uint8_t cls) {
+    return (kBytes.m_Class[c] & cls) != 0;
 }
 
 // After these words a sign in front of a number belongs to the number.
@@ -41,10 +61,18 @@ bool IsListContextWord(std::string_view word) {
     return word == "IN" || word == "VALUES" || word == "ANY" || word == "SOME" || word == "ALL";
 }
 
+// One pass over the text, writing straight into the output string: it is sized
+// once for the usual case (a family text is rarely longer than twice its
+// statement) and grown only when a token would not fit.
 class CFamilyScanner {
 public:
     CFamilyScanner(std::string_view sql, std::string& out)
-        : m_s(sql), m_n(sql.size()), m_out(out), m_start(out.size()) {}
+        : m_s(sql), m_n(sql.size()), m_out(out), m_start(out.size()) {
+        m_out.resize(m_start + 2 * m_n + 16);
+        m_base = m_out.data();
+        m_p = m_base + m_start;
+        m_end = m_base + m_out.size();
+    }
 
     void Run();
 
@@ -64,21 +92,46 @@ private:
     std::size_t LiteralListEnd(std::size_t i) const;
     std::size_t SkipBlanksAndComments(std::size_t i) const;
 
-    void Separate();
+    std::size_t Used() const { return static_cast<std::size_t>(m_p - m_base); }
+    // Room for `bytes` more bytes of output.
+    void Room(std::size_t bytes) {
+        if (static_cast<std::size_t>(m_end - m_p) < bytes) Grow(bytes);
+    }
+    void Grow(std::size_t bytes);
+    void Separate() {
+        if (m_pendingBlank && Used() > m_start) *m_p++ = ' ';
+        m_pendingBlank = false;
+    }
     void Emit(std::string_view text, ELast kind);
+    void EmitPlaceholder();
     void EmitCollapsed(std::string_view text);
-    void EmitName(std::string_view name);
+    // The name from i on; returns its end.
+    std::size_t EmitName(std::size_t i);
+    void EmitLineHint(std::size_t i, std::size_t end);
+    std::string_view LastWord() const { return {m_base + m_lastWordPos, m_lastWordLen}; }
     bool SignMayStartNumber() const;
 
     std::string_view m_s;
     std::size_t m_n;
     std::string& m_out;
     std::size_t m_start;
+    char* m_base = nullptr;
+    char* m_p = nullptr;
+    char* m_end = nullptr;
     bool m_pendingBlank = false;
     ELast m_last = ELast::None;
+    // The last name written, as a position in the output.
     std::size_t m_lastWordPos = 0;
     std::size_t m_lastWordLen = 0;
 };
+
+void CFamilyScanner::Grow(std::size_t bytes) {
+    const std::size_t used = Used();
+    m_out.resize(std::max(m_out.size() * 2, used + bytes + 16));
+    m_base = m_out.data();
+    m_p = m_base + used;
+    m_end = m_base + m_out.size();
+}
 
 std::size_t CFamilyScanner::PlainStringEnd(std::size_t i) const {
     // i is at the opening quote; '' inside is a quote of the text.
@@ -139,14 +192,14 @@ std::size_t CFamilyScanner::StringLiteralEnd(std::size_t i) const {
 std::size_t CFamilyScanner::NumberEnd(std::size_t i) const {
     std::size_t j = i;
     bool digits = false;
-    while (IsDigit(At(j))) {
+    while (j < m_n && Is(At(j), kDigit)) {
         ++j;
         digits = true;
     }
     // A second dot is PL/SQL's range operator (1..10), not a decimal point.
     if (At(j) == '.' && At(j + 1) != '.') {
         ++j;
-        while (IsDigit(At(j))) {
+        while (j < m_n && Is(At(j), kDigit)) {
             ++j;
             digits = true;
         }
@@ -155,30 +208,32 @@ std::size_t CFamilyScanner::NumberEnd(std::size_t i) const {
     if (At(j) == 'e' || At(j) == 'E') {
         std::size_t k = j + 1;
         if (At(k) == '+' || At(k) == '-') ++k;
-        if (IsDigit(At(k))) {
-            while (IsDigit(At(k)))
+        if (k < m_n && Is(At(k), kDigit)) {
+            while (k < m_n && Is(At(k), kDigit))
                 ++k;
             j = k;
         }
     }
     // BINARY_FLOAT and BINARY_DOUBLE literals: 1.5f, 2d.
     const unsigned char suffix = At(j);
-    if ((suffix == 'f' || suffix == 'F' || suffix == 'd' || suffix == 'D') && !IsNameChar(At(j + 1))) ++j;
+    if ((suffix == 'f' || suffix == 'F' || suffix == 'd' || suffix == 'D') && !(j + 1 < m_n && Is(At(j + 1), kNameChar)))
+        ++j;
     return j;
 }
 
 std::size_t CFamilyScanner::SignedNumberEnd(std::size_t i) const {
     if (At(i) == '+' || At(i) == '-') ++i;
-    if (!IsDigit(At(i)) && !(At(i) == '.' && IsDigit(At(i + 1)))) return npos;
+    if (!(i < m_n && Is(At(i), kDigit)) && !(At(i) == '.' && i + 1 < m_n && Is(At(i + 1), kDigit))) return npos;
     return NumberEnd(i);
 }
 
 std::size_t CFamilyScanner::CommentEnd(std::size_t i) const {
     if (At(i) == '-' && At(i + 1) == '-') {
-        std::size_t j = i + 2;
-        while (j < m_n && At(j) != '\n' && At(j) != '\r')
-            ++j;
-        return j;
+        const char* from = m_s.data() + i + 2;
+        const char* const to = m_s.data() + m_n;
+        while (from < to && *from != '\n' && *from != '\r')
+            ++from;
+        return static_cast<std::size_t>(from - m_s.data());
     }
     if (At(i) == '/' && At(i + 1) == '*') {
         if (i + 2 >= m_n) return m_n;
@@ -190,7 +245,7 @@ std::size_t CFamilyScanner::CommentEnd(std::size_t i) const {
 
 std::size_t CFamilyScanner::SkipBlanksAndComments(std::size_t i) const {
     while (i < m_n) {
-        if (IsBlank(At(i))) {
+        if (Is(At(i), kBlank)) {
             ++i;
             continue;
         }
@@ -208,7 +263,7 @@ std::size_t CFamilyScanner::LiteralListEnd(std::size_t i) const {
         j = SkipBlanksAndComments(j);
         if (j >= m_n) return npos;
         std::size_t end = SignedNumberEnd(j);
-        if (end == npos && (At(j) == '\'' || IsNameStart(At(j)))) end = StringLiteralEnd(j);
+        if (end == npos && (At(j) == '\'' || Is(At(j), kNameStart))) end = StringLiteralEnd(j);
         if (end == npos || end >= m_n) return npos;
         j = SkipBlanksAndComments(end);
         if (At(j) == ')' && j < m_n) return j + 1;
@@ -217,49 +272,76 @@ std::size_t CFamilyScanner::LiteralListEnd(std::size_t i) const {
     }
 }
 
-void CFamilyScanner::Separate() {
-    if (m_pendingBlank && m_out.size() > m_start) m_out += ' ';
-    m_pendingBlank = false;
-}
-
 void CFamilyScanner::Emit(std::string_view text, ELast kind) {
+    Room(text.size() + 1);
     Separate();
-    m_out.append(text);
+    std::memcpy(m_p, text.data(), text.size());
+    m_p += text.size();
     m_last = kind;
 }
 
+void CFamilyScanner::EmitPlaceholder() {
+    Room(2);
+    Separate();
+    *m_p++ = '?';
+    m_last = ELast::Literal;
+}
+
 void CFamilyScanner::EmitCollapsed(std::string_view text) {
+    Room(text.size() + 1);
     Separate();
     bool blank = false;
     for (const char ch : text) {
-        if (IsBlank(static_cast<unsigned char>(ch))) {
+        if (Is(static_cast<unsigned char>(ch), kBlank)) {
             blank = true;
             continue;
         }
-        if (blank) m_out += ' ';
+        if (blank) *m_p++ = ' ';
         blank = false;
-        m_out += ch;
+        *m_p++ = ch;
     }
     if (blank) m_pendingBlank = true;
 }
 
-void CFamilyScanner::EmitName(std::string_view name) {
+std::size_t CFamilyScanner::EmitName(std::size_t i) {
+    // Upper-cased through the table while it is copied; a name with bytes beyond
+    // ASCII is written again by the Unicode upper-casing.
+    Room(m_n - i + 1);
     Separate();
-    m_lastWordPos = m_out.size();
-    bool ascii = true;
-    for (const char ch : name)
-        if (static_cast<unsigned char>(ch) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii) {
-        for (const char ch : name)
-            m_out += (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
-    } else {
-        m_out += UpperCaseSqlText(name);
+    m_lastWordPos = Used();
+    const unsigned char* const text = reinterpret_cast<const unsigned char*>(m_s.data());
+    std::size_t end = i;
+    unsigned char high = 0;
+    char* p = m_p;
+    do {
+        const unsigned char c = text[end];
+        high |= c;
+        *p++ = kBytes.m_Upper[c];
+        ++end;
+    } while (end < m_n && Is(text[end], kNameChar));
+    m_p = p;
+    if (high & 0x80) {
+        const std::string upper = UpperCaseSqlText(m_s.substr(i, end - i));
+        m_p = m_base + m_lastWordPos;
+        Room(upper.size());
+        std::memcpy(m_p, upper.data(), upper.size());
+        m_p += upper.size();
     }
-    m_lastWordLen = m_out.size() - m_lastWordPos;
+    m_lastWordLen = Used() - m_lastWordPos;
     m_last = ELast::Word;
+    return end;
+}
+
+void CFamilyScanner::EmitLineHint(std::size_t i, std::size_t end) {
+    // A line hint becomes a block hint, so that what follows it on the one line
+    // of the family text stays outside it.
+    std::string hint = "/*";
+    for (std::size_t k = i + 2; k < end; ++k) {
+        hint += m_s[k];
+        if (m_s[k] == '*' && k + 1 < end && m_s[k + 1] == '/') hint += ' ';
+    }
+    hint += " */";
+    EmitCollapsed(hint);
 }
 
 bool CFamilyScanner::SignMayStartNumber() const {
@@ -268,109 +350,132 @@ bool CFamilyScanner::SignMayStartNumber() const {
         case ELast::Punct:
             return true;
         case ELast::Word:
-            return IsSignContextWord(std::string_view(m_out).substr(m_lastWordPos, m_lastWordLen));
+            return IsSignContextWord(LastWord());
         default:
             return false;
     }
 }
 
 void CFamilyScanner::Run() {
+    const unsigned char* const text = reinterpret_cast<const unsigned char*>(m_s.data());
     std::size_t i = 0;
     while (i < m_n) {
-        const unsigned char c = At(i);
-        if (IsBlank(c)) {
+        const unsigned char c = text[i];
+        const std::uint8_t cls = kBytes.m_Class[c];
+        if (cls & kBlank) {
             m_pendingBlank = true;
-            ++i;
+            do
+                ++i;
+            while (i < m_n && Is(text[i], kBlank));
             continue;
         }
-        if (const std::size_t end = CommentEnd(i); end != npos) {
-            if (At(i + 2) == '+' && i + 2 < m_n) {
-                if (c == '/') {
-                    EmitCollapsed(m_s.substr(i, end - i));
-                } else {
-                    // A line hint becomes a block hint, so that what follows it on
-                    // the one line of the family text stays outside it.
-                    std::string hint = "/*";
-                    for (std::size_t k = i + 2; k < end; ++k) {
-                        hint += m_s[k];
-                        if (m_s[k] == '*' && k + 1 < end && m_s[k + 1] == '/') hint += ' ';
-                    }
-                    hint += " */";
-                    EmitCollapsed(hint);
+        if (cls & kNameStart) {
+            if ((c | 0x20) == 'n' || (c | 0x20) == 'q') {
+                if (const std::size_t end = StringLiteralEnd(i); end != npos) {
+                    EmitPlaceholder();
+                    i = end;
+                    continue;
                 }
-            } else
-                m_pendingBlank = true;
-            i = end;
-            continue;
-        }
-        if (c == '\'') {
-            Emit("?", ELast::Literal);
-            i = PlainStringEnd(i);
-            continue;
-        }
-        if (c == '"') {
-            const std::size_t close = m_s.find('"', i + 1);
-            const std::size_t end = close == npos ? m_n : close + 1;
-            Emit(m_s.substr(i, end - i), ELast::Word);
-            m_lastWordLen = 0;
-            i = end;
-            continue;
-        }
-        if (c == ':' && (IsNameChar(At(i + 1)) || At(i + 1) == '"') && i + 1 < m_n) {
-            std::size_t end;
-            if (At(i + 1) == '"') {
-                const std::size_t close = m_s.find('"', i + 2);
-                end = close == npos ? m_n : close + 1;
-            } else {
-                end = i + 1;
-                while (end < m_n && IsNameChar(At(end)))
-                    ++end;
             }
-            Emit(m_s.substr(i, end - i), ELast::Bind);
-            i = end;
+            i = EmitName(i);
             continue;
         }
-        if ((c == '-' || c == '+') && SignMayStartNumber()) {
-            if (const std::size_t end = SignedNumberEnd(i); end != npos) {
-                Emit("?", ELast::Literal);
-                i = end;
-                continue;
-            }
-        }
-        if (c == '.' && At(i + 1) == '.' && i + 1 < m_n) {
-            Emit("..", ELast::Punct);
-            i += 2;
-            continue;
-        }
-        if (IsDigit(c) || (c == '.' && IsDigit(At(i + 1)))) {
-            Emit("?", ELast::Literal);
+        if (cls & kDigit) {
+            EmitPlaceholder();
             i = NumberEnd(i);
             continue;
         }
-        if (IsNameStart(c)) {
-            if (const std::size_t end = StringLiteralEnd(i); end != npos) {
-                Emit("?", ELast::Literal);
+        switch (c) {
+            case '-':
+            case '/':
+                if (const std::size_t end = CommentEnd(i); end != npos) {
+                    if (At(i + 2) == '+' && i + 2 < m_n) {
+                        if (c == '/')
+                            EmitCollapsed(m_s.substr(i, end - i));
+                        else
+                            EmitLineHint(i, end);
+                    } else {
+                        m_pendingBlank = true;
+                    }
+                    i = end;
+                    continue;
+                }
+                if (c == '-' && SignMayStartNumber()) {
+                    if (const std::size_t end = SignedNumberEnd(i); end != npos) {
+                        EmitPlaceholder();
+                        i = end;
+                        continue;
+                    }
+                }
+                break;
+            case '+':
+                if (SignMayStartNumber()) {
+                    if (const std::size_t end = SignedNumberEnd(i); end != npos) {
+                        EmitPlaceholder();
+                        i = end;
+                        continue;
+                    }
+                }
+                break;
+            case '\'':
+                EmitPlaceholder();
+                i = PlainStringEnd(i);
+                continue;
+            case '"': {
+                const std::size_t close = m_s.find('"', i + 1);
+                const std::size_t end = close == npos ? m_n : close + 1;
+                Emit(m_s.substr(i, end - i), ELast::Word);
+                m_lastWordLen = 0;
                 i = end;
                 continue;
             }
-            std::size_t end = i + 1;
-            while (end < m_n && IsNameChar(At(end)))
-                ++end;
-            EmitName(m_s.substr(i, end - i));
-            i = end;
-            continue;
+            case ':':
+                if (i + 1 < m_n && (Is(text[i + 1], kNameChar) || text[i + 1] == '"')) {
+                    std::size_t end;
+                    if (text[i + 1] == '"') {
+                        const std::size_t close = m_s.find('"', i + 2);
+                        end = close == npos ? m_n : close + 1;
+                    } else {
+                        end = i + 1;
+                        while (end < m_n && Is(text[end], kNameChar))
+                            ++end;
+                    }
+                    Emit(m_s.substr(i, end - i), ELast::Bind);
+                    i = end;
+                    continue;
+                }
+                break;
+            case '.':
+                if (i + 1 < m_n && text[i + 1] == '.') {
+                    Emit("..", ELast::Punct);
+                    i += 2;
+                    continue;
+                }
+                if (i + 1 < m_n && Is(text[i + 1], kDigit)) {
+                    EmitPlaceholder();
+                    i = NumberEnd(i);
+                    continue;
+                }
+                break;
+            case '(':
+                if (m_last == ELast::Word && IsListContextWord(LastWord())) {
+                    if (const std::size_t end = LiteralListEnd(i); end != npos) {
+                        Emit("(?+)", ELast::Close);
+                        i = end;
+                        continue;
+                    }
+                }
+                break;
+            default:
+                break;
         }
-        if (c == '(' && m_last == ELast::Word &&
-            IsListContextWord(std::string_view(m_out).substr(m_lastWordPos, m_lastWordLen))) {
-            if (const std::size_t end = LiteralListEnd(i); end != npos) {
-                Emit("(?+)", ELast::Close);
-                i = end;
-                continue;
-            }
-        }
-        Emit(m_s.substr(i, 1), c == ')' ? ELast::Close : ELast::Punct);
+        Room(2);
+        Separate();
+        *m_p++ = static_cast<char>(c);
+        m_last = c == ')' ? ELast::Close : ELast::Punct;
         ++i;
     }
+    m_out.resize(Used());
 }
 
 }  // namespace
@@ -381,7 +486,6 @@ void AppendSqlFamilyText(std::string_view sql, std::string& out) {
 
 std::string SqlFamilyText(std::string_view sql) {
     std::string out;
-    out.reserve(sql.size());
     AppendSqlFamilyText(sql, out);
     return out;
 }
