@@ -1,9 +1,9 @@
 #include "collection/StatementFamilies.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <unordered_map>
-#include <unordered_set>
+#include <string_view>
 
 #include "list/FamilyColumn.h"
 #include "sqltext/SqlFamilyText.h"
@@ -79,28 +79,131 @@ void CStatementFamilies::Clear() {
     m_FamilyOfStatement.clear();
 }
 
+namespace {
+
+std::uint64_t Mix(std::uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ull;
+    x ^= x >> 33;
+    return x;
+}
+
+// A 64-bit hash of a command type and a family text, read eight bytes at a time.
+std::uint64_t FamilyHash(std::int32_t commandType, std::string_view text) {
+    const char* p = text.data();
+    std::size_t n = text.size();
+    std::uint64_t h = (0x9e3779b97f4a7c15ull * (n + 1)) ^ static_cast<std::uint32_t>(commandType);
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        h = (std::rotl(h, 27) ^ word) * 0x9e3779b97f4a7c15ull;
+    }
+    if (n > 0) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        h = (std::rotl(h, 27) ^ word) * 0x9e3779b97f4a7c15ull;
+    }
+    return Mix(h);
+}
+
+// An open-addressing table from a 64-bit key to a non-negative value, with linear
+// probing; it holds at most half its slots. Several values may share a key: Find
+// walks them, so the caller decides which one matches.
+class CFlatTable {
+public:
+    explicit CFlatTable(std::size_t expected) {
+        std::size_t slots = 64;
+        while (slots < 2 * expected)
+            slots *= 2;
+        m_Slots.assign(slots, SSlot{});
+        m_Mask = slots - 1;
+    }
+
+    // The value for `key` that `matches` accepts, or -1.
+    template <typename Matches>
+    std::int32_t Find(std::uint64_t key, Matches matches) const {
+        for (std::size_t i = Mix(key) & m_Mask;; i = (i + 1) & m_Mask) {
+            const SSlot& slot = m_Slots[i];
+            if (slot.m_Value < 0) return -1;
+            if (slot.m_Key == key && matches(slot.m_Value)) return slot.m_Value;
+        }
+    }
+
+    void Insert(std::uint64_t key, std::int32_t value) {
+        if (2 * (m_Count + 1) > m_Slots.size()) Grow();
+        Place(key, value);
+        ++m_Count;
+    }
+
+private:
+    struct SSlot {
+        std::uint64_t m_Key = 0;
+        std::int32_t m_Value = -1;
+    };
+
+    void Place(std::uint64_t key, std::int32_t value) {
+        std::size_t i = Mix(key) & m_Mask;
+        while (m_Slots[i].m_Value >= 0)
+            i = (i + 1) & m_Mask;
+        m_Slots[i] = SSlot{key, value};
+    }
+
+    void Grow() {
+        std::vector<SSlot> old(m_Slots.size() * 2);
+        old.swap(m_Slots);
+        m_Mask = m_Slots.size() - 1;
+        for (const SSlot& slot : old)
+            if (slot.m_Value >= 0) Place(slot.m_Key, slot.m_Value);
+    }
+
+    std::vector<SSlot> m_Slots;
+    std::size_t m_Mask = 0;
+    std::size_t m_Count = 0;
+};
+
+}  // namespace
+
 void CStatementFamilies::Build(const CObjectArray& collection) {
     Clear();
     const CObjectArray::Index count = collection.GetSize();
     m_FamilyOfStatement.reserve(static_cast<std::size_t>(count));
-    // The key is the command type's four bytes followed by the family text.
-    std::unordered_map<std::string, std::int32_t> index;
-    index.reserve(static_cast<std::size_t>(count / 4 + 16));
-    // (family, parsing user id) pairs already counted.
-    std::unordered_set<std::uint64_t> familyUsers;
-    std::string key;
+    // Families by the hash of (command type, family text); the text is compared
+    // only where hashes are equal.
+    CFlatTable families(256);
+    // The (family, parsing user id) pairs already counted.
+    CFlatTable familyUsers(256);
+    // Each family's oldest first load time so far, in its member's entry.
+    std::vector<std::string_view> oldest;
+    std::string text;
+    text.reserve(4096);
+    // The statement texts lie apart on the heap: each is fetched a few statements
+    // before the scanner reaches it.
+    constexpr CObjectArray::Index kAhead = 6;
     for (CObjectArray::Index i = 0; i < count; ++i) {
-        const CObjectEntry& entry = collection[i];
-        key.assign(reinterpret_cast<const char*>(&entry.m_CommandType), sizeof entry.m_CommandType);
-        AppendSqlFamilyText(entry.m_SqlText, key);
-        const auto [it, added] = index.try_emplace(key, static_cast<std::int32_t>(m_Families.size()));
-        if (added) {
-            CFamilyEntry& family = m_Families.emplace_back();
-            family.m_FamilyText = key.substr(sizeof entry.m_CommandType);
-            family.m_CommandType = entry.m_CommandType;
-            family.m_FirstLoadTime = entry.m_FirstLoadTime;
+        if (i + kAhead < count) {
+            const CObjectEntry& ahead = collection[i + kAhead];
+            __builtin_prefetch(ahead.m_SqlText.data());
+            __builtin_prefetch(ahead.m_SqlText.data() + 64);
+            __builtin_prefetch(ahead.m_FirstLoadTime.data());
         }
-        const std::int32_t f = it->second;
+        const CObjectEntry& entry = collection[i];
+        text.clear();
+        AppendSqlFamilyText(entry.m_SqlText, text);
+        const std::uint64_t hash = FamilyHash(entry.m_CommandType, text);
+        std::int32_t f = families.Find(hash, [&](std::int32_t candidate) {
+            const CFamilyEntry& family = m_Families[static_cast<std::size_t>(candidate)];
+            return family.m_CommandType == entry.m_CommandType && family.m_FamilyText == text;
+        });
+        if (f < 0) {
+            f = static_cast<std::int32_t>(m_Families.size());
+            families.Insert(hash, f);
+            CFamilyEntry& family = m_Families.emplace_back();
+            family.m_FamilyText = text;
+            family.m_CommandType = entry.m_CommandType;
+            oldest.push_back(entry.m_FirstLoadTime);
+        }
         m_FamilyOfStatement.push_back(f);
         CFamilyEntry& family = m_Families[static_cast<std::size_t>(f)];
         family.m_Statements += 1;
@@ -113,19 +216,27 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
         family.m_SharableMem += entry.m_SharableMem;
         family.m_PercOfBufferGets += entry.m_PercOfBufferGets;
         family.m_PercOfDiskReads += entry.m_PercOfDiskReads;
-        family.m_Members.push_back(i);
-        if (!entry.m_FirstLoadTime.empty() &&
-            (family.m_FirstLoadTime.empty() || entry.m_FirstLoadTime < family.m_FirstLoadTime))
-            family.m_FirstLoadTime = entry.m_FirstLoadTime;
+        std::string_view& time = oldest[static_cast<std::size_t>(f)];
+        if (!entry.m_FirstLoadTime.empty() && (time.empty() || entry.m_FirstLoadTime < time))
+            time = entry.m_FirstLoadTime;
         const std::uint64_t pair = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(f)) << 32) |
                                    static_cast<std::uint32_t>(entry.m_ParsingUserId);
-        if (familyUsers.insert(pair).second) family.m_Users.push_back(entry.m_UserName);
+        if (familyUsers.Find(pair, [](std::int32_t) { return true; }) < 0) {
+            familyUsers.Insert(pair, 0);
+            family.m_Users.push_back(entry.m_UserName);
+        }
     }
-    for (CFamilyEntry& family : m_Families) {
+    for (std::size_t f = 0; f < m_Families.size(); ++f) {
+        CFamilyEntry& family = m_Families[f];
+        family.m_FirstLoadTime = oldest[f];
+        family.m_Members.reserve(static_cast<std::size_t>(family.m_Statements));
         std::sort(family.m_Users.begin(), family.m_Users.end());
         // Two user ids may carry one name (a user dropped and created again).
         family.m_Users.erase(std::unique(family.m_Users.begin(), family.m_Users.end()), family.m_Users.end());
     }
+    for (std::size_t i = 0; i < m_FamilyOfStatement.size(); ++i)
+        m_Families[static_cast<std::size_t>(m_FamilyOfStatement[i])].m_Members.push_back(
+            static_cast<CObjectArray::Index>(i));
 }
 
 int CStatementFamilies::FamilyOf(CObjectArray::Index position) const {
