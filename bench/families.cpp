@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "collection/CorvidDoc.h"
 #include "collection/StatementFamilies.h"
 #include "oracle/OracleConnection.h"
@@ -52,45 +53,36 @@ double CpuSeconds(int who) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The median of a series of runs and its range.
-struct CFigure {
-    std::vector<double> m_Runs;
-
-    double Median() const {
-        std::vector<double> sorted = m_Runs;
-        std::sort(sorted.begin(), sorted.end());
-        const std::size_t n = sorted.size();
-        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    }
-    double Min() const { return *std::min_element(m_Runs.begin(), m_Runs.end()); }
-    double Max() const { return *std::max_element(m_Runs.begin(), m_Runs.end()); }
-};
-
 // A piece of work timed by the clock on the wall and by the processor time it
 // used (user and system), which other work on the machine disturbs less. `who` is
 // RUSAGE_SELF for work done here and RUSAGE_CHILDREN for a command it starts.
 struct CTimed {
-    CFigure m_Wall;
-    CFigure m_Cpu;
+    std::vector<double> m_Wall;
+    std::vector<double> m_Cpu;
 
     template <typename Work>
     void Run(int who, Work work) {
         const double cpu = CpuSeconds(who);
         const Clock::time_point start = Clock::now();
         work();
-        m_Wall.m_Runs.push_back(SecondsSince(start));
-        m_Cpu.m_Runs.push_back(CpuSeconds(who) - cpu);
+        m_Wall.push_back(SecondsSince(start));
+        m_Cpu.push_back(CpuSeconds(who) - cpu);
     }
 };
 
-void PrintSeconds(const char* name, const CFigure& figure) {
-    std::printf("  %-23s %8.4f s (range %.4f-%.4f)\n", name, figure.Median(), figure.Min(), figure.Max());
+void PrintSeconds(const char* name, const std::vector<double>& runs) {
+    const bench::SFigure figure = bench::Summarise(runs);
+    std::printf("  %-23s %8.4f s (range %.4f-%.4f)\n", name, figure.median, figure.low, figure.high);
 }
 
-void PrintFigure(const char* name, const CFigure& figure, double statements, double megabytes) {
-    const double median = figure.Median();
-    std::printf("  %-23s %8.4f s (range %.4f-%.4f)  %10.0f statements/s  %7.1f MB/s\n", name, median, figure.Min(),
-                figure.Max(), statements / median, megabytes / median);
+void PrintFigure(const char* name, const std::vector<double>& runs, double statements, double megabytes) {
+    const bench::SFigure figure = bench::Summarise(runs);
+    std::printf("  %-23s %8.4f s (range %.4f-%.4f)  %10.0f statements/s  %7.1f MB/s\n", name, figure.median,
+                figure.low, figure.high, statements / figure.median, megabytes / figure.median);
+}
+
+double Median(const std::vector<double>& runs) {
+    return bench::Summarise(runs).median;
 }
 
 CObjectArray LoadPool() {
@@ -213,10 +205,10 @@ int main(int argc, char** argv) {
     }
     std::printf("Family text + grouping takes, of pt-fingerprint's time (median against median; target: at most 0.1):\n");
     std::printf("  by the clock on the wall  %.4f (%.4f without its start-up)\n",
-                grouping.m_Wall.Median() / pt.m_Wall.Median(),
-                grouping.m_Wall.Median() / (pt.m_Wall.Median() - ptStartup.m_Wall.Median()));
+                Median(grouping.m_Wall) / Median(pt.m_Wall),
+                Median(grouping.m_Wall) / (Median(pt.m_Wall) - Median(ptStartup.m_Wall)));
     std::printf("  by processor time         %.4f (%.4f without its start-up)\n",
-                grouping.m_Cpu.Median() / pt.m_Cpu.Median(),
-                grouping.m_Cpu.Median() / (pt.m_Cpu.Median() - ptStartup.m_Cpu.Median()));
+                Median(grouping.m_Cpu) / Median(pt.m_Cpu),
+                Median(grouping.m_Cpu) / (Median(pt.m_Cpu) - Median(ptStartup.m_Cpu)));
     return sink == 0 ? 1 : 0;
 }
