@@ -179,19 +179,15 @@ int main(int argc, char** argv) {
         std::remove(path);
         std::remove(emptyPath);
     }
-    std::printf("By the clock on the wall:\n");
-    PrintFigure("family text only", text.m_Wall, statements, megabytes);
-    PrintFigure("family text + grouping", grouping.m_Wall, statements, megabytes);
-    if (havePt && status == 0) {
-        PrintFigure("pt-fingerprint", pt.m_Wall, statements, megabytes);
-        PrintSeconds("  of which start-up", ptStartup.m_Wall);
-    }
-    std::printf("By processor time (user + system):\n");
-    PrintFigure("family text only", text.m_Cpu, statements, megabytes);
-    PrintFigure("family text + grouping", grouping.m_Cpu, statements, megabytes);
-    if (havePt && status == 0) {
-        PrintFigure("pt-fingerprint", pt.m_Cpu, statements, megabytes);
-        PrintSeconds("  of which start-up", ptStartup.m_Cpu);
+    for (const auto& [heading, figures] : {std::pair{"By the clock on the wall:", &CTimed::m_Wall},
+                                           std::pair{"By processor time (user + system):", &CTimed::m_Cpu}}) {
+        std::printf("%s\n", heading);
+        PrintFigure("family text only", text.*figures, statements, megabytes);
+        PrintFigure("family text + grouping", grouping.*figures, statements, megabytes);
+        if (havePt && status == 0) {
+            PrintFigure("pt-fingerprint", pt.*figures, statements, megabytes);
+            PrintSeconds("  of which start-up", ptStartup.*figures);
+        }
     }
     std::printf("%d families\n", families);
 

@@ -388,6 +388,7 @@ void CFamilyScanner::Run() {
         switch (c) {
             case '-':
             case '/':
+            case '+':
                 if (const std::size_t end = CommentEnd(i); end != npos) {
                     if (At(i + 2) == '+' && i + 2 < m_n) {
                         if (c == '/')
@@ -400,16 +401,7 @@ void CFamilyScanner::Run() {
                     i = end;
                     continue;
                 }
-                if (c == '-' && SignMayStartNumber()) {
-                    if (const std::size_t end = SignedNumberEnd(i); end != npos) {
-                        EmitPlaceholder();
-                        i = end;
-                        continue;
-                    }
-                }
-                break;
-            case '+':
-                if (SignMayStartNumber()) {
+                if (c != '/' && SignMayStartNumber()) {
                     if (const std::size_t end = SignedNumberEnd(i); end != npos) {
                         EmitPlaceholder();
                         i = end;
