@@ -48,6 +48,16 @@ PlanResolver SchemaResolver(const Database& db, const std::string& schema) {
     };
 }
 
+// The depth of each plan row, from its parent's (a parent precedes its children).
+std::vector<int> PlanDepths(const std::vector<PlanRow>& rows) {
+    std::vector<int> depth(rows.size(), 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].parentId >= 0 && static_cast<std::size_t>(rows[r].parentId) < r)
+            depth[r] = depth[static_cast<std::size_t>(rows[r].parentId)] + 1;
+    }
+    return depth;
+}
+
 std::shared_ptr<const CursorPlan> PlanOf(const PoolEntry& entry, const Database& db) {
     using K = Statement::Kind;
     if (entry.commandType != 2 && entry.commandType != 3 && entry.commandType != 6 && entry.commandType != 7)
@@ -62,6 +72,7 @@ std::shared_ptr<const CursorPlan> PlanOf(const PoolEntry& entry, const Database&
         auto plan = std::make_shared<CursorPlan>();
         plan->rows = BuildPlan(*st, entry.optimizerMode, db, SchemaResolver(db, schema->name));
         plan->hashValue = PlanHashValue(plan->rows);
+        plan->depths = PlanDepths(plan->rows);
         return plan;
     } catch (const OraException&) {
         return nullptr;
@@ -100,13 +111,11 @@ public:
         for (std::uint32_t e = 0; e < m_Pool->size(); ++e) {
             const PoolEntry& entry = (*m_Pool)[e];
             if (!entry.plan) continue;
-            const auto& rows = entry.plan->rows;
-            std::vector<int> depth(rows.size(), 0);
-            for (std::uint32_t r = 0; r < rows.size(); ++r) {
-                if (rows[r].parentId >= 0 && static_cast<size_t>(rows[r].parentId) < r)
-                    depth[r] = depth[static_cast<size_t>(rows[r].parentId)] + 1;
-                m_Lines.push_back({e, r, depth[r]});
-            }
+            // Formatted once for all the lines of the plan.
+            m_Addresses.push_back(FormatAddress(entry.address, m_WordSize));
+            const auto address = static_cast<std::uint32_t>(m_Addresses.size() - 1);
+            for (std::uint32_t r = 0; r < entry.plan->rows.size(); ++r)
+                m_Lines.push_back({e, r, address});
         }
     }
     const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
@@ -118,7 +127,7 @@ public:
         auto opt = [](const std::optional<double>& d) { return d ? Value::Num(*d) : Value::Null(); };
         auto text = [](const std::string& s) { return s.empty() ? Value::Null() : Value::Str(s); };
         switch (column) {
-            case P_ADDRESS: return Value::Str(FormatAddress(e.address, m_WordSize));
+            case P_ADDRESS: return Value::Str(m_Addresses[l.address]);
             case P_HASH_VALUE: return Value::Num(e.hashValue);
             case P_SQL_ID: return Value::Str(SharedPool::SqlIdOfKey(e.textKey));
             case P_PLAN_HASH_VALUE: return Value::Num(e.plan->hashValue);
@@ -130,7 +139,7 @@ public:
             case P_OPTIMIZER: return text(p.optimizer);
             case P_ID: return Value::Num(p.id);
             case P_PARENT_ID: return p.parentId < 0 ? Value::Null() : Value::Num(p.parentId);
-            case P_DEPTH: return Value::Num(l.depth);
+            case P_DEPTH: return Value::Num(e.plan->depths[l.row]);
             // The root's position holds the plan's cost, as in the plan table.
             case P_POSITION: return p.id == 0 ? opt(p.cost) : Value::Num(p.position);
             case P_COST: return opt(p.cost);
@@ -142,12 +151,12 @@ public:
 
 private:
     struct Line {
-        std::uint32_t entry, row;
-        int depth;
+        std::uint32_t entry, row, address;  // address: index into m_Addresses
     };
     PoolSnapshot m_Pool;
     int m_WordSize;
     std::vector<ColumnDesc> m_Columns;
+    std::vector<std::string> m_Addresses;
     std::vector<Line> m_Lines;
 };
 

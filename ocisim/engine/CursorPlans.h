@@ -15,6 +15,7 @@ namespace ocisim {
 
 struct CursorPlan {
     std::vector<PlanRow> rows;
+    std::vector<int> depths;      // of each row: 0 for the root, its parent's depth + 1 below
     std::uint32_t hashValue = 0;  // equal for equal plans
 };
 
