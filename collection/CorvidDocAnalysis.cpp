@@ -34,10 +34,13 @@ constexpr int kAddressSize = 17;
 constexpr int kOperationSize = 121;
 constexpr int kObjectNameSize = 129;
 
-constexpr const char* kCursorPlanBase =
+constexpr const char* kCursorPlanHead =
     "/* $CORVID$ */ SELECT p.address, p.child_number, p.depth, p.operation, p.options, p.object_name, p.id, "
-    "p.position FROM   sys.v_$sql_plan p WHERE  p.address IN (       SELECT  s.address        FROM    "
-    "sys.v_$sqlarea s        WHERE   s.sql_text NOT LIKE '%/* $CORVID$ */%' ";
+    "p.position FROM   sys.v_$sql_plan p";
+// The restriction to the statements of a filtered list.
+constexpr const char* kCursorPlanListed =
+    " WHERE  p.address IN (       SELECT  s.address        FROM    sys.v_$sqlarea s        WHERE   s.sql_text NOT "
+    "LIKE '%/* $CORVID$ */%' ";
 
 bool IsExplainable(std::int32_t commandType) {
     return commandType == 2 || commandType == 3 || commandType == 6 || commandType == 7;
@@ -71,6 +74,47 @@ void AppendPlanLine(std::string& plan, int depth, std::string_view operation, st
     }
 }
 
+// The statements that wait for a plan from the cursor cache, in list order, found
+// by address. The plan rows usually come in the list's order, with the statements
+// that have no plan left out: a look a few places past the previous find settles
+// most rows without hashing, and the index by address is built only for the
+// first row that comes out of that order.
+class CWaitingStatements {
+public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    void Add(CObjectEntry& entry) { m_Entries.push_back(&entry); }
+    std::size_t Size() const { return m_Entries.size(); }
+    CObjectEntry* At(std::size_t place) const { return m_Entries[place]; }
+
+    // The place of the statement with that address, or kNone.
+    std::size_t Find(std::string_view address) {
+        const std::size_t end = std::min(m_Next + kLookAhead, m_Entries.size());
+        for (std::size_t place = m_Next; place < end; ++place) {
+            if (m_Entries[place]->m_Address == address) return Found(place);
+        }
+        if (m_Index.empty() && !m_Entries.empty()) {
+            m_Index.reserve(m_Entries.size());
+            for (std::size_t place = 0; place < m_Entries.size(); ++place)
+                m_Index.emplace(m_Entries[place]->m_Address, place);
+        }
+        const auto found = m_Index.find(address);
+        return found == m_Index.end() ? kNone : Found(found->second);
+    }
+
+private:
+    static constexpr std::size_t kLookAhead = 16;
+
+    std::size_t Found(std::size_t place) {
+        m_Next = place + 1;
+        return place;
+    }
+
+    std::vector<CObjectEntry*> m_Entries;
+    std::unordered_map<std::string_view, std::size_t> m_Index;
+    std::size_t m_Next = 0;
+};
+
 // Takes the analysis results of the same statement in the previous load.
 void KeepPlan(const CObjectEntry& before, CObjectEntry& entry) {
     entry.SetSqlPlan(before.m_SqlPlan);
@@ -84,17 +128,22 @@ void KeepPlan(const CObjectEntry& before, CObjectEntry& entry) {
 }  // namespace
 
 std::string CCorvidDoc::BuildCursorPlanStatement() const {
-    return AppendFilterFragments(kCursorPlanBase, m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures) + ")";
+    const std::string filter = AppendFilterFragments(std::string(), m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures);
+    // Without a filter the list holds every statement but the program's own, whose
+    // few plan lines are skipped on arrival: the server is spared the join with
+    // v$sqlarea and the scan of every statement's text.
+    if (filter.empty()) return kCursorPlanHead;
+    std::string statement = std::string(kCursorPlanHead) + kCursorPlanListed;
+    AppendFragment(statement, filter);
+    return statement + ")";
 }
 
 long CCorvidDoc::ReadCursorCachePlans() {
     ProgressNote("Reading plans from the cursor cache...");
-    // The statements that wait for a plan, by address.
-    std::unordered_map<std::string_view, CObjectEntry*> waiting;
-    waiting.reserve(static_cast<std::size_t>(m_ObjectList.GetSize()));
+    CWaitingStatements waiting;
     for (CObjectEntry& entry : m_ObjectList) {
         if (entry.m_Status == kStatusAnalyzed && IsExplainable(entry.m_CommandType) && !entry.m_Address.empty())
-            waiting.emplace(entry.m_Address, &entry);
+            waiting.Add(entry);
     }
 
     std::vector<char> addresses(kFetchRows * kAddressSize), operations(kFetchRows * kOperationSize),
@@ -127,16 +176,28 @@ long CCorvidDoc::ReadCursorCachePlans() {
         bool hasPosition;
         double position;
     };
-    std::unordered_map<CObjectEntry*, std::vector<SPlanLine>> lines;
+    // The lines of each waiting statement, by its place in the list.
+    std::vector<std::vector<SPlanLine>> lines(waiting.Size());
+    // A statement's lines usually come one after the other: the statement of the
+    // previous row is looked up again only when the address changes.
+    std::string lastAddress;
+    std::vector<SPlanLine>* current = nullptr;
+    bool haveLast = false;
     int delivered = 0;
     do {
         delivered = 0;
         cursor.Fetch(kFetchRows, &delivered);
         if (!ProgressNote("Reading plans from the cursor cache...")) return 0;
         for (int r = 0; r < delivered; ++r) {
-            const auto waits = waiting.find(TextAt(addresses, kAddressSize, r, indicators[0]));
-            if (waits == waiting.end()) continue;
-            lines[waits->second].push_back(
+            const std::string_view address = TextAt(addresses, kAddressSize, r, indicators[0]);
+            if (!haveLast || address != lastAddress) {
+                const std::size_t place = waiting.Find(address);
+                current = place == CWaitingStatements::kNone ? nullptr : &lines[place];
+                lastAddress.assign(address);
+                haveLast = true;
+            }
+            if (current == nullptr) continue;
+            current->push_back(
                 {indicators[1][r] == -1 ? 0 : children[r], indicators[6][r] == -1 ? -1 : ids[r],
                  indicators[2][r] == -1 ? 0 : depths[r], std::string(TextAt(operations, kOperationSize, r, indicators[3])),
                  std::string(TextAt(options, kOperationSize, r, indicators[4])),
@@ -146,7 +207,10 @@ long CCorvidDoc::ReadCursorCachePlans() {
     } while (delivered == kFetchRows);
 
     long found = 0;
-    for (auto& [entry, entryLines] : lines) {
+    for (std::size_t place = 0; place < lines.size(); ++place) {
+        std::vector<SPlanLine>& entryLines = lines[place];
+        if (entryLines.empty()) continue;
+        CObjectEntry* entry = waiting.At(place);
         std::sort(entryLines.begin(), entryLines.end(), [](const SPlanLine& a, const SPlanLine& b) {
             return a.child != b.child ? a.child < b.child : a.id < b.id;
         });

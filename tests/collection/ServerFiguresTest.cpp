@@ -233,6 +233,58 @@ TEST_P(ServerFigures, CursorCachePlansReadAsTheExplainWritesThem) {
     EXPECT_NE(salaries->m_SqlPlan.find("TABLE ACCESS FULL SALARIES"), std::string::npos) << salaries->m_SqlPlan;
 }
 
+TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFilter) {
+    // Twenty statements without a plan (never executed) between plans that the
+    // cursor cache has, and a filter that makes the plan query join the list's.
+    std::string extra;
+    for (int i = 1; i <= 20; ++i)
+        extra += "statement user=SCOTT executions=0 text=\"SELECT ename FROM emp WHERE empno = " + std::to_string(100 + i) +
+                 "\"\n";
+    extra += "statement user=SCOTT executions=6 buffer-gets=700 text=\"SELECT empno FROM emp WHERE deptno = 20\"\n";
+    extra += "statement user=SCOTT executions=1 text=\"SELECT ename, deptno FROM emp WHERE empno = 7900\"\n";
+    UseScenarioText(Scenario() + extra);
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& explained = MakeDoc(true);
+    explained.m_CursorCachePlans = 0;
+    ASSERT_TRUE(explained.Reload());
+    const CObjectArray byExplain = explained.GetCollection();
+    auto explainedPlan = [&byExplain](const std::string& text) {
+        for (const CObjectEntry& entry : byExplain) {
+            if (entry.m_SqlText == text) return entry.m_SqlPlan;
+        }
+        return std::string("(missing)");
+    };
+    const std::vector<std::string> executed = {"SELECT ename FROM emp WHERE empno = 7",
+                                               "SELECT ename FROM emp WHERE deptno = 10",
+                                               "SELECT empno FROM emp WHERE deptno = 20",
+                                               "SELECT ename, deptno FROM emp WHERE empno = 7900"};
+    for (const bool filtered : {false, true}) {
+        SCOPED_TRACE(filtered ? "filtered" : "unfiltered");
+        CCorvidDoc& cached = MakeDoc(true);
+        if (filtered) {
+            cached.GetFilter().m_FiltExecsC = kCompareGreater;
+            cached.GetFilter().m_FiltExecsV = 0;
+        }
+        ASSERT_TRUE(cached.Reload());
+        EXPECT_EQ(cached.BuildCursorPlanStatement().find("v_$sqlarea") != std::string::npos, filtered);
+        for (const std::string& text : executed) {
+            const CObjectEntry* entry = ByText(cached, text);
+            ASSERT_NE(entry, nullptr) << text;
+            EXPECT_EQ(entry->m_PlanSource, kPlanFromCursorCache) << text;
+            EXPECT_EQ(entry->m_SqlPlan, explainedPlan(text)) << text;
+        }
+        const CObjectEntry* gap = ByText(cached, "SELECT ename FROM emp WHERE empno = 112");
+        if (filtered) {
+            EXPECT_EQ(gap, nullptr);
+        } else {
+            ASSERT_NE(gap, nullptr);
+            EXPECT_EQ(gap->m_PlanSource, kPlanFromExplain);
+            EXPECT_EQ(gap->m_SqlPlan, explainedPlan(gap->m_SqlText));
+        }
+    }
+}
+
 TEST_P(ServerFigures, ExplainOfAnotherSchemaResolvesItsNames) {
     UseScenarioText(Scenario());
     Connect();
