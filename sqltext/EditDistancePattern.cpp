@@ -34,6 +34,18 @@ void FillMasks(std::string_view pattern, std::size_t block, std::uint64_t* masks
         masks[static_cast<unsigned char>(pattern[i])] |= std::uint64_t{1} << (i - begin);
 }
 
+// Patterns of at least this many blocks may be run in a band of diagonals.
+constexpr std::size_t kBandMinBlocks = 4;
+// The narrowest cutoff a band starts from.
+constexpr std::int64_t kBandMinCutoff = 32;
+// A block step in the band costs about this many of the whole table's.
+constexpr std::int64_t kBandCostRatio = 3;
+
+// Blocks a band for cutoff k meets in one column, at most.
+std::int64_t BandBlocks(std::int64_t k) {
+    return (k + 1) / 64 + 2;
+}
+
 std::int32_t Saturate(std::int64_t value) {
     return value > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
                                                             : static_cast<std::int32_t>(value);
@@ -150,6 +162,111 @@ std::int64_t RunSingleWord(const std::uint64_t* masks, int lastBit, const unsign
     return sum;
 }
 
+// The distance restricted to a band of diagonals, after Ukkonen: a path of cost at
+// most k from the top left corner to the bottom right one never leaves the
+// diagonals d = row - column with |d| + |d - (m - n)| <= k. The blocks of 64 rows
+// that meet the band are run as a wavefront (block b on column t - b at step t);
+// a block enters the band with +1 between all its rows below the block above, and
+// the rows above the band rise by one per column. Those values are costs of real
+// paths, so every value computed is at least the true one, and at most the cost
+// of the best path inside the band: the result is exact when it is at most k, and
+// above k exactly when the distance is. A path within the band crosses the last
+// row of every block inside the band, so once a block has left the band with all
+// its last row's values above k, so is the distance, and the run stops there.
+// Needs the masks of every block. `reached` receives the last row computed.
+std::int64_t RunBanded(const std::uint64_t* masks, std::size_t m, const unsigned char* text, std::size_t n,
+                       std::int64_t k, std::int64_t& reached) {
+    const auto blocks = static_cast<std::int64_t>(BlockCount(m));
+    const auto rows = static_cast<std::int64_t>(m);
+    const auto columns = static_cast<std::int64_t>(n);
+    const std::int64_t shift = rows - columns;
+    k = std::max<std::int64_t>({k, shift < 0 ? -shift : shift, 1});
+    // Floor and ceiling of the band's diagonals (shift - k and shift + k share their parity).
+    const std::int64_t low = (shift - k) >> 1;
+    const std::int64_t high = -((-(shift + k)) >> 1);
+    const int lastBit = static_cast<int>((m - 1) % 64);
+    // Block b covers rows 64b + 1 .. bottom(b) and meets the band in the text
+    // columns (0-based) first(b) .. last(b).
+    auto bottom = [&](std::int64_t b) { return std::min(64 * b + 64, rows); };
+    auto first = [&](std::int64_t b) { return std::max<std::int64_t>(0, 64 * b - high); };
+    auto last = [&](std::int64_t b) { return std::min(columns - 1, bottom(b) - low - 1); };
+    // Per block: its vertical differences, the horizontal difference it last handed
+    // down, the value of its last row in its latest column and the least of those.
+    const auto size = static_cast<std::size_t>(blocks);
+    std::vector<std::uint64_t> pv(size), mv(size), plus(size), minus(size);
+    std::vector<std::int64_t> score(size), least(size);
+    std::int64_t lowBlock = 0;
+    std::int64_t highBlock = -1;
+    const std::int64_t steps = columns + blocks - 1;
+    for (std::int64_t t = 0; t < steps; ++t) {
+        const std::int64_t previousLow = lowBlock;
+        while (lowBlock <= highBlock && last(lowBlock) + lowBlock < t) {
+            if (least[static_cast<std::size_t>(lowBlock)] > k) {
+                reached = bottom(lowBlock);
+                return least[static_cast<std::size_t>(lowBlock)];
+            }
+            ++lowBlock;
+        }
+        if (highBlock + 1 < blocks && first(highBlock + 1) + highBlock + 1 <= t) {
+            // The block enters the band at column t - b.
+            const auto b = static_cast<std::size_t>(++highBlock);
+            pv[b] = ~std::uint64_t{0};
+            mv[b] = 0;
+            if (t == highBlock) {
+                score[b] = bottom(highBlock);
+            } else {
+                // The block above has already passed that column: its last row's
+                // value in the column before is its score less what it handed down.
+                score[b] = score[b - 1] - static_cast<std::int64_t>(plus[b - 1]) +
+                           static_cast<std::int64_t>(minus[b - 1]) + bottom(highBlock) - 64 * highBlock;
+            }
+            least[b] = score[b];
+        }
+        // From the last block to the first, so that each reads what the block above
+        // handed down at the previous step before it is replaced. Every block but the
+        // first active one reads it from the block above.
+        auto work = [&](std::int64_t index, std::uint64_t hp, std::uint64_t hm) __attribute__((always_inline)) {
+            const auto b = static_cast<std::size_t>(index);
+            Step(pv[b], mv[b], masks[b * kAlphabet + text[t - index]], hp, hm, index == blocks - 1 ? lastBit : 63);
+            score[b] += static_cast<std::int64_t>(hp) - static_cast<std::int64_t>(hm);
+            least[b] = std::min(least[b], score[b]);
+            plus[b] = hp;
+            minus[b] = hm;
+        };
+        for (std::int64_t b = highBlock; b > lowBlock; --b)
+            work(b, plus[static_cast<std::size_t>(b - 1)], minus[static_cast<std::size_t>(b - 1)]);
+        if (lowBlock <= highBlock) {
+            // The block above handed down in this column only if it was still in the band.
+            if (lowBlock > 0 && lowBlock - 1 >= previousLow)
+                work(lowBlock, plus[static_cast<std::size_t>(lowBlock - 1)], minus[static_cast<std::size_t>(lowBlock - 1)]);
+            else
+                work(lowBlock, 1, 0);
+        }
+    }
+    reached = rows;
+    return score[size - 1];
+}
+
+// A lower bound of the distance from the texts' byte counts: an edit takes one
+// byte away, adds one, or both, so neither the bytes the pattern has in excess nor
+// those the text has in excess can be made up by fewer edits.
+std::int64_t CountBound(std::string_view pattern, std::string_view text) {
+    std::int32_t counts[kAlphabet] = {};
+    for (char c : pattern)
+        ++counts[static_cast<unsigned char>(c)];
+    for (char c : text)
+        --counts[static_cast<unsigned char>(c)];
+    std::int64_t excess = 0;
+    std::int64_t missing = 0;
+    for (std::int32_t c : counts) {
+        if (c > 0)
+            excess += c;
+        else
+            missing -= c;
+    }
+    return std::max(excess, missing);
+}
+
 }  // namespace
 
 CEditDistancePattern::CEditDistancePattern(std::string_view pattern) : m_pattern(pattern) {
@@ -164,8 +281,13 @@ std::int32_t CEditDistancePattern::Distance(std::string_view text) const {
     return Compute(m_pattern, m_masks.empty() ? nullptr : m_masks.data(), text);
 }
 
+std::int32_t CEditDistancePattern::Distance(std::string_view text, std::int32_t limit) const {
+    return Compute(m_pattern, m_masks.empty() ? nullptr : m_masks.data(), text, limit);
+}
+
 std::int32_t CEditDistancePattern::Compute(std::string_view pattern, const std::uint64_t* masks,
-                                           std::string_view text) {
+                                           std::string_view text, std::int32_t limitIn) {
+    const std::int64_t limit = std::max<std::int64_t>(limitIn, 0);
     const std::size_t m = pattern.size();
     const std::size_t n = text.size();
     if (m == 0) return Saturate(static_cast<std::int64_t>(n));
@@ -190,13 +312,38 @@ std::int32_t CEditDistancePattern::Compute(std::string_view pattern, const std::
         const std::string_view restText = text.substr(start, n - start - end);
         if (restPattern.empty()) return Saturate(static_cast<std::int64_t>(restText.size()));
         if (restText.empty()) return Saturate(static_cast<std::int64_t>(restPattern.size()));
-        return Compute(restPattern, masks ? masks + (start / 64) * kAlphabet : nullptr, restText);
+        return Compute(restPattern, masks ? masks + (start / 64) * kAlphabet : nullptr, restText, limitIn);
     }
 
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t blocks = BlockCount(m);
     const int lastBit = static_cast<int>((m - 1) % 64);
     std::int64_t distance = static_cast<std::int64_t>(m);
+    std::vector<std::uint64_t> built;  // the masks, when built here for the band
+    if (blocks >= kBandMinBlocks) {
+        // Long texts: a band of diagonals wide enough for a cutoff k, doubled until
+        // the distance is found within it, as long as the band stays well narrower
+        // than the whole table. The first k is a cheap lower bound of the distance.
+        const std::int64_t bound = CountBound(pattern, text);
+        if (bound > limit) return Saturate(bound);
+        std::int64_t k = std::min(std::max(bound, kBandMinCutoff), limit);
+        while (BandBlocks(k) * kBandCostRatio < static_cast<std::int64_t>(blocks)) {
+            if (!masks) {
+                built.resize(blocks * kAlphabet);
+                for (std::size_t b = 0; b < blocks; ++b)
+                    FillMasks(pattern, b, built.data() + b * kAlphabet);
+                masks = built.data();
+            }
+            std::int64_t reached = 0;
+            const std::int64_t result = RunBanded(masks, m, bytes, n, k, reached);
+            if (result <= k || k >= limit) return Saturate(result);
+            // The run stopped where the values left k behind: as they grew so far, the
+            // distance is about k * m / reached; the next band is wide enough for that
+            // with a margin, and at least twice as wide.
+            const std::int64_t estimate = k * static_cast<std::int64_t>(m) / std::max<std::int64_t>(reached, 1);
+            k = std::min(std::max(2 * k, estimate + estimate / 4), limit);
+        }
+    }
     if (blocks == 1) {
         std::uint64_t local[kAlphabet];
         const std::uint64_t* blockMasks = masks;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,16 @@ public:
     // The Levenshtein distance over bytes between the pattern and the text.
     std::int32_t Distance(std::string_view text) const;
 
+    // The same when it is at most `limit`; otherwise some value above `limit`, found
+    // sooner (the texts are only compared as far as the limit needs).
+    std::int32_t Distance(std::string_view text, std::int32_t limit) const;
+
     const std::string& GetText() const { return m_pattern; }
 
     // The distance between a pattern and a text, with the pattern's match masks
-    // (256 words per 64-byte block) given, or built block by block when null.
-    static std::int32_t Compute(std::string_view pattern, const std::uint64_t* masks, std::string_view text);
+    // (256 words per 64-byte block) given, or built when null; with a limit as above.
+    static std::int32_t Compute(std::string_view pattern, const std::uint64_t* masks, std::string_view text,
+                                std::int32_t limit = std::numeric_limits<std::int32_t>::max());
 
 private:
     std::string m_pattern;

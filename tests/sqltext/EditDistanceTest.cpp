@@ -158,5 +158,50 @@ TEST(EditDistance, PairsSharingTheirStartOrEndAgreeWithTheOracle) {
     ExpectLikeOracle(text, text.substr(64, 64));
 }
 
+// Long pairs go through the band of diagonals: edits spread out, bunched at either
+// end (so the band has to follow a shifted diagonal), few or so many that the band
+// gives way to the whole table; lengths around the block boundaries.
+TEST(EditDistance, LongSimilarPairsAgreeWithTheOracle) {
+    std::mt19937 rng(31337);
+    for (int round = 0; round < 160; ++round) {
+        const std::size_t length =
+            round % 4 == 0 ? 64 * std::uniform_int_distribution<std::size_t>(3, 12)(rng) + (round / 4) % 3 - 1
+                           : std::uniform_int_distribution<std::size_t>(190, 1500)(rng);
+        const int alphabet = round % 3 == 0 ? 4 : 40;
+        const std::string a = RandomText(rng, length, alphabet);
+        const int edits = round % 5 == 4 ? static_cast<int>(length / 2) : 1 + round % 40;
+        std::string b = Mutate(rng, a, edits);
+        if (round % 7 == 1) b = RandomText(rng, 1 + round % 90, alphabet) + b;   // a longer start
+        if (round % 7 == 2) b.erase(0, std::min<std::size_t>(b.size(), 1 + round % 130));
+        if (round % 7 == 3) b += RandomText(rng, 1 + round % 150, alphabet);     // a longer end
+        if (round % 7 == 4) b.resize(b.size() - std::min<std::size_t>(b.size(), round % 70));
+        ExpectLikeOracle(a, b);
+    }
+    const std::string a = RandomText(rng, 10000, 30);
+    ExpectLikeOracle(a, Mutate(rng, a, 500));
+    ExpectLikeOracle(a, Mutate(rng, a, 3));
+}
+
+// With a limit, a distance up to it is exact and one beyond it is reported above it,
+// whether the limit lies below, at or above the distance.
+TEST(EditDistance, LimitedDistanceIsExactUpToTheLimit) {
+    std::mt19937 rng(55);
+    for (int round = 0; round < 120; ++round) {
+        const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 900)(rng);
+        const std::string a = RandomText(rng, length, round % 2 ? 4 : 64);
+        const std::string b = round % 6 == 0 ? RandomText(rng, length / 2, 64) : Mutate(rng, a, 1 + round % 50);
+        const int expected = OracleDistance(a, b);
+        const CEditDistancePattern pattern(a);
+        for (int limit : {0, expected / 2, expected - 1, expected, expected + 1, 2 * expected + 70}) {
+            if (limit < 0) continue;
+            const int limited = pattern.Distance(b, limit);
+            if (expected <= limit)
+                ASSERT_EQ(limited, expected) << "limit " << limit << ", lengths " << a.size() << ", " << b.size();
+            else
+                ASSERT_GT(limited, limit) << "distance " << expected << ", lengths " << a.size() << ", " << b.size();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace corvid
