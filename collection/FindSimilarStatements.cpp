@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <numeric>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 #include "work/Progress.h"
 #include "sqltext/EditDistancePattern.h"
@@ -20,134 +23,261 @@ using Index = CObjectArray::Index;
 
 // Collections at least this large are shared between threads.
 constexpr Index kParallelThreshold = 256;
-// Statements handed out at a time to a thread of a shared search.
+// Statements handed out at a time to a thread.
 constexpr Index kChunk = 32;
-// Distance of a statement that is not compared.
-constexpr std::int32_t kNotCompared = -1;
 
 int PercentDone(Index done, Index count) {
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
 }
 
+// Runs body(begin, end) over the chunks of [0, count) on the calling thread and up
+// to threads - 1 helpers; afterChunk(end) runs on the calling thread after each of
+// its own chunks and stops the run by returning false. An exception in any thread
+// stops the others and leaves here once all have ended.
+void RunChunks(unsigned threads, Index count, const std::function<void(Index, Index)>& body,
+               const std::function<bool(Index)>& afterChunk) {
+    std::atomic<Index> next{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr helperError;
+    auto take = [&](Index& first) {
+        first = next.fetch_add(kChunk, std::memory_order_relaxed);
+        return first < count;
+    };
+    {
+        std::vector<std::jthread> helpers;
+        auto work = [&](const std::stop_token& stopToken) {
+            try {
+                Index i = 0;
+                while (!stopToken.stop_requested() && !stop.load(std::memory_order_relaxed) && take(i))
+                    body(i, std::min(i + kChunk, count));
+            } catch (...) {
+                if (!stop.exchange(true)) helperError = std::current_exception();
+            }
+        };
+        for (unsigned t = 1; t < threads; ++t) {
+            // Without another thread the calling thread simply does more of the work.
+            try {
+                helpers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+        // On an exception here the helpers are stopped and joined before it leaves.
+        Index i = 0;
+        while (!stop.load() && take(i)) {
+            const Index end = std::min(i + kChunk, count);
+            body(i, end);
+            if (!afterChunk(end)) {
+                stop.store(true);
+                break;
+            }
+        }
+    }
+    if (helperError) std::rethrow_exception(helperError);
+}
+
+// The search compares the statements in the order of a lower bound of their
+// distance (from the counts of their bytes), the nearest first, so that the nearest
+// few are known for certain long before the last comparison: once every statement
+// up to some point of that order is compared, and the bound of the rest exceeds the
+// distance of the last of the nearest so far, none of the rest can come before it.
 class CSimilaritySearch {
 public:
-    CSimilaritySearch(const SimilarityRun& run, const CObjectArray& collection)
-        : m_collection(collection),
+    CSimilaritySearch(SimilarityRun& run, const CObjectArray& collection)
+        : m_run(run),
+          m_collection(collection),
           m_caseSensitive(run.m_Options.m_CaseSensitive),
-          m_allTypes(run.m_Options.m_AllCommandTypes),
-          m_commandType(run.m_Chosen.m_CommandType),
-          m_pattern(m_caseSensitive ? run.m_Chosen.m_SqlText : UpperCaseSqlText(run.m_Chosen.m_SqlText)),
-          m_distances(static_cast<std::size_t>(collection.GetSize()), kNotCompared) {}
+          m_pattern(m_caseSensitive ? run.m_Chosen.m_SqlText : UpperCaseSqlText(run.m_Chosen.m_SqlText)) {}
 
-    // Compares statement i when its command type qualifies. With `shown`, also
-    // leaves there the text as compared (for the progress), compared or not.
-    void Compare(Index i, std::string* shown) {
-        const CObjectEntry& entry = m_collection[i];
-        const bool compared = m_allTypes || entry.m_CommandType == m_commandType;
-        if (!compared && !shown) return;
-        std::string upper;
-        if (!m_caseSensitive) upper = UpperCaseSqlText(entry.m_SqlText);
-        const std::string& text = m_caseSensitive ? entry.m_SqlText : upper;
-        if (compared) m_distances[static_cast<std::size_t>(i)] = m_pattern.Distance(text);
-        if (shown) {
-            if (m_caseSensitive)
-                *shown = text;
-            else
-                shown->swap(upper);
-        }
-    }
-
-    void RunSequential(IProgress* progress) {
-        const Index count = m_collection.GetSize();
-        std::string shown;
-        for (Index i = 0; i < count; ++i) {
-            Compare(i, progress ? &shown : nullptr);
-            if (progress) progress->SetProgress(PercentDone(i, count), shown);
-        }
-    }
-
-    // The calling thread and the helpers take chunks of statements in turn. Only the
-    // calling thread reports; its percentage counts the statements done by all.
-    void RunShared(IProgress* progress, unsigned threads) {
-        std::exception_ptr helperError;
-        std::atomic<bool> failed{false};
-        {
-            std::vector<std::jthread> helpers;
-            auto work = [this, &helperError, &failed](std::stop_token stop) {
-                try {
-                    Index i = 0;
-                    while (!stop.stop_requested() && TakeChunk(i)) {
-                        const Index end = std::min(i + kChunk, m_collection.GetSize());
-                        const Index taken = end - i;
-                        for (; i < end; ++i)
-                            Compare(i, nullptr);
-                        m_done.fetch_add(taken, std::memory_order_relaxed);
+    void Run(IProgress* progress, unsigned threads) {
+        Prepare(threads);
+        const auto count = static_cast<Index>(m_order.size());
+        m_distances.assign(m_order.size(), 0);
+        m_chunkDone.assign(static_cast<std::size_t>((count + kChunk - 1) / kChunk), false);
+        if (count == 0) return;
+        Index reported = 0;
+        RunChunks(
+            threads, count,
+            [this](Index begin, Index end) {
+                for (Index k = begin; k < end; ++k) {
+                    const auto slot = static_cast<std::size_t>(k);
+                    m_distances[slot] = m_pattern.Distance(m_texts[m_order[slot]]);
+                }
+                ChunkDone(begin);
+            },
+            [&](Index end) {
+                if (progress) {
+                    const Index done = std::min(count, std::max(end, m_finished.load(std::memory_order_relaxed)));
+                    if (done > reported) {
+                        reported = done;
+                        progress->SetProgress(PercentDone(done - 1, count),
+                                             std::string(m_texts[m_order[static_cast<std::size_t>(end - 1)]]));
                     }
-                } catch (...) {
-                    if (!failed.exchange(true)) helperError = std::current_exception();
+                    if (m_run.m_Cancellable && progress->IsCancelled()) {
+                        m_cancelled = true;
+                        return false;
+                    }
                 }
-            };
-            for (unsigned t = 1; t < threads; ++t) {
-                // Without another thread the calling thread simply does more of the work.
-                try {
-                    helpers.emplace_back(work);
-                } catch (const std::system_error&) {
-                    break;
-                }
-            }
-            // On an exception here the helpers are stopped and joined before it leaves.
-            const Index count = m_collection.GetSize();
-            std::string shown;
-            Index i = 0;
-            while (!failed.load() && TakeChunk(i)) {
-                for (Index end = std::min(i + kChunk, count); i < end; ++i) {
-                    Compare(i, progress ? &shown : nullptr);
-                    const Index done = m_done.fetch_add(1, std::memory_order_relaxed);
-                    if (progress) progress->SetProgress(PercentDone(done, count), shown);
-                }
-            }
-        }
-        if (helperError) std::rethrow_exception(helperError);
+                return true;
+            });
     }
 
-    // Appends the compared statements in collection order.
-    void AppendResult(SimilarityRun& run) const {
-        const Index count = m_collection.GetSize();
-        Index compared = 0;
-        for (std::int32_t d : m_distances)
-            compared += d != kNotCompared;
-        run.m_Result.Reserve(run.m_Result.GetSize() + compared);
-        run.m_ResultPositions.reserve(run.m_ResultPositions.size() + static_cast<std::size_t>(compared));
-        for (Index i = 0; i < count; ++i) {
-            const std::int32_t distance = m_distances[static_cast<std::size_t>(i)];
-            if (distance == kNotCompared) continue;
-            CObjectEntry copy = m_collection[i];
-            copy.SetDistance(distance);
+    // The result: every compared statement in collection order, or after a
+    // cancellation the nearest statements when they were known (else nothing).
+    void AppendResult() {
+        SimilarityRun& run = m_run;
+        if (m_cancelled) {
+            run.m_Cancelled = true;
+            for (std::size_t k = 0; k < m_firstPositions.size(); ++k) {
+                run.m_Result.Add(m_firstScreen[static_cast<Index>(k)]);
+                run.m_ResultPositions.push_back(m_firstPositions[k]);
+            }
+            return;
+        }
+        std::vector<std::size_t> byPosition(m_order.size());
+        std::iota(byPosition.begin(), byPosition.end(), std::size_t{0});
+        std::sort(byPosition.begin(), byPosition.end(),
+                  [this](std::size_t a, std::size_t b) { return m_order[a] < m_order[b]; });
+        run.m_Result.Reserve(run.m_Result.GetSize() + static_cast<Index>(m_order.size()));
+        run.m_ResultPositions.reserve(run.m_ResultPositions.size() + m_order.size());
+        for (std::size_t k : byPosition) {
+            const Index position = m_positions[m_order[k]];
+            CObjectEntry copy = m_collection[position];
+            copy.SetDistance(m_distances[k]);
             run.m_Result.Add(std::move(copy));
-            run.m_ResultPositions.push_back(i);
+            run.m_ResultPositions.push_back(position);
         }
     }
 
 private:
-    bool TakeChunk(Index& first) {
-        first = m_next.fetch_add(kChunk, std::memory_order_relaxed);
-        return first < m_collection.GetSize();
+    // Picks the statements to compare, their texts as compared, and the order.
+    void Prepare(unsigned threads) {
+        const bool allTypes = m_run.m_Options.m_AllCommandTypes;
+        const std::int32_t commandType = m_run.m_Chosen.m_CommandType;
+        const Index size = m_collection.GetSize();
+        for (Index i = 0; i < size; ++i)
+            if (allTypes || m_collection[i].m_CommandType == commandType) m_positions.push_back(i);
+        const auto count = static_cast<Index>(m_positions.size());
+        m_texts.assign(m_positions.size(), std::string_view());
+        if (!m_caseSensitive) m_upper.assign(m_positions.size(), std::string());
+        m_bounds.resize(m_positions.size());
+        RunChunks(
+            threads, count,
+            [this](Index begin, Index end) {
+                for (Index k = begin; k < end; ++k) {
+                    const auto slot = static_cast<std::size_t>(k);
+                    const std::string& sql = m_collection[m_positions[slot]].m_SqlText;
+                    if (m_caseSensitive) {
+                        m_texts[slot] = sql;
+                    } else {
+                        m_upper[slot] = UpperCaseSqlText(sql);
+                        m_texts[slot] = m_upper[slot];
+                    }
+                    m_bounds[slot] = m_pattern.LowerBound(m_texts[slot]);
+                }
+            },
+            [](Index) { return true; });
+        m_order.resize(m_positions.size());
+        std::iota(m_order.begin(), m_order.end(), std::size_t{0});
+        std::stable_sort(m_order.begin(), m_order.end(),
+                         [this](std::size_t a, std::size_t b) { return m_bounds[a] < m_bounds[b]; });
     }
 
+    // The display order: by distance, the chosen statement first among equals, then
+    // collection order.
+    using Rank = std::tuple<std::int32_t, bool, Index>;
+    Rank RankOf(std::size_t slot) const {
+        const Index position = m_positions[m_order[slot]];
+        return {m_distances[slot], position != m_run.m_ChosenPosition, position};
+    }
+
+    // Marks a chunk of the order as compared and, once the nearest statements are
+    // certain, hands them over (once, outside the lock).
+    void ChunkDone(Index begin) {
+        const auto count = static_cast<Index>(m_order.size());
+        bool publish = false;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_chunkDone[static_cast<std::size_t>(begin / kChunk)] = true;
+            Index finished = m_finished.load(std::memory_order_relaxed);
+            while (finished < count && m_chunkDone[static_cast<std::size_t>(finished / kChunk)]) {
+                const Index chunkEnd = std::min(finished + kChunk, count);
+                for (Index k = finished; k < chunkEnd; ++k)
+                    Keep(static_cast<std::size_t>(k));
+                finished = chunkEnd;
+            }
+            m_finished.store(finished, std::memory_order_relaxed);
+            if (!m_published) {
+                const std::size_t wanted = std::min<std::size_t>(m_run.m_FirstScreenSize, m_order.size());
+                const bool certain =
+                    finished == count ||
+                    (m_nearest.size() >= wanted && !m_nearest.empty() &&
+                     m_bounds[m_order[static_cast<std::size_t>(finished)]] > std::get<0>(RankOf(m_nearest.front())));
+                if (certain) {
+                    m_published = true;
+                    publish = true;
+                    std::sort_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
+                    for (std::size_t slot : m_nearest) {
+                        CObjectEntry copy = m_collection[m_positions[m_order[slot]]];
+                        copy.SetDistance(m_distances[slot]);
+                        m_firstScreen.Add(std::move(copy));
+                        m_firstPositions.push_back(m_positions[m_order[slot]]);
+                    }
+                    m_nearest.clear();
+                }
+            }
+        }
+        if (publish && m_run.m_OnFirstScreen) m_run.m_OnFirstScreen(m_firstScreen, m_firstPositions);
+    }
+
+    // Keeps the compared statement at that slot of the order among the nearest so far
+    // (a heap whose front is the farthest of them).
+    void Keep(std::size_t slot) {
+        if (m_published || m_run.m_FirstScreenSize == 0) return;
+        if (m_nearest.size() < m_run.m_FirstScreenSize) {
+            m_nearest.push_back(slot);
+            std::push_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
+        } else if (RankOf(slot) < RankOf(m_nearest.front())) {
+            std::pop_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
+            m_nearest.back() = slot;
+            std::push_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
+        }
+    }
+
+    SimilarityRun& m_run;
     const CObjectArray& m_collection;
     const bool m_caseSensitive;
-    const bool m_allTypes;
-    const std::int32_t m_commandType;
     const CEditDistancePattern m_pattern;
-    // Per statement: its distance, or kNotCompared. Each slot is written by one thread.
+    // Per compared statement (in collection order): its position, its text as
+    // compared (the upper-cased copy unless the search is case sensitive) and the
+    // lower bound of its distance.
+    std::vector<Index> m_positions;
+    std::vector<std::string> m_upper;
+    std::vector<std::string_view> m_texts;
+    std::vector<std::int32_t> m_bounds;
+    // The comparison order (indices of the above), and the distances in that order;
+    // each distance is written by one thread.
+    std::vector<std::size_t> m_order;
     std::vector<std::int32_t> m_distances;
-    std::atomic<Index> m_next{0};
-    std::atomic<Index> m_done{0};
+
+    std::mutex m_mutex;
+    std::vector<bool> m_chunkDone;
+    // Every slot of the order before this one is compared.
+    std::atomic<Index> m_finished{0};
+    std::vector<std::size_t> m_nearest;
+    std::function<bool(std::size_t, std::size_t)> m_rankLess = [this](std::size_t a, std::size_t b) {
+        return RankOf(a) < RankOf(b);
+    };
+    bool m_published = false;
+    CObjectArray m_firstScreen;
+    std::vector<Index> m_firstPositions;
+    bool m_cancelled = false;
 };
 
 }  // namespace
 
 int FindSimilarStatements(SimilarityRun& run, IProgress* progress) {
+    run.m_Cancelled = false;
     if (!run.m_Collection || run.m_Collection->IsEmpty()) return 0;
     const CObjectArray& collection = *run.m_Collection;
 
@@ -156,11 +286,8 @@ int FindSimilarStatements(SimilarityRun& run, IProgress* progress) {
     threads = std::max(1u, threads);
 
     CSimilaritySearch search(run, collection);
-    if (threads > 1)
-        search.RunShared(progress, threads);
-    else
-        search.RunSequential(progress);
-    search.AppendResult(run);
+    search.Run(progress, threads);
+    search.AppendResult();
     return 0;
 }
 

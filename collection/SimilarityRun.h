@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "collection/ObjectEntry.h"
@@ -27,6 +29,21 @@ struct SimilarityRun {
     // How many threads share the comparisons: 0 lets the search decide (every core
     // for a large collection, else one), 1 keeps it on the calling thread.
     unsigned m_MaxThreads = 0;
+
+    // How many of the nearest statements make the first screen: the search hands
+    // them to m_OnFirstScreen, when set, as soon as no statement still to compare can
+    // come before any of them (all compared statements when there are fewer). It is
+    // called once, on one of the search's threads, with copies in the display order
+    // of SortSimilarResult (distances set) and their collection positions.
+    std::size_t m_FirstScreenSize = 50;
+    std::function<void(const CObjectArray& nearest, const std::vector<CObjectArray::Index>& positions)>
+        m_OnFirstScreen;
+
+    // Whether the search polls the progress for cancellation (between batches of
+    // comparisons). A cancelled search sets m_Cancelled and leaves in the result only
+    // the first screen, when it was reached, else nothing.
+    bool m_Cancellable = false;
+    bool m_Cancelled = false;
 };
 
 }  // namespace corvid

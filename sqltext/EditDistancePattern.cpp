@@ -249,11 +249,16 @@ std::int64_t RunBanded(const std::uint64_t* masks, std::size_t m, const unsigned
 
 // A lower bound of the distance from the texts' byte counts: an edit takes one
 // byte away, adds one, or both, so neither the bytes the pattern has in excess nor
-// those the text has in excess can be made up by fewer edits.
-std::int64_t CountBound(std::string_view pattern, std::string_view text) {
+// those the text has in excess can be made up by fewer edits. `counts` holds the
+// pattern's counts, or null.
+std::int64_t CountBound(std::string_view pattern, const std::int32_t* patternCounts, std::string_view text) {
     std::int32_t counts[kAlphabet] = {};
-    for (char c : pattern)
-        ++counts[static_cast<unsigned char>(c)];
+    if (patternCounts) {
+        std::memcpy(counts, patternCounts, sizeof(counts));
+    } else {
+        for (char c : pattern)
+            ++counts[static_cast<unsigned char>(c)];
+    }
     for (char c : text)
         --counts[static_cast<unsigned char>(c)];
     std::int64_t excess = 0;
@@ -270,6 +275,8 @@ std::int64_t CountBound(std::string_view pattern, std::string_view text) {
 }  // namespace
 
 CEditDistancePattern::CEditDistancePattern(std::string_view pattern) : m_pattern(pattern) {
+    for (char c : pattern)
+        ++m_counts[static_cast<unsigned char>(c)];
     if (pattern.empty() || pattern.size() > kMaxKeptPattern) return;
     const std::size_t blocks = BlockCount(pattern.size());
     m_masks.resize(blocks * kAlphabet);
@@ -279,6 +286,10 @@ CEditDistancePattern::CEditDistancePattern(std::string_view pattern) : m_pattern
 
 std::int32_t CEditDistancePattern::Distance(std::string_view text) const {
     return Compute(m_pattern, m_masks.empty() ? nullptr : m_masks.data(), text);
+}
+
+std::int32_t CEditDistancePattern::LowerBound(std::string_view text) const {
+    return Saturate(CountBound(m_pattern, m_counts.data(), text));
 }
 
 std::int32_t CEditDistancePattern::Distance(std::string_view text, std::int32_t limit) const {
@@ -324,7 +335,7 @@ std::int32_t CEditDistancePattern::Compute(std::string_view pattern, const std::
         // Long texts: a band of diagonals wide enough for a cutoff k, doubled until
         // the distance is found within it, as long as the band stays well narrower
         // than the whole table. The first k is a cheap lower bound of the distance.
-        const std::int64_t bound = CountBound(pattern, text);
+        const std::int64_t bound = CountBound(pattern, nullptr, text);
         if (bound > limit) return Saturate(bound);
         std::int64_t k = std::min(std::max(bound, kBandMinCutoff), limit);
         while (BandBlocks(k) * kBandCostRatio < static_cast<std::int64_t>(blocks)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -23,6 +24,10 @@ public:
     // sooner (the texts are only compared as far as the limit needs).
     std::int32_t Distance(std::string_view text, std::int32_t limit) const;
 
+    // A lower bound of Distance(text), found in time linear in the text: the bytes
+    // one of the two has in excess over the other.
+    std::int32_t LowerBound(std::string_view text) const;
+
     const std::string& GetText() const { return m_pattern; }
 
     // The distance between a pattern and a text, with the pattern's match masks
@@ -35,6 +40,8 @@ private:
     // 256 match masks per block of 64 pattern bytes; empty for a pattern so long that
     // its masks are better built block by block at each call.
     std::vector<std::uint64_t> m_masks;
+    // How often each byte value occurs in the pattern.
+    std::array<std::int32_t, 256> m_counts{};
 };
 
 }  // namespace corvid

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -101,17 +102,19 @@ TEST(FindSimilarStatements, OneStatementAndNoCollection) {
     EXPECT_TRUE(none.m_Result.IsEmpty());
 }
 
-TEST(FindSimilarStatements, ReportsEveryStatementBelowHundredPercentWithoutPolling) {
+TEST(FindSimilarStatements, ReportsBelowHundredPercentWithoutPolling) {
     const CObjectArray c = SmallCollection();
     SimilarityRun run = MakeRun(c, 0);
     RecordingProgress progress;
     FindSimilarStatements(run, &progress);
-    EXPECT_EQ(progress.percents, (std::vector<int>{0, 16, 33, 50, 66, 83}));
-    ASSERT_EQ(progress.texts.size(), 6u);
-    EXPECT_EQ(progress.texts[1], "INSERT INTO T VALUES (1)");  // not compared, still shown
-    EXPECT_EQ(progress.texts[5], "SELECT * FROM T WHERE ID = 1");
+    // One batch of the four compared statements; the text is one of them as compared.
+    EXPECT_EQ(progress.percents, (std::vector<int>{75}));
+    ASSERT_EQ(progress.texts.size(), 1u);
+    EXPECT_TRUE(progress.texts[0] == "SELECT * FROM T WHERE ID = 1" || progress.texts[0] == "SELECT * FROM T WHERE ID = 2" ||
+                progress.texts[0].empty());
     EXPECT_EQ(progress.cancelPolls, 0);
     EXPECT_EQ(run.m_Result.GetSize(), 4);
+    EXPECT_FALSE(run.m_Cancelled);
 }
 
 CObjectArray RandomCollection(std::size_t count, unsigned seed) {
@@ -147,6 +150,131 @@ TEST(FindSimilarStatements, SharedRunGivesTheSequentialResult) {
             if (k > 0) {
                 EXPECT_GE(progress.percents[k], progress.percents[k - 1]);
             }
+        }
+    }
+}
+
+// The display order computed the plain way: each compared statement's distance, then
+// a stable sort by distance with the chosen statement first among equals.
+std::vector<CObjectArray::Index> PlainOrder(const CObjectArray& c, CObjectArray::Index chosen, bool allTypes,
+                                            std::vector<std::int32_t>& distances) {
+    std::vector<CObjectArray::Index> order;
+    const std::string pattern = UpperCaseSqlText(c[chosen].m_SqlText);
+    std::vector<std::int32_t> all(static_cast<std::size_t>(c.GetSize()), -1);
+    for (CObjectArray::Index i = 0; i < c.GetSize(); ++i) {
+        if (!allTypes && c[i].m_CommandType != c[chosen].m_CommandType) continue;
+        all[static_cast<std::size_t>(i)] = EditDistance(pattern, UpperCaseSqlText(c[i].m_SqlText));
+        order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](CObjectArray::Index a, CObjectArray::Index b) {
+        const std::int32_t da = all[static_cast<std::size_t>(a)];
+        const std::int32_t db = all[static_cast<std::size_t>(b)];
+        if (da != db) return da < db;
+        return a == chosen && b != chosen;
+    });
+    distances.clear();
+    for (CObjectArray::Index i : order)
+        distances.push_back(all[static_cast<std::size_t>(i)]);
+    return order;
+}
+
+// The first screen is handed over once, and is exactly the start of the final
+// order, which is the plain stable sort; with many equal distances, on one thread
+// and several, for first screens smaller and larger than the result.
+TEST(FindSimilarStatements, FirstScreenIsTheStartOfTheFinalOrder) {
+    const CObjectArray c = RandomCollection(1200, 11);
+    for (CObjectArray::Index chosen : {CObjectArray::Index{3}, CObjectArray::Index{640}}) {
+        for (bool allTypes : {false, true}) {
+            std::vector<std::int32_t> distances;
+            const std::vector<CObjectArray::Index> expected = PlainOrder(c, chosen, allTypes, distances);
+            for (unsigned threads : {1u, 3u}) {
+                for (std::size_t screen : {std::size_t{50}, std::size_t{1}, std::size_t{5000}}) {
+                    SimilarityRun run = MakeRun(c, chosen, false, allTypes);
+                    run.m_MaxThreads = threads;
+                    run.m_FirstScreenSize = screen;
+                    int calls = 0;
+                    std::vector<CObjectArray::Index> first;
+                    std::vector<std::int32_t> firstDistances;
+                    run.m_OnFirstScreen = [&](const CObjectArray& nearest, const std::vector<CObjectArray::Index>& at) {
+                        ++calls;
+                        first = at;
+                        for (CObjectArray::Index k = 0; k < nearest.GetSize(); ++k)
+                            firstDistances.push_back(nearest[k].m_Distance);
+                    };
+                    FindSimilarStatements(run, nullptr);
+                    SortSimilarResult(run);
+                    ASSERT_EQ(run.m_ResultPositions, expected) << threads << " threads";
+                    for (CObjectArray::Index k = 0; k < run.m_Result.GetSize(); ++k)
+                        ASSERT_EQ(run.m_Result[k].m_Distance, distances[static_cast<std::size_t>(k)]);
+                    ASSERT_EQ(calls, 1);
+                    const std::size_t size = std::min(screen, expected.size());
+                    ASSERT_EQ(first, std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + size));
+                    ASSERT_EQ(firstDistances, std::vector<std::int32_t>(distances.begin(), distances.begin() + size));
+                }
+            }
+        }
+    }
+}
+
+// A chosen statement much shorter than most: its nearest are known after a fraction
+// of the comparisons, before the search ends.
+CObjectArray SpreadLengths() {
+    CObjectArray c;
+    for (int i = 0; i < 2000; ++i)
+        c.Add(Statement(3, "select " + std::string(static_cast<std::size_t>(20 + (i * 37) % 900), 'x') + " from t" +
+                               std::to_string(i)));
+    return c;
+}
+
+TEST(FindSimilarStatements, FirstScreenComesBeforeTheLastComparison) {
+    const CObjectArray c = SpreadLengths();
+    SimilarityRun run = MakeRun(c, 0);
+    run.m_MaxThreads = 1;
+    struct CountingProgress : IProgress {
+        void SetProgress(int, const std::string&) override { ++reports; }
+        bool IsCancelled() override { return false; }
+        int reports = 0;
+    } progress;
+    int reportsAtFirstScreen = -1;
+    run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&) {
+        reportsAtFirstScreen = progress.reports;
+    };
+    FindSimilarStatements(run, &progress);
+    EXPECT_GE(reportsAtFirstScreen, 0);
+    EXPECT_LT(reportsAtFirstScreen * 4, progress.reports);
+    EXPECT_EQ(run.m_Result.GetSize(), 2000);
+}
+
+// A cancelled search leaves the first screen when it was reached and nothing
+// otherwise, never a part of the rest.
+TEST(FindSimilarStatements, CancellingKeepsOnlyTheFirstScreen) {
+    const CObjectArray c = SpreadLengths();
+    std::vector<std::int32_t> distances;
+    const std::vector<CObjectArray::Index> expected = PlainOrder(c, 0, true, distances);
+    struct CancellingProgress : IProgress {
+        explicit CancellingProgress(int after) : after(after) {}
+        void SetProgress(int, const std::string&) override {}
+        bool IsCancelled() override { return ++polls > after; }
+        int after;
+        int polls = 0;
+    };
+    for (int after : {0, 1, 30}) {
+        SimilarityRun run = MakeRun(c, 0, false, true);
+        run.m_MaxThreads = 1;
+        run.m_Cancellable = true;
+        bool shown = false;
+        run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&) { shown = true; };
+        CancellingProgress progress(after);
+        FindSimilarStatements(run, &progress);
+        SortSimilarResult(run);
+        EXPECT_TRUE(run.m_Cancelled);
+        if (shown) {
+            ASSERT_EQ(run.m_ResultPositions, std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + 50));
+        } else {
+            EXPECT_TRUE(run.m_Result.IsEmpty());
+        }
+        if (after == 30) {
+            EXPECT_TRUE(shown);
         }
     }
 }
