@@ -158,7 +158,7 @@ void FirstScreenAndTotal(const CObjectArray& collection, CObjectArray::Index cho
         const auto start = std::chrono::steady_clock::now();
         std::atomic<double> first{-1};
         std::size_t shown = 0;
-        run.m_OnFirstScreen = [&](const CObjectArray& nearest, const std::vector<CObjectArray::Index>&) {
+        run.m_OnFirstScreen = [&](const CObjectArray& nearest, const std::vector<CObjectArray::Index>&, bool) {
             first = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             shown = static_cast<std::size_t>(nearest.GetSize());
         };

@@ -196,6 +196,7 @@ private:
     void ChunkDone(Index begin) {
         const auto count = static_cast<Index>(m_order.size());
         bool publish = false;
+        bool complete = false;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_chunkDone[static_cast<std::size_t>(begin / kChunk)] = true;
@@ -216,6 +217,7 @@ private:
                 if (certain) {
                     m_published = true;
                     publish = true;
+                    complete = finished == count;
                     std::sort_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
                     for (std::size_t slot : m_nearest) {
                         CObjectEntry copy = m_collection[m_positions[m_order[slot]]];
@@ -227,7 +229,7 @@ private:
                 }
             }
         }
-        if (publish && m_run.m_OnFirstScreen) m_run.m_OnFirstScreen(m_firstScreen, m_firstPositions);
+        if (publish && m_run.m_OnFirstScreen) m_run.m_OnFirstScreen(m_firstScreen, m_firstPositions, complete);
     }
 
     // Keeps the compared statement at that slot of the order among the nearest so far

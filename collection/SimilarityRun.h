@@ -34,9 +34,11 @@ struct SimilarityRun {
     // them to m_OnFirstScreen, when set, as soon as no statement still to compare can
     // come before any of them (all compared statements when there are fewer). It is
     // called once, on one of the search's threads, with copies in the display order
-    // of SortSimilarResult (distances set) and their collection positions.
+    // of SortSimilarResult (distances set), their collection positions, and whether
+    // every comparison is done.
     std::size_t m_FirstScreenSize = 50;
-    std::function<void(const CObjectArray& nearest, const std::vector<CObjectArray::Index>& positions)>
+    std::function<void(const CObjectArray& nearest, const std::vector<CObjectArray::Index>& positions,
+                       bool complete)>
         m_OnFirstScreen;
 
     // Whether the search polls the progress for cancellation (between batches of

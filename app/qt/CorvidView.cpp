@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/LoadSummary.h"
+#include "app/qt/SimilarSearchJob.h"
 #include "app/qt/FamilyTextDelegate.h"
 #include "collection/CorvidDoc.h"
 #include "list/FamilyColumn.h"
@@ -57,7 +58,17 @@ CCorvidView::CCorvidView(CCorvidDoc& document, QWidget* parent) : CListViewEx(pa
 }
 
 CCorvidView::~CCorvidView() {
+    // A search still filling in the similar view stops before the document it reads goes.
+    m_similarSearch.reset();
     SaveLayout();
+}
+
+void CCorvidView::SetSimilarSearch(std::unique_ptr<CSimilarSearchJob> search) {
+    m_similarSearch = std::move(search);
+}
+
+void CCorvidView::EndSimilarSearch() {
+    m_similarSearch.reset();
 }
 
 void CCorvidView::SaveLayout() {
@@ -234,6 +245,10 @@ void CCorvidView::resizeEvent(QResizeEvent* event) {
 
 void CCorvidView::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
+    if (key == Qt::Key_Escape && m_similarSearch) {
+        m_similarSearch->Cancel();
+        return;
+    }
     if (key == Qt::Key_Escape && m_document.m_FamilyFilter >= 0 && !m_document.m_SimilarMode) {
         Dispatch(ECommand::StatementFamilies);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/CommandStates.h"
@@ -13,6 +14,7 @@ namespace corvid {
 
 class CCorvidDoc;
 class CListLayout;
+class CSimilarSearchJob;
 
 // The main view: the statements of the document's collection in the sortable
 // list, one row per statement with the statement's position in the collection as
@@ -63,7 +65,14 @@ public:
     // The note over the bottom of the list; hidden while empty.
     void SetNote(const QString& text);
     QLabel* Note() const { return m_note; }
-    bool IsBusy() const { return m_busy; }
+    // Busy while it refills, and while a similar search fills in its rows.
+    bool IsBusy() const { return m_busy || m_similarSearch != nullptr; }
+
+    // The similar search that fills in the similar view in the background: the view
+    // keeps it (busy, Escape cancels it) until EndSimilarSearch().
+    void SetSimilarSearch(std::unique_ptr<CSimilarSearchJob> search);
+    CSimilarSearchJob* GetSimilarSearch() const { return m_similarSearch.get(); }
+    void EndSimilarSearch();
 
     // The one selected statement, copied from the collection; false (after the
     // message) unless exactly one row is selected.
@@ -95,6 +104,7 @@ private:
     bool m_loadedOnce = false;
     QLabel* m_note = nullptr;
     QAbstractItemDelegate* m_familyDelegate = nullptr;
+    std::unique_ptr<CSimilarSearchJob> m_similarSearch;
 };
 
 inline constexpr const char* kSelectOneStatementMessage =

@@ -5,6 +5,7 @@
 #include "app/Session.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/SimilarSearchJob.h"
 #include "app/qt/StatementCommands.h"
 #include "collection/CorvidDoc.h"
 #include "dialogs/OptionsModel.h"
@@ -119,6 +120,29 @@ void FindSqlIdCommand(SStatementCommandContext& context) {
     }
 }
 
+namespace {
+
+// The status line while a similar search fills in the similar view.
+constexpr const char* kSimilarSearchStatus = "Comparing statements: %1 % done (Esc stops)";
+
+// Shows the outcome of a similar search in the similar view: its result sorted, or
+// the statement list again when it was cancelled before anything was found.
+void ShowSimilarResult(SStatementCommandContext& context, SimilarityRun& run, const CListLayout& layout) {
+    if (run.m_Cancelled && run.m_Result.IsEmpty()) {
+        LeaveSimilarView(context);
+        context.frame.UpdateCommandStates();
+        return;
+    }
+    // The chosen statement first among equal distances, then the list's stable
+    // sort by distance keeps that order.
+    SortSimilarResult(run);
+    context.view.FillFrom(run.m_Result, layout, true, &run.m_ResultPositions);
+    context.view.GetListCtrl().Sort();
+    context.frame.UpdateCommandStates();
+}
+
+}  // namespace
+
 void FindSimilarCommand(SStatementCommandContext& context) {
     if (context.view.IsBusy()) return;
     if (context.document.m_SimilarMode) {
@@ -140,20 +164,36 @@ void FindSimilarCommand(SStatementCommandContext& context) {
     context.view.ApplyLayout(layout);
 
     const CObjectArray& collection = context.document.GetCollection();
-    SimilarityRun run;
-    run.m_Collection = &collection;
-    run.m_Chosen = collection[position];
-    run.m_ChosenPosition = position;
-    run.m_Options = dialog.GetOptions();
+    auto run = std::make_unique<SimilarityRun>();
+    run->m_Collection = &collection;
+    run->m_Chosen = collection[position];
+    run->m_ChosenPosition = position;
+    run->m_Options = dialog.GetOptions();
+    auto search = std::make_unique<CSimilarSearchJob>(std::move(run), &context.view);
     CProgressDlgRunner dialogRunner(&context.frame);
     IProgressRunner& runner = SimilarityRunner() ? *SimilarityRunner() : dialogRunner;
-    runner.Run([&run](IProgress& progress) { FindSimilarStatements(run, &progress); }, "Processing", 0, "");
+    if (search->Start(runner) == CSimilarSearchJob::EStart::Finished) {
+        ShowSimilarResult(context, search->Run(), layout);
+        return;
+    }
 
-    // The chosen statement first among equal distances, then the list's stable
-    // sort by distance keeps that order.
-    SortSimilarResult(run);
-    context.view.FillFrom(run.m_Result, layout, true, &run.m_ResultPositions);
+    // The nearest statements are on show while the search fills in the rest; the
+    // view stays busy (commands wait) until it has, and Escape stops it there.
+    context.view.FillFrom(search->FirstScreen(), layout, true, &search->FirstScreenPositions());
     context.view.GetListCtrl().Sort();
+    context.frame.SetStatusText(QString::fromUtf8(kSimilarSearchStatus).arg(0));
+    CMainFrame& frame = context.frame;
+    search->SetOnProgress(
+        [&frame](int percent) { frame.SetStatusText(QString::fromUtf8(kSimilarSearchStatus).arg(percent)); });
+    search->SetOnFinished([context, layout](CSimilarSearchJob& job) mutable {
+        // The search is over; the view is busy until its job is gone, which is last.
+        ShowSimilarResult(context, job.Run(), layout);
+        context.frame.SetStatusText(QStringLiteral("Ready"));
+        if (!job.Error().empty()) GetPrompter().Message(job.Error(), IPrompter::Kind::Error);
+        context.view.EndSimilarSearch();
+        context.frame.UpdateCommandStates();
+    });
+    context.view.SetSimilarSearch(std::move(search));
     context.frame.UpdateCommandStates();
 }
 

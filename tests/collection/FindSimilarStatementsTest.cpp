@@ -195,7 +195,9 @@ TEST(FindSimilarStatements, FirstScreenIsTheStartOfTheFinalOrder) {
                     int calls = 0;
                     std::vector<CObjectArray::Index> first;
                     std::vector<std::int32_t> firstDistances;
-                    run.m_OnFirstScreen = [&](const CObjectArray& nearest, const std::vector<CObjectArray::Index>& at) {
+                    run.m_OnFirstScreen = [&](const CObjectArray& nearest, const std::vector<CObjectArray::Index>& at,
+                                              bool complete) {
+                        EXPECT_TRUE(complete || screen < expected.size());
                         ++calls;
                         first = at;
                         for (CObjectArray::Index k = 0; k < nearest.GetSize(); ++k)
@@ -236,7 +238,8 @@ TEST(FindSimilarStatements, FirstScreenComesBeforeTheLastComparison) {
         int reports = 0;
     } progress;
     int reportsAtFirstScreen = -1;
-    run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&) {
+    run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&, bool complete) {
+        EXPECT_FALSE(complete);
         reportsAtFirstScreen = progress.reports;
     };
     FindSimilarStatements(run, &progress);
@@ -263,7 +266,9 @@ TEST(FindSimilarStatements, CancellingKeepsOnlyTheFirstScreen) {
         run.m_MaxThreads = 1;
         run.m_Cancellable = true;
         bool shown = false;
-        run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&) { shown = true; };
+        run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&, bool) {
+            shown = true;
+        };
         CancellingProgress progress(after);
         FindSimilarStatements(run, &progress);
         SortSimilarResult(run);

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +32,7 @@
 #include "app/qt/CorvidApp.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/SimilarSearchJob.h"
 #include "app/qt/StatementCommands.h"
 #include "collection/CorvidDoc.h"
 #include "work/Progress.h"
@@ -46,6 +51,8 @@
 #include "platform/RecordingPrompter.h"
 #include "platform/Services.h"
 #include "dialogs/qt/SqlFindDlg.h"
+#include "sqltext/EditDistance.h"
+#include "sqltext/SqlTextCase.h"
 
 namespace corvid {
 namespace {
@@ -231,7 +238,7 @@ TEST_F(StatementCommandsTest, EnteringAndLeavingTheSimilarView) {
     Run(ECommand::FindSimilar);
     EXPECT_TRUE(m_document->m_SimilarMode);
     EXPECT_EQ(m_runner.titles, std::vector<std::string>{"Processing"});
-    EXPECT_EQ(m_runner.flags, std::vector<int>{0});
+    EXPECT_EQ(m_runner.flags, std::vector<int>{kProgressCanCancel});
     EXPECT_EQ(ColumnTitles(), (std::vector<std::string>{"Distance", "User", "SQL Text"}));
     EXPECT_EQ(List().GetColumnWidth(2), 1500);
     const int count = static_cast<int>(m_document->GetCollection().GetSize());
@@ -294,6 +301,140 @@ TEST_F(StatementCommandsTest, AllCommandTypesComparesEveryStatementAndCancelComp
     for (int row = 1; row < List().GetItemCount(); ++row) {
         EXPECT_LE(std::stoi(List().GetItemText(row - 1, 0)), std::stoi(List().GetItemText(row, 0)));
     }
+}
+
+// Holds the similar search on its thread right after its first screen until released.
+class CFirstScreenGate {
+public:
+    CFirstScreenGate() {
+        SetSimilarSearchFirstScreenHook([this] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_held = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_released; });
+        });
+    }
+    ~CFirstScreenGate() {
+        Release();
+        SetSimilarSearchFirstScreenHook({});
+    }
+    // The search reaches the gate just after handing its first screen over.
+    bool WaitUntilHeld() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(60), [this] { return m_held; });
+    }
+    void Release() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_held = false;
+    bool m_released = false;
+};
+
+class SimilarViewFillTest : public StatementCommandsTest {
+protected:
+    // Thousands of statements of spread lengths beside the loaded ones, so that the
+    // nearest of a short one are known long before the last comparison.
+    void AddStatements() {
+        CObjectArray& collection = m_document->GetCollection();
+        const CObjectEntry model = collection[0];
+        for (int i = 0; i < 3000; ++i) {
+            CObjectEntry entry = model;
+            entry.m_CommandType = 3;
+            entry.m_SqlText = "select /*N" + std::to_string(i) + "*/ " +
+                              std::string(static_cast<std::size_t>((i * 37) % 900), 'x') + " from t";
+            collection.Add(std::move(entry));
+        }
+        ASSERT_TRUE(m_view->Refill(false));
+        SelectRowsWith("/*N0*/");
+        m_chosen = m_view->GetSelectedPosition();
+        ASSERT_GE(m_chosen, 0);
+        m_onDialog = [](QDialog& dialog) { dialog.accept(); };
+    }
+
+    // The positions of the statements of the chosen one's type, nearest first, the
+    // chosen one first among equals, else in collection order.
+    std::vector<CObjectArray::Index> PlainOrder() const {
+        const CObjectArray& collection = m_document->GetCollection();
+        const std::string pattern = UpperCaseSqlText(collection[m_chosen].m_SqlText);
+        std::vector<std::pair<int, CObjectArray::Index>> ranked;
+        for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
+            if (collection[i].m_CommandType != collection[m_chosen].m_CommandType) continue;
+            ranked.emplace_back(EditDistance(pattern, UpperCaseSqlText(collection[i].m_SqlText)),
+                                i == m_chosen ? -1 : i);
+        }
+        std::sort(ranked.begin(), ranked.end());
+        std::vector<CObjectArray::Index> order;
+        for (const auto& [distance, position] : ranked)
+            order.push_back(position < 0 ? m_chosen : position);
+        return order;
+    }
+
+    std::vector<CObjectArray::Index> Rows() {
+        std::vector<CObjectArray::Index> rows;
+        for (int row = 0; row < List().GetItemCount(); ++row)
+            rows.push_back(static_cast<CObjectArray::Index>(List().GetItemData(row)));
+        return rows;
+    }
+
+    CObjectArray::Index m_chosen = -1;
+};
+
+TEST_F(SimilarViewFillTest, TheNearestShowFirstAndTheRestFillsInToTheFullOrder) {
+    AddStatements();
+    const std::vector<CObjectArray::Index> expected = PlainOrder();
+    CFirstScreenGate gate;
+    Run(ECommand::FindSimilar);
+
+    // The search is held after its first screen: the view shows it, and waits.
+    ASSERT_TRUE(gate.WaitUntilHeld());
+    EXPECT_TRUE(m_document->m_SimilarMode);
+    EXPECT_TRUE(m_view->IsBusy());
+    EXPECT_EQ(Rows(), std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + 50));
+    EXPECT_TRUE(m_frame->MessagePane()->text().startsWith("Comparing statements"));
+    // Commands wait for it: find similar neither leaves the view nor starts another search.
+    const int dialogs = m_dialogCount;
+    Run(ECommand::FindSimilar);
+    EXPECT_EQ(m_dialogCount, dialogs);
+    EXPECT_TRUE(m_document->m_SimilarMode);
+
+    gate.Release();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_view->IsBusy(), 60000);
+    EXPECT_EQ(Rows(), expected);
+    EXPECT_EQ(m_frame->MessagePane()->text(), "Ready");
+    EXPECT_TRUE(m_prompter.Messages().empty()) << m_prompter.LastMessage();
+}
+
+TEST_F(SimilarViewFillTest, EscapeStopsTheFillAndKeepsTheNearest) {
+    AddStatements();
+    const std::vector<CObjectArray::Index> expected = PlainOrder();
+    CFirstScreenGate gate;
+    Run(ECommand::FindSimilar);
+    ASSERT_TRUE(gate.WaitUntilHeld());
+    QTest::keyClick(m_view, Qt::Key_Escape);
+    gate.Release();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_view->IsBusy(), 60000);
+    EXPECT_TRUE(m_document->m_SimilarMode);
+    EXPECT_EQ(Rows(), std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + 50));
+
+    // The view can be left as usual afterwards.
+    Run(ECommand::FindSimilar);
+    EXPECT_FALSE(m_document->m_SimilarMode);
+    EXPECT_EQ(List().GetItemCount(), m_document->GetCollection().GetSize());
+}
+
+TEST_F(SimilarViewFillTest, ClosingTheWindowWhileTheRestFillsInStopsTheSearch) {
+    AddStatements();
+    CFirstScreenGate gate;
+    Run(ECommand::FindSimilar);
+    ASSERT_TRUE(gate.WaitUntilHeld());
+    gate.Release();
+    CloseWindow();  // the view joins the search before the document goes
 }
 
 TEST_F(StatementCommandsTest, ClosingInTheSimilarViewKeepsTheUsersLayout) {
