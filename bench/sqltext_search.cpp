@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "collection/ObjectEntry.h"
 #include "work/Progress.h"
 #include "collection/FindSimilarStatements.h"
@@ -135,15 +136,6 @@ double Run(const CObjectArray& collection, CObjectArray::Index chosen, bool allT
     return seconds;
 }
 
-struct SFigure {
-    double median = 0, low = 0, high = 0;
-};
-
-SFigure Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return {values[values.size() / 2], values.front(), values.back()};
-}
-
 // The first screen (the 50 nearest) and the whole search of one statement on two
 // threads, as the desktop runs it: seconds until the first screen is handed over,
 // and until the result is sorted.
@@ -171,8 +163,8 @@ void FirstScreenAndTotal(const CObjectArray& collection, CObjectArray::Index cho
             std::printf("first screen of %zu statements\n", shown);
         }
     }
-    const SFigure first = Median(firsts);
-    const SFigure total = Median(totals);
+    const corvid::bench::SFigure first = corvid::bench::Summarise(firsts);
+    const corvid::bench::SFigure total = corvid::bench::Summarise(totals);
     std::printf("%zu-byte statement, 2 threads, medians of %d [range]: first screen (50 nearest) %.3f s [%.3f..%.3f], "
                 "all %.3f s [%.3f..%.3f]\n",
                 collection[chosen].m_SqlText.size(), runs, first.median, first.low, first.high, total.median,
