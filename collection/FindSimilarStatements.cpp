@@ -113,7 +113,8 @@ public:
                         progress->SetProgress(PercentDone(done - 1, count),
                                              std::string(m_texts[m_order[static_cast<std::size_t>(end - 1)]]));
                     }
-                    if (m_run.m_Cancellable && progress->IsCancelled()) {
+                    // A cancellation after the last comparison changes nothing.
+                    if (m_run.m_Cancellable && m_finished.load() < count && progress->IsCancelled()) {
                         m_cancelled = true;
                         return false;
                     }
