@@ -215,6 +215,28 @@ bool SameExpr(const Expr& a, const Expr& b) {
     return true;
 }
 
+// The set of a long IN list of literals of one type (NULLs aside), or none.
+std::shared_ptr<InSet> ConstantInListSet(const Expr& e) {
+    // Short lists are scanned: the set only pays for itself on longer ones.
+    constexpr size_t kShortestSetList = 16;
+    if (e.args.size() - 1 < kShortestSetList) return nullptr;
+    auto set = std::make_shared<InSet>();
+    for (size_t i = 1; i < e.args.size(); ++i) {
+        const Expr& item = *e.args[i];
+        if (item.kind != Expr::Kind::Literal) return nullptr;
+        switch (item.literal.type) {
+            case Value::Type::Null: set->hasNull = true; break;
+            case Value::Type::Number: set->numbers.insert(item.literal.number); break;
+            case Value::Type::Text: set->texts.insert(item.literal.text); break;
+            case Value::Type::Date: return nullptr;
+        }
+    }
+    // Numbers and texts mixed are compared with conversions, one by one.
+    if (!set->numbers.empty() && !set->texts.empty()) return nullptr;
+    set->evaluated = true;
+    return set;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- helpers
@@ -561,6 +583,10 @@ void Evaluator::BindExpr(Expr& e, Scope* scope, bool allowAggregates) {
             if (e.kind == Expr::Kind::InSubquery) e.inSet = std::make_shared<InSet>();
             return;
         }
+        case Expr::Kind::InList:
+            for (ExprPtr& a : e.args) BindExpr(*a, scope, allowAggregates);
+            e.inSet = ConstantInListSet(e);
+            return;
         default:
             for (ExprPtr& a : e.args) BindExpr(*a, scope, allowAggregates);
             return;
@@ -844,21 +870,7 @@ Tri Evaluator::Cond(const Expr& e, const Frame& f) {
             return e.negated ? Not(r) : r;
         }
         case Expr::Kind::InList: {
-            Value v = Eval(*e.args[0], f);
-            Tri r = Tri::False;
-            if (v.IsNull()) {
-                r = Tri::Unknown;
-            } else {
-                for (size_t i = 1; i < e.args.size(); ++i) {
-                    Value w = Eval(*e.args[i], f);
-                    if (w.IsNull()) {
-                        r = Tri::Unknown;
-                    } else if (CompareValues(v, w) == 0) {
-                        r = Tri::True;
-                        break;
-                    }
-                }
-            }
+            Tri r = InList(e, f);
             return e.negated ? Not(r) : r;
         }
         case Expr::Kind::InSubquery: {
@@ -877,6 +889,33 @@ Tri Evaluator::Cond(const Expr& e, const Frame& f) {
             Raise(920);
         }
     }
+}
+
+Tri Evaluator::InList(const Expr& e, const Frame& f) {
+    Value v = Eval(*e.args[0], f);
+    if (v.IsNull()) return Tri::Unknown;
+    // A long list of literals of the value's own type is looked up in its set:
+    // equal values are then equal without conversion, so the answer is the scan's.
+    if (const InSet* set = e.inSet.get()) {
+        if (v.type == Value::Type::Number && set->texts.empty()) {
+            if (set->numbers.count(v.number) != 0) return Tri::True;
+            return set->hasNull ? Tri::Unknown : Tri::False;
+        }
+        if (v.type == Value::Type::Text && set->numbers.empty()) {
+            if (set->texts.count(v.text) != 0) return Tri::True;
+            return set->hasNull ? Tri::Unknown : Tri::False;
+        }
+    }
+    Tri r = Tri::False;
+    for (size_t i = 1; i < e.args.size(); ++i) {
+        Value w = Eval(*e.args[i], f);
+        if (w.IsNull()) {
+            r = Tri::Unknown;
+        } else if (CompareValues(v, w) == 0) {
+            return Tri::True;
+        }
+    }
+    return r;
 }
 
 void Evaluator::FillInSet(const Expr& e, const Frame* outer, InSet& set) {

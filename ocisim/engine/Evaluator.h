@@ -45,6 +45,7 @@ struct EvalEnv {
     bool bindsWithoutValues = false;
 };
 
+// The values of an IN subquery, or of a long IN list of literals of one type.
 struct InSet {
     std::unordered_set<std::string> texts;
     std::unordered_set<double> numbers;
@@ -99,6 +100,7 @@ private:
     Value EvalFunction(const Expr& e, const Frame& f);
     Value Arith(const std::string& op, const Value& a, const Value& b);
     Tri InSubquery(const Expr& e, const Frame& f);
+    Tri InList(const Expr& e, const Frame& f);
     void FillInSet(const Expr& e, const Frame* outer, InSet& set);
     std::vector<Row> RunBlock(Select& select, const Frame* outer, size_t limit);
     std::vector<Row> RunQuery(Select& select, const Frame* outer, size_t limit = SIZE_MAX);

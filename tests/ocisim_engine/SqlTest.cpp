@@ -218,3 +218,31 @@ TEST(ClassifyStatementTest, FirstKeywordAfterComments) {
     EXPECT_EQ(ClassifyStatement("EXPLAIN PLAN FOR SELECT 1 FROM dual"), StatementType::Unknown);
     EXPECT_EQ(ClassifyStatement("DECLARE x NUMBER; BEGIN NULL; END;"), StatementType::Declare);
 }
+
+TEST_F(SqlTest, LongInListsOfLiteralsAnswerAsTheShortOnes) {
+    // Twenty items: the long lists are looked up in a set, the short ones scanned.
+    std::string numbers = "7369, 7499, 7521", numberTexts = "'7369', '7499', '7521'", names = "'KING', 'SCOTT'";
+    for (int i = 1; i <= 17; ++i) {
+        numbers += ", " + std::to_string(i);
+        numberTexts += ", '" + std::to_string(i) + "'";
+    }
+    for (int i = 1; i <= 18; ++i)
+        names += ", 'NOBODY" + std::to_string(i) + "'";
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE empno IN (" + numbers + ")"), std::vector<std::string>{"3"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE empno NOT IN (" + numbers + ")"), std::vector<std::string>{"11"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE empno + 0.5 IN (" + numbers + ", 7369.5)"),
+              std::vector<std::string>{"1"});
+    // A NULL in the list: NOT IN is never true, IN still finds the listed values.
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE empno NOT IN (" + numbers + ", NULL)"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE empno IN (NULL, " + numbers + ")"), std::vector<std::string>{"3"});
+    EXPECT_EQ(Query("SELECT ename FROM emp WHERE ename IN (" + names + ") ORDER BY ename"),
+              (std::vector<std::string>{"KING", "SCOTT"}));
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE ename NOT IN (" + names + ")"), std::vector<std::string>{"12"});
+    // Texts against a number are converted, as in a short list.
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE empno IN (" + numberTexts + ")"), std::vector<std::string>{"3"});
+    EXPECT_EQ(ErrorOf("SELECT COUNT(*) FROM emp WHERE empno IN (" + numberTexts + ", 'x')"),
+              ErrorOf("SELECT COUNT(*) FROM emp WHERE empno IN (7369, 'x')"));
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE TO_CHAR(empno) IN (" + numbers + ")"),
+              std::vector<std::string>{"3"});
+}
