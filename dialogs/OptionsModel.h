@@ -61,6 +61,7 @@ struct SOptionsSettings {
     std::int32_t warnIfNotAllUser = 1;
     std::int32_t analyze = 1;
     std::int32_t cursorCachePlans = 1;
+    std::int32_t explainAll = 0;  // explain every statement again at each load
     CStatementFilter filter;
 
     bool operator==(const SOptionsSettings&) const = default;
@@ -140,12 +141,15 @@ public:
     bool LayoutChanged(const CListLayout& original) const { return !m_WorkingLayout.IsEqual(original); }
 
     // "Default" on the layout page.
-    void ResetLayoutToDefault() { m_WorkingLayout = CListLayout::MakeFreshLayout(); }
+    void ResetLayoutToDefault() { m_WorkingLayout = m_ResetLayout; }
 
     SOptionsSettings m_Settings;
     CUserArray m_Users;
     CListLayout m_DefaultLayout;
     CListLayout m_WorkingLayout;
+    // What "Default" puts back: the fresh profile's columns, or the interval
+    // layout's when the sheet edits that one.
+    CListLayout m_ResetLayout = CListLayout::MakeFreshLayout();
 };
 
 }  // namespace corvid

@@ -14,6 +14,7 @@
 #include "app/AppInfo.h"
 #include "app/LoadSummary.h"
 #include "app/Startup.h"
+#include "app/qt/AutoRefresh.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
 #include "app/qt/StatementCommands.h"
@@ -56,6 +57,7 @@ CCorvidApp::CCorvidApp() {
 CCorvidApp::~CCorvidApp() {
     m_view = nullptr;
     m_chartPanel = nullptr;
+    m_autoRefresh = nullptr;
     m_mainFrame.reset();
     m_document.reset();
     m_session.reset();
@@ -183,7 +185,15 @@ void CCorvidApp::ConnectFromCommandLine(const CCorvidCommandLineInfo& commandLin
 void CCorvidApp::CreateDocumentAndWindows() {
     m_runner = std::make_unique<CProgressDlgRunner>();
     m_document = std::make_unique<CCorvidDoc>(m_connection.get(), GetSettingsStore(), GetPrompter(), m_runner.get());
-    m_session->SetConnectionChangedHandler([this] { m_document->RefreshSettings(); });
+    m_session->SetConnectionChangedHandler([this] {
+        m_document->RefreshSettings();
+        // Another connection has nothing to compare with: back to the regular list.
+        if (m_view && m_document->m_ChangesMode) {
+            m_view->SetChangesMode(false);
+            m_view->Refill(false);
+            if (m_autoRefresh) m_autoRefresh->UpdateIntervalPane();
+        }
+    });
     m_mainFrame = std::make_unique<CMainFrame>();
     m_runner->SetParent(m_mainFrame.get());
     if (m_prompter) m_prompter->SetParentWindow(m_mainFrame.get());
@@ -198,8 +208,15 @@ void CCorvidApp::CreateDocumentAndWindows() {
     m_mainFrame->AddPanel(chartDock)->setStatusTip(
         QStringLiteral("Show or hide the charts of the listed statements' buffer gets and disk reads"));
     m_view->SetDispatcher([this](ECommand command) { m_mainFrame->RunCommand(command); });
+    m_autoRefresh = new CAutoRefresh(*m_mainFrame, *m_view, *m_document, *m_session);
+    // The charts read the collection: they wait while a refresh loads it anew.
+    m_autoRefresh->SetHoldHandler([this](bool hold) {
+        if (m_chartPanel) m_chartPanel->SetHeld(hold);
+    });
     m_mainFrame->SetDispatcher([this](ECommand command) { OnCommand(command); });
     m_mainFrame->SetStateQuery([this](ECommand command) { return GetCommandState(command); });
+    // A refresh in the background finishes (or is cancelled with Esc) before the window closes.
+    m_mainFrame->SetCloseGuard([this] { return !(m_view && m_view->IsBusy()); });
     m_mainFrame->SetCloseHandler([this, chartDock] {
         m_mainFrame->SavePlacement(GetSettingsStore());
         if (m_view) m_view->SaveLayout();
@@ -244,11 +261,20 @@ void CCorvidApp::UpdateTitle() {
 }
 
 SCommandState CCorvidApp::GetCommandState(ECommand command) const {
+    // While a refresh loads in the background the document is the worker's: every
+    // command waits for it (Esc cancels it).
+    if (m_view && m_view->IsBusy()) return SCommandState{false, false};
     const bool connected = m_connection && m_connection->IsConnected();
     const bool similar = m_document && m_document->m_SimilarMode;
     const bool families = m_document && m_document->m_FamilyMode;
     const bool filtered = m_document && m_document->m_FamilyFilter >= 0;
-    return corvid::GetCommandState(command, connected, similar, families, filtered);
+    SIntervalViewState interval;
+    if (m_document) {
+        interval.hasInterval = m_document->HasInterval();
+        interval.changesMode = m_document->m_ChangesMode;
+    }
+    if (m_autoRefresh) interval.autoRefreshSeconds = m_autoRefresh->GetPeriod();
+    return corvid::GetCommandState(command, connected, similar, families, filtered, interval);
 }
 
 std::string CCorvidApp::HelpPageUrl(const std::string& anchor) {
@@ -315,9 +341,27 @@ void CCorvidApp::OnCommand(ECommand command) {
         case ECommand::Exit:
             if (m_mainFrame) m_mainFrame->close();
             break;
+        case ECommand::ShowChanges:
+            OnShowChanges();
+            break;
         default:
+            if (const int seconds = AutoRefreshSeconds(command); seconds >= 0 && m_autoRefresh) {
+                m_autoRefresh->SetPeriod(seconds);
+            }
             break;
     }
+}
+
+void CCorvidApp::OnShowChanges() {
+    if (!m_view || !m_document || m_document->m_SimilarMode || m_document->m_FamilyMode) return;
+    const bool on = !m_document->m_ChangesMode;
+    if (on && (!m_document->HasInterval() || m_document->m_FamilyFilter >= 0)) return;
+    // The selected statements stay selected when they are listed in the other view.
+    const std::vector<CObjectArray::Index> selected = m_view->SelectedPositions();
+    m_view->SetChangesMode(on);
+    m_view->Refill(false, selected);
+    if (m_autoRefresh) m_autoRefresh->UpdateIntervalPane();
+    if (m_mainFrame) m_mainFrame->UpdateCommandStates();
 }
 
 void CCorvidApp::OnConnect() {
@@ -325,6 +369,7 @@ void CCorvidApp::OnConnect() {
 }
 
 void CCorvidApp::OnDisconnect() {
+    if (m_autoRefresh) m_autoRefresh->SetPeriod(0);
     m_session->Disconnect();
 }
 
@@ -337,6 +382,8 @@ void CCorvidApp::OnLoad() {
         m_mainFrame->SetStatusText(QString::fromStdString(
             FormatLoadSummary(m_document->GetCollection(), m_document->m_Analyze != 0, completed, elapsed)));
     }
+    if (m_autoRefresh) m_autoRefresh->UpdateIntervalPane();
+    if (m_mainFrame) m_mainFrame->UpdateCommandStates();
 }
 
 void CCorvidApp::OnFlushSharedPool() {

@@ -17,6 +17,7 @@ namespace corvid {
 
 class CChartPanel;
 
+class CAutoRefresh;
 class CCorvidDoc;
 class CCorvidView;
 class CMainFrame;
@@ -65,6 +66,7 @@ public:
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
     CCorvidView* View() const { return m_view; }
     CChartPanel* ChartPanel() const { return m_chartPanel; }
+    CAutoRefresh* AutoRefresh() const { return m_autoRefresh; }
     CCorvidDoc* Document() const { return m_document.get(); }
     CSession* Session() const { return m_session.get(); }
     COracleConnection* Connection() const { return m_connection.get(); }
@@ -94,6 +96,7 @@ private:
 
     void OpenUrl(const std::string& url);
     void OnLoad();
+    void OnShowChanges();
     void OnFlushSharedPool();
     void OnConnect();
     void OnDisconnect();
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<CMainFrame> m_mainFrame;
     CCorvidView* m_view = nullptr;
     CChartPanel* m_chartPanel = nullptr;
+    CAutoRefresh* m_autoRefresh = nullptr;  // owned by the main window
 };
 
 }  // namespace corvid

@@ -8,11 +8,13 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <unordered_set>
 
 #include "app/LoadSummary.h"
 #include "app/qt/SimilarSearchJob.h"
 #include "app/qt/FamilyTextDelegate.h"
 #include "collection/CorvidDoc.h"
+#include "collection/IntervalFigures.h"
 #include "list/FamilyColumn.h"
 #include "list/ListLayout.h"
 #include "list/StatementColumn.h"
@@ -37,13 +39,26 @@ private:
     CWaitCursor m_wait;
 };
 
+// The busy flag alone, for a load in the background.
+class CBusyFlag {
+public:
+    explicit CBusyFlag(bool& busy) : m_busy(busy) { m_busy = true; }
+    ~CBusyFlag() { m_busy = false; }
+    CBusyFlag(const CBusyFlag&) = delete;
+    CBusyFlag& operator=(const CBusyFlag&) = delete;
+
+private:
+    bool& m_busy;
+};
+
 }  // namespace
 
 QString FamilyNoteText(int statements) {
     return QStringLiteral("Family: %1 statements (press Esc or the family button to show all)").arg(statements);
 }
 
-CCorvidView::CCorvidView(CCorvidDoc& document, QWidget* parent) : CListViewEx(parent), m_document(document) {
+CCorvidView::CCorvidView(CCorvidDoc& document, QWidget* parent)
+    : CListViewEx(parent), m_document(document), m_intervalLayout(CListLayout::LoadIntervalLayout(GetSettingsStore())) {
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("FamilyNote"));
     m_note->setAutoFillBackground(true);
@@ -75,6 +90,12 @@ void CCorvidView::SaveLayout() {
     if (m_layoutSaved || m_document.m_SimilarMode) return;
     m_layoutSaved = true;
     CListLayout& layout = m_document.GetListLayout();
+    if (m_document.m_ChangesMode) {
+        // The user's own layout was read back when the changes view was entered.
+        SaveIntervalLayout();
+        layout.Save();
+        return;
+    }
     // The family view shows a layout of its own; the user's was read back from
     // the list when the view was entered.
     if (!m_document.m_FamilyMode) layout.ReadFromList(GetListCtrl());
@@ -95,7 +116,7 @@ void CCorvidView::ApplyLayout(const CListLayout& layout) {
     // whole title (and the arrow of a sorted one) and a 16-digit address. A layout
     // the user saved keeps the widths the user left.
     if (layout.IsEqual(m_document.GetDefaultLayout()) || layout.IsEqual(CListLayout::MakeFreshLayout()) ||
-        layout.IsEqual(CListLayout::MakeSimilarLayout())) {
+        layout.IsEqual(CListLayout::MakeSimilarLayout()) || layout.IsEqual(CListLayout::MakeIntervalLayout())) {
         const int digits = fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) + 12;
         for (int column = 0; column < layout.GetCount(); ++column) {
             const CListColLayout& c = layout.GetColumns()[column];
@@ -133,12 +154,35 @@ bool CCorvidView::Refill(bool reload, const std::vector<CObjectArray::Index>& ke
     if (m_busy) return false;
     CBusyScope busy(m_busy);
     const bool completed = !reload || m_document.Reload();
-    const CObjectArray& collection = m_document.GetCollection();
     if (reload) m_loadedOnce = true;
+    FillFromDocument(reload ? std::vector<CObjectArray::Index>() : keepSelected);
+    const std::vector<int> selected = GetListCtrl().GetSelectedItems();
+    if (!selected.empty()) {
+        selectionModel()->setCurrentIndex(model()->index(selected.front(), 0), QItemSelectionModel::NoUpdate);
+        scrollTo(model()->index(selected.front(), 0));
+        horizontalScrollBar()->setValue(0);
+    }
+    viewport()->update();
+    return completed;
+}
+
+void CCorvidView::FillFromDocument(const std::vector<CObjectArray::Index>& select) {
+    // A load with nothing to compare with (the first after a connect, another
+    // filter, a cancelled one) ends the changes view.
+    if (m_document.m_ChangesMode && !m_document.HasInterval()) {
+        SetChangesMode(false);
+        ApplyLayout();
+    }
+    const CObjectArray& collection = m_document.GetCollection();
     CListCtrlEx& list = GetListCtrl();
     list.SetRedraw(false);
     const CListLayout& layout = m_document.GetListLayout();
-    if (const std::vector<CObjectArray::Index>* members = m_document.GetFilteredPositions()) {
+    if (m_document.m_ChangesMode) {
+        std::vector<CObjectArray::Index> positions;
+        const CObjectArray changed = ChangedStatements(collection, positions);
+        FillFrom(changed, m_intervalLayout, false, &positions);
+        SetNote(QString());
+    } else if (const std::vector<CObjectArray::Index>* members = m_document.GetFilteredPositions()) {
         list.DeleteAllItems();
         const int count = static_cast<int>(members->size());
         list.SetItemCount(count);
@@ -151,22 +195,87 @@ bool CCorvidView::Refill(bool reload, const std::vector<CObjectArray::Index>& ke
     } else {
         FillFrom(collection, layout, false);
         SetNote(QString());
-        // Rows are filled in collection order, so a row's number is its position here.
-        if (!reload) {
-            for (CObjectArray::Index position : keepSelected) {
-                if (position >= 0 && position < collection.GetSize())
-                    list.SetItemSelected(static_cast<int>(position), true);
-            }
+    }
+    if (!select.empty()) {
+        const std::unordered_set<CObjectArray::Index> wanted(select.begin(), select.end());
+        for (int row = 0; row < list.GetItemCount(); ++row) {
+            if (wanted.count(static_cast<CObjectArray::Index>(list.GetItemData(row))))
+                list.SetItemSelected(row, true);
         }
     }
     list.SetRedraw(true);
     list.Sort();
-    const std::vector<int> selected = list.GetSelectedItems();
-    if (!selected.empty()) {
-        selectionModel()->setCurrentIndex(model()->index(selected.front(), 0), QItemSelectionModel::NoUpdate);
-        scrollTo(model()->index(selected.front(), 0));
-        horizontalScrollBar()->setValue(0);
+}
+
+void CCorvidView::SetChangesMode(bool on) {
+    if (on == m_document.m_ChangesMode) return;
+    CListCtrlEx& list = GetListCtrl();
+    if (on) {
+        m_document.GetListLayout().ReadFromList(list);
+        m_document.m_ChangesMode = true;
+        list.DeleteAllItems();
+        ApplyLayout(m_intervalLayout);
+    } else {
+        SaveIntervalLayout();
+        m_document.m_ChangesMode = false;
+        list.DeleteAllItems();
+        ApplyLayout(m_document.GetListLayout());
     }
+}
+
+void CCorvidView::SetIntervalLayout(const CListLayout& layout) {
+    m_intervalLayout = layout;
+    m_intervalLayout.SetName(CListLayout::kIntervalName);
+    m_intervalLayout.Save(GetSettingsStore());
+}
+
+void CCorvidView::SaveIntervalLayout() {
+    m_intervalLayout.ReadFromList(GetListCtrl());
+    m_intervalLayout.Save(GetSettingsStore());
+}
+
+bool CCorvidView::RefreshInBackground(IProgressRunner& runner, std::string& error) {
+    if (m_busy) return false;
+    CBusyFlag busy(m_busy);
+    CListCtrlEx& list = GetListCtrl();
+    // The selected statements by their key: their positions change with the load.
+    std::unordered_set<std::string> keys;
+    const CObjectArray& before = m_document.GetCollection();
+    for (int row : list.GetSelectedItems()) {
+        const CListCtrlEx::ItemData position = list.GetItemData(row);
+        if (position >= 0 && position < before.GetSize()) keys.insert(StatementKey(before[position]));
+    }
+    const QModelIndex current = currentIndex();
+    const std::string currentKey =
+        current.isValid() && list.GetItemData(current.row()) >= 0 && list.GetItemData(current.row()) < before.GetSize()
+            ? StatementKey(before[list.GetItemData(current.row())])
+            : std::string();
+    const int vertical = verticalScrollBar()->value();
+    const int horizontal = horizontalScrollBar()->value();
+
+    const bool completed = m_document.Refresh(runner, error);
+    m_loadedOnce = true;
+
+    const CObjectArray& after = m_document.GetCollection();
+    std::vector<CObjectArray::Index> select;
+    CObjectArray::Index currentPosition = -1;
+    if (!keys.empty() || !currentKey.empty()) {
+        for (CObjectArray::Index i = 0; i < after.GetSize(); ++i) {
+            const std::string key = StatementKey(after[i]);
+            if (keys.count(key)) select.push_back(i);
+            if (key == currentKey) currentPosition = i;
+        }
+    }
+    FillFromDocument(select);
+    if (currentPosition >= 0) {
+        for (int row = 0; row < list.GetItemCount(); ++row) {
+            if (list.GetItemData(row) != currentPosition) continue;
+            selectionModel()->setCurrentIndex(model()->index(row, current.column()), QItemSelectionModel::NoUpdate);
+            break;
+        }
+    }
+    verticalScrollBar()->setValue(vertical);
+    horizontalScrollBar()->setValue(horizontal);
     viewport()->update();
     return completed;
 }
@@ -245,6 +354,11 @@ void CCorvidView::resizeEvent(QResizeEvent* event) {
 
 void CCorvidView::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
+    // While a refresh loads in the background the document is the worker's.
+    if (m_busy) {
+        CListViewEx::keyPressEvent(event);
+        return;
+    }
     if (key == Qt::Key_Escape && m_similarSearch) {
         m_similarSearch->Cancel();
         return;

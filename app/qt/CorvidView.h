@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/CommandStates.h"
 #include "collection/ObjectEntry.h"
+#include "list/ListLayout.h"
 #include "list/qt/ListViewEx.h"
 
 class QLabel;
@@ -13,8 +15,8 @@ class QLabel;
 namespace corvid {
 
 class CCorvidDoc;
-class CListLayout;
 class CSimilarSearchJob;
+class IProgressRunner;
 
 // The main view: the statements of the document's collection in the sortable
 // list, one row per statement with the statement's position in the collection as
@@ -50,7 +52,22 @@ public:
     // document loads the collection from the server first. Nothing while busy.
     // False when the load was cancelled or not possible. Without a reload the rows
     // of the statements at `keepSelected` (collection positions) are selected again.
+    // In the changes view only the statements that changed are listed; a load
+    // that leaves nothing to compare with ends the changes view.
     bool Refill(bool reload, const std::vector<CObjectArray::Index>& keepSelected = {});
+
+    // Enters or leaves the changes since the previous load: the interval layout
+    // instead of the user's. Each layout keeps its own column order, widths and
+    // sort. The rows are emptied; Refill fills them again.
+    void SetChangesMode(bool on);
+    const CListLayout& GetIntervalLayout() const { return m_intervalLayout; }
+    // Replaces the interval layout (the options' column page) and saves it.
+    void SetIntervalLayout(const CListLayout& layout);
+    // A reload in the background (auto refresh): no wait cursor, the progress
+    // through the given runner, and the sort, the selected statements and the
+    // scroll position kept. False when it was cancelled or failed (error then says
+    // why).
+    bool RefreshInBackground(IProgressRunner& runner, std::string& error);
     // The collection positions of the selected rows.
     std::vector<CObjectArray::Index> SelectedPositions() const;
     // The text the empty list shows before the first load; empty once loaded.
@@ -96,6 +113,10 @@ protected:
 private:
     void Dispatch(ECommand command);
     void PlaceNote();
+    // Fills the rows for the document's current mode and sorts them; the rows of
+    // the statements at `select` (collection positions) are selected.
+    void FillFromDocument(const std::vector<CObjectArray::Index>& select);
+    void SaveIntervalLayout();
 
     CCorvidDoc& m_document;
     Dispatcher m_dispatch;
@@ -105,6 +126,7 @@ private:
     QLabel* m_note = nullptr;
     QAbstractItemDelegate* m_familyDelegate = nullptr;
     std::unique_ptr<CSimilarSearchJob> m_similarSearch;
+    CListLayout m_intervalLayout;
 };
 
 inline constexpr const char* kSelectOneStatementMessage =

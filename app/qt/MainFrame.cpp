@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -80,6 +81,21 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     AddCommand(view, ECommand::StatementFamilies, QStringLiteral("Statement families"), QKeySequence(),
                QStringLiteral("Group the statements that differ only in their literals\nStatement families"))
         ->setCheckable(true);
+    view->addSeparator();
+    AddCommand(view, ECommand::ShowChanges, QStringLiteral("Show changes since previous load"), QKeySequence(),
+               QStringLiteral("Show the statements that changed since the previous load\nShow changes"))
+        ->setCheckable(true);
+    QMenu* autoRefresh = view->addMenu(QStringLiteral("Auto refresh"));
+    const std::pair<ECommand, QString> periods[] = {
+        {ECommand::AutoRefreshOff, QStringLiteral("Off")},   {ECommand::AutoRefresh10s, QStringLiteral("10 s")},
+        {ECommand::AutoRefresh30s, QStringLiteral("30 s")},  {ECommand::AutoRefresh1min, QStringLiteral("1 min")},
+        {ECommand::AutoRefresh5min, QStringLiteral("5 min")},
+    };
+    for (const auto& [command, text] : periods) {
+        AddCommand(autoRefresh, command, text, QKeySequence(),
+                   QStringLiteral("Reload the statements on this period while connected\nAuto refresh"))
+            ->setCheckable(true);
+    }
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, ECommand::HelpTopics, QStringLiteral("Help Topics\tF1"), QKeySequence(Qt::Key_F1),
@@ -97,7 +113,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     AddCommand(help, ECommand::About, QStringLiteral("About Corvid"), QKeySequence(),
                QStringLiteral("Show the program's name, version and build\nAbout"));
 
-    for (QMenu* menu : {file, edit, view, help})
+    for (QMenu* menu : {file, edit, view, autoRefresh, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     m_toolbar = addToolBar(QStringLiteral("Standard"));
@@ -121,6 +137,19 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     m_messagePane = new QLabel(QStringLiteral("Ready"), this);
     statusBar()->addWidget(m_messagePane, 1);
+    // A refresh in the background shows its progress here; the changes view its interval.
+    m_progressText = new QLabel(this);
+    m_progressText->hide();
+    statusBar()->addPermanentWidget(m_progressText);
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setMaximumWidth(120);
+    m_progressBar->hide();
+    statusBar()->addPermanentWidget(m_progressBar);
+    m_intervalPane = new QLabel(this);
+    m_intervalPane->hide();
+    statusBar()->addPermanentWidget(m_intervalPane);
     const QString indicatorTexts[3] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
     for (int i = 0; i < 3; ++i) {
         m_indicators[i] = new QLabel(indicatorTexts[i], this);
@@ -227,7 +256,16 @@ void CMainFrame::SavePlacement(ISettingsStore& store) const {
     placement.Save(store);
 }
 
+void CMainFrame::SetIntervalText(const QString& text) {
+    m_intervalPane->setText(text);
+    m_intervalPane->setVisible(!text.isEmpty());
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_closeGuard && !m_closeGuard()) {
+        event->ignore();
+        return;
+    }
     if (m_closeHandler) m_closeHandler();
     QMainWindow::closeEvent(event);
 }

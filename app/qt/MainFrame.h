@@ -9,6 +9,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QTimer;
 class QToolBar;
 
@@ -53,6 +54,12 @@ public:
     // export went); it stays until the next one.
     void SetStatusText(const QString& text);
     QLabel* Indicator(int index) const { return m_indicators[index]; }
+    // The status bar's progress of a refresh in the background, and the interval pane.
+    QLabel* ProgressText() const { return m_progressText; }
+    QProgressBar* ProgressBar() const { return m_progressBar; }
+    QLabel* IntervalPane() const { return m_intervalPane; }
+    // Shows the text in the interval pane; an empty text hides it.
+    void SetIntervalText(const QString& text);
 
     // Applies the placement stored in "Settings" when its rectangle meets the
     // primary screen; true when it was applied.
@@ -64,6 +71,8 @@ public:
 
     // Called when the window is about to close, before it is destroyed.
     void SetCloseHandler(std::function<void()> handler) { m_closeHandler = std::move(handler); }
+    // Asked first when the window is to close; false keeps it open.
+    void SetCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -76,6 +85,7 @@ private:
     Dispatcher m_dispatch;
     StateQuery m_stateQuery;
     std::function<void()> m_closeHandler;
+    std::function<bool()> m_closeGuard;
     std::map<ECommand, QAction*> m_actions;
     QAction* m_toolbarToggle = nullptr;
     QAction* m_statusBarToggle = nullptr;
@@ -83,6 +93,9 @@ private:
     QToolBar* m_toolbar = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_indicators[3] = {};
+    QLabel* m_progressText = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_intervalPane = nullptr;
     QTimer* m_indicatorTimer = nullptr;
     bool m_restoredMaximized = false;
 };

@@ -48,6 +48,7 @@ SOptionsSettings SettingsOf(CCorvidDoc& document) {
     settings.warnIfNotAllUser = document.m_WarnIfNotAllUser;
     settings.analyze = document.m_Analyze;
     settings.cursorCachePlans = document.m_CursorCachePlans;
+    settings.explainAll = document.m_ExplainAll;
     settings.filter = document.GetFilter();
     return settings;
 }
@@ -155,6 +156,7 @@ void FindSimilarCommand(SStatementCommandContext& context) {
 
     CSqlFindDlg dialog(&context.frame);
     if (RunDialog(dialog) != QDialog::Accepted) return;
+    context.view.SetChangesMode(false);
 
     // The list's own sort, column order and widths come back when the similar view is left.
     context.document.GetListLayout().ReadFromList(context.view.GetListCtrl());
@@ -206,6 +208,7 @@ void StatementFamiliesCommand(SStatementCommandContext& context) {
         return;
     }
     // The user's column widths and order survive the family view.
+    context.view.SetChangesMode(false);
     document.GetListLayout().ReadFromList(context.view.GetListCtrl());
     CWaitCursor wait;
     document.m_FamilyMode = true;
@@ -251,10 +254,17 @@ void OptionsCommand(SStatementCommandContext& context) {
     if (document.m_SimilarMode) return;
     if (!context.session.EnsureConnected()) return;
 
-    document.GetListLayout().ReadFromList(context.view.GetListCtrl());
+    // In the changes view the column page edits the interval layout, among the
+    // interval columns.
+    const bool changes = document.m_ChangesMode;
+    CListLayout working = changes ? context.view.GetIntervalLayout() : document.GetListLayout();
+    working.ReadFromList(context.view.GetListCtrl());
+    if (!changes) document.GetListLayout() = working;
     const SOptionsSettings original = SettingsOf(document);
     const CUserArray originalUsers = document.GetUserList();
-    COptionsModel model(original, originalUsers, document.GetDefaultLayout(), document.GetListLayout());
+    COptionsModel model(original, originalUsers,
+                        changes ? CListLayout::MakeIntervalLayout() : document.GetDefaultLayout(), working);
+    if (changes) model.m_ResetLayout = CListLayout::MakeIntervalLayout();
 
     CCorvidOptionsDlg sheet(model, &context.frame);
     if (RunDialog(sheet) != QDialog::Accepted) return;
@@ -263,11 +273,18 @@ void OptionsCommand(SStatementCommandContext& context) {
         document.m_WarnIfNotAllUser = model.m_Settings.warnIfNotAllUser;
         document.m_Analyze = model.m_Settings.analyze;
         document.m_CursorCachePlans = model.m_Settings.cursorCachePlans;
+        document.m_ExplainAll = model.m_Settings.explainAll;
         document.GetFilter() = model.m_Settings.filter;
         document.GetUserList() = model.m_Users;
         document.WriteSettings();
     }
-    if (model.LayoutChanged(document.GetListLayout())) {
+    if (changes && model.LayoutChanged(working)) {
+        context.view.SetIntervalLayout(model.m_WorkingLayout);
+        const std::vector<CObjectArray::Index> selected = context.view.SelectedPositions();
+        context.view.GetListCtrl().DeleteAllItems();
+        context.view.ApplyLayout(context.view.GetIntervalLayout());
+        context.view.Refill(false, selected);
+    } else if (!changes && model.LayoutChanged(document.GetListLayout())) {
         document.GetListLayout() = model.m_WorkingLayout;
         document.GetListLayout().Save();
         document.WriteSettings();

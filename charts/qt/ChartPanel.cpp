@@ -104,7 +104,16 @@ void CChartPanel::showEvent(QShowEvent* event) {
     if (m_stale) m_refreshTimer->start();
 }
 
+void CChartPanel::SetHeld(bool held) {
+    m_held = held;
+    if (!held && m_stale && isVisible()) m_refreshTimer->start();
+}
+
 void CChartPanel::Refresh() {
+    if (m_held) {
+        m_stale = true;
+        return;
+    }
     m_stale = false;
     m_data = ComputeChartData(m_view.GetListCtrl(), m_collection, kTopStatements);
     DrawPareto(EChart::BufferGets, m_data.bufferGets, QStringLiteral("buffer gets"));

@@ -29,8 +29,13 @@ public:
     CChartPanel(CListViewEx& view, const CObjectArray& collection, QWidget* parent = nullptr);
     ~CChartPanel() override;
 
-    // Computes the data from the list's current rows and redraws the charts.
+    // Computes the data from the list's current rows and redraws the charts; while
+    // held, only marks them to be drawn on release.
     void Refresh();
+    // Held, the panel does not read the collection (a load in the background is
+    // writing it); released, it draws what it missed.
+    void SetHeld(bool held);
+    bool IsHeld() const { return m_held; }
     const SChartData& Data() const { return m_data; }
     QChart* Chart(EChart chart) const;
 
@@ -59,6 +64,7 @@ private:
     QLabel* m_note = nullptr;
     QTimer* m_refreshTimer = nullptr;
     bool m_stale = true;
+    bool m_held = false;
 };
 
 }  // namespace corvid

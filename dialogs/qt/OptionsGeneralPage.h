@@ -17,6 +17,7 @@ public:
     bool OnKillActive() override;
 
     QCheckBox* AnalyzeBox() const { return m_analyze; }
+    QCheckBox* ExplainAllBox() const { return m_explainAll; }
     QCheckBox* WarnBox() const { return m_warn; }
     QCheckBox* CursorPlansBox() const { return m_cursorPlans; }
 
@@ -26,6 +27,7 @@ protected:
 private:
     COptionsModel& m_model;
     QCheckBox* m_analyze;
+    QCheckBox* m_explainAll;
     QCheckBox* m_warn;
     QCheckBox* m_cursorPlans;
 };
