@@ -274,6 +274,8 @@ bool CCorvidView::RefreshInBackground(IProgressRunner& runner, std::string& erro
             break;
         }
     }
+    // The scroll ranges follow the new rows first, so that the old offsets fit.
+    executeDelayedItemsLayout();
     verticalScrollBar()->setValue(vertical);
     horizontalScrollBar()->setValue(horizontal);
     viewport()->update();

@@ -9,6 +9,10 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
+#include <QDialog>
+#include <QScrollBar>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -18,6 +22,8 @@
 #include "app/qt/CorvidApp.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/StatusBarProgress.h"
+#include "work/RunWithProgress.h"
 #include "collection/CorvidDoc.h"
 #include "list/ListLayout.h"
 #include "oracle/OracleConnection.h"
@@ -45,14 +51,17 @@ fault execute match="%SUM(buffer_gets)%" after=4 error=4031
 
 class IntervalViewTest : public ::testing::Test {
 protected:
+    virtual std::string ScenarioText() const { return kScenario; }
+
     void SetUp() override {
         const char* previous = std::getenv("CORVID_SIM_SCENARIO");
         m_previousScenario = previous ? previous : "";
         // A file per test, so that each test gets a server of its own.
         const std::string path = ::testing::TempDir() + "corvid_interval_view_" +
                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".scn";
-        std::ofstream(path) << kScenario;
+        std::ofstream(path) << ScenarioText();
         setenv("CORVID_SIM_SCENARIO", path.c_str(), 1);
+        m_scenarioPath = path;
         store.WriteProfileString("Version", "Version", kApplicationVersion);
         CListLayout::MakeDefaultLayout().Save(store);
         app = std::make_unique<CCorvidApp>();
@@ -64,6 +73,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->MainFrame()));
     }
     void TearDown() override {
+        if (!m_scenarioPath.empty()) std::remove(m_scenarioPath.c_str());
         if (app) app->ExitInstance();
         app.reset();
         SetPrompter(nullptr);
@@ -94,7 +104,15 @@ protected:
         return texts;
     }
 
+    int Row(const std::string& sqlText) const {
+        const int sql = Column("SQL Text");
+        for (int row = 0; row < List().GetItemCount(); ++row)
+            if (List().GetItemText(row, sql) == sqlText) return row;
+        return -1;
+    }
+
     std::string m_previousScenario;
+    std::string m_scenarioPath;
     CMemorySettingsStore store;
     CRecordingPrompter prompter;
     std::unique_ptr<CCorvidApp> app;
@@ -186,6 +204,157 @@ TEST_F(IntervalViewTest, AutoRefreshStopsAtDisconnect) {
     app->MainFrame()->UpdateCommandStates();
     EXPECT_FALSE(Action(ECommand::AutoRefresh10s)->isEnabled());
     EXPECT_TRUE(Action(ECommand::AutoRefreshOff)->isEnabled());
+}
+
+TEST_F(IntervalViewTest, ChangesViewFollowsTheLoadsAndGivesWayToTheOtherViews) {
+    app->OnCommand(ECommand::Load);
+    Sleep(60);
+    app->OnCommand(ECommand::Load);
+    app->MainFrame()->RunCommand(ECommand::ShowChanges);
+    ASSERT_TRUE(app->Document()->m_ChangesMode);
+    EXPECT_EQ(List().GetItemCount(), 3);
+
+    EXPECT_GE(Column("Buf Get \u0394"), 0);
+
+    // A load under another filter has nothing to compare with: the user's list comes back.
+    app->Document()->GetFilter().m_FiltExecsC = 1;
+    app->Document()->GetFilter().m_FiltExecsV = 1;
+    app->OnCommand(ECommand::Load);
+    EXPECT_FALSE(app->Document()->m_ChangesMode);
+    EXPECT_EQ(Column("Buf Get \u0394"), -1);
+    EXPECT_GE(Column("Buf Get/E"), 0);
+    EXPECT_TRUE(app->MainFrame()->IntervalPane()->text().isEmpty());
+    app->MainFrame()->UpdateCommandStates();
+    EXPECT_FALSE(Action(ECommand::ShowChanges)->isEnabled());
+
+    // The family view is entered from the statement list only.
+    app->OnCommand(ECommand::Load);
+    app->MainFrame()->RunCommand(ECommand::ShowChanges);
+    ASSERT_TRUE(app->Document()->m_ChangesMode);
+    app->MainFrame()->RunCommand(ECommand::StatementFamilies);
+    EXPECT_TRUE(app->Document()->m_FamilyMode);
+    EXPECT_FALSE(app->Document()->m_ChangesMode);
+    app->MainFrame()->UpdateCommandStates();
+    EXPECT_FALSE(Action(ECommand::ShowChanges)->isEnabled());
+    app->MainFrame()->RunCommand(ECommand::StatementFamilies);
+    EXPECT_FALSE(app->Document()->m_FamilyMode);
+    EXPECT_FALSE(app->Document()->m_ChangesMode);
+    EXPECT_GE(Column("Buf Get/E"), 0);
+    EXPECT_EQ(List().GetItemCount(), static_cast<int>(app->Document()->GetCollection().GetSize()));
+}
+
+TEST_F(IntervalViewTest, ClosingInTheChangesViewSavesBothLayouts) {
+    app->OnCommand(ECommand::Load);
+    Sleep(60);
+    app->OnCommand(ECommand::Load);
+    List().SetColumnWidth(Column("Buf Get/E"), 123);
+    app->MainFrame()->RunCommand(ECommand::ShowChanges);
+    List().SetColumnWidth(Column("Exec \u0394"), 77);
+    app->MainFrame()->close();
+
+    CListLayout user;
+    ASSERT_TRUE(user.Load(store));
+    CListColLayout column;
+    EXPECT_FALSE(user.FindColumn(kColBufferGetsDelta, column));
+    ASSERT_TRUE(user.FindColumn(kColBufferGetsPerExec, column));
+    EXPECT_EQ(column.m_Width, 123);
+    ASSERT_TRUE(CListLayout::LoadIntervalLayout(store).FindColumn(kColExecutionsDelta, column));
+    EXPECT_EQ(column.m_Width, 77);
+}
+
+TEST_F(IntervalViewTest, ATickWaitsWhileAnotherViewOrADialogIsUp) {
+    app->OnCommand(ECommand::Load);
+    app->MainFrame()->RunCommand(ECommand::AutoRefresh10s);
+    const std::size_t loaded = static_cast<std::size_t>(List().GetItemCount());
+
+    app->MainFrame()->RunCommand(ECommand::StatementFamilies);
+    ASSERT_TRUE(app->Document()->m_FamilyMode);
+    EXPECT_FALSE(app->AutoRefresh()->RefreshNow());
+    app->MainFrame()->RunCommand(ECommand::StatementFamilies);
+    ASSERT_FALSE(app->Document()->m_FamilyMode);
+
+    QDialog dialog(app->MainFrame());
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    EXPECT_FALSE(app->AutoRefresh()->RefreshNow());
+    dialog.hide();
+
+    // Still on, and the next tick refreshes.
+    EXPECT_EQ(app->AutoRefresh()->GetPeriod(), 10);
+    Sleep(10);
+    EXPECT_TRUE(app->AutoRefresh()->RefreshNow());
+    EXPECT_EQ(static_cast<std::size_t>(List().GetItemCount()), loaded + 1);
+    EXPECT_TRUE(prompter.Prompts().empty());
+    EXPECT_TRUE(app->AutoRefresh()->Timer()->isActive());
+}
+
+// Enough statements that the list scrolls.
+class IntervalScrollTest : public IntervalViewTest {
+protected:
+    std::string ScenarioText() const override {
+        std::string text = kScenario;
+        for (int i = 0; i < 200; ++i)
+            text += "statement user=SCOTT executions=1 buffer-gets=" + std::to_string(10 + i) +
+                    " text=\"SELECT sal FROM emp WHERE empno = " + std::to_string(i) + "\"\n";
+        return text;
+    }
+};
+
+TEST_F(IntervalScrollTest, ARefreshKeepsTheScrollPositionTheSelectionAndTheSort) {
+    app->MainFrame()->resize(800, 400);
+    app->OnCommand(ECommand::Load);
+    ASSERT_EQ(List().GetItemCount(), 203);
+    QCoreApplication::processEvents();
+    QScrollBar* bar = app->View()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 20);
+    const int chosen = Row("SELECT sal FROM emp WHERE empno = 57");
+    ASSERT_GE(chosen, 0);
+    app->View()->SelectPosition(static_cast<CObjectArray::Index>(List().GetItemData(chosen)));
+    bar->setValue(bar->maximum() / 2);
+    const int scrolled = bar->value();
+    const std::string first = List().GetItemText(0, Column("SQL Text"));
+
+    app->MainFrame()->RunCommand(ECommand::AutoRefresh1min);
+    Sleep(60);
+    ASSERT_TRUE(app->AutoRefresh()->RefreshNow());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompter.Prompts().empty());
+    EXPECT_EQ(List().GetItemCount(), 204);
+    EXPECT_EQ(bar->value(), scrolled);
+    ASSERT_EQ(List().GetSelectedCount(), 1);
+    EXPECT_EQ(List().GetItemText(List().GetSelectedItems()[0], Column("SQL Text")), "SELECT sal FROM emp WHERE empno = 57");
+    EXPECT_EQ(app->View()->currentIndex().row(), List().GetSelectedItems()[0]);
+    EXPECT_EQ(List().GetItemText(0, Column("SQL Text")), first);
+}
+
+// The status-bar display on its own: a job that runs until it is cancelled ends
+// with Esc on the window, and the bar shows only while it runs.
+TEST_F(IntervalViewTest, EscOnTheWindowCancelsARefreshInTheBackground) {
+    CStatusBarProgress& display = app->AutoRefresh()->Display();
+    std::atomic<int> steps{0};
+    QTimer escape;
+    bool barShown = false;
+    QObject::connect(&escape, &QTimer::timeout, [&] {
+        if (!display.IsRunning() || steps.load() == 0) return;
+        barShown = app->MainFrame()->ProgressBar()->isVisible();
+        QTest::keyClick(app->MainFrame(), Qt::Key_Escape);
+    });
+    escape.start(1);
+    const bool completed = RunWithProgress(
+        [&steps](IProgress& progress) {
+            while (!progress.IsCancelled()) {
+                progress.SetProgress(steps % 100, "Loading statements");
+                ++steps;
+            }
+        },
+        "Processing", kProgressCanCancel | kProgressConfirmCancel, "Press Ok to cancel the operation", display);
+    escape.stop();
+    EXPECT_FALSE(completed);
+    EXPECT_TRUE(barShown);
+    EXPECT_FALSE(app->MainFrame()->ProgressBar()->isVisible());
+    EXPECT_FALSE(display.IsRunning());
+    EXPECT_TRUE(prompter.Prompts().empty());
 }
 
 }  // namespace

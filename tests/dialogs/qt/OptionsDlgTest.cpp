@@ -297,5 +297,60 @@ TEST_F(OptionsDlgTest, ConfirmingWithoutChangesChangesNothing) {
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
+TEST_F(OptionsDlgTest, ExplainEveryLoadBoxRoundTrip) {
+    QCheckBox* box = m_sheet->GeneralPage()->ExplainAllBox();
+    EXPECT_EQ(box->text(), "Explain again every statement at each load");
+    EXPECT_FALSE(box->isChecked());
+    box->setChecked(true);
+    QTest::mouseClick(m_sheet->OkButton(), Qt::LeftButton);
+    ASSERT_EQ(m_sheet->result(), QDialog::Accepted);
+    EXPECT_EQ(m_model->m_Settings.explainAll, 1);
+    EXPECT_TRUE(m_model->SettingsChanged(m_settings, m_users));
+    // The other general options are left as they were.
+    EXPECT_EQ(m_model->m_Settings.analyze, 0);
+    EXPECT_EQ(m_model->m_Settings.cursorCachePlans, 1);
+
+    // A stored "on" shows checked, and unchecking it is read back.
+    SOptionsSettings stored = m_settings;
+    stored.explainAll = 1;
+    COptionsModel model(stored, m_users, CListLayout::MakeDefaultLayout(), m_model->m_WorkingLayout);
+    CCorvidOptionsDlg sheet(model);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    ASSERT_TRUE(sheet.GeneralPage()->ExplainAllBox()->isChecked());
+    sheet.GeneralPage()->ExplainAllBox()->setChecked(false);
+    QTest::mouseClick(sheet.OkButton(), Qt::LeftButton);
+    EXPECT_EQ(model.m_Settings.explainAll, 0);
+}
+
+TEST(OptionsDlgIntervalLayoutTest, TheColumnPageOffersTheIntervalColumnsAndDefaultRestoresThem) {
+    CRecordingPrompter prompter;
+    SetPrompter(&prompter);
+    const CListLayout defaults = CListLayout::MakeIntervalLayout();
+    CListLayout working = defaults;
+    working.RemoveAll();
+    CListColLayout column;
+    for (StatementColumn id : {kColSqlText, kColBufferGetsDelta}) {
+        ASSERT_TRUE(defaults.FindColumn(id, column));
+        working.AddColumn(column);
+    }
+    COptionsModel model(SOptionsSettings(), CUserArray(), defaults, working);
+    model.m_ResetLayout = defaults;
+    {
+        CCorvidOptionsDlg sheet(model);
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+        sheet.SetActivePage(4);
+        QTableWidget* list = sheet.LayoutPage()->List();
+        ASSERT_EQ(list->rowCount(), defaults.GetCount());
+        EXPECT_EQ(list->item(1, 0)->text().toStdString(), "Buf Get \u0394");
+        QTest::mouseClick(sheet.LayoutPage()->DefaultButton(), Qt::LeftButton);
+        QTest::mouseClick(sheet.OkButton(), Qt::LeftButton);
+    }
+    EXPECT_TRUE(model.m_WorkingLayout.IsEqual(defaults));
+    EXPECT_EQ(model.m_WorkingLayout.GetName(), CListLayout::kIntervalName);
+    SetPrompter(nullptr);
+}
+
 }  // namespace
 }  // namespace corvid
