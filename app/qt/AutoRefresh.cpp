@@ -59,15 +59,25 @@ bool CAutoRefresh::RefreshNow() {
     std::string error;
     const std::uint64_t started = GetClock().TickMs();
     bool completed = false;
+    m_running = true;
     try {
         completed = m_view.RefreshInBackground(*m_runner, error);
     } catch (...) {
+        m_running = false;
         if (m_hold) m_hold(false);
         throw;
     }
+    m_running = false;
     const std::uint64_t elapsed = GetClock().TickMs() - started;
     if (m_hold) m_hold(false);
     UpdateIntervalPane();
+    if (m_closePending) {
+        // The user closed the window meanwhile: nothing more to say or schedule.
+        m_closePending = false;
+        SetPeriod(0);
+        QTimer::singleShot(0, &m_frame, [frame = &m_frame] { frame->close(); });
+        return true;
+    }
     if (!error.empty()) {
         Stop("Auto refresh stopped: the refresh failed.\n" + error);
         return true;
@@ -82,6 +92,13 @@ bool CAutoRefresh::RefreshNow() {
         FormatLoadSummary(m_document.GetCollection(), m_document.m_Analyze != 0, true, elapsed)));
     if (m_period > 0) m_timer->start(m_period * 1000);
     m_frame.UpdateCommandStates();
+    return true;
+}
+
+bool CAutoRefresh::CancelForClose() {
+    if (!m_running) return false;
+    m_closePending = true;
+    m_display->RequestCancel();
     return true;
 }
 

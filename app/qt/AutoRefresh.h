@@ -39,6 +39,9 @@ public:
     // the similar or family view is shown or a dialog is open). True when a
     // refresh ran.
     bool RefreshNow();
+    // While a refresh runs: cancels it, closes the main window once it has ended
+    // and returns true (the close waits); false when no refresh runs.
+    bool CancelForClose();
     // Called with true before a refresh starts and with false after it ended: what
     // reads the collection outside the view waits meanwhile.
     void SetHoldHandler(std::function<void(bool)> handler) { m_hold = std::move(handler); }
@@ -58,6 +61,8 @@ private:
     QTimer* m_timer;
     std::function<void(bool)> m_hold;
     int m_period = 0;
+    bool m_running = false;
+    bool m_closePending = false;
 };
 
 }  // namespace corvid

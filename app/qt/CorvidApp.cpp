@@ -215,8 +215,8 @@ void CCorvidApp::CreateDocumentAndWindows() {
     });
     m_mainFrame->SetDispatcher([this](ECommand command) { OnCommand(command); });
     m_mainFrame->SetStateQuery([this](ECommand command) { return GetCommandState(command); });
-    // A refresh in the background finishes (or is cancelled with Esc) before the window closes.
-    m_mainFrame->SetCloseGuard([this] { return !(m_view && m_view->IsBusy()); });
+    // A refresh in the background is cancelled first; the window closes once it has stopped.
+    m_mainFrame->SetCloseGuard([this] { return !(m_autoRefresh && m_autoRefresh->CancelForClose()); });
     m_mainFrame->SetCloseHandler([this, chartDock] {
         m_mainFrame->SavePlacement(GetSettingsStore());
         if (m_view) m_view->SaveLayout();

@@ -84,6 +84,8 @@ public:
     QLabel* Note() const { return m_note; }
     // Busy while it refills, and while a similar search fills in its rows.
     bool IsBusy() const { return m_busy || m_similarSearch != nullptr; }
+    // A load or a refill runs (not the similar search in the background).
+    bool IsLoading() const { return m_busy; }
 
     // The similar search that fills in the similar view in the background: the view
     // keeps it (busy, Escape cancels it) until EndSimilarSearch().

@@ -289,6 +289,20 @@ TEST_F(IntervalViewTest, ATickWaitsWhileAnotherViewOrADialogIsUp) {
     EXPECT_TRUE(app->AutoRefresh()->Timer()->isActive());
 }
 
+TEST_F(IntervalViewTest, ClosingTheWindowDuringARefreshStopsItFirst) {
+    app->OnCommand(ECommand::Load);
+    app->MainFrame()->RunCommand(ECommand::AutoRefresh30s);
+    // Posted before the refresh, so it arrives while the refresh waits in its loop.
+    QTimer::singleShot(0, app->MainFrame(), [this] { app->MainFrame()->close(); });
+    EXPECT_TRUE(app->AutoRefresh()->RefreshNow());
+    EXPECT_TRUE(app->MainFrame()->isVisible());
+    EXPECT_EQ(app->AutoRefresh()->GetPeriod(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(app->MainFrame()->isVisible());
+    EXPECT_TRUE(prompter.Prompts().empty());
+    EXPECT_FALSE(app->AutoRefresh()->CancelForClose());
+}
+
 // Enough statements that the list scrolls.
 class IntervalScrollTest : public IntervalViewTest {
 protected:
