@@ -29,6 +29,14 @@ namespace corvid {
 
 namespace {
 
+// The chart gives a removed axis back to its caller, who must delete it.
+void RemoveAxes(QChart& chart) {
+    for (QAbstractAxis* axis : chart.axes()) {
+        chart.removeAxis(axis);
+        delete axis;
+    }
+}
+
 constexpr int kTopStatements = 20;
 // Groups shown as bars; the rest are summed into one bar.
 constexpr int kTopGroups = 12;
@@ -129,8 +137,7 @@ void CChartPanel::Refresh() {
 void CChartPanel::DrawPareto(EChart which, const SParetoSeries& series, const QString& figure) {
     QChart* chart = Chart(which);
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis);
+    RemoveAxes(*chart);
 
     const std::string summary = ParetoSummary(series, figure.toStdString());
     chart->setTitle(QStringLiteral("Top %1 statements by %2").arg(series.bars.size()).arg(figure) +
@@ -200,8 +207,7 @@ void CChartPanel::DrawPareto(EChart which, const SParetoSeries& series, const QS
 void CChartPanel::DrawGroups(EChart which, const std::vector<SGroupSum>& groups, const QString& title) {
     QChart* chart = Chart(which);
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis);
+    RemoveAxes(*chart);
     chart->setTitle(title);
     chart->legend()->hide();
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineSeries>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -148,6 +149,19 @@ TEST_F(ChartPanelTest, FollowsTheListAndSelectsTheClickedStatement) {
     list.DeleteAllItems();
     QTRY_COMPARE(panel.Data().bufferGets.statementCount, 0);
     EXPECT_TRUE(panel.Data().bufferGets.bars.empty());
+}
+
+TEST_F(ChartPanelTest, ARedrawFreesTheAxesItReplaces) {
+    CChartPanel panel(m_view, m_collection);
+    std::vector<QPointer<QAbstractAxis>> before;
+    for (auto chart : {CChartPanel::EChart::BufferGets, CChartPanel::EChart::ByUser})
+        for (QAbstractAxis* axis : panel.Chart(chart)->axes())
+            before.emplace_back(axis);
+    ASSERT_FALSE(before.empty());
+    panel.Refresh();
+    for (const QPointer<QAbstractAxis>& axis : before)
+        EXPECT_TRUE(axis.isNull());
+    EXPECT_EQ(panel.Chart(CChartPanel::EChart::BufferGets)->axes().size(), 3);
 }
 
 TEST_F(ChartPanelTest, SavesAsPngAndSvg) {
