@@ -46,7 +46,7 @@ if(CORVID_DESKTOP)
     list(APPEND icon_files ${CORVID_ICON_DIR}/${size}x${size}/apps/corvid.png)
   endforeach()
   add_custom_command(OUTPUT ${icon_files}
-    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
             $<TARGET_FILE:corvid-icon-writer> ${CORVID_ICON_DIR} ${CORVID_ICON_SIZES}
     DEPENDS corvid-icon-writer
     COMMENT "Painting the application icon")

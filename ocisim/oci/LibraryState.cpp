@@ -29,6 +29,11 @@ CLibraryState& CLibraryState::Get() {
 
 void CLibraryState::Release() {
     std::lock_guard<std::recursive_mutex> lock(m_Lock);
+    // A release may unregister other objects (a logon its cursors), so the owners
+    // are taken out of the table before any of them is freed.
+    std::unordered_map<const void*, void (*)(void*)> owned;
+    owned.swap(m_Owned);
+    for (const auto& [object, release] : owned) release(const_cast<void*>(object));
     std::unordered_set<const void*>().swap(m_Live);
     std::unordered_map<int, std::string>().swap(m_Messages);
 }

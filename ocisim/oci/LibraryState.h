@@ -21,7 +21,16 @@ public:
     std::recursive_mutex& Lock() { return m_Lock; }
 
     void Register(const void* object) { m_Live.insert(object); }
-    void Unregister(const void* object) { m_Live.erase(object); }
+    void Unregister(const void* object) {
+        m_Live.erase(object);
+        m_Owned.erase(object);
+    }
+    // A live object that the caller never gave back must still be freed when the
+    // library goes: `release` frees it (and whatever it owns) at unload.
+    void FreeAtUnload(void* object, void (*release)(void*)) {
+        m_Live.insert(object);
+        m_Owned[object] = release;
+    }
     bool IsLive(const void* object) const { return object != nullptr && m_Live.count(object) != 0; }
 
     // Keeps the text of an error the server reported.
@@ -30,12 +39,14 @@ public:
     // client's own.
     std::string MessageFor(int code) const;
 
-    // Gives back what the tables hold (at unload); they start empty again.
+    // Frees the objects still owned (FreeAtUnload) and gives back what the tables
+    // hold (at unload); they start empty again.
     void Release();
 
 private:
     std::recursive_mutex m_Lock;
     std::unordered_set<const void*> m_Live;
+    std::unordered_map<const void*, void (*)(void*)> m_Owned;
     std::unordered_map<int, std::string> m_Messages;
 };
 

@@ -117,6 +117,17 @@ void DeleteCursor(CursorArea* cursor) {
     delete cursor;
 }
 
+// A logon the program never ended when the library goes: the session is dropped
+// as a lost connection is, without the commit of a log-off.
+void DropLogonAtUnload(void* object) {
+    auto* logon = static_cast<LogonArea*>(object);
+    for (CursorArea* cursor : logon->cursors) DeleteCursor(cursor);
+    if (logon->link) logon->link->alive = false;
+    Lib().Unregister(logon);
+    logon->check = 0;
+    delete logon;
+}
+
 std::vector<const DefineSpec*> DefinesOf(const CursorArea& cursor) {
     std::vector<const DefineSpec*> defines;
     for (const auto& [position, define] : cursor.defines) defines.push_back(&define);
@@ -271,7 +282,7 @@ OCISIM_EXPORT sword olog(cda_def* lda, ub1* /*hda*/, OraText* uid, sword uidl, O
     auto* logon = new LogonArea;
     logon->link = std::make_shared<SessionLink>();
     logon->link->session = std::shared_ptr<Session>(std::move(session));
-    Lib().Register(logon);
+    Lib().FreeAtUnload(logon, &DropLogonAtUnload);
     lda->rcsp = logon;
     lda->chk = kAreaMarker;
     return 0;
