@@ -152,7 +152,12 @@ void CCorvidApp::InstallServices() {
 
 void CCorvidApp::OpenTraceLog(const CCorvidCommandLineInfo& commandLine) {
     m_traceLevel = commandLine.m_TraceLevel;
-    StartTraceLog(m_trace, m_traceLevel);
+    if (!StartTraceLog(m_trace, m_traceLevel)) {
+        GetPrompter().Message(std::string("The trace file ") + kTraceFileName +
+                                  " cannot be opened (a link, not a regular file, or in use by another program): "
+                                  "the trace goes to standard error.",
+                              IPrompter::Kind::Warning);
+    }
 }
 
 void CCorvidApp::CreateConnection(const CCorvidCommandLineInfo& commandLine) {

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QFontDatabase>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -169,6 +172,29 @@ TEST_F(AppQtTest, CommandLineLogonGivesTheExactCaption) {
     EXPECT_EQ(Caption().toStdString(), "Corvid - User SCOTT connected with TESTDB (TESTDB) - " + kBanner);
     EXPECT_TRUE(prompter.Prompts().empty());
     EXPECT_FALSE(app->Document()->GetUserList().IsEmpty());
+}
+
+TEST_F(AppQtTest, ATraceFileThatCannotBeOpenedIsReportedAndWhatItNamesIsLeftAlone) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString victim = folder.filePath(QStringLiteral("victim.txt"));
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    ASSERT_TRUE(QFile::link(victim, folder.filePath(QString::fromLatin1(kTraceFileName))));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    const bool started = Start({"-d1", "-uSCOTT", "-pTIGER", "-sTESTDB"});
+    QDir::setCurrent(before);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(prompter.LastMessage(),
+              "The trace file Corvid.log cannot be opened (a link, not a regular file, or in use by another program): "
+              "the trace goes to standard error.");
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("keep me"));
 }
 
 TEST_F(AppQtTest, LocalLogonNamesTheLocalDatabase) {
