@@ -61,6 +61,40 @@ bool IsListContextWord(std::string_view word) {
     return word == "IN" || word == "VALUES" || word == "ANY" || word == "SOME" || word == "ALL";
 }
 
+// Keywords that a blank parts from a "(" after them ("IN (", "FROM ("), where a
+// name of a table or function keeps it ("T(A, B)", "COUNT(*)"). Sorted.
+bool IsKeywordBeforeParenthesis(std::string_view word) {
+    static constexpr std::string_view kWords[] = {
+        "ALL",  "AND",    "ANY",    "AS",        "BETWEEN", "BY",     "CASE",   "DISTINCT", "ELSE",  "EXCEPT",
+        "EXISTS", "FROM", "HAVING", "IN",        "INTERSECT", "INTO", "IS",     "JOIN",     "LIKE",  "MINUS",
+        "NOT",  "ON",     "OR",     "OVER",      "PRIOR",   "RETURN", "SELECT", "SET",      "SOME",  "THEN",
+        "UNION", "USING", "VALUES", "WHEN",      "WHERE",   "WITH",   "WITHIN"};
+    return std::binary_search(std::begin(kWords), std::end(kWords), word);
+}
+
+// Operators of two characters, written as one token.
+bool IsTwoCharOperator(unsigned char a, unsigned char b) {
+    switch (a) {
+        case '<':
+            return b == '>' || b == '=' || b == '<';
+        case '>':
+            return b == '=' || b == '>';
+        case '!':
+        case '^':
+        case '~':
+        case ':':
+            return b == '=';
+        case '|':
+            return b == '|';
+        case '=':
+            return b == '>';
+        case '*':
+            return b == '*';
+        default:
+            return false;
+    }
+}
+
 // One pass over the text, writing straight into the output string: it is sized
 // once for the usual case (a family text is rarely longer than twice its
 // statement) and grown only when a token would not fit.
@@ -78,6 +112,11 @@ public:
 
 private:
     enum class ELast { None, Word, Literal, Close, Punct, Bind };
+    // How a token takes the blank before it: like any token, never (")", ",",
+    // "."), or as "(" does: not after a name that is no keyword.
+    enum class EBefore { Normal, Tight, Open };
+    // What the last token written leaves for the blank after it.
+    enum class EAfter { Start, Name, Normal, Tight };
 
     unsigned char At(std::size_t i) const { return i < m_n ? static_cast<unsigned char>(m_s[i]) : 0; }
     bool Has(std::size_t i) const { return i < m_n; }
@@ -98,11 +137,14 @@ private:
         if (static_cast<std::size_t>(m_end - m_p) < bytes) Grow(bytes);
     }
     void Grow(std::size_t bytes);
-    void Separate() {
-        if (m_pendingBlank && Used() > m_start) *m_p++ = ' ';
-        m_pendingBlank = false;
+    // Writes the blank between the last token and the next, by their kinds alone:
+    // how the statement spaced them does not matter.
+    void Separate(EBefore before) {
+        if (m_after == EAfter::Start || m_after == EAfter::Tight || before == EBefore::Tight) return;
+        if (before == EBefore::Open && m_after == EAfter::Name && !IsKeywordBeforeParenthesis(LastWord())) return;
+        *m_p++ = ' ';
     }
-    void Emit(std::string_view text, ELast kind);
+    void Emit(std::string_view text, ELast kind, EBefore before = EBefore::Normal, EAfter after = EAfter::Normal);
     void EmitPlaceholder();
     void EmitCollapsed(std::string_view text);
     // The name from i on; returns its end.
@@ -118,8 +160,8 @@ private:
     char* m_base = nullptr;
     char* m_p = nullptr;
     char* m_end = nullptr;
-    bool m_pendingBlank = false;
     ELast m_last = ELast::None;
+    EAfter m_after = EAfter::Start;
     // The last name written, as a position in the output.
     std::size_t m_lastWordPos = 0;
     std::size_t m_lastWordLen = 0;
@@ -272,24 +314,26 @@ std::size_t CFamilyScanner::LiteralListEnd(std::size_t i) const {
     }
 }
 
-void CFamilyScanner::Emit(std::string_view text, ELast kind) {
+void CFamilyScanner::Emit(std::string_view text, ELast kind, EBefore before, EAfter after) {
     Room(text.size() + 1);
-    Separate();
+    Separate(before);
     std::memcpy(m_p, text.data(), text.size());
     m_p += text.size();
     m_last = kind;
+    m_after = after;
 }
 
 void CFamilyScanner::EmitPlaceholder() {
     Room(2);
-    Separate();
+    Separate(EBefore::Normal);
     *m_p++ = '?';
     m_last = ELast::Literal;
+    m_after = EAfter::Normal;
 }
 
 void CFamilyScanner::EmitCollapsed(std::string_view text) {
     Room(text.size() + 1);
-    Separate();
+    Separate(EBefore::Normal);
     bool blank = false;
     for (const char ch : text) {
         if (Is(static_cast<unsigned char>(ch), kBlank)) {
@@ -300,14 +344,14 @@ void CFamilyScanner::EmitCollapsed(std::string_view text) {
         blank = false;
         *m_p++ = ch;
     }
-    if (blank) m_pendingBlank = true;
+    m_after = EAfter::Normal;
 }
 
 std::size_t CFamilyScanner::EmitName(std::size_t i) {
     // Upper-cased through the table while it is copied; a name with bytes beyond
     // ASCII is written again by the Unicode upper-casing.
     Room(m_n - i + 1);
-    Separate();
+    Separate(EBefore::Normal);
     m_lastWordPos = Used();
     const unsigned char* const text = reinterpret_cast<const unsigned char*>(m_s.data());
     std::size_t end = i;
@@ -329,6 +373,7 @@ std::size_t CFamilyScanner::EmitName(std::size_t i) {
     }
     m_lastWordLen = Used() - m_lastWordPos;
     m_last = ELast::Word;
+    m_after = EAfter::Name;
     return end;
 }
 
@@ -363,7 +408,6 @@ void CFamilyScanner::Run() {
         const unsigned char c = text[i];
         const std::uint8_t cls = kBytes.m_Class[c];
         if (cls & kBlank) {
-            m_pendingBlank = true;
             do
                 ++i;
             while (i < m_n && Is(text[i], kBlank));
@@ -395,8 +439,6 @@ void CFamilyScanner::Run() {
                             EmitCollapsed(m_s.substr(i, end - i));
                         else
                             EmitLineHint(i, end);
-                    } else {
-                        m_pendingBlank = true;
                     }
                     i = end;
                     continue;
@@ -416,7 +458,7 @@ void CFamilyScanner::Run() {
             case '"': {
                 const std::size_t close = m_s.find('"', i + 1);
                 const std::size_t end = close == npos ? m_n : close + 1;
-                Emit(m_s.substr(i, end - i), ELast::Word);
+                Emit(m_s.substr(i, end - i), ELast::Word, EBefore::Normal, EAfter::Name);
                 m_lastWordLen = 0;
                 i = end;
                 continue;
@@ -439,7 +481,7 @@ void CFamilyScanner::Run() {
                 break;
             case '.':
                 if (i + 1 < m_n && text[i + 1] == '.') {
-                    Emit("..", ELast::Punct);
+                    Emit("..", ELast::Punct, EBefore::Tight, EAfter::Tight);
                     i += 2;
                     continue;
                 }
@@ -448,24 +490,41 @@ void CFamilyScanner::Run() {
                     i = NumberEnd(i);
                     continue;
                 }
-                break;
+                [[fallthrough]];
+            case '@':
+            case '%':
+                Emit(m_s.substr(i, 1), ELast::Punct, EBefore::Tight, EAfter::Tight);
+                ++i;
+                continue;
             case '(':
                 if (m_last == ELast::Word && IsListContextWord(LastWord())) {
                     if (const std::size_t end = LiteralListEnd(i); end != npos) {
-                        Emit("(?+)", ELast::Close);
+                        Emit("(?+)", ELast::Close, EBefore::Open);
                         i = end;
                         continue;
                     }
                 }
-                break;
+                // A family text's own placeholder list stays one token.
+                if (m_s.compare(i, 4, "(?+)") == 0) {
+                    Emit("(?+)", ELast::Close, EBefore::Open);
+                    i += 4;
+                    continue;
+                }
+                Emit("(", ELast::Punct, EBefore::Open, EAfter::Tight);
+                ++i;
+                continue;
+            case ')':
+            case ',':
+            case ';':
+                Emit(m_s.substr(i, 1), c == ')' ? ELast::Close : ELast::Punct, EBefore::Tight);
+                ++i;
+                continue;
             default:
                 break;
         }
-        Room(2);
-        Separate();
-        *m_p++ = static_cast<char>(c);
-        m_last = c == ')' ? ELast::Close : ELast::Punct;
-        ++i;
+        const std::size_t length = i + 1 < m_n && IsTwoCharOperator(c, text[i + 1]) ? 2 : 1;
+        Emit(m_s.substr(i, length), ELast::Punct);
+        i += length;
     }
     m_out.resize(Used());
 }

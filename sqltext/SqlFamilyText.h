@@ -13,8 +13,11 @@ namespace corvid {
 //   belong to the number) become "?"; digits inside names stay.
 // - A parenthesised list of literals only after IN, VALUES, ANY, SOME or ALL
 //   becomes "(?+)", so lists of any length share a family.
-// - Runs of blanks, tabs and line ends, and dropped comments, become one blank;
-//   none is left at either end.
+// - Blanks are the family text's own, whatever the statement's spacing: one
+//   between tokens, none after "(" or before ")", "," and ";", none around ".",
+//   "@", "%" and "..", and none between a name that is no keyword and the "("
+//   after it ("COUNT(*)", "WHERE ID IN (?+)"). So "a=1" and "a = 1" share a
+//   family. Two-character operators ("<>", "<=", "||", ":=", ..) stay whole.
 // - Names and keywords are upper-cased; quoted names and bind variables stay as
 //   written.
 // - Comments are dropped; optimizer hints are kept with their blanks collapsed,

@@ -35,7 +35,8 @@ CObjectArray Pool() {
     CObjectArray pool;
     pool.Add(Statement("select * from emp where id = 1", 3, 100, 5, "SCOTT", "2026-12-01/10:00:00"));
     pool.Add(Statement("select * from dept", 3, 7, 5, "SCOTT"));
-    pool.Add(Statement("SELECT *  FROM emp WHERE id = 22", 3, 50, 7, "HR", ""));
+    // Case and blanks, around operators too, do not part a family.
+    pool.Add(Statement("SELECT *  FROM emp WHERE id=22", 3, 50, 7, "HR", ""));
     pool.Add(Statement("select * from emp where id = 'x'", 3, 25, 5, "SCOTT", "2026-11-30/23:59:59"));
     // The same text under another command type is another family.
     pool.Add(Statement("select * from emp where id = 3", 2, 1, 5, "SCOTT"));

@@ -25,9 +25,9 @@ TEST(SqlFamilyText, StringLiteralsOfEveryQuotingBecomeOnePlaceholder) {
         {"where a = q'[it's]' and b = Q'{x'}y}'", "WHERE A = ? AND B = ?"},
         {"where a = q'(a)b)' and b = q'<x>' and c = nq'!it's!' and d = NQ'#a#'",
          "WHERE A = ? AND B = ? AND C = ? AND D = ?"},
-        {"select 'a'||'b' from dual", "SELECT ?||? FROM DUAL"},
+        {"select 'a'||'b' from dual", "SELECT ? || ? FROM DUAL"},
         // A name that only ends in n or q is a name before a literal.
-        {"select colq'x' from dual", "SELECT COLQ? FROM DUAL"},
+        {"select colq'x' from dual", "SELECT COLQ ? FROM DUAL"},
         {"select date '2024-01-31', interval '5' day from dual", "SELECT DATE ?, INTERVAL ? DAY FROM DUAL"},
     });
 }
@@ -41,7 +41,7 @@ TEST(SqlFamilyText, NumbersBecomePlaceholdersButDigitsInNamesStay) {
         {"for i in 1..10 loop null; end loop;", "FOR I IN ?..? LOOP NULL; END LOOP;"},
         // A sign belongs to the number only where it cannot be an operator.
         {"where a = -5 and b=+2 and c - 1 > x-2 and d in (f(-1))",
-         "WHERE A = ? AND B=? AND C - ? > X-? AND D IN (F(?))"},
+         "WHERE A = ? AND B = ? AND C - ? > X - ? AND D IN (F(?))"},
         {"select -1, 2 - -3 from dual", "SELECT ?, ? - ? FROM DUAL"},
         {"select * from t where (a) - 1 = 0", "SELECT * FROM T WHERE (A) - ? = ?"},
     });
@@ -64,6 +64,34 @@ TEST(SqlFamilyText, BlanksCaseCommentsAndHints) {
     });
 }
 
+// Blanks are the family text's own: one between tokens, none inside brackets, before
+// commas or around dots, and none before "(" after a name that is no keyword.
+TEST(SqlFamilyText, SpacingAroundOperatorsAndPunctuationDoesNotPartAFamily) {
+    const std::vector<std::vector<std::string>> spellings = {
+        {"select * from emp where a=1", "select * from emp where a = 1", "select*from emp where a =1"},
+        {"select a,b from t", "select a , b from t", "select a ,b from t"},
+        {"select count(*) from t where x<>1 and y>=2 and s||t='a'",
+         "select count ( * ) from t where x <> 1 and y >= 2 and s || t = 'a'"},
+        {"insert into t (a, b) values(1,2)", "insert into t(a,b) values (3, 4)"},
+        {"begin x:=1; end;", "begin x := 2 ; end ;"},
+        {"select e.ename from emp e, dept@remote d where e.deptno=d.deptno(+) and e.sal > -1",
+         "select e . ename from emp e,dept @ remote d where e.deptno = d.deptno (+) and e.sal>-1"},
+        {"select * from (select a from t) where b in(1,2)", "select * from(select a from t)where b in (3)"},
+    };
+    for (const std::vector<std::string>& same : spellings)
+        for (const std::string& sql : same)
+            EXPECT_EQ(SqlFamilyText(sql), SqlFamilyText(same.front())) << "for: " << sql;
+    ExpectFamilyTexts({
+        {"select count(*) from t where x<>1 and y>=2 and s||t='a'",
+         "SELECT COUNT(*) FROM T WHERE X <> ? AND Y >= ? AND S || T = ?"},
+        {"select e.ename from emp e, dept@remote d where e.deptno=d.deptno(+) and e.sal > -1",
+         "SELECT E.ENAME FROM EMP E, DEPT@REMOTE D WHERE E.DEPTNO = D.DEPTNO(+) AND E.SAL > ?"},
+        {"select * from(select a from t)where b in(1,2)", "SELECT * FROM (SELECT A FROM T) WHERE B IN (?+)"},
+        // Multi-character operators stay whole; a unary minus is an operator of its own.
+        {"select a<=b, a=>b, x**2, -a from t", "SELECT A <= B, A => B, X ** ?, - A FROM T"},
+    });
+}
+
 TEST(SqlFamilyText, LiteralListsOfAnyLengthShareOnePlaceholderList) {
     const std::string one = SqlFamilyText("select * from t where id in (1)");
     EXPECT_EQ(one, "SELECT * FROM T WHERE ID IN (?+)");
@@ -71,7 +99,7 @@ TEST(SqlFamilyText, LiteralListsOfAnyLengthShareOnePlaceholderList) {
     EXPECT_EQ(SqlFamilyText("select * from t where id IN ( -1 , 'x' /* c */, 2.5e3 )"), one);
     ExpectFamilyTexts({
         {"insert into t values (1, 'a', -2)", "INSERT INTO T VALUES (?+)"},
-        {"insert into t(a,b) values(1,2)", "INSERT INTO T(A,B) VALUES(?+)"},
+        {"insert into t(a,b) values(1,2)", "INSERT INTO T(A, B) VALUES (?+)"},
         {"where a = any (1, 2) and b not in ('x') and c = all (3)",
          "WHERE A = ANY (?+) AND B NOT IN (?+) AND C = ALL (?+)"},
         // Not literals only: each literal alone.
@@ -99,7 +127,7 @@ TEST(SqlFamilyText, MalformedTextGivesAFamilyTextWithoutFailing) {
         {"where id in ('a', 'b", "WHERE ID IN (?, ?"},
     });
     const std::string withNul("select a\0b from t where x = 'a\0b'", 33);
-    EXPECT_EQ(SqlFamilyText(withNul), std::string("SELECT A\0B FROM T WHERE X = ?", 29));
+    EXPECT_EQ(SqlFamilyText(withNul), std::string("SELECT A \0 B FROM T WHERE X = ?", 31));
     // Bytes that are not UTF-8 stay as they are; literals with them still vanish.
     EXPECT_EQ(SqlFamilyText("select \xff\xfe"
                             "ab from t where x = '\xc3'"),
