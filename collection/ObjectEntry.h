@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "collection/CompactText.h"
 #include "list/ListEntry.h"
 #include "collection/IntervalFigures.h"
 #include "collection/QArray.h"
@@ -65,9 +66,9 @@ public:
     std::int32_t m_ParsingSchemaId = 0;
     std::int32_t m_ParsingUserId = 0;
     std::string m_UserName;
-    std::string m_Address;
+    CCompactText m_Address;
     std::string m_SqlText;
-    std::string m_FirstLoadTime;
+    CCompactText m_FirstLoadTime;
     std::string m_SqlPlan;
     std::int32_t m_PlanCost = 0;
     std::int32_t m_NoOfFullTableScans = 0;
@@ -84,14 +85,14 @@ public:
     // The figures of servers from 10g on; the columns showing them are empty
     // while m_HasServerFigures is false (an older server). Times in microseconds.
     bool m_HasServerFigures = false;
-    std::string m_SqlId;
+    CCompactText m_SqlId;
     double m_HashValue = 0;
     double m_PlanHashValue = 0;
     double m_ElapsedTime = 0;
     double m_CpuTime = 0;
     double m_UserIoWaitTime = 0;
     std::string m_Module;
-    std::string m_LastActiveTime;
+    CCompactText m_LastActiveTime;
     double m_VersionCount = 0;
     // Where the plan came from: kPlanFromExplain or kPlanFromCursorCache.
     std::int32_t m_PlanSource = 0;
