@@ -1,18 +1,31 @@
 // The similar-statement search over a shared pool of 50,000 generated statements of
 // realistic shape: many near-copies that differ in their literals, a spread of
-// lengths from a line to several kilobytes, the usual command types.
+// lengths from a line to several kilobytes, the usual command types. First the time
+// to the first screen (the 50 nearest) and to the whole sorted result for a statement
+// of about a kilobyte, on the simulator's pool of the given scenario (as the program
+// loads it) and on the generated pool.
+//
+// Usage: bench_sqltext_search [SCENARIO]   (bench:50000 by default; "none" skips it)
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <ctime>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bench/BenchFigures.h"
+#include "collection/CorvidDoc.h"
 #include "collection/ObjectEntry.h"
+#include "oracle/OracleConnection.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/RecordingPrompter.h"
+#include "platform/Services.h"
 #include "work/Progress.h"
 #include "collection/FindSimilarStatements.h"
 
@@ -139,14 +152,16 @@ double Run(const CObjectArray& collection, CObjectArray::Index chosen, bool allT
 // The first screen (the 50 nearest) and the whole search of one statement on two
 // threads, as the desktop runs it: seconds until the first screen is handed over,
 // and until the result is sorted.
-void FirstScreenAndTotal(const CObjectArray& collection, CObjectArray::Index chosen, int runs) {
-    std::vector<double> firsts, totals;
+void FirstScreenAndTotal(const CObjectArray& collection, CObjectArray::Index chosen, bool allTypes, int runs) {
+    std::vector<double> firsts, totals, processor;
     for (int r = 0; r < runs; ++r) {
         corvid::SimilarityRun run;
         run.m_Collection = &collection;
         run.m_Chosen = collection[chosen];
         run.m_ChosenPosition = chosen;
+        run.m_Options.m_AllCommandTypes = allTypes;
         run.m_MaxThreads = 2;
+        const std::clock_t cpuStart = std::clock();
         const auto start = std::chrono::steady_clock::now();
         std::atomic<double> first{-1};
         std::size_t shown = 0;
@@ -158,6 +173,7 @@ void FirstScreenAndTotal(const CObjectArray& collection, CObjectArray::Index cho
         corvid::FindSimilarStatements(run, &progress);
         corvid::SortSimilarResult(run);
         totals.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        processor.push_back(static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         firsts.push_back(first);
         if (shown != std::min<std::size_t>(50, static_cast<std::size_t>(run.m_Result.GetSize()))) {
             std::printf("first screen of %zu statements\n", shown);
@@ -165,15 +181,83 @@ void FirstScreenAndTotal(const CObjectArray& collection, CObjectArray::Index cho
     }
     const corvid::bench::SFigure first = corvid::bench::Summarise(firsts);
     const corvid::bench::SFigure total = corvid::bench::Summarise(totals);
-    std::printf("%zu-byte statement, 2 threads, medians of %d [range]: first screen (50 nearest) %.3f s [%.3f..%.3f], "
-                "all %.3f s [%.3f..%.3f]\n",
-                collection[chosen].m_SqlText.size(), runs, first.median, first.low, first.high, total.median,
-                total.low, total.high);
+    const corvid::bench::SFigure cpu = corvid::bench::Summarise(processor);
+    std::printf("  %zu-byte statement against %td (%s), 2 threads, medians of %d [range]: first screen (50 nearest) "
+                "%.3f s [%.3f..%.3f], all %.3f s [%.3f..%.3f], processor time of all %.3f s [%.3f..%.3f]\n",
+                collection[chosen].m_SqlText.size(), collection.GetSize(), allTypes ? "all types" : "same type", runs,
+                first.median, first.low, first.high,
+                total.median, total.low, total.high, cpu.median, cpu.low, cpu.high);
+}
+
+// The statements of the simulator's scenario as the program loads them, without
+// analysis; empty when the logon fails.
+CObjectArray LoadScenarioPool(const std::string& scenario) {
+    setenv("CORVID_SIM_SCENARIO", scenario.c_str(), 1);
+    corvid::COracleConnection connection(
+        nullptr, 8, std::make_unique<corvid::CDlLibraryLoader>(std::vector<std::string>{CORVID_SIM_LIBDIR}));
+    CObjectArray pool;
+    if (!connection.Logon("SCOTT", "TIGER", "DEMO", corvid::EConnectMode::Normal)) {
+        std::printf("logon to the simulator failed: %s\n", connection.GetErrorText().c_str());
+        return pool;
+    }
+    corvid::CMemorySettingsStore store;
+    corvid::CRecordingPrompter prompter;
+    {
+        corvid::CCorvidDoc doc(&connection, store, prompter, nullptr);
+        doc.SetSaveOnDestroy(false);
+        doc.m_Analyze = 0;
+        doc.LoadJob(nullptr);
+        pool = doc.GetCollection();
+    }
+    connection.Logoff();
+    return pool;
+}
+
+// The statement whose text is nearest a kilobyte long, or -1.
+CObjectArray::Index KilobyteStatement(const CObjectArray& pool) {
+    CObjectArray::Index best = -1;
+    std::size_t bestGap = 0;
+    for (CObjectArray::Index i = 0; i < pool.GetSize(); ++i) {
+        const std::size_t size = pool[i].m_SqlText.size();
+        const std::size_t gap = size > 1024 ? size - 1024 : 1024 - size;
+        if (best < 0 || gap < bestGap) {
+            best = i;
+            bestGap = gap;
+        }
+    }
+    return best;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string scenario = argc > 1 ? argv[1] : "bench:50000";
+    std::printf("(the machine may be shared: wall-clock seconds include waiting for a core)\n");
+    if (scenario != "none") {
+        corvid::CRecordingPrompter quiet;
+        corvid::SetPrompter(&quiet);
+        CObjectArray pool = LoadScenarioPool(scenario);
+        corvid::SetPrompter(nullptr);
+        std::printf("scenario '%s': %td statements\n", scenario.c_str(), pool.GetSize());
+        const CObjectArray::Index longest = KilobyteStatement(pool);
+        if (longest >= 0 && pool[longest].m_SqlText.size() >= 900) {
+            FirstScreenAndTotal(pool, longest, false, 3);
+            FirstScreenAndTotal(pool, longest, true, 3);
+        } else if (longest >= 0) {
+            // The scenario's texts are shorter: a generated report query of about a
+            // kilobyte is searched for among them, added to the pool.
+            std::mt19937 rng(7);
+            CObjectEntry report;
+            while (report.m_SqlText.size() < 1000 || report.m_SqlText.size() > 1150 || report.m_CommandType != 3)
+                report = Statement(rng);
+            pool.Add(std::move(report));
+            std::printf("  (its longest text has %zu bytes: a generated report query is the chosen statement)\n",
+                        pool[longest].m_SqlText.size());
+            FirstScreenAndTotal(pool, pool.GetSize() - 1, false, 3);
+            FirstScreenAndTotal(pool, pool.GetSize() - 1, true, 3);
+        }
+    }
+
     std::mt19937 rng(2024);
     CObjectArray collection;
     std::size_t bytes = 0;
@@ -198,8 +282,11 @@ int main() {
         const auto& e = collection[i];
         if (e.m_CommandType == 3 && e.m_SqlText.size() >= 1000 && e.m_SqlText.size() <= 1150) kilobyte = i;
     }
-    std::printf("(the machine may be shared: wall-clock seconds include waiting for a core)\n");
-    if (kilobyte >= 0) FirstScreenAndTotal(collection, kilobyte, 3);
+    std::printf("generated pool:\n");
+    if (kilobyte >= 0) {
+        FirstScreenAndTotal(collection, kilobyte, false, 3);
+        FirstScreenAndTotal(collection, kilobyte, true, 3);
+    }
 
     // Wall-clock seconds depend on what else the machine runs; CPU seconds (all
     // threads together) show the work itself.
