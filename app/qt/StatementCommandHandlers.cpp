@@ -1,6 +1,8 @@
 #include "app/qt/StatementCommandHandlers.h"
 
 #include <QApplication>
+#include <QScrollBar>
+#include <algorithm>
 
 #include "app/Session.h"
 #include "app/qt/CorvidView.h"
@@ -189,7 +191,20 @@ void FindSimilarCommand(SStatementCommandContext& context) {
         [&frame](int percent) { frame.SetStatusText(QString::fromUtf8(kSimilarSearchStatus).arg(percent)); });
     search->SetOnFinished([context, layout](CSimilarSearchJob& job) mutable {
         // The search is over; the view is busy until its job is gone, which is last.
+        // The first screen stays where it was, so what the user selected and the
+        // place scrolled to stay too.
+        const std::vector<CObjectArray::Index> selected = context.view.SelectedPositions();
+        const int scrolled = context.view.verticalScrollBar()->value();
         ShowSimilarResult(context, job.Run(), layout);
+        if (context.document.m_SimilarMode) {
+            CListCtrlEx& list = context.view.GetListCtrl();
+            for (int row = 0; row < list.GetItemCount() && !selected.empty(); ++row) {
+                const auto position = static_cast<CObjectArray::Index>(list.GetItemData(row));
+                if (std::find(selected.begin(), selected.end(), position) != selected.end())
+                    list.SetItemSelected(row, true);
+            }
+            context.view.verticalScrollBar()->setValue(scrolled);
+        }
         context.frame.SetStatusText(QStringLiteral("Ready"));
         if (!job.Error().empty()) GetPrompter().Message(job.Error(), IPrompter::Kind::Error);
         context.view.EndSimilarSearch();

@@ -403,14 +403,19 @@ TEST_F(SimilarViewFillTest, TheNearestShowFirstAndTheRestFillsInToTheFullOrder) 
     EXPECT_EQ(m_dialogCount, dialogs);
     EXPECT_TRUE(m_document->m_SimilarMode);
 
+    // What the user selects among the first screen stays selected.
+    List().SelectNone();
+    List().SetItemSelected(3, true);
+
     gate.Release();
     QTRY_VERIFY_WITH_TIMEOUT(!m_view->IsBusy(), 60000);
     EXPECT_EQ(Rows(), expected);
+    EXPECT_EQ(List().GetSelectedItems(), std::vector<int>{3});
     EXPECT_EQ(m_frame->MessagePane()->text(), "Ready");
     EXPECT_TRUE(m_prompter.Messages().empty()) << m_prompter.LastMessage();
 }
 
-TEST_F(SimilarViewFillTest, EscapeStopsTheFillAndKeepsTheNearest) {
+TEST_F(SimilarViewFillTest, EscapeStopsTheFillAndKeepsAConsistentList) {
     AddStatements();
     const std::vector<CObjectArray::Index> expected = PlainOrder();
     CFirstScreenGate gate;
@@ -420,7 +425,13 @@ TEST_F(SimilarViewFillTest, EscapeStopsTheFillAndKeepsTheNearest) {
     gate.Release();
     QTRY_VERIFY_WITH_TIMEOUT(!m_view->IsBusy(), 60000);
     EXPECT_TRUE(m_document->m_SimilarMode);
-    EXPECT_EQ(Rows(), std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + 50));
+    // The thread that is not held may have compared all the rest meanwhile: then
+    // the whole result stays, else exactly the nearest.
+    const std::vector<CObjectArray::Index> rows = Rows();
+    if (rows.size() == expected.size())
+        EXPECT_EQ(rows, expected);
+    else
+        EXPECT_EQ(rows, std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + 50));
 
     // The view can be left as usual afterwards.
     Run(ECommand::FindSimilar);
