@@ -257,11 +257,11 @@ std::size_t HeapInUse() {
 std::size_t CollectionBytes(const CObjectArray& collection) {
     std::size_t bytes = static_cast<std::size_t>(collection.GetSize()) * sizeof(CObjectEntry);
     for (const CObjectEntry& e : collection) {
-        for (const std::string* text : {&e.m_OptimizerMode, &e.m_UserName, &e.m_SqlText, &e.m_SqlPlan,
-                                        &e.itsErrorMessage, &e.m_DebugField, &e.m_Module}) {
+        for (const std::string* text : {&e.m_UserName, &e.m_SqlText, &e.m_SqlPlan, &e.itsErrorMessage}) {
             if (text->capacity() > 15) bytes += text->capacity() + 1;  // beyond the short-string buffer
         }
-        for (const CCompactText* text : {&e.m_Address, &e.m_FirstLoadTime, &e.m_SqlId, &e.m_LastActiveTime}) {
+        for (const CCompactText* text : {&e.m_OptimizerMode, &e.m_Address, &e.m_FirstLoadTime, &e.m_DebugField,
+                                         &e.m_SqlId, &e.m_Module, &e.m_LastActiveTime}) {
             if (text->size() > CCompactText::kInlineCapacity) bytes += text->size() + 1;
         }
     }

@@ -49,6 +49,7 @@ public:
     // The text Dump writes (lines end with CR LF).
     std::string DumpText() const;
 
+    // Members are grouped by size so that the entry carries no padding.
     double m_PercOfDiskReads = 0;
     double m_PercOfBufferGets = 0;
     double m_DiskReads = 0;
@@ -62,40 +63,40 @@ public:
     double m_RuntimeMem = 0;
     double m_Loads = 0;
     std::int32_t m_CommandType = 0;
-    std::string m_OptimizerMode;
     std::int32_t m_ParsingSchemaId = 0;
     std::int32_t m_ParsingUserId = 0;
+    std::int32_t m_PlanCost = 0;
+    std::int32_t m_NoOfFullTableScans = 0;
+    std::int32_t m_Distance = 0;
+    std::int32_t m_Status = 0;
+    // Where the plan came from: kPlanFromExplain or kPlanFromCursorCache.
+    std::int32_t m_PlanSource = 0;
+    CCompactText m_OptimizerMode;
     std::string m_UserName;
     CCompactText m_Address;
     std::string m_SqlText;
     CCompactText m_FirstLoadTime;
     std::string m_SqlPlan;
-    std::int32_t m_PlanCost = 0;
-    std::int32_t m_NoOfFullTableScans = 0;
-    std::int32_t m_Distance = 0;
-    std::int32_t m_Status = 0;
     std::string itsErrorMessage;
-    std::string m_DebugField;
+    CCompactText m_DebugField;
     // Against the previous load; set after a load that has one.
     SIntervalFigures m_Interval;
-    // The analysis settled this entry's plan fields (explained, or kept from the
-    // previous load), so a later load may keep them.
-    bool m_Explained = false;
 
     // The figures of servers from 10g on; the columns showing them are empty
     // while m_HasServerFigures is false (an older server). Times in microseconds.
-    bool m_HasServerFigures = false;
     CCompactText m_SqlId;
     double m_HashValue = 0;
     double m_PlanHashValue = 0;
     double m_ElapsedTime = 0;
     double m_CpuTime = 0;
     double m_UserIoWaitTime = 0;
-    std::string m_Module;
-    CCompactText m_LastActiveTime;
     double m_VersionCount = 0;
-    // Where the plan came from: kPlanFromExplain or kPlanFromCursorCache.
-    std::int32_t m_PlanSource = 0;
+    CCompactText m_Module;
+    CCompactText m_LastActiveTime;
+    bool m_HasServerFigures = false;
+    // The analysis settled this entry's plan fields (explained, or kept from the
+    // previous load), so a later load may keep them.
+    bool m_Explained = false;
 
 private:
     void AppendPerExecution(double count, std::string& out) const;

@@ -132,7 +132,7 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
     data.test.m_Plan = statement.m_SqlPlan;
     // A mode the goal list does not offer (RULE, say) opens the page on the goal
     // the load explained the statement with, so that Execute SQL works at once.
-    data.test.m_Goal = OptimizerGoalIndex(statement.m_OptimizerMode) >= 0 ? statement.m_OptimizerMode
+    data.test.m_Goal = OptimizerGoalIndex(statement.m_OptimizerMode) >= 0 ? statement.m_OptimizerMode.str()
                                                                           : OptimizerGoalFor(statement.m_OptimizerMode);
     return data;
 }
