@@ -3,6 +3,7 @@
 // The figures a benchmark prints: the median of repeated runs with their range.
 
 #include <algorithm>
+#include <ctime>
 #include <vector>
 
 namespace corvid::bench {
@@ -16,6 +17,14 @@ inline SFigure Summarise(std::vector<double> values) {
     if (values.empty()) return {};
     std::sort(values.begin(), values.end());
     return {values[values.size() / 2], values.front(), values.back()};
+}
+
+// The processor time of this process so far. On a shared machine it moves far
+// less with the other work than the elapsed time does.
+inline double ProcessorSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 }  // namespace corvid::bench

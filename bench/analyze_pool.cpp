@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -27,20 +26,13 @@
 #include "platform/Services.h"
 
 using namespace corvid;
+using corvid::bench::ProcessorSeconds;
 using corvid::bench::SFigure;
 using corvid::bench::Summarise;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The processor time of this process so far (the analysis runs on this thread
-// alone); on a shared machine it moves less than the elapsed time.
-double ProcessorSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // One analysis of the whole pool on a fresh server; returns its seconds.
 double AnalyseOnce(long count, int run, bool cache, long* statements, long* plans, double* cpuSeconds) {

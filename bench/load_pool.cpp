@@ -36,6 +36,7 @@
 
 using namespace corvid;
 using namespace corvid::oci;
+using corvid::bench::ProcessorSeconds;
 using corvid::bench::SFigure;
 using corvid::bench::Summarise;
 
@@ -69,6 +70,7 @@ struct SFetched {
     long statementRows = 0;
     long textRows = 0;
     double seconds = 0;
+    double cpuSeconds = 0;
 };
 
 // The columns of the statement load, as the client delivers them.
@@ -135,6 +137,7 @@ SFetched BareFetch8(const std::string& loadSql, const std::string& textSql) {
     auto buffers = std::make_unique<SRowBuffers>();
     SFetched fetched;
     const Clock::time_point start = Clock::now();
+    const double cpuStart = ProcessorSeconds();
 
     auto run = [&](const std::string& sql, bool texts) {
         OCIStmt* stmt = nullptr;
@@ -172,6 +175,7 @@ SFetched BareFetch8(const std::string& loadSql, const std::string& textSql) {
     run(loadSql, false);
     run(textSql, true);
     fetched.seconds = SecondsSince(start);
+    fetched.cpuSeconds = ProcessorSeconds() - cpuStart;
     logoff(svc, err);
     handleFree(err, OCI_HTYPE_ERROR);
     dlclose(lib);
@@ -242,6 +246,7 @@ SFetched BareFetch7(const std::string& loadSql, const std::string& textSql) {
 struct SLoaded {
     long statements = 0;
     double seconds = 0;
+    double cpuSeconds = 0;
     long rssBeforeKb = 0;
     long rssAfterKb = 0;
     std::size_t collectionBytes = 0;
@@ -291,8 +296,10 @@ SLoaded ProductLoad(int version, std::string* loadSql, std::string* textSql) {
         if (textSql != nullptr) *textSql = doc.BuildTextStatement();
         loaded.rssBeforeKb = CurrentRssKb();
         const Clock::time_point start = Clock::now();
+        const double cpuStart = ProcessorSeconds();
         doc.LoadJob(nullptr);
         loaded.seconds = SecondsSince(start);
+        loaded.cpuSeconds = ProcessorSeconds() - cpuStart;
         loaded.rssAfterKb = CurrentRssKb();
         loaded.statements = static_cast<long>(doc.GetCollection().GetSize());
         loaded.collectionBytes = CollectionBytes(doc.GetCollection());
@@ -374,33 +381,45 @@ int main(int argc, char** argv) {
     if (!sizes.empty()) {
         std::printf("Growth with the pool (scenario 'bench:N', OCI8, texts on, analysis off); medians of %d runs "
                     "[range]\n", runs);
-        double firstOurs = 0, firstBare = 0;
+        double firstOurs = 0, firstBare = 0, firstOursCpu = 0, firstBareCpu = 0;
         long firstSize = 0;
         for (long size : sizes) {
             const std::string scenario = "bench:" + std::to_string(size);
             setenv("CORVID_SIM_SCENARIO", scenario.c_str(), 1);
             std::string loadSql, textSql;
             ProductLoad(8, &loadSql, &textSql);
-            std::vector<double> ours, bare;
+            std::vector<double> ours, bare, oursCpu, bareCpu;
             long statements = 0;
             for (int i = 0; i < runs; ++i) {
                 const SLoaded product = ProductLoad(8, nullptr, nullptr);
                 statements = product.statements;
                 ours.push_back(product.seconds);
-                bare.push_back(BareFetch8(loadSql, textSql).seconds);
+                oursCpu.push_back(product.cpuSeconds);
+                const SFetched fetched = BareFetch8(loadSql, textSql);
+                bare.push_back(fetched.seconds);
+                bareCpu.push_back(fetched.cpuSeconds);
             }
             const SFigure o = Summarise(ours), b = Summarise(bare);
+            const SFigure oc = Summarise(oursCpu), bc = Summarise(bareCpu);
             std::printf("  %7ld statements: load", statements);
             PrintTimes("", ours);
-            PrintTimes("; bare fetch", bare);
+            PrintTimes(" (processor", oursCpu);
+            PrintTimes("); bare fetch", bare);
+            PrintTimes(" (processor", bareCpu);
+            std::printf(")");
             if (firstSize == 0) {
                 firstSize = size;
                 firstOurs = o.median;
                 firstBare = b.median;
+                firstOursCpu = oc.median;
+                firstBareCpu = bc.median;
                 std::printf("\n");
             } else {
-                std::printf("; against %ld: %.2f times the pool, load %.2f times the time, bare fetch %.2f\n",
-                            firstSize, double(size) / firstSize, o.median / firstOurs, b.median / firstBare);
+                std::printf(
+                    "; against %ld: %.2f times the pool, load %.2f times the time (processor %.2f), bare fetch %.2f "
+                    "(processor %.2f)\n",
+                    firstSize, double(size) / firstSize, o.median / firstOurs, oc.median / firstOursCpu,
+                    b.median / firstBare, bc.median / firstBareCpu);
             }
         }
         setenv("CORVID_SIM_SCENARIO", large.c_str(), 1);
