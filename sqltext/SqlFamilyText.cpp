@@ -96,8 +96,8 @@ bool IsTwoCharOperator(unsigned char a, unsigned char b) {
 }
 
 // One pass over the text, writing straight into the output string: it is sized
-// once for the usual case (a family text is rarely longer than twice its
-// statement) and grown only when a token would not fit.
+// once at twice the statement's length, which nearly every family text fits, and
+// grown only when a token would not fit.
 class CFamilyScanner {
 public:
     CFamilyScanner(std::string_view sql, std::string& out)
