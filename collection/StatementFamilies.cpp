@@ -163,14 +163,33 @@ private:
     std::size_t m_Count = 0;
 };
 
-// Asks for the cache lines of an entry's fields that the grouping reads, from
-// its start to its first load time, without waiting for them.
+// Asks for the cache lines of the entry's fields that the grouping reads,
+// without waiting for them.
 void PrefetchFieldsRead(const CObjectEntry& entry) {
-    const char* const begin = reinterpret_cast<const char*>(&entry);
-    const char* const end = reinterpret_cast<const char*>(&entry.m_FirstLoadTime + 1);
-    for (const char* line = begin; line < end; line += 64)
+    const char* low = reinterpret_cast<const char*>(&entry + 1);
+    const char* high = reinterpret_cast<const char*>(&entry);
+    const auto cover = [&](const auto& field) {
+        const char* const at = reinterpret_cast<const char*>(&field);
+        low = std::min(low, at);
+        high = std::max(high, at + sizeof field);
+    };
+    cover(entry.m_SqlText);
+    cover(entry.m_CommandType);
+    cover(entry.m_Executions);
+    cover(entry.m_ParseCalls);
+    cover(entry.m_BufferGets);
+    cover(entry.m_DiskReads);
+    cover(entry.m_RowsProcessed);
+    cover(entry.m_Sorts);
+    cover(entry.m_SharableMem);
+    cover(entry.m_PercOfBufferGets);
+    cover(entry.m_PercOfDiskReads);
+    cover(entry.m_FirstLoadTime);
+    cover(entry.m_ParsingUserId);
+    cover(entry.m_UserName);
+    for (const char* line = low; line < high; line += 64)
         __builtin_prefetch(line);
-    __builtin_prefetch(end - 1);
+    __builtin_prefetch(high - 1);
 }
 
 }  // namespace
@@ -216,7 +235,7 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
             CFamilyEntry& family = m_Families.emplace_back();
             family.m_FamilyText = text;
             family.m_CommandType = entry.m_CommandType;
-            oldest.push_back(entry.m_FirstLoadTime);
+            oldest.push_back(entry.m_FirstLoadTime.view());
         }
         m_FamilyOfStatement.push_back(f);
         CFamilyEntry& family = m_Families[static_cast<std::size_t>(f)];
@@ -231,8 +250,9 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
         family.m_PercOfBufferGets += entry.m_PercOfBufferGets;
         family.m_PercOfDiskReads += entry.m_PercOfDiskReads;
         std::string_view& time = oldest[static_cast<std::size_t>(f)];
-        if (!entry.m_FirstLoadTime.empty() && (time.empty() || entry.m_FirstLoadTime < time))
-            time = entry.m_FirstLoadTime;
+        if (const std::string_view loaded = entry.m_FirstLoadTime.view();
+            !loaded.empty() && (time.empty() || loaded < time))
+            time = loaded;
         const std::uint64_t pair = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(f)) << 32) |
                                    static_cast<std::uint32_t>(entry.m_ParsingUserId);
         if (familyUsers.Find(pair, [](std::int32_t) { return true; }) < 0) {
