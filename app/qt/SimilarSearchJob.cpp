@@ -17,6 +17,11 @@ std::function<void()>& FirstScreenHook() {
     return hook;
 }
 
+unsigned& SearchThreads() {
+    static unsigned threads = 0;
+    return threads;
+}
+
 // The background part reports at most this often.
 constexpr std::chrono::milliseconds kReportInterval{100};
 
@@ -26,9 +31,14 @@ void SetSimilarSearchFirstScreenHook(std::function<void()> hook) {
     FirstScreenHook() = std::move(hook);
 }
 
+void SetSimilarSearchThreads(unsigned threads) {
+    SearchThreads() = threads;
+}
+
 CSimilarSearchJob::CSimilarSearchJob(std::unique_ptr<SimilarityRun> run, QObject* context)
     : m_run(std::move(run)), m_context(context) {
     m_run->m_Cancellable = true;
+    if (SearchThreads() > 0) m_run->m_MaxThreads = SearchThreads();
     m_run->m_OnFirstScreen = [this](const CObjectArray& nearest, const std::vector<CObjectArray::Index>& positions,
                                     bool complete) { OnFirstScreen(nearest, positions, complete); };
 }

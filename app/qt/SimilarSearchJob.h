@@ -98,5 +98,7 @@ private:
 // Tests only: called on the search thread right after the first screen is known,
 // before the search goes on; a test may hold it there. Empty by default.
 void SetSimilarSearchFirstScreenHook(std::function<void()> hook);
+// Tests only: how many threads the searches share (0, the default, lets the search decide).
+void SetSimilarSearchThreads(unsigned threads);
 
 }  // namespace corvid

@@ -1,6 +1,8 @@
 #include "app/qt/StatementCommandHandlers.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -126,7 +128,7 @@ void FindSqlIdCommand(SStatementCommandContext& context) {
 namespace {
 
 // The status line while a similar search fills in the similar view.
-constexpr const char* kSimilarSearchStatus = "Comparing statements: %1 % done (Esc stops)";
+constexpr const char* kSimilarSearchStatus = "Comparing statements (Esc stops)";
 
 // Shows the outcome of a similar search in the similar view: its result sorted, or
 // the statement list again when it was cancelled before anything was found.
@@ -185,11 +187,26 @@ void FindSimilarCommand(SStatementCommandContext& context) {
     // view stays busy (commands wait) until it has, and Escape stops it there.
     context.view.FillFrom(search->FirstScreen(), layout, true, &search->FirstScreenPositions());
     context.view.GetListCtrl().Sort();
-    context.frame.SetStatusText(QString::fromUtf8(kSimilarSearchStatus).arg(0));
+    // Its progress goes to the status bar's text and bar, as a refresh in the
+    // background does; Escape in the list stops it.
     CMainFrame& frame = context.frame;
-    search->SetOnProgress(
-        [&frame](int percent) { frame.SetStatusText(QString::fromUtf8(kSimilarSearchStatus).arg(percent)); });
+    if (QLabel* text = frame.ProgressText()) {
+        text->setText(QString::fromUtf8(kSimilarSearchStatus));
+        text->show();
+    }
+    if (QProgressBar* bar = frame.ProgressBar()) {
+        bar->setValue(0);
+        bar->show();
+    }
+    search->SetOnProgress([&frame](int percent) {
+        if (QProgressBar* bar = frame.ProgressBar()) bar->setValue(percent);
+    });
     search->SetOnFinished([context, layout](CSimilarSearchJob& job) mutable {
+        if (QLabel* text = context.frame.ProgressText()) {
+            text->clear();
+            text->hide();
+        }
+        if (QProgressBar* bar = context.frame.ProgressBar()) bar->hide();
         // The search is over; the view is busy until its job is gone, which is last.
         // The first screen stays where it was, so what the user selected and the
         // place scrolled to stay too.
@@ -205,7 +222,6 @@ void FindSimilarCommand(SStatementCommandContext& context) {
             }
             context.view.verticalScrollBar()->setValue(scrolled);
         }
-        context.frame.SetStatusText(QStringLiteral("Ready"));
         if (!job.Error().empty()) GetPrompter().Message(job.Error(), IPrompter::Kind::Error);
         context.view.EndSimilarSearch();
         context.frame.UpdateCommandStates();
