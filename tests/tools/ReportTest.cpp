@@ -13,6 +13,7 @@
 #include <thread>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <set>
 #include <string>
@@ -199,14 +200,19 @@ TEST_F(ReportRun, TheElapsedConditionOfTheSettingsFiltersTheReport) {
     ASSERT_EQ(Run(With({"--settings", "all.ini"})), 0) << m_err;
     ASSERT_EQ(Run(With({"--settings", "slow.ini"})), 0) << m_err;
     auto elapsedOf = [](const std::string& line) { return std::atof(line.c_str() + line.rfind(",\"") + 2); };
+    // The server's clock moves between the two runs, and with it the first load
+    // times the demo gives relative to it: rows are compared without them.
+    const std::regex loadTime("\"\\d{4}-\\d{2}-\\d{2}/\\d{2}:\\d{2}:\\d{2}\"");
+    auto withoutLoadTime = [&](const std::string& line) { return std::regex_replace(line, loadTime, "\"\""); };
     std::multiset<std::string> expected, slow;
     const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
     ASSERT_GT(all.size(), 2u);
     for (std::size_t i = 1; i < all.size(); ++i) {
-        if (elapsedOf(all[i]) > 1.5) expected.insert(all[i]);
+        if (elapsedOf(all[i]) > 1.5) expected.insert(withoutLoadTime(all[i]));
     }
     const std::vector<std::string> filtered = Lines(ReadFile(Path("slow.CSV")));
-    slow.insert(filtered.begin() + 1, filtered.end());
+    for (std::size_t i = 1; i < filtered.size(); ++i)
+        slow.insert(withoutLoadTime(filtered[i]));
     // The condition chose some statements, not all, and exactly those over 1.5 ms.
     EXPECT_GT(expected.size(), 0u);
     EXPECT_LT(expected.size(), all.size() - 1);
