@@ -1,19 +1,25 @@
 // Two loads of the large scenario with analysis on and a known workload between
 // them (1 % of the statements new, about 10 % executed again): the first load
 // explains every statement, the second keeps the plans of the statements that
-// did not change and explains only the new ones. Prints both times and their
-// ratio, and a third load that explains everything again for comparison.
+// did not change and explains only the new ones. The pair runs ROUNDS times in
+// one process (each first load forgets the loads before it); prints the medians
+// and ranges of both times and of their ratio, and one load that explains every
+// statement again for comparison.
 //
-// Usage: bench_interval_reload [STATEMENTS [DEMO_SCENARIO_FILE]]
+// Usage: bench_interval_reload [STATEMENTS [ROUNDS [DEMO_SCENARIO_FILE]]]
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "BenchFigures.h"
 #include "app/Session.h"
 #include "collection/CorvidDoc.h"
 #include "oracle/OracleConnection.h"
@@ -48,18 +54,34 @@ std::string WriteScenario(const std::string& demoPath, long statements) {
     return path + ":" + std::to_string(statements);
 }
 
-double TimedLoad(CCorvidDoc& doc) {
+// The processor time of this process so far: the simulated server runs in it, so
+// on a shared machine this moves less than the elapsed time.
+double ProcessorSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// One load; its elapsed seconds, and its processor seconds in `cpu`.
+double TimedLoad(CCorvidDoc& doc, double& cpu) {
+    const double cpuStart = ProcessorSeconds();
     const Clock::time_point start = Clock::now();
     doc.LoadJob(nullptr);
+    cpu = ProcessorSeconds() - cpuStart;
     return SecondsSince(start);
+}
+
+void PrintFigure(const char* label, const bench::SFigure& figure, const char* unit) {
+    std::printf("  %-34s median %8.3f%s (range %.3f to %.3f)\n", label, figure.median, unit, figure.low, figure.high);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const long statements = argc > 1 ? std::atol(argv[1]) : 100000;
-    std::string demo = argc > 2 ? argv[2] : std::string(__FILE__);
-    if (argc <= 2) demo = demo.substr(0, demo.rfind('/')) + "/../ocisim/scenarios/demo.scn";
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::string demo =
+        argc > 3 ? std::string(argv[3]) : std::string(CORVID_BENCH_SOURCE_DIR) + "/../ocisim/scenarios/demo.scn";
     CRecordingPrompter quiet;
     SetPrompter(&quiet);
     setenv("CORVID_SIM_SCENARIO", WriteScenario(demo, statements).c_str(), 1);
@@ -79,24 +101,48 @@ int main(int argc, char** argv) {
     CCorvidDoc doc(&connection, store, quiet, nullptr);
     doc.SetSaveOnDestroy(false);
     doc.m_Analyze = 1;
+    const std::string sleep = "/* $CORVID$ */ BEGIN DBMS_LOCK.SLEEP(900); END;";
 
-    std::printf("Two loads with analysis, %ld statements, 1 %% new and about 10 %% executed again between\n",
-                statements);
-    const double first = TimedLoad(doc);
-    connection.ExecuteStatement("/* $CORVID$ */ BEGIN DBMS_LOCK.SLEEP(900); END;");
-    const double second = TimedLoad(doc);
-    const SIntervalSummary& interval = doc.GetIntervalSummary();
-    std::printf("  first load:  %8.3f s (%ld statements, every one explained)\n", first,
-                static_cast<long>(doc.GetCollection().GetSize()));
-    std::printf("  second load: %8.3f s (%d new, %d changed, %d gone; plans of the others kept)\n", second,
-                interval.newCount, interval.changedCount, interval.goneCount);
-    std::printf("  ratio second/first: %.3f (target at most 0.333)\n", second / first);
+    std::printf("Two loads with analysis, %ld statements, 1 %% new and about 10 %% executed again between; "
+                "%d rounds\n",
+                statements, rounds);
+    std::vector<double> firsts, seconds, ratios, firstCpus, secondCpus, cpuRatios;
+    for (int round = 0; round < rounds; ++round) {
+        doc.ForgetPreviousLoad();
+        double firstCpu = 0, secondCpu = 0;
+        const double first = TimedLoad(doc, firstCpu);
+        const long firstCount = static_cast<long>(doc.GetCollection().GetSize());
+        connection.ExecuteStatement(sleep);
+        const double second = TimedLoad(doc, secondCpu);
+        const SIntervalSummary& interval = doc.GetIntervalSummary();
+        std::printf("  round %d: first %7.3f s (cpu %7.3f s, %ld statements), second %7.3f s (cpu %7.3f s; "
+                    "%d new, %d changed, %d gone), ratio %.3f (cpu %.3f)\n",
+                    round + 1, first, firstCpu, firstCount, second, secondCpu, interval.newCount,
+                    interval.changedCount, interval.goneCount, second / first, secondCpu / firstCpu);
+        if (!interval.valid) std::printf("  (the second load found no interval)\n");
+        firsts.push_back(first);
+        seconds.push_back(second);
+        ratios.push_back(second / first);
+        firstCpus.push_back(firstCpu);
+        secondCpus.push_back(secondCpu);
+        cpuRatios.push_back(secondCpu / firstCpu);
+        std::fflush(stdout);
+    }
+    PrintFigure("first load:", bench::Summarise(firsts), " s");
+    PrintFigure("second load:", bench::Summarise(seconds), " s");
+    PrintFigure("ratio second/first:", bench::Summarise(ratios), "  ");
+    PrintFigure("first load, processor time:", bench::Summarise(firstCpus), " s");
+    PrintFigure("second load, processor time:", bench::Summarise(secondCpus), " s");
+    PrintFigure("ratio of processor times:", bench::Summarise(cpuRatios), "  ");
+    std::printf("  target: ratio at most 0.333\n");
 
     doc.m_ExplainAll = 1;
-    connection.ExecuteStatement("/* $CORVID$ */ BEGIN DBMS_LOCK.SLEEP(900); END;");
-    const double again = TimedLoad(doc);
-    std::printf("  third load explaining every statement again: %8.3f s; ratio to the first %.3f\n", again,
-                again / first);
+    connection.ExecuteStatement(sleep);
+    double againCpu = 0;
+    const double again = TimedLoad(doc, againCpu);
+    std::printf("  a load explaining every statement again: %7.3f s (cpu %7.3f s); ratio to the median first load "
+                "%.3f\n",
+                again, againCpu, again / bench::Summarise(firsts).median);
     session.Disconnect();
     return 0;
 }

@@ -337,6 +337,13 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     const std::int64_t total = 3LL * CountStatements();
     m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
     LoadStatements();
+    // The previous load's statements by their key, for the texts and the plans
+    // that need not be read again; released however the load ends.
+    IndexPreviousLoad();
+    struct SIndexScope {
+        std::unordered_map<std::string, CObjectArray::Index>& index;
+        ~SIndexScope() { index = {}; }
+    } indexScope{m_PreviousIndex};
     LoadSqlText();
     if (m_Analyze) AnalyzeStatements();
     if (m_progress != nullptr && m_progress->IsCancelled()) return;

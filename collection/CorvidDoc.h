@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "collection/IntervalFigures.h"
 #include "collection/ObjectEntry.h"
@@ -161,8 +162,20 @@ private:
     // The plan fields of a statement explained in the previous load under the
     // same text and goal, or null.
     const CObjectEntry* FindKeptPlan(const CObjectEntry& entry) const;
+    // The same statement (address and first load time) in the previous load, or null.
+    const CObjectEntry* FindPrevious(const CObjectEntry& entry) const;
     void IndexPreviousLoad();
+    // Gives every statement of the previous load its text from there and lists the
+    // addresses of the others; false (nothing taken) when there is nothing to
+    // take from or too many others for a list of addresses.
+    bool TakeKnownTexts(std::vector<std::string>& missing);
+    // Reads the texts the statement returns (address and piece, in address and
+    // piece order) into the statements; false when the load was cancelled.
+    bool ReadTexts(const std::string& statement, bool bindFilter);
     std::string FilterSignature() const;
+    // The most statements whose texts or plans are read by a list of addresses;
+    // with more, the whole view is read.
+    static constexpr std::size_t kMaxListedStatements = 10000;
 
     COracleConnection* m_connection;
     ISettingsStore& m_store;

@@ -141,10 +141,36 @@ std::string CCorvidDoc::BuildCursorPlanStatement() const {
 long CCorvidDoc::ReadCursorCachePlans() {
     ProgressNote("Reading plans from the cursor cache...");
     CWaitingStatements waiting;
+    std::vector<std::string> waitingAddresses;
+    long kept = 0;
     for (CObjectEntry& entry : m_ObjectList) {
-        if (entry.m_Status == kStatusAnalyzed && IsExplainable(entry.m_CommandType) && !entry.m_Address.empty())
-            waiting.Add(entry);
+        if (entry.m_Status != kStatusAnalyzed || !IsExplainable(entry.m_CommandType) || entry.m_Address.empty())
+            continue;
+        // The cursor cache's plan of a statement unchanged since the previous load
+        // (same key and text, and the same plan hash where the server tells it) is
+        // the one read then.
+        const CObjectEntry* before = m_ExplainAll != 0 ? nullptr : FindPrevious(entry);
+        if (before != nullptr && before->m_PlanSource == kPlanFromCursorCache && before->m_SqlText == entry.m_SqlText &&
+            (!entry.m_HasServerFigures || before->m_PlanHashValue == entry.m_PlanHashValue)) {
+            entry.SetSqlPlan(before->m_SqlPlan);
+            entry.SetPlanCost(before->m_PlanCost);
+            entry.SetNoOfFullTableScans(before->m_NoOfFullTableScans);
+            entry.m_PlanSource = kPlanFromCursorCache;
+            ++kept;
+            continue;
+        }
+        waiting.Add(entry);
+        waitingAddresses.push_back(entry.m_Address);
     }
+    if (CTraceContext* trace = TraceAt(1); trace != nullptr && kept > 0) {
+        *trace << "Plans kept from the previous load = [" << std::to_string(kept) << "]\r\n";
+    }
+    if (waiting.Size() == 0) return kept;
+    // After a short interval few statements are new: their plans are read by their
+    // addresses instead of the whole cursor cache's.
+    std::string listed;
+    if (kept > 0 && waitingAddresses.size() <= kMaxListedStatements)
+        listed = AddressListCondition("p.address", waitingAddresses);
 
     std::vector<char> addresses(kFetchRows * kAddressSize), operations(kFetchRows * kOperationSize),
         options(kFetchRows * kOperationSize), objects(kFetchRows * kObjectNameSize);
@@ -155,8 +181,12 @@ long CCorvidDoc::ReadCursorCachePlans() {
         column.assign(kFetchRows, 0);
 
     COracleCursor cursor(*m_connection);
-    cursor.Parse(BuildCursorPlanStatement());
-    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+    if (listed.empty()) {
+        cursor.Parse(BuildCursorPlanStatement());
+        m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+    } else {
+        cursor.Parse(std::string(kCursorPlanHead) + " WHERE " + listed);
+    }
     cursor.Define(1, addresses.data(), kAddressSize, kTypeString, indicators[0].data());
     cursor.Define(2, children.data(), sizeof(std::int32_t), kTypeInteger, indicators[1].data());
     cursor.Define(3, depths.data(), sizeof(std::int32_t), kTypeInteger, indicators[2].data());
@@ -226,7 +256,7 @@ long CCorvidDoc::ReadCursorCachePlans() {
         entry->m_PlanSource = kPlanFromCursorCache;
         ++found;
     }
-    return found;
+    return found + kept;
 }
 
 void CCorvidDoc::AnalyzeStatements() {
@@ -247,12 +277,17 @@ void CCorvidDoc::AnalyzeStatements() {
     }
     CExplainPlanCall call(*m_connection);
     m_lostSessionError.clear();
-    IndexPreviousLoad();
-    // The index is the analysis's alone: released however the run ends.
+    // Outside a whole load the analysis indexes the previous load itself, and
+    // releases the index however the run ends.
+    const bool ownIndex = m_PreviousIndex.empty();
+    if (ownIndex) IndexPreviousLoad();
     struct SIndexScope {
         std::unordered_map<std::string, CObjectArray::Index>& index;
-        ~SIndexScope() { index = {}; }
-    } indexScope{m_PreviousIndex};
+        bool own;
+        ~SIndexScope() {
+            if (own) index = {};
+        }
+    } indexScope{m_PreviousIndex, ownIndex};
 
     // Statements another schema parsed are explained in that schema.
     std::string connectedUser = m_connection->GetUser();
@@ -343,17 +378,23 @@ void CCorvidDoc::AnalyzeStatements() {
 
 void CCorvidDoc::IndexPreviousLoad() {
     m_PreviousIndex.clear();
-    if (m_ExplainAll != 0 || !m_HasPrevious) return;
+    if (!m_HasPrevious) return;
     m_PreviousIndex.reserve(static_cast<std::size_t>(m_PreviousList.GetSize()));
     for (CObjectArray::Index i = 0; i < m_PreviousList.GetSize(); ++i)
         m_PreviousIndex.emplace(StatementKey(m_PreviousList[i]), i);
 }
 
-const CObjectEntry* CCorvidDoc::FindKeptPlan(const CObjectEntry& entry) const {
-    if (m_ExplainAll != 0 || m_PreviousIndex.empty()) return nullptr;
+const CObjectEntry* CCorvidDoc::FindPrevious(const CObjectEntry& entry) const {
+    if (m_PreviousIndex.empty()) return nullptr;
     const auto found = m_PreviousIndex.find(StatementKey(entry));
-    if (found == m_PreviousIndex.end()) return nullptr;
-    const CObjectEntry& before = m_PreviousList[found->second];
+    return found == m_PreviousIndex.end() ? nullptr : &m_PreviousList[found->second];
+}
+
+const CObjectEntry* CCorvidDoc::FindKeptPlan(const CObjectEntry& entry) const {
+    if (m_ExplainAll != 0) return nullptr;
+    const CObjectEntry* found = FindPrevious(entry);
+    if (found == nullptr) return nullptr;
+    const CObjectEntry& before = *found;
     if (!before.m_Explained || before.m_SqlText != entry.m_SqlText ||
         OptimizerGoalFor(before.m_OptimizerMode) != OptimizerGoalFor(entry.m_OptimizerMode)) {
         return nullptr;

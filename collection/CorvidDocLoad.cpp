@@ -41,6 +41,9 @@ constexpr const char* kTotalsStatement =
 constexpr int kServerTimeSize = 20;
 constexpr const char* kLoadHead = "/* $CORVID$ */ SELECT ";
 constexpr const char* kLoadTail = " FROM   sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
+// The texts of the statements with the addresses that follow.
+constexpr const char* kTextListed =
+    "/* $CORVID$ */ SELECT t.address, t.sql_text FROM   sys.v_$sqltext_with_newlines t WHERE  ";
 constexpr const char* kTextBase =
     "/* $CORVID$ */ SELECT t.address, t.sql_text FROM   sys.v_$sqltext_with_newlines t WHERE  t.address IN (       "
     "SELECT  s.address        FROM    sys.v_$sqlarea s        WHERE   s.sql_text NOT LIKE '%/* $CORVID$ */%' ";
@@ -338,6 +341,51 @@ void CCorvidDoc::LoadStatements() {
 
 void CCorvidDoc::LoadSqlText() {
     ProgressNote("Loading sql text from sga...");
+    // A statement of the previous load (same address and first load time) has the
+    // same text: only the others' are read, by their addresses.
+    std::vector<std::string> missing;
+    if (TakeKnownTexts(missing)) {
+        if (CTraceContext* trace = TraceAt(1)) {
+            *trace << "Texts kept from the previous load = ["
+                   << std::to_string(m_ObjectList.GetSize() - static_cast<CObjectArray::Index>(missing.size()))
+                   << "], read = [" << std::to_string(missing.size()) << "]\r\n";
+        }
+        if (missing.empty()) return;
+        ReadTexts(std::string(kTextListed) + AddressListCondition("t.address", missing) + " ORDER BY address, piece",
+                  false);
+        return;
+    }
+    ReadTexts(BuildTextStatement(), true);
+}
+
+bool CCorvidDoc::TakeKnownTexts(std::vector<std::string>& missing) {
+    missing.clear();
+    if (m_PreviousIndex.empty()) return false;
+    std::vector<const CObjectEntry*> known(static_cast<std::size_t>(m_ObjectList.GetSize()), nullptr);
+    for (CObjectArray::Index i = 0; i < m_ObjectList.GetSize(); ++i) {
+        const CObjectEntry& entry = m_ObjectList[i];
+        const CObjectEntry* before = FindPrevious(entry);
+        if (before != nullptr && !before->m_SqlText.empty()) {
+            known[static_cast<std::size_t>(i)] = before;
+        } else {
+            missing.push_back(entry.m_Address);
+        }
+    }
+    // Beyond this many the whole text view costs the server no more than the list.
+    if (missing.size() > kMaxListedStatements ||
+        (!missing.empty() && AddressListCondition("t.address", {missing.front()}).empty())) {
+        missing.clear();
+        return false;
+    }
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        if (known[i] != nullptr) m_ObjectList[static_cast<CObjectArray::Index>(i)].m_SqlText = known[i]->m_SqlText;
+    }
+    // The kept texts count as read for the progress.
+    m_ProgressCount += static_cast<std::int32_t>(known.size() - missing.size());
+    return true;
+}
+
+bool CCorvidDoc::ReadTexts(const std::string& statement, bool bindFilter) {
     std::vector<char> addresses, pieces;
     std::vector<short> addressIndicators, pieceIndicators;
     Allocate(addresses, kFetchRows * kAddressSize);
@@ -346,8 +394,8 @@ void CCorvidDoc::LoadSqlText() {
     Allocate(pieceIndicators, kFetchRows);
 
     COracleCursor cursor(*m_connection);
-    cursor.Parse(BuildTextStatement());
-    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+    cursor.Parse(statement);
+    if (bindFilter) m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
     cursor.Define(1, addresses.data(), kAddressSize, oci::SQLT_STR, addressIndicators.data());
     cursor.Define(2, pieces.data(), kTextPieceSize, oci::SQLT_STR, pieceIndicators.data());
     cursor.Execute(0);
@@ -368,7 +416,7 @@ void CCorvidDoc::LoadSqlText() {
                 haveCurrent = true;
             } else if (address != current.m_Address) {
                 if (!ProgressStep(Format("Loading sql text %ld from sga...", static_cast<long>(texts.size()) + 1))) {
-                    return;
+                    return false;
                 }
                 texts.push_back(std::move(current));
                 current = CSqlCmdEntry(std::string(address), std::string(piece));
@@ -398,6 +446,7 @@ void CCorvidDoc::LoadSqlText() {
             owner = &entry;
         }
     }
+    return true;
 }
 
 }  // namespace corvid

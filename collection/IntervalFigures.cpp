@@ -1,5 +1,7 @@
 #include "collection/IntervalFigures.h"
 
+#include <cctype>
+
 #include <cstdio>
 #include <unordered_map>
 
@@ -29,6 +31,31 @@ bool Digits(const std::string& text, std::size_t at, std::size_t count, int& val
 }
 
 }  // namespace
+
+std::string AddressListCondition(const std::string& column, const std::vector<std::string>& addresses) {
+    constexpr std::size_t kListLimit = 1000;
+    if (addresses.empty()) return std::string();
+    std::string condition = "(";
+    condition.reserve(addresses.size() * 24 + 32);
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const std::string& address = addresses[i];
+        if (address.empty()) return std::string();
+        for (char c : address) {
+            if (!std::isxdigit(static_cast<unsigned char>(c))) return std::string();
+        }
+        if (i % kListLimit == 0) {
+            if (i > 0) condition += ") OR ";
+            condition += column + " IN (";
+        } else {
+            condition += ", ";
+        }
+        condition += '\'';
+        condition += address;
+        condition += '\'';
+    }
+    condition += "))";
+    return condition;
+}
 
 std::string StatementKey(const CObjectEntry& entry) {
     std::string key;

@@ -57,6 +57,11 @@ struct SIntervalSummary {
 // The key of a statement across loads.
 std::string StatementKey(const CObjectEntry& entry);
 
+// The condition that `column` is one of the addresses: lists of at most 1000
+// literals (the server's limit for one list) joined by OR, in parentheses. Empty
+// when there is no address or one is not a hexadecimal text.
+std::string AddressListCondition(const std::string& column, const std::vector<std::string>& addresses);
+
 // Seconds since 1970-01-01 of a server time written YYYY-MM-DD/HH24:MI:SS; false
 // for any other text.
 bool ParseServerTime(const std::string& text, std::int64_t& seconds);

@@ -311,6 +311,70 @@ TEST_P(IntervalLoad, SecondLoadKeepsThePlansOfUnchangedStatements) {
     EXPECT_EQ(CountLines(trace, "Kept   = ["), 3);
 }
 
+// The texts and the cursor cache's plans of unchanged statements come from the
+// previous load; the new statements' are read by their addresses, also where a new
+// statement took the address of one that left the pool.
+TEST_P(IntervalLoad, SecondLoadReadsTheTextsAndCursorPlansOfNewStatementsOnly) {
+    UseScenarioText(WorkloadScenario() +
+                        "statement user=SCOTT executions=1 buffer-gets=9 after-sleep address=00000000000A0004 "
+                        "text=\"SELECT ename FROM emp WHERE sal > 3000 AND ename LIKE 'K%' ORDER BY ename\"\n",
+                    GetParam() == 8 ? "_8r" : "_7r");
+    const std::string trace = OpenTrace(15);
+    Connect();
+    InstallExplainProcedure();
+    CCorvidDoc& doc = MakeDoc(true);
+    ASSERT_TRUE(doc.Reload());
+    std::map<std::string, std::string> firstPlans;
+    for (const CObjectEntry& e : doc.GetCollection())
+        firstPlans[e.m_SqlText] = e.m_SqlPlan;
+    EXPECT_EQ(CountLines(trace, "Texts kept from the previous load"), 0);
+
+    Sleep(10);
+    ASSERT_TRUE(doc.Reload());
+    ASSERT_TRUE(doc.HasInterval());
+    // Three stayed; the DELETE left and its address came back with another text.
+    EXPECT_EQ(CountLines(trace, "Texts kept from the previous load = [3], read = [2]"), 1);
+    EXPECT_EQ(Find("DELETE FROM emp WHERE empno = 7"), nullptr);
+    const CObjectEntry* reused = Find("SELECT ename FROM emp WHERE sal > 3000 AND ename LIKE 'K%' ORDER BY ename");
+    ASSERT_NE(reused, nullptr);
+    EXPECT_EQ(reused->m_Address, "00000000000A0004");
+    EXPECT_TRUE(reused->m_Interval.isNew);
+    ASSERT_NE(Find("SELECT ename, sal FROM emp"), nullptr);
+    for (const CObjectEntry& e : doc.GetCollection()) {
+        EXPECT_FALSE(e.m_SqlText.empty()) << e.m_Address;
+        EXPECT_FALSE(e.m_SqlPlan.empty()) << e.m_SqlText;
+        if (firstPlans.count(e.m_SqlText)) {
+            EXPECT_EQ(e.m_SqlPlan, firstPlans[e.m_SqlText]) << e.m_SqlText;
+        }
+    }
+    ASSERT_TRUE(doc.GetServerFeatures().sqlPlan);  // the plans come from the cursor cache
+    EXPECT_EQ(CountLines(trace, "Plans kept from the previous load = [3]"), 1);
+    EXPECT_NE(reused->m_SqlPlan.find("SORT"), std::string::npos) << reused->m_SqlPlan;
+
+    // Every text and plan is read again from the whole views when the option asks for it.
+    doc.m_ExplainAll = 1;
+    ASSERT_TRUE(doc.Reload());
+    EXPECT_EQ(CountLines(trace, "Plans kept from the previous load"), 1);
+    for (const CObjectEntry& e : doc.GetCollection())
+        EXPECT_FALSE(e.m_SqlText.empty()) << e.m_Address;
+}
+
+TEST(IntervalFigures, AddressListsStayWithinTheServerLimitAndRefuseOtherTexts) {
+    EXPECT_EQ(AddressListCondition("t.address", {}), "");
+    EXPECT_EQ(AddressListCondition("t.address", {"0A1B", "ff00"}), "(t.address IN ('0A1B', 'ff00'))");
+    EXPECT_EQ(AddressListCondition("t.address", {"0A1B", "1' OR '1'='1"}), "");
+    EXPECT_EQ(AddressListCondition("t.address", {""}), "");
+    std::vector<std::string> many(2001, "00AB");
+    const std::string condition = AddressListCondition("p.address", many);
+    std::size_t lists = 0;
+    for (std::size_t at = condition.find(" IN ("); at != std::string::npos; at = condition.find(" IN (", at + 1))
+        ++lists;
+    EXPECT_EQ(lists, 3u);  // 1000, 1000 and 1
+    EXPECT_EQ(condition.substr(0, 17), "(p.address IN ('0");
+    EXPECT_NE(condition.find("'00AB') OR p.address IN ('00AB'"), std::string::npos);
+    EXPECT_EQ(condition.substr(condition.size() - 9), "('00AB'))");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothGenerations, IntervalLoad, ::testing::Values(8, 7),
                          [](const ::testing::TestParamInfo<int>& info) { return "OCI" + std::to_string(info.param); });
 
