@@ -6,7 +6,11 @@
 // and ranges of both times and of their ratio, and one load that explains every
 // statement again for comparison.
 //
-// Usage: bench_interval_reload [STATEMENTS [ROUNDS [DEMO_SCENARIO_FILE]]]
+// PLANS is "cursor" (the default: plans from the server's cursor cache where it
+// has them, explain for the rest) or "explain" (every plan by EXPLAIN PLAN, as
+// against a server without the cursor cache's plan view).
+//
+// Usage: bench_interval_reload [STATEMENTS [ROUNDS [DEMO_SCENARIO_FILE [PLANS]]]]
 
 #include <algorithm>
 #include <chrono>
@@ -81,7 +85,13 @@ int main(int argc, char** argv) {
     const long statements = argc > 1 ? std::atol(argv[1]) : 100000;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const std::string demo =
-        argc > 3 ? std::string(argv[3]) : std::string(CORVID_BENCH_SOURCE_DIR) + "/../ocisim/scenarios/demo.scn";
+        argc > 3 && argv[3][0] != '\0' ? std::string(argv[3])
+                                        : std::string(CORVID_BENCH_SOURCE_DIR) + "/../ocisim/scenarios/demo.scn";
+    const std::string plans = argc > 4 ? argv[4] : "cursor";
+    if (plans != "cursor" && plans != "explain") {
+        std::fprintf(stderr, "PLANS is cursor or explain, not %s\n", plans.c_str());
+        return 2;
+    }
     CRecordingPrompter quiet;
     SetPrompter(&quiet);
     setenv("CORVID_SIM_SCENARIO", WriteScenario(demo, statements).c_str(), 1);
@@ -101,11 +111,12 @@ int main(int argc, char** argv) {
     CCorvidDoc doc(&connection, store, quiet, nullptr);
     doc.SetSaveOnDestroy(false);
     doc.m_Analyze = 1;
+    doc.m_CursorCachePlans = plans == "cursor" ? 1 : 0;
     const std::string sleep = "/* $CORVID$ */ BEGIN DBMS_LOCK.SLEEP(900); END;";
 
-    std::printf("Two loads with analysis, %ld statements, 1 %% new and about 10 %% executed again between; "
-                "%d rounds\n",
-                statements, rounds);
+    std::printf("Two loads with analysis (plans: %s), %ld statements, 1 %% new and about 10 %% executed again "
+                "between; %d rounds\n",
+                plans == "cursor" ? "cursor cache, explain for the rest" : "explain only", statements, rounds);
     std::vector<double> firsts, seconds, ratios, firstCpus, secondCpus, cpuRatios;
     for (int round = 0; round < rounds; ++round) {
         doc.ForgetPreviousLoad();
