@@ -13,7 +13,6 @@
 #include <thread>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <set>
 #include <string>
@@ -202,8 +201,19 @@ TEST_F(ReportRun, TheElapsedConditionOfTheSettingsFiltersTheReport) {
     auto elapsedOf = [](const std::string& line) { return std::atof(line.c_str() + line.rfind(",\"") + 2); };
     // The server's clock moves between the two runs, and with it the first load
     // times the demo gives relative to it: rows are compared without them.
-    const std::regex loadTime("\"\\d{4}-\\d{2}-\\d{2}/\\d{2}:\\d{2}:\\d{2}\"");
-    auto withoutLoadTime = [&](const std::string& line) { return std::regex_replace(line, loadTime, "\"\""); };
+    auto withoutLoadTime = [](std::string line) {
+        const std::string shape = "\"dddd-dd-dd/dd:dd:dd\"";
+        for (std::size_t at = 0; at + shape.size() <= line.size(); ++at) {
+            bool matches = true;
+            for (std::size_t i = 0; i < shape.size() && matches; ++i) {
+                const char c = line[at + i];
+                matches = shape[i] == 'd' ? std::isdigit(static_cast<unsigned char>(c)) != 0 : c == shape[i];
+            }
+            if (matches) line.replace(at, shape.size(), "\"\"");
+        }
+        return line;
+    };
+    ASSERT_EQ(withoutLoadTime("\"HR\",\"2026-12-07/15:33:27\",\"SELECT\""), "\"HR\",\"\",\"SELECT\"");
     std::multiset<std::string> expected, slow;
     const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
     ASSERT_GT(all.size(), 2u);
