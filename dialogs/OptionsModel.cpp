@@ -106,7 +106,8 @@ std::string FilterValueText(const SOptionsSettings& settings, int row) {
     if (spec.kind == EFilterValueKind::Milliseconds) {
         // Hundredths shown as a decimal number, without trailing zeros.
         const std::int32_t magnitude = value < 0 ? -value : value;
-        std::string text = (value < 0 ? "-" : "") + std::to_string(magnitude / 100);
+        std::string text = value < 0 ? "-" : "";
+        text += std::to_string(magnitude / 100);
         if (const int hundredths = magnitude % 100; hundredths != 0) {
             text += '.';
             text += static_cast<char>('0' + hundredths / 10);

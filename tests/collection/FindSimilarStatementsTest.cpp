@@ -126,7 +126,7 @@ CObjectArray RandomCollection(std::size_t count, unsigned seed) {
         const int n = std::uniform_int_distribution<int>(0, 40)(rng);
         for (int w = 0; w < n; ++w)
             sql += std::string(words[rng() % 10]) + " ";
-        c.Add(Statement(static_cast<int>(rng() % 3) + 2, sql, "U" + std::to_string(i)));
+        c.Add(Statement(static_cast<int>(rng() % 3) + 2, sql, std::string("U").append(std::to_string(i))));
     }
     return c;
 }

@@ -79,8 +79,8 @@ TEST(OptionsModelTest, ReadingThePageStopsAtTheFirstActiveRowThatFails) {
     SOptionsSettings s;
     s.Comparison(kFilterSorts) = 2;
     auto texts = TextsOf(s);
-    texts[kFilterBufGet] = "7";
-    texts[kFilterSorts] = "x";
+    texts[kFilterBufGet] = '7';
+    texts[kFilterSorts] = 'x';
     texts[kFilterRows] = "9";
     int failed = 0;
     EXPECT_EQ(ReadFilterValues(s, texts, failed), "Please enter an integer.");

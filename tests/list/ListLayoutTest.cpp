@@ -219,7 +219,7 @@ TEST(ListLayoutTest, StoredSortTexts) {
         for (int i = 0; i < 3; ++i) {
             const std::string p = "C00" + std::to_string(i);
             store.WriteProfileInt(kSection, p + "_I", 22);
-            store.WriteProfileString(kSection, p + "_N", "T" + std::to_string(i));
+            store.WriteProfileString(kSection, p + "_N", std::string("T").append(std::to_string(i)));
             store.WriteProfileInt(kSection, p + "_W", 10);
             store.WriteProfileInt(kSection, p + "_J", 0);
             store.WriteProfileInt(kSection, p + "_T", 1);

@@ -83,8 +83,10 @@ protected:
         std::string command =
             "cd " + Quote(m_dir) + " && env -u CORVID_PASSWORD -u XDG_CONFIG_HOME HOME=" + Quote(m_dir + "/home") +
             " LD_LIBRARY_PATH=" + Quote(m_libDir) + " " + environment + " " + Quote(CORVID_REPORT_EXE);
-        for (const std::string& arg : args)
-            command += " " + Quote(arg);
+        for (const std::string& arg : args) {
+            command += ' ';
+            command += Quote(arg);
+        }
         command += " >out.txt 2>err.txt </dev/null";
         const int status = std::system(command.c_str());
         m_out = ReadFile(m_dir + "/out.txt");
