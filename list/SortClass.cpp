@@ -22,9 +22,10 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
 }
 constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
 
-std::uint64_t FoldedPrefix(std::string_view text) {
+// The folded bytes from `from` to `from` + 8, most significant first, padded with zeros.
+std::uint64_t FoldedPrefix(std::string_view text, std::size_t from) {
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t i = from; i < from + 8; ++i) {
         prefix <<= 8;
         if (i < text.size()) prefix |= kFold[static_cast<unsigned char>(text[i])];
     }
@@ -90,7 +91,7 @@ double ConvertOutOfRange(const char* first, const char* last, bool negative) {
 }  // namespace
 
 CSortClass::CSortItem::CSortItem(std::string_view text, std::uint32_t row)
-    : m_Text(text), m_Prefix(FoldedPrefix(text)), m_Row(row) {}
+    : m_Text(text), m_Prefix(FoldedPrefix(text, 0)), m_Prefix2(FoldedPrefix(text, 8)), m_Row(row) {}
 
 double CSortClass::ParseNumber(std::string_view text) {
     const char* p = text.data();
@@ -163,6 +164,15 @@ CSortClass::~CSortClass() {
 }
 
 void CSortClass::SortRows(bool ascending) {
+    if (m_itemsStale) {
+        for (std::size_t k = 0; k < m_numberItems.size(); ++k)
+            m_numberItems[k].row = static_cast<std::uint32_t>(k);
+        for (std::size_t k = 0; k < m_textItems.size(); ++k) {
+            m_textItems[k].m_Row = static_cast<std::uint32_t>(k);
+            m_textItems[k].m_Text = m_list.GetItemTextView(static_cast<int>(k), m_column);
+        }
+        m_itemsStale = false;
+    }
     std::vector<std::uint32_t> order;
     if (m_numeric) {
         if (ascending) {
@@ -178,10 +188,11 @@ void CSortClass::SortRows(bool ascending) {
     } else {
         auto less = [](const CSortItem& a, const CSortItem& b) {
             if (a.m_Prefix != b.m_Prefix) return a.m_Prefix < b.m_Prefix;
+            if (a.m_Prefix2 != b.m_Prefix2) return a.m_Prefix2 < b.m_Prefix2;
             // Equal prefixes of texts no longer than the prefix: the shorter first.
-            if (a.m_Text.size() <= 8 && b.m_Text.size() <= 8) return a.m_Text.size() < b.m_Text.size();
-            // Both at least eight bytes long: the prefixes decided those bytes.
-            const std::size_t from = a.m_Text.size() >= 8 && b.m_Text.size() >= 8 ? 8 : 0;
+            if (a.m_Text.size() <= 16 && b.m_Text.size() <= 16) return a.m_Text.size() < b.m_Text.size();
+            // Both at least sixteen bytes long: the prefixes decided those bytes.
+            const std::size_t from = a.m_Text.size() >= 16 && b.m_Text.size() >= 16 ? 16 : 0;
             return CompareNoCaseFrom(a.m_Text, b.m_Text, from) < 0;
         };
         if (ascending) {
@@ -201,16 +212,7 @@ void CSortClass::SortRows(bool ascending) {
     for (std::uint32_t row : order)
         sorted.push_back(std::move(rows[row]));
     rows.swap(sorted);
-    // The items now follow the rows' new order; refresh them so that another
-    // SortRows on the same pass starts from the list as it stands.
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        if (m_numeric) {
-            m_numberItems[k].row = static_cast<std::uint32_t>(k);
-        } else {
-            m_textItems[k].m_Row = static_cast<std::uint32_t>(k);
-            m_textItems[k].m_Text = m_list.GetItemTextView(static_cast<int>(k), m_column);
-        }
-    }
+    m_itemsStale = true;
 }
 
 }  // namespace corvid
