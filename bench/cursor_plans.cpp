@@ -40,11 +40,6 @@ struct SRun {
     long statements = 0, analyzed = 0, fromCache = 0, errors = 0, missingTable = 0;
 };
 
-double ProcessorSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 SRun AnalyseOnce(long count, int run, bool cursorPlans) {
     // "demo:N" and "bench:N" name the same database; a changed name builds a new server.
@@ -68,12 +63,12 @@ SRun AnalyseOnce(long count, int run, bool cursorPlans) {
     doc.m_Analyze = 0;
     doc.LoadJob(nullptr);
     doc.m_CursorCachePlans = cursorPlans ? 1 : 0;
-    const double cpuStart = ProcessorSeconds();
+    const double cpuStart = bench::ProcessorSeconds();
     const Clock::time_point start = Clock::now();
     doc.AnalyzeStatements();
     SRun result;
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    result.cpuSeconds = ProcessorSeconds() - cpuStart;
+    result.cpuSeconds = bench::ProcessorSeconds() - cpuStart;
     for (const CObjectEntry& e : doc.GetCollection()) {
         ++result.statements;
         if (e.m_Status == kStatusAnalyzed) ++result.analyzed;

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -58,20 +57,13 @@ std::string WriteScenario(const std::string& demoPath, long statements) {
     return path + ":" + std::to_string(statements);
 }
 
-// The processor time of this process so far: the simulated server runs in it, so
-// on a shared machine this moves less than the elapsed time.
-double ProcessorSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // One load; its elapsed seconds, and its processor seconds in `cpu`.
 double TimedLoad(CCorvidDoc& doc, double& cpu) {
-    const double cpuStart = ProcessorSeconds();
+    const double cpuStart = bench::ProcessorSeconds();
     const Clock::time_point start = Clock::now();
     doc.LoadJob(nullptr);
-    cpu = ProcessorSeconds() - cpuStart;
+    cpu = bench::ProcessorSeconds() - cpuStart;
     return SecondsSince(start);
 }
 
