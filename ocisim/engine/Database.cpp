@@ -77,6 +77,7 @@ void Database::AdvanceWorkload() {
         e.rowsProcessed += std::floor(rowsPerExec * runs);
         e.sorts += std::floor(sortsPerExec * runs);
         e.diskReads += static_cast<double>(random() % 3);
+        e.lastActiveTime = Now();
     }
     for (int i = 0; i < workload.removed && !entries.empty(); ++i) {
         pool.Remove(static_cast<size_t>(random() % entries.size()));
@@ -92,6 +93,7 @@ void Database::AdvanceWorkload() {
         e.bufferGets += 3;
         e.rowsProcessed += 1;
         e.firstLoadTime = Now();
+        e.lastActiveTime = e.firstLoadTime;
         const UserInfo* u = FindUser("SYSTEM");
         e.parsingUserId = e.parsingSchemaId = u ? u->id : 0;
     }
@@ -115,6 +117,12 @@ void Database::Sleep(double seconds) {
             e.rowsProcessed += run.rowsProcessed;
             e.sorts += run.sorts;
             e.parseCalls += run.parseCalls;
+            // Statistics that move with an execution say the statement ran now;
+            // parse calls alone do not.
+            if (run.executions > 0 || run.bufferGets > 0 || run.diskReads > 0 || run.rowsProcessed > 0 ||
+                run.sorts > 0) {
+                e.lastActiveTime = Now();
+            }
         }
     }
     for (PoolEntry& e : enterAtSleep) {
