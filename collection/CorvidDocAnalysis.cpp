@@ -279,13 +279,13 @@ void CCorvidDoc::AnalyzeStatements() {
     m_lostSessionError.clear();
     // Outside a whole load the analysis indexes the previous load itself, and
     // releases the index however the run ends.
-    const bool ownIndex = m_PreviousIndex.empty();
+    const bool ownIndex = m_PreviousIndex.IsEmpty();
     if (ownIndex) IndexPreviousLoad();
     struct SIndexScope {
-        std::unordered_map<std::string, CObjectArray::Index>& index;
+        CStatementIndex& index;
         bool own;
         ~SIndexScope() {
-            if (own) index = {};
+            if (own) index.Clear();
         }
     } indexScope{m_PreviousIndex, ownIndex};
 
@@ -377,17 +377,12 @@ void CCorvidDoc::AnalyzeStatements() {
 }
 
 void CCorvidDoc::IndexPreviousLoad() {
-    m_PreviousIndex.clear();
-    if (!m_HasPrevious) return;
-    m_PreviousIndex.reserve(static_cast<std::size_t>(m_PreviousList.GetSize()));
-    for (CObjectArray::Index i = 0; i < m_PreviousList.GetSize(); ++i)
-        m_PreviousIndex.emplace(StatementKey(m_PreviousList[i]), i);
+    m_PreviousIndex.Clear();
+    if (m_HasPrevious) m_PreviousIndex.Build(m_PreviousList);
 }
 
 const CObjectEntry* CCorvidDoc::FindPrevious(const CObjectEntry& entry) const {
-    if (m_PreviousIndex.empty()) return nullptr;
-    const auto found = m_PreviousIndex.find(StatementKey(entry));
-    return found == m_PreviousIndex.end() ? nullptr : &m_PreviousList[found->second];
+    return m_PreviousIndex.FindEntry(entry);
 }
 
 const CObjectEntry* CCorvidDoc::FindKeptPlan(const CObjectEntry& entry) const {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "collection/ObjectEntry.h"
+#include "collection/StatementIndex.h"
 
 namespace corvid {
 
@@ -115,20 +116,18 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
         summary.seconds = to - from;
     }
 
-    std::unordered_map<std::string, CObjectArray::Index> byKey;
-    byKey.reserve(static_cast<std::size_t>(previous.GetSize()));
-    for (CObjectArray::Index i = 0; i < previous.GetSize(); ++i)
-        byKey.emplace(StatementKey(previous[i]), i);
+    CStatementIndex byKey;
+    byKey.Build(previous);
 
     std::vector<bool> seen(static_cast<std::size_t>(previous.GetSize()), false);
     for (CObjectEntry& entry : current) {
         SIntervalFigures figures;
         figures.valid = true;
-        const auto found = byKey.find(StatementKey(entry));
+        const CObjectArray::Index found = byKey.Find(entry);
         const CObjectEntry* before = nullptr;
-        if (found != byKey.end()) {
-            before = &previous[found->second];
-            seen[static_cast<std::size_t>(found->second)] = true;
+        if (found != CStatementIndex::kNone) {
+            before = &previous[found];
+            seen[static_cast<std::size_t>(found)] = true;
         }
         // A counter that went down means the statement was loaded again under the same key.
         if (before != nullptr &&
