@@ -334,16 +334,19 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
         }
     }
     m_LoadFilter = FilterSignature();
-    const std::int64_t total = 3LL * CountStatements();
-    m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
-    LoadStatements();
-    // The previous load's statements by their key, for the texts and the plans
+    // The previous load's statements by their key, for the figures, texts and plans
     // that need not be read again; released however the load ends.
     IndexPreviousLoad();
     struct SIndexScope {
-        std::unordered_map<std::string, CObjectArray::Index>& index;
-        ~SIndexScope() { index = {}; }
+        CStatementIndex& index;
+        ~SIndexScope() { index.Clear(); }
     } indexScope{m_PreviousIndex};
+    const bool changesOnly = CanLoadChangesOnly();
+    if (!changesOnly) {
+        const std::int64_t total = 3LL * CountStatements();
+        m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
+    }
+    LoadStatements(changesOnly);
     LoadSqlText();
     if (m_Analyze) AnalyzeStatements();
     if (m_progress != nullptr && m_progress->IsCancelled()) return;
@@ -351,6 +354,14 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     if (m_HasPrevious && m_PreviousFilter == m_LoadFilter) {
         m_IntervalSummary = ComputeIntervalFigures(m_PreviousList, m_PreviousServerTime, m_ObjectList, m_ServerTime);
     }
+}
+
+bool CCorvidDoc::CanLoadChangesOnly() const {
+    // The server must say when each statement last ran, and the previous load
+    // must have listed the same statements by the same filter.
+    std::int64_t since = 0;
+    return m_ReadChangesOnly != 0 && m_HasPrevious && m_PreviousFilter == m_LoadFilter &&
+           m_ServerFeatures.sqlAreaFigures && ParseServerTime(m_PreviousServerTime, since);
 }
 
 void CCorvidDoc::ForgetPreviousLoad() {

@@ -9,6 +9,7 @@
 #include "collection/ObjectEntry.h"
 #include "collection/StatementFamilies.h"
 #include "collection/StatementFilter.h"
+#include "collection/StatementIndex.h"
 #include "list/ListLayout.h"
 #include "oracle/ServerFeatures.h"
 
@@ -84,7 +85,13 @@ public:
     // The phases, public for the tests.
     std::int32_t CountStatements();
     void ComputeTotals(double& totalBufferGets, double& totalDiskReads);
-    void LoadStatements();
+    // Reads the list; with changesOnly, only the statements active since the
+    // previous load are read whole, the others carried over from it.
+    void LoadStatements(bool changesOnly);
+    // False when the changes cannot be told apart (too many statements neither
+    // active nor in the previous load): nothing is kept then.
+    bool LoadChangedStatements(double totalBufferGets, double totalDiskReads);
+    bool CanLoadChangesOnly() const;
     void LoadSqlText();
     void AnalyzeStatements();
     // The analysis's first pass: the plans of the cursor cache for the listed
@@ -133,6 +140,9 @@ public:
     // Explains every statement at each load instead of keeping the plans of
     // statements unchanged since the previous load.
     std::int32_t m_ExplainAll = 0;
+    // After a complete load, a load reads whole only the statements that ran since
+    // (a server of 10g on says when each last ran) and keeps the others' figures.
+    std::int32_t m_ReadChangesOnly = 1;
     std::int32_t m_ExportType = 1;
     std::string m_ExportName = "SQL statements in the Oracle SGA";
     std::string m_ExportFileName = "Corvid";
@@ -198,7 +208,7 @@ private:
 
     // The last complete load before the current one, and the server times.
     CObjectArray m_PreviousList;
-    std::unordered_map<std::string, CObjectArray::Index> m_PreviousIndex;  // by StatementKey, during the analysis
+    CStatementIndex m_PreviousIndex;  // the previous load by statement key, during a load or an analysis
     bool m_HasPrevious = false;
     std::string m_PreviousServerTime;
     std::string m_PreviousFilter;

@@ -41,6 +41,13 @@ constexpr const char* kTotalsStatement =
 constexpr int kServerTimeSize = 20;
 constexpr const char* kLoadHead = "/* $CORVID$ */ SELECT ";
 constexpr const char* kLoadTail = " FROM   sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
+// After a load, the keys of the statements the next load lists, with the parse
+// count that can move without an execution...
+constexpr const char* kKeysStatement =
+    "/* $CORVID$ */ SELECT s.address, s.first_load_time, s.parse_calls FROM   sys.v_$sqlarea s WHERE  s.sql_text "
+    "NOT LIKE '%/* $CORVID$ */%'";
+// ...and the condition that picks the statements active since the previous load.
+constexpr const char* kActiveSince = "s.last_active_time >= TO_DATE(:since, 'YYYY-MM-DD/HH24:MI:SS')";
 // The texts of the statements with the addresses that follow.
 constexpr const char* kTextListed =
     "/* $CORVID$ */ SELECT t.address, t.sql_text FROM   sys.v_$sqltext_with_newlines t WHERE  ";
@@ -210,6 +217,82 @@ private:
     std::vector<short> m_indicators[kLoadColumnCount];
 };
 
+using CUserNames = std::unordered_map<std::int32_t, const std::string*>;
+
+// The first user of each id gives the statement's user name.
+CUserNames UserNamesOf(const CUserArray& users) {
+    CUserNames names;
+    names.reserve(static_cast<std::size_t>(users.GetSize()));
+    for (const CUserEntry& user : users)
+        names.emplace(user.GetUserId(), &user.GetUserName());
+    return names;
+}
+
+std::string UserNameOf(const CUserNames& names, std::int32_t userId) {
+    const auto user = names.find(userId);
+    return user != names.end() ? *user->second : std::string();
+}
+
+double PercentOf(double value, double total) {
+    return total > 0 ? value * 100 / total : 0;
+}
+
+// The statement of one fetched row, without its text.
+CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBufferGets, double totalDiskReads,
+                        const CUserNames& userNames, bool serverFigures) {
+    const double diskReads = buffers.Number(kLoadDiskReads, r);
+    const double bufferGets = buffers.Number(kLoadBufferGets, r);
+    const std::int32_t userId = buffers.Integer(kLoadParsingUserId, r);
+    CObjectEntry entry(PercentOf(diskReads, totalDiskReads), PercentOf(bufferGets, totalBufferGets), diskReads,
+                       bufferGets, buffers.Number(kLoadSorts, r), buffers.Number(kLoadExecutions, r),
+                       buffers.Number(kLoadParseCalls, r), buffers.Number(kLoadRowsProcessed, r),
+                       buffers.Number(kLoadSharableMem, r), buffers.Number(kLoadPersistentMem, r),
+                       buffers.Number(kLoadRuntimeMem, r), buffers.Number(kLoadLoads, r),
+                       buffers.Integer(kLoadCommandType, r), buffers.Text(kLoadOptimizerMode, r),
+                       buffers.Integer(kLoadParsingSchemaId, r), userId, UserNameOf(userNames, userId),
+                       buffers.Text(kLoadAddress, r), std::string(), buffers.Text(kLoadFirstLoadTime, r));
+    if (serverFigures) {
+        entry.m_HasServerFigures = true;
+        entry.m_SqlId = buffers.Text(kLoadSqlId, r);
+        entry.m_HashValue = buffers.Number(kLoadHashValue, r);
+        entry.m_PlanHashValue = buffers.Number(kLoadPlanHashValue, r);
+        entry.m_ElapsedTime = buffers.Number(kLoadElapsedTime, r);
+        entry.m_CpuTime = buffers.Number(kLoadCpuTime, r);
+        entry.m_UserIoWaitTime = buffers.Number(kLoadUserIoWaitTime, r);
+        entry.m_Module = buffers.Text(kLoadModule, r);
+        entry.m_LastActiveTime = buffers.Text(kLoadLastActiveTime, r);
+        entry.m_VersionCount = buffers.Number(kLoadVersionCount, r);
+    }
+    return entry;
+}
+
+// A statement of the previous load that has not run since, as a load would read
+// it now: its figures and text, the shares of today's totals, nothing of the
+// previous load's analysis.
+CObjectEntry CarriedEntry(const CObjectEntry& before, double totalBufferGets, double totalDiskReads,
+                          const CUserNames& userNames) {
+    CObjectEntry entry(PercentOf(before.m_DiskReads, totalDiskReads), PercentOf(before.m_BufferGets, totalBufferGets),
+                       before.m_DiskReads, before.m_BufferGets, before.m_Sorts, before.m_Executions,
+                       before.m_ParseCalls, before.m_RowsProcessed, before.m_SharableMem, before.m_PersistentMem,
+                       before.m_RuntimeMem, before.m_Loads, before.m_CommandType, before.m_OptimizerMode,
+                       before.m_ParsingSchemaId, before.m_ParsingUserId,
+                       UserNameOf(userNames, before.m_ParsingUserId), before.m_Address, before.m_SqlText,
+                       before.m_FirstLoadTime);
+    if (before.m_HasServerFigures) {
+        entry.m_HasServerFigures = true;
+        entry.m_SqlId = before.m_SqlId;
+        entry.m_HashValue = before.m_HashValue;
+        entry.m_PlanHashValue = before.m_PlanHashValue;
+        entry.m_ElapsedTime = before.m_ElapsedTime;
+        entry.m_CpuTime = before.m_CpuTime;
+        entry.m_UserIoWaitTime = before.m_UserIoWaitTime;
+        entry.m_Module = before.m_Module;
+        entry.m_LastActiveTime = before.m_LastActiveTime;
+        entry.m_VersionCount = before.m_VersionCount;
+    }
+    return entry;
+}
+
 }  // namespace
 
 std::string CCorvidDoc::BuildCountStatement() const {
@@ -258,7 +341,7 @@ void CCorvidDoc::ComputeTotals(double& totalBufferGets, double& totalDiskReads) 
     m_ServerTime = std::string(TextAt(serverTime, kServerTimeSize, 0, &indicators[2]));
 }
 
-void CCorvidDoc::LoadStatements() {
+void CCorvidDoc::LoadStatements(bool changesOnly) {
     ProgressNote("Computing execution totals...");
     double totalBufferGets = 0;
     double totalDiskReads = 0;
@@ -269,74 +352,227 @@ void CCorvidDoc::LoadStatements() {
     m_ObjectList.RemoveAll();
     m_familiesCurrent = false;
     m_FamilyFilter = -1;
-
-    // The first user of each id gives the statement's user name.
-    std::unordered_map<std::int32_t, const std::string*> userNames;
-    userNames.reserve(static_cast<std::size_t>(m_UserList.GetSize()));
-    for (const CUserEntry& user : m_UserList)
-        userNames.emplace(user.GetUserId(), &user.GetUserName());
-
-    const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
-    CStatementBuffers buffers;
-    COracleCursor cursor(*m_connection);
-    cursor.Parse(BuildLoadStatement());
-    m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
-    buffers.DefineAll(cursor, serverFigures);
-    cursor.Execute(0);
+    const CUserNames userNames = UserNamesOf(m_UserList);
 
     CTraceContext* trace = TraceAt(15);
-    m_ObjectList.Reserve(m_ProgressTotal / 3);
-    int delivered = 0;
-    do {
-        delivered = 0;
-        cursor.Fetch(kFetchRows, &delivered);
-        for (int r = 0; r < delivered; ++r) {
-            if (!ProgressStep(
-                    Format("Loading sql statement %ld from sga...", static_cast<long>(m_ObjectList.GetSize()) + 1))) {
-                return;
-            }
-            const double diskReads = buffers.Number(kLoadDiskReads, r);
-            const double bufferGets = buffers.Number(kLoadBufferGets, r);
-            const std::int32_t userId = buffers.Integer(kLoadParsingUserId, r);
-            const auto user = userNames.find(userId);
-            CObjectEntry entry(
-                totalDiskReads > 0 ? diskReads * 100 / totalDiskReads : 0,
-                totalBufferGets > 0 ? bufferGets * 100 / totalBufferGets : 0, diskReads, bufferGets,
-                buffers.Number(kLoadSorts, r), buffers.Number(kLoadExecutions, r), buffers.Number(kLoadParseCalls, r),
-                buffers.Number(kLoadRowsProcessed, r), buffers.Number(kLoadSharableMem, r),
-                buffers.Number(kLoadPersistentMem, r), buffers.Number(kLoadRuntimeMem, r),
-                buffers.Number(kLoadLoads, r), buffers.Integer(kLoadCommandType, r),
-                buffers.Text(kLoadOptimizerMode, r), buffers.Integer(kLoadParsingSchemaId, r), userId,
-                user != userNames.end() ? *user->second : std::string(), buffers.Text(kLoadAddress, r),
-                std::string(), buffers.Text(kLoadFirstLoadTime, r));
-            if (serverFigures) {
-                entry.m_HasServerFigures = true;
-                entry.m_SqlId = buffers.Text(kLoadSqlId, r);
-                entry.m_HashValue = buffers.Number(kLoadHashValue, r);
-                entry.m_PlanHashValue = buffers.Number(kLoadPlanHashValue, r);
-                entry.m_ElapsedTime = buffers.Number(kLoadElapsedTime, r);
-                entry.m_CpuTime = buffers.Number(kLoadCpuTime, r);
-                entry.m_UserIoWaitTime = buffers.Number(kLoadUserIoWaitTime, r);
-                entry.m_Module = buffers.Text(kLoadModule, r);
-                entry.m_LastActiveTime = buffers.Text(kLoadLastActiveTime, r);
-                entry.m_VersionCount = buffers.Number(kLoadVersionCount, r);
-            }
-            if (trace != nullptr) {
-                trace->WriteLine("");
-                trace->WriteLine("INSERTING NEW OBJECT:");
-                trace->WriteLine("anActualArraySize = " + std::to_string(delivered));
-                trace->WriteLine("aRow = " + std::to_string(r));
-                entry.Dump(*trace);
-            }
-            m_ObjectList.Add(std::move(entry));
+    if (!changesOnly || !LoadChangedStatements(totalBufferGets, totalDiskReads)) {
+        if (changesOnly) {
+            // The changes could not be told apart: the whole list is read.
+            m_ObjectList.RemoveAll();
+            m_ProgressCount = 0;
+            m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(3LL * CountStatements(), INT32_MAX));
         }
-    } while (delivered == kFetchRows);
+        const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
+        CStatementBuffers buffers;
+        COracleCursor cursor(*m_connection);
+        cursor.Parse(BuildLoadStatement());
+        m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+        buffers.DefineAll(cursor, serverFigures);
+        cursor.Execute(0);
+
+        m_ObjectList.Reserve(m_ProgressTotal / 3);
+        int delivered = 0;
+        do {
+            delivered = 0;
+            cursor.Fetch(kFetchRows, &delivered);
+            for (int r = 0; r < delivered; ++r) {
+                if (m_progress != nullptr &&
+                    !ProgressStep(Format("Loading sql statement %ld from sga...",
+                                         static_cast<long>(m_ObjectList.GetSize()) + 1))) {
+                    return;
+                }
+                CObjectEntry entry = EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, userNames, serverFigures);
+                if (trace != nullptr) {
+                    trace->WriteLine("");
+                    trace->WriteLine("INSERTING NEW OBJECT:");
+                    trace->WriteLine("anActualArraySize = " + std::to_string(delivered));
+                    trace->WriteLine("aRow = " + std::to_string(r));
+                    entry.Dump(*trace);
+                }
+                m_ObjectList.Add(std::move(entry));
+            }
+        } while (delivered == kFetchRows);
+    }
 
     if (trace != nullptr) {
         trace->WriteLine("");
         trace->WriteLine("CONTENTS OF THE COLLECTION OF SQL STATEMENTS:");
         DumpCollection(m_ObjectList, *trace);
     }
+}
+
+bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskReads) {
+    // A server clock that went back says nothing of what ran since.
+    std::int64_t since = 0, now = 0;
+    if (!ParseServerTime(m_PreviousServerTime, since) || !ParseServerTime(m_ServerTime, now) || now < since)
+        return false;
+    // The keys of every statement the list holds, in the order a whole load reads them.
+    struct SKeyRow {
+        std::uint32_t address, addressSize, firstLoadTime, firstLoadTimeSize;
+        double parseCalls;
+    };
+    std::vector<SKeyRow> keys;
+    std::string keyText;
+    {
+        std::vector<char> addresses, firstLoadTimes;
+        std::vector<double> parseCalls;
+        std::vector<short> indicators[3];
+        Allocate(addresses, static_cast<std::size_t>(kFetchRows) * kAddressSize);
+        Allocate(firstLoadTimes, static_cast<std::size_t>(kFetchRows) * kFirstLoadTimeSize);
+        Allocate(parseCalls, kFetchRows);
+        for (std::vector<short>& column : indicators)
+            Allocate(column, kFetchRows);
+        COracleCursor cursor(*m_connection);
+        cursor.Parse(AppendFilterFragments(kKeysStatement, m_UserList, m_Filter, m_ServerFeatures.sqlAreaFigures));
+        m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+        cursor.Define(1, addresses.data(), kAddressSize, oci::SQLT_STR, indicators[0].data());
+        cursor.Define(2, firstLoadTimes.data(), kFirstLoadTimeSize, oci::SQLT_STR, indicators[1].data());
+        cursor.Define(3, parseCalls.data(), sizeof(double), oci::SQLT_FLT, indicators[2].data());
+        cursor.Execute(0);
+        keys.reserve(static_cast<std::size_t>(m_PreviousList.GetSize()) + 1024);
+        keyText.reserve(keys.capacity() * (kAddressSize + kFirstLoadTimeSize));
+        int delivered = 0;
+        do {
+            delivered = 0;
+            cursor.Fetch(kFetchRows, &delivered);
+            if (!ProgressNote("Loading sql statements from sga...")) return true;
+            for (int r = 0; r < delivered; ++r) {
+                const std::string_view address = TextAt(addresses.data(), kAddressSize, r, indicators[0].data());
+                const std::string_view firstLoadTime =
+                    TextAt(firstLoadTimes.data(), kFirstLoadTimeSize, r, indicators[1].data());
+                SKeyRow row{static_cast<std::uint32_t>(keyText.size()), static_cast<std::uint32_t>(address.size()), 0,
+                            static_cast<std::uint32_t>(firstLoadTime.size()),
+                            indicators[2][r] == -1 ? 0.0 : parseCalls[r]};
+                keyText.append(address);
+                row.firstLoadTime = static_cast<std::uint32_t>(keyText.size());
+                keyText.append(firstLoadTime);
+                keys.push_back(row);
+            }
+        } while (delivered == kFetchRows);
+    }
+    m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(3LL * static_cast<std::int64_t>(keys.size()),
+                                                                       INT32_MAX));
+    const auto addressOf = [&](const SKeyRow& row) {
+        return std::string_view(keyText).substr(row.address, row.addressSize);
+    };
+    const auto firstLoadTimeOf = [&](const SKeyRow& row) {
+        return std::string_view(keyText).substr(row.firstLoadTime, row.firstLoadTimeSize);
+    };
+
+    // The statements that ran since the previous load, read whole.
+    const CUserNames userNames = UserNamesOf(m_UserList);
+    const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
+    CObjectArray active;
+    {
+        std::string since = m_PreviousServerTime;
+        CStatementBuffers buffers;
+        COracleCursor cursor(*m_connection);
+        std::string statement = BuildLoadStatement();
+        AppendFragment(statement, kActiveSince);
+        cursor.Parse(statement);
+        m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+        cursor.Bind(":since", since.data(), static_cast<int>(since.size()) + 1, oci::SQLT_STR);
+        buffers.DefineAll(cursor, serverFigures);
+        cursor.Execute(0);
+        int delivered = 0;
+        do {
+            delivered = 0;
+            cursor.Fetch(kFetchRows, &delivered);
+            if (!ProgressNote("Loading sql statements from sga...")) return true;
+            for (int r = 0; r < delivered; ++r)
+                active.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, userNames, serverFigures));
+        } while (delivered == kFetchRows);
+    }
+
+    // Each listed statement: read just now if it ran, else the previous load's if
+    // its parse count stands, else to be read by its address.
+    CStatementIndex activeIndex;
+    activeIndex.Build(active);
+    std::vector<char> taken(static_cast<std::size_t>(active.GetSize()), 0);
+    std::vector<std::size_t> unresolved;
+    std::vector<CObjectEntry> rows(keys.size());
+    std::vector<char> filled(keys.size(), 0);
+    long kept = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::string_view address = addressOf(keys[i]), firstLoadTime = firstLoadTimeOf(keys[i]);
+        const CObjectArray::Index found = activeIndex.Find(address, firstLoadTime);
+        if (found != CStatementIndex::kNone && taken[static_cast<std::size_t>(found)] == 0) {
+            taken[static_cast<std::size_t>(found)] = 1;
+            rows[i] = std::move(active[found]);
+            filled[i] = 1;
+            continue;
+        }
+        const CObjectArray::Index before = m_PreviousIndex.Find(address, firstLoadTime);
+        if (before != CStatementIndex::kNone && m_PreviousList[before].m_ParseCalls == keys[i].parseCalls) {
+            rows[i] = CarriedEntry(m_PreviousList[before], totalBufferGets, totalDiskReads, userNames);
+            filled[i] = 1;
+            ++kept;
+            continue;
+        }
+        unresolved.push_back(i);
+    }
+    if (!unresolved.empty()) {
+        std::vector<std::string> listed;
+        listed.reserve(unresolved.size());
+        for (std::size_t i : unresolved)
+            listed.emplace_back(addressOf(keys[i]));
+        const std::string condition = AddressListCondition("s.address", listed);
+        if (unresolved.size() > kMaxListedStatements || condition.empty()) return false;
+        std::string statement = BuildLoadStatement();
+        AppendFragment(statement, condition);
+        CObjectArray read;
+        CStatementBuffers buffers;
+        COracleCursor cursor(*m_connection);
+        cursor.Parse(statement);
+        m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
+        buffers.DefineAll(cursor, serverFigures);
+        cursor.Execute(0);
+        int delivered = 0;
+        do {
+            delivered = 0;
+            cursor.Fetch(kFetchRows, &delivered);
+            if (!ProgressNote("Loading sql statements from sga...")) return true;
+            for (int r = 0; r < delivered; ++r)
+                read.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, userNames, serverFigures));
+        } while (delivered == kFetchRows);
+        CStatementIndex readIndex;
+        readIndex.Build(read);
+        // A statement that left the pool meanwhile stays out.
+        for (std::size_t i : unresolved) {
+            const CObjectArray::Index found = readIndex.Find(addressOf(keys[i]), firstLoadTimeOf(keys[i]));
+            if (found == CStatementIndex::kNone) continue;
+            rows[i] = std::move(read[found]);
+            filled[i] = 1;
+        }
+    }
+
+    CTraceContext* trace = TraceAt(15);
+    m_ObjectList.Reserve(static_cast<CObjectArray::Index>(keys.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (filled[i] == 0) continue;
+        if (m_progress != nullptr &&
+            !ProgressStep(Format("Loading sql statement %ld from sga...", static_cast<long>(m_ObjectList.GetSize()) + 1))) {
+            return true;
+        }
+        m_ObjectList.Add(std::move(rows[i]));
+    }
+    // A statement that entered the pool between the two queries ran since the
+    // previous load: it is listed after the others.
+    for (CObjectArray::Index i = 0; i < active.GetSize(); ++i) {
+        if (taken[static_cast<std::size_t>(i)] == 0) m_ObjectList.Add(std::move(active[i]));
+    }
+    if (trace != nullptr) {
+        for (const CObjectEntry& entry : m_ObjectList) {
+            trace->WriteLine("");
+            trace->WriteLine("INSERTING NEW OBJECT:");
+            entry.Dump(*trace);
+        }
+    }
+    if (CTraceContext* level1 = TraceAt(1)) {
+        *level1 << "Statements kept from the previous load = [" << std::to_string(kept) << "], read = ["
+                << std::to_string(m_ObjectList.GetSize() - kept) << "]\r\n";
+    }
+    return true;
 }
 
 void CCorvidDoc::LoadSqlText() {
@@ -360,10 +596,11 @@ void CCorvidDoc::LoadSqlText() {
 
 bool CCorvidDoc::TakeKnownTexts(std::vector<std::string>& missing) {
     missing.clear();
-    if (m_PreviousIndex.empty()) return false;
+    if (m_PreviousIndex.IsEmpty()) return false;
     std::vector<const CObjectEntry*> known(static_cast<std::size_t>(m_ObjectList.GetSize()), nullptr);
     for (CObjectArray::Index i = 0; i < m_ObjectList.GetSize(); ++i) {
         const CObjectEntry& entry = m_ObjectList[i];
+        if (!entry.m_SqlText.empty()) continue;  // carried over with its text
         const CObjectEntry* before = FindPrevious(entry);
         if (before != nullptr && !before->m_SqlText.empty()) {
             known[static_cast<std::size_t>(i)] = before;
