@@ -1219,6 +1219,70 @@ struct Accumulator {
 
 }  // namespace
 
+namespace {
+
+// The rows of a CONNECT BY table by the value of the column that a condition of
+// the form "PRIOR a = b AND ..." (or "b = PRIOR a AND ...") compares, its first
+// conjunct. A row whose b differs from the parent's a fails that conjunct, and the
+// conjunction stops there, so only the rows with an equal b and the rows with a
+// NULL b (the conjunction goes on to its other terms) need the whole condition.
+// Applies when every b is a number or NULL; otherwise every row is a candidate.
+struct ChildIndex {
+    bool usable = false;
+    size_t priorColumn = 0;
+    std::unordered_map<double, std::vector<size_t>> byValue;
+    std::vector<size_t> nullRows;
+
+    // False when every row must be tried (a non-numeric parent value, no index).
+    bool Candidates(const Value& parentValue, std::vector<size_t>& out) const {
+        if (!usable || parentValue.type != Value::Type::Number) return false;
+        auto it = byValue.find(parentValue.number);
+        const std::vector<size_t>* equal = it == byValue.end() ? nullptr : &it->second;
+        if (!equal) {
+            out = nullRows;
+        } else if (nullRows.empty()) {
+            out = *equal;
+        } else {
+            out.resize(equal->size() + nullRows.size());
+            std::merge(equal->begin(), equal->end(), nullRows.begin(), nullRows.end(), out.begin());
+        }
+        return true;
+    }
+};
+
+// A column of the query's own (only) table, not a PL/SQL variable.
+bool OwnColumn(const Expr& e) {
+    return e.kind == Expr::Kind::Name && !e.variable && e.depth == 0 && e.source == 0 && e.column >= 0;
+}
+
+ChildIndex IndexChildren(const Expr& connectBy, const TableData& table) {
+    ChildIndex index;
+    const Expr* first = &connectBy;
+    while (first->kind == Expr::Kind::And) first = first->args[0].get();
+    if (first->kind != Expr::Kind::Compare || first->op != "=" || first->args.size() != 2) return index;
+    const Expr* left = first->args[0].get();
+    const Expr* right = first->args[1].get();
+    const Expr* prior = left->kind == Expr::Kind::Prior ? left : right->kind == Expr::Kind::Prior ? right : nullptr;
+    const Expr* child = prior == left ? right : left;
+    if (!prior || prior->args.size() != 1 || !OwnColumn(*prior->args[0]) || !OwnColumn(*child)) return index;
+    const size_t childColumn = static_cast<size_t>(child->column);
+    const size_t n = table.RowCount();
+    for (size_t r = 0; r < n; ++r) {
+        const Value v = table.Cell(r, childColumn);
+        if (v.IsNull())
+            index.nullRows.push_back(r);
+        else if (v.type == Value::Type::Number)
+            index.byValue[v.number].push_back(r);
+        else
+            return ChildIndex();
+    }
+    index.priorColumn = static_cast<size_t>(prior->args[0]->column);
+    index.usable = true;
+    return index;
+}
+
+}  // namespace
+
 std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t limit) {
     Block* block = nullptr;
     for (auto& b : m_Blocks)
@@ -1227,58 +1291,68 @@ std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t 
     const size_t nItems = select.items.size();
     std::vector<Row> out;
 
-    // The row combinations of the FROM clause, ON conditions applied.
-    std::vector<std::vector<size_t>> tuples;
+    // The row combinations of the FROM clause, ON conditions applied: `tupleCount`
+    // tuples of `nSources` row numbers each, one after the other in `tuples`.
+    std::vector<size_t> tuples;
+    size_t tupleCount = 0;
     std::vector<int> levels;
-    std::vector<size_t> parents;  // index into tuples of the PRIOR row, or kNullRow
+    std::vector<size_t> parents;  // index of the tuple of the PRIOR row, or kNullRow
     Frame f;
     f.block = block;
     f.outer = outer;
     if (select.connectBy) {
         const TableData& t = *block->sources[0];
-        size_t n = t.RowCount();
-        std::vector<size_t> cur(1);
-        f.rows = cur.data();
+        const size_t n = t.RowCount();
+        const ChildIndex children = IndexChildren(*select.connectBy, t);
+        size_t cur = 0, parentRow = 0, childRow = 0;
+        f.rows = &cur;
+        Frame pf;
+        pf.block = block;
+        pf.outer = outer;
+        pf.rows = &parentRow;
+        Frame cf = pf;
+        cf.rows = &childRow;
+        cf.prior = &pf;
         std::function<void(size_t, int, size_t)> walk = [&](size_t row, int level, size_t parentIdx) {
-            size_t idx = tuples.size();
-            tuples.push_back({row});
+            const size_t idx = tupleCount++;
+            tuples.push_back(row);
             levels.push_back(level);
             parents.push_back(parentIdx);
             if (level > 10000) Raise(1436);
-            for (size_t child = 0; child < n; ++child) {
-                std::vector<size_t> childRow{child};
-                std::vector<size_t> parentRow{tuples[idx][0]};
-                Frame pf;
-                pf.block = block;
-                pf.outer = outer;
-                pf.rows = parentRow.data();
+            // The rows that may be children, in row order; every row when the index cannot tell.
+            std::vector<size_t> mine;
+            const bool indexed = children.Candidates(t.Cell(row, children.priorColumn), mine);
+            const size_t count = indexed ? mine.size() : n;
+            for (size_t i = 0; i < count; ++i) {
+                const size_t child = indexed ? mine[i] : i;
+                parentRow = tuples[idx];
+                childRow = child;
                 pf.level = level;
-                Frame cf = pf;
-                cf.rows = childRow.data();
-                cf.prior = &pf;
                 cf.level = level + 1;
                 if (Cond(*select.connectBy, cf) != Tri::True) continue;
                 for (size_t a = idx; a != kNullRow; a = parents[a])
-                    if (tuples[a][0] == child) Raise(1436);
+                    if (tuples[a] == child) Raise(1436);
                 walk(child, level + 1, idx);
             }
         };
         for (size_t row = 0; row < n; ++row) {
-            cur[0] = row;
+            cur = row;
             f.level = 1;
             if (select.startWith && Cond(*select.startWith, f) != Tri::True) continue;
             walk(row, 1, kNullRow);
         }
     } else {
-        tuples.push_back({});
+        tuples.assign(nSources, kNullRow);
+        tupleCount = 1;
         for (size_t s = 0; s < nSources; ++s) {
             const TableRef& ref = select.from[s];
             size_t n = block->sources[s]->RowCount();
-            std::vector<std::vector<size_t>> next;
-            for (const auto& t : tuples) {
+            std::vector<size_t> next;
+            size_t nextCount = 0;
+            std::vector<size_t> candidate(nSources);
+            for (size_t ti = 0; ti < tupleCount; ++ti) {
                 bool any = false;
-                std::vector<size_t> candidate = t;
-                candidate.resize(nSources, kNullRow);
+                std::copy_n(tuples.begin() + static_cast<long>(ti * nSources), nSources, candidate.begin());
                 for (size_t r = 0; r < n; ++r) {
                     candidate[s] = r;
                     if (ref.on) {
@@ -1286,17 +1360,22 @@ std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t 
                         if (Cond(*ref.on, f) != Tri::True) continue;
                     }
                     any = true;
-                    next.push_back(candidate);
-                    if (next.size() > 5000000) Raise(4030);
+                    next.insert(next.end(), candidate.begin(), candidate.end());
+                    if (++nextCount > 5000000) Raise(4030);
                 }
                 if (!any && ref.join == JoinKind::Left) {
                     candidate[s] = kNullRow;
-                    next.push_back(candidate);
+                    next.insert(next.end(), candidate.begin(), candidate.end());
+                    ++nextCount;
                 }
             }
             tuples = std::move(next);
+            tupleCount = nextCount;
         }
     }
+    // Single-source blocks (CONNECT BY) hold one row number per tuple.
+    const size_t stride = select.connectBy ? 1 : nSources;
+    auto tupleAt = [&](size_t ti) { return tuples.data() + ti * stride; };
 
     struct Group {
         std::vector<size_t> rows;
@@ -1315,15 +1394,13 @@ std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t 
         return row;
     };
 
-    for (size_t ti = 0; ti < tuples.size(); ++ti) {
-        f.rows = tuples[ti].data();
+    for (size_t ti = 0; ti < tupleCount; ++ti) {
+        f.rows = tupleAt(ti);
         f.level = levels.empty() ? 0 : levels[ti];
-        std::vector<size_t> priorRow;
         Frame pf;
         if (!parents.empty() && parents[ti] != kNullRow) {
-            priorRow = tuples[parents[ti]];
             pf = f;
-            pf.rows = priorRow.data();
+            pf.rows = tupleAt(parents[ti]);
             pf.level = f.level - 1;
             f.prior = &pf;
         } else {
@@ -1344,7 +1421,8 @@ std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t 
         if (it == groupIndex.end()) {
             gi = groups.size();
             groupIndex.emplace(key, gi);
-            groups.push_back({tuples[ti], std::vector<Accumulator>(block->aggregates.size())});
+            groups.push_back({std::vector<size_t>(tupleAt(ti), tupleAt(ti) + stride),
+                              std::vector<Accumulator>(block->aggregates.size())});
         } else {
             gi = it->second;
         }

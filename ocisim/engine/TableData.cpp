@@ -9,6 +9,11 @@ int TableData::ColumnIndex(const std::string& name) const {
     return -1;
 }
 
+std::vector<ColumnDesc>& RowTable::MutableColumns() {
+    if (m_Columns.use_count() > 1) m_Columns = std::make_shared<std::vector<ColumnDesc>>(*m_Columns);
+    return *m_Columns;
+}
+
 Rows& RowTable::MutableRows() {
     if (m_Rows.use_count() > 1) m_Rows = std::make_shared<Rows>(*m_Rows);
     return *m_Rows;

@@ -26,18 +26,20 @@ public:
 using Row = std::vector<Value>;
 using Rows = std::vector<Row>;
 
-// Rows held in memory. The rows themselves are shared: a copy of the table
-// (a snapshot) costs one pointer until one side changes.
+// Rows held in memory. The rows and the column descriptions are shared: a copy
+// of the table (a snapshot) costs two pointers until one side changes.
 class RowTable : public TableData {
 public:
-    RowTable() : m_Rows(std::make_shared<Rows>()) {}
-    explicit RowTable(std::vector<ColumnDesc> columns) : m_Columns(std::move(columns)), m_Rows(std::make_shared<Rows>()) {}
+    RowTable() : m_Columns(std::make_shared<std::vector<ColumnDesc>>()), m_Rows(std::make_shared<Rows>()) {}
+    explicit RowTable(std::vector<ColumnDesc> columns)
+        : m_Columns(std::make_shared<std::vector<ColumnDesc>>(std::move(columns))), m_Rows(std::make_shared<Rows>()) {}
 
-    const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
+    const std::vector<ColumnDesc>& Columns() const override { return *m_Columns; }
     size_t RowCount() const override { return m_Rows->size(); }
     Value Cell(size_t row, size_t column) const override { return (*m_Rows)[row][column]; }
 
-    std::vector<ColumnDesc>& MutableColumns() { return m_Columns; }
+    // The column descriptions for a change: copied first when a snapshot still shares them.
+    std::vector<ColumnDesc>& MutableColumns();
     const Rows& GetRows() const { return *m_Rows; }
     // The rows for a change: copied first when a snapshot still shares them.
     Rows& MutableRows();
@@ -45,7 +47,7 @@ public:
     std::shared_ptr<const RowTable> Snapshot() const { return std::make_shared<RowTable>(*this); }
 
 private:
-    std::vector<ColumnDesc> m_Columns;
+    std::shared_ptr<std::vector<ColumnDesc>> m_Columns;
     std::shared_ptr<Rows> m_Rows;
 };
 

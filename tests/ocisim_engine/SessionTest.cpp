@@ -50,6 +50,57 @@ TEST(SessionTest, HierarchicalQueryWalksTheTree) {
     EXPECT_EQ(rows[3], "      ADAMS|4");
 }
 
+// The children of a row are looked up by the PRIOR column when the condition
+// starts with that equality; written the other way round, every row is tried. Both
+// must give the same rows, NULL parents, shared ids and cycles included.
+TEST(SessionTest, HierarchicalQueryGivesTheSameRowsWithAndWithoutTheChildLookup) {
+    auto server = DemoServer();
+    auto scott = Logon(*server, "SCOTT", "TIGER");
+    const char* rows[] = {"'a', 0, NULL, 'SELECT STATEMENT'", "'a', 1, 0, 'HASH JOIN'", "'b', 0, NULL, 'DELETE'",
+                          "'a', 2, 1, 'TABLE ACCESS'",       "'b', 1, 0, 'TABLE ACCESS'", "'a', 3, 1, 'INDEX'",
+                          "'a', 4, NULL, 'ORPHAN'",          "'a', 5, 3, 'SORT'",        "'a', 1, 0, 'TWIN'"};
+    for (const char* values : rows) {
+        Result r = RunSql(*scott, std::string("INSERT INTO plan_table (statement_id, id, parent_id, operation) VALUES (") +
+                                      values + ")");
+        ASSERT_FALSE(r.error.IsError()) << r.error.message;
+    }
+    const std::string select = "SELECT LEVEL, statement_id, id, operation FROM plan_table START WITH id = 0 ";
+    for (const char* id : {"'a'", "'b'"}) {
+        Result indexed = RunSql(*scott, select + "AND statement_id = " + id +
+                                            " CONNECT BY PRIOR id = parent_id AND statement_id = " + id);
+        Result reversed = RunSql(*scott, select + "AND statement_id = " + id +
+                                             " CONNECT BY parent_id = PRIOR id AND statement_id = " + id);
+        Result scanned = RunSql(*scott, select + "AND statement_id = " + id + " CONNECT BY statement_id = " + id +
+                                            " AND PRIOR id = parent_id");
+        ASSERT_FALSE(indexed.error.IsError() || scanned.error.IsError()) << indexed.error.message;
+        EXPECT_EQ(Texts(indexed), Texts(scanned));
+        EXPECT_EQ(Texts(reversed), Texts(scanned));
+    }
+    Result a = RunSql(*scott, select + "AND statement_id = 'a' CONNECT BY PRIOR id = parent_id AND statement_id = 'a'");
+    EXPECT_EQ(Texts(a), (std::vector<std::string>{"1|a|0|SELECT STATEMENT", "2|a|1|HASH JOIN", "3|a|2|TABLE ACCESS",
+                                                  "3|a|3|INDEX", "4|a|5|SORT", "2|a|1|TWIN", "3|a|2|TABLE ACCESS",
+                                                  "3|a|3|INDEX", "4|a|5|SORT"}));
+    // Without the statement id the two trees mix, and a row that is its own child loops.
+    Result mixed = RunSql(*scott, select + "CONNECT BY PRIOR id = parent_id");
+    Result mixedScan = RunSql(*scott, select + "CONNECT BY 1 = 1 AND PRIOR id = parent_id");
+    EXPECT_EQ(Texts(mixed), Texts(mixedScan));
+    RunSql(*scott, "INSERT INTO plan_table (statement_id, id, parent_id, operation) VALUES ('c', 7, 7, 'LOOP')");
+    Result loop = RunSql(*scott, "SELECT id FROM plan_table START WITH id = 7 CONNECT BY PRIOR id = parent_id");
+    EXPECT_EQ(loop.fetchError.code + loop.error.code, 1436);
+    // A text column holding numbers: compared as numbers, every row tried.
+    ASSERT_FALSE(RunSql(*scott, "CREATE TABLE tree (id NUMBER, parent VARCHAR2(10))").error.IsError());
+    RunSql(*scott, "INSERT INTO tree VALUES (1, NULL)");
+    RunSql(*scott, "INSERT INTO tree VALUES (2, '1')");
+    RunSql(*scott, "INSERT INTO tree VALUES (3, '01')");
+    Result tree = RunSql(*scott, "SELECT LEVEL, id FROM tree START WITH parent IS NULL CONNECT BY PRIOR id = parent");
+    EXPECT_EQ(Texts(tree), (std::vector<std::string>{"1|1", "2|2", "2|3"}));
+    RunSql(*scott, "INSERT INTO tree VALUES (4, 'x')");
+    Result bad = RunSql(*scott, "SELECT LEVEL, id FROM tree START WITH parent IS NULL CONNECT BY PRIOR id = parent");
+    EXPECT_EQ(bad.fetchError.code + bad.error.code, 1722);
+    scott->Rollback();
+    RunSql(*scott, "DROP TABLE tree");
+}
+
 TEST(SessionTest, SessionsOnSeveralThreads) {
     auto server = ServerFor(
         "user SCOTT id=54 password=TIGER privileges=catalog,create-procedure plan-table\n"
