@@ -570,26 +570,26 @@ Node Planner::PlanQuery(Select& s) {
 
 namespace {
 
-void Number(const Node& n, int parent, int position, bool cbo, std::vector<PlanRow>& out) {
-    PlanRow r;
-    r.id = static_cast<int>(out.size());
+// Numbers the nodes depth first into plan rows; the node's texts move into the rows.
+void Number(Node& n, int parent, int position, bool cbo, std::vector<PlanRow>& out) {
+    const int id = static_cast<int>(out.size());
+    PlanRow& r = out.emplace_back();
+    r.id = id;
     r.parentId = parent;
     r.position = position;
-    r.operation = n.operation;
-    r.options = n.options;
-    r.objectOwner = n.owner;
-    r.objectName = n.name;
-    r.objectType = n.type;
+    r.operation = std::move(n.operation);
+    r.options = std::move(n.options);
+    r.objectOwner = std::move(n.owner);
+    r.objectName = std::move(n.name);
+    r.objectType = std::move(n.type);
     if (cbo) {
         r.cost = n.cost;
         r.cardinality = n.cardinality;
         r.bytes = n.bytes;
         if (n.analyzed) r.optimizer = "ANALYZED";
     }
-    out.push_back(r);
-    int id = r.id;
     int childPosition = 1;
-    for (const Node& c : n.children) Number(c, id, childPosition++, cbo, out);
+    for (Node& c : n.children) Number(c, id, childPosition++, cbo, out);
 }
 
 }  // namespace

@@ -602,30 +602,35 @@ private:
             case K::Update:
             case K::Delete: {
                 TableInfo& t = WritableTable(st.table, st.kind == K::Update ? "UPDATE" : "DELETE");
-                Evaluator ev(MakeEnv(&binds, variables));
-                std::string alias = st.table.alias.empty() ? st.table.name : st.table.alias;
-                auto snapshot = t.data->Snapshot();
-                Expr dummy;
-                if (st.where)
-                    ev.BindOnTable(*st.where, snapshot, alias);
-                else
-                    ev.BindOnTable(dummy, snapshot, alias);
-                std::vector<int> setColumns;
-                for (size_t i = 0; i < st.setColumns.size(); ++i) {
-                    int c = t.data->ColumnIndex(st.setColumns[i]);
-                    if (c < 0) Raise(904, st.setColumns[i]);
-                    setColumns.push_back(c);
-                    ev.BindOnTable(*st.values[i], snapshot, alias);
-                }
-                std::vector<size_t> rows = ev.MatchingRows(st.where.get());
+                std::vector<size_t> rows;
                 std::vector<Row> updated;
-                for (size_t row : rows) {
-                    Row copy = snapshot->GetRows()[row];
-                    for (size_t i = 0; i < setColumns.size(); ++i) {
-                        size_t c = static_cast<size_t>(setColumns[i]);
-                        copy[c] = Coerce(t.data->Columns()[c], t, ev.EvaluateOnRow(*st.values[i], row));
+                {
+                    // The evaluator and its snapshot end before the change, so that
+                    // the rows are changed in place rather than copied first.
+                    Evaluator ev(MakeEnv(&binds, variables));
+                    std::string alias = st.table.alias.empty() ? st.table.name : st.table.alias;
+                    auto snapshot = t.data->Snapshot();
+                    Expr dummy;
+                    if (st.where)
+                        ev.BindOnTable(*st.where, snapshot, alias);
+                    else
+                        ev.BindOnTable(dummy, snapshot, alias);
+                    std::vector<int> setColumns;
+                    for (size_t i = 0; i < st.setColumns.size(); ++i) {
+                        int c = t.data->ColumnIndex(st.setColumns[i]);
+                        if (c < 0) Raise(904, st.setColumns[i]);
+                        setColumns.push_back(c);
+                        ev.BindOnTable(*st.values[i], snapshot, alias);
                     }
-                    updated.push_back(std::move(copy));
+                    rows = ev.MatchingRows(st.where.get());
+                    for (size_t row : rows) {
+                        Row copy = snapshot->GetRows()[row];
+                        for (size_t i = 0; i < setColumns.size(); ++i) {
+                            size_t c = static_cast<size_t>(setColumns[i]);
+                            copy[c] = Coerce(t.data->Columns()[c], t, ev.EvaluateOnRow(*st.values[i], row));
+                        }
+                        updated.push_back(std::move(copy));
+                    }
                 }
                 EnterPool(sql, st.kind == K::Update ? 6 : 7, true);
                 SaveUndo(t);
@@ -889,36 +894,48 @@ private:
         EnterPool(sql, 50, true);
         SaveUndo(*planTable);
         const auto& cols = planTable->data->Columns();
-        auto col = [&](const char* name) { return planTable->data->ColumnIndex(name); };
+        // The plan table's columns, looked up once: a plan table may lack some or order them differently.
+        enum { kStatementId, kTimestamp, kOperation, kOptions, kObjectOwner, kObjectName, kObjectType, kOptimizer,
+               kId, kParentId, kPosition, kCost, kCardinality, kBytes, kIoCost, kCpuCost, kFields };
+        static const char* const kNames[kFields] = {"STATEMENT_ID", "TIMESTAMP", "OPERATION", "OPTIONS",
+                                                    "OBJECT_OWNER", "OBJECT_NAME", "OBJECT_TYPE", "OPTIMIZER",
+                                                    "ID", "PARENT_ID", "POSITION", "COST", "CARDINALITY", "BYTES",
+                                                    "IO_COST", "CPU_COST"};
+        int column[kFields];
+        for (int i = 0; i < kFields; ++i) column[i] = planTable->data->ColumnIndex(kNames[i]);
         std::int64_t now = db.Now();
-        for (const PlanRow& p : plan) {
-            Row row(cols.size());
-            auto set = [&](const char* name, Value v) {
-                int c = col(name);
+        const Value statementId = st.hasStatementId ? Value::Str(st.statementId) : Value::Null();
+        Rows added;
+        added.reserve(plan.size());
+        for (PlanRow& p : plan) {
+            Row& row = added.emplace_back(cols.size());
+            auto set = [&](int field, Value v) {
+                int c = column[field];
                 if (c >= 0) row[static_cast<size_t>(c)] = std::move(v);
             };
             auto opt = [](const std::optional<double>& d) { return d ? Value::Num(*d) : Value::Null(); };
-            set("STATEMENT_ID", st.hasStatementId ? Value::Str(st.statementId) : Value::Null());
-            set("TIMESTAMP", Value::DateAt(now));
-            set("OPERATION", Value::Str(p.operation));
-            set("OPTIONS", Value::Str(p.options));
-            set("OBJECT_OWNER", Value::Str(p.objectOwner));
-            set("OBJECT_NAME", Value::Str(p.objectName));
-            set("OBJECT_TYPE", Value::Str(p.objectType));
-            set("OPTIMIZER", Value::Str(p.optimizer));
-            set("ID", Value::Num(p.id));
-            set("PARENT_ID", p.parentId < 0 ? Value::Null() : Value::Num(p.parentId));
+            set(kStatementId, statementId);
+            set(kTimestamp, Value::DateAt(now));
+            set(kOperation, Value::Str(std::move(p.operation)));
+            set(kOptions, Value::Str(std::move(p.options)));
+            set(kObjectOwner, Value::Str(std::move(p.objectOwner)));
+            set(kObjectName, Value::Str(std::move(p.objectName)));
+            set(kObjectType, Value::Str(std::move(p.objectType)));
+            set(kOptimizer, Value::Str(std::move(p.optimizer)));
+            set(kId, Value::Num(p.id));
+            set(kParentId, p.parentId < 0 ? Value::Null() : Value::Num(p.parentId));
             // The root's position holds the plan's cost; a rule-based plan has none.
-            set("POSITION", p.id == 0 ? opt(p.cost) : Value::Num(p.position));
-            set("COST", opt(p.cost));
-            set("CARDINALITY", opt(p.cardinality));
-            set("BYTES", opt(p.bytes));
+            set(kPosition, p.id == 0 ? opt(p.cost) : Value::Num(p.position));
+            set(kCost, opt(p.cost));
+            set(kCardinality, opt(p.cardinality));
+            set(kBytes, opt(p.bytes));
             if (p.cost) {
-                set("IO_COST", opt(p.cost));
-                set("CPU_COST", Value::Num(std::floor(*p.cost * 7521.0)));
+                set(kIoCost, opt(p.cost));
+                set(kCpuCost, Value::Num(std::floor(*p.cost * 7521.0)));
             }
-            planTable->data->MutableRows().push_back(std::move(row));
         }
+        Rows& target = planTable->data->MutableRows();
+        for (Row& row : added) target.push_back(std::move(row));
         r.rowsProcessed = 0;
     }
 
