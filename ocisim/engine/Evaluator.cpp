@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <unordered_map>
 
 #include "ocisim/engine/DateTime.h"
@@ -264,7 +265,36 @@ size_t CharBytes(const std::string& s, size_t i) {
     return std::min(n, s.size() - i);
 }
 
+// A pattern whose only wildcard is "%": its literal pieces found in order, the
+// first at the start and the last at the end unless a "%" stands there.
+bool PercentOnlyMatch(std::string_view s, std::string_view p) {
+    std::size_t from = 0;
+    std::size_t pieceStart = 0;
+    bool first = true;
+    while (true) {
+        const std::size_t pieceEnd = p.find('%', pieceStart);
+        const std::string_view piece = p.substr(pieceStart, pieceEnd == std::string_view::npos ? p.npos : pieceEnd - pieceStart);
+        if (pieceEnd == std::string_view::npos) {
+            // The last piece: anchored at the end (and at the start too when it is the only one).
+            if (first) return s == piece;
+            return s.size() - from >= piece.size() && s.substr(s.size() - piece.size()) == piece;
+        }
+        if (first) {
+            if (s.substr(0, piece.size()) != piece) return false;
+            from = piece.size();
+            first = false;
+        } else if (!piece.empty()) {
+            const std::size_t at = s.find(piece, from);
+            if (at == std::string_view::npos) return false;
+            from = at + piece.size();
+        }
+        pieceStart = pieceEnd + 1;
+    }
+}
+
 bool LikeMatch(const std::string& s, const std::string& p, char escape) {
+    if (p.find('_') == std::string::npos && (escape == 0 || p.find(escape) == std::string::npos))
+        return PercentOnlyMatch(s, p);
     // Iterative wildcard match with backtracking to the last "%". "_" and "%"
     // count characters, not bytes.
     size_t si = 0, pi = 0, starP = std::string::npos, starS = 0;
