@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "ocisim/engine/Errors.h"
@@ -83,6 +86,24 @@ int ReadNumber(const std::string& text, size_t& pos, size_t maxDigits) {
     return value;
 }
 
+// A query formats or reads every row's date with the same mask: the masks parsed
+// are kept (one that fails to parse is not). Not thread_local: a library with
+// thread-local destructors cannot be unloaded.
+std::shared_ptr<const std::vector<Element>> CachedMask(const std::string& mask) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::shared_ptr<const std::vector<Element>>> masks;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto found = masks.find(mask);
+        if (found != masks.end()) return found->second;
+    }
+    auto parsed = std::make_shared<const std::vector<Element>>(ParseMask(mask));
+    std::lock_guard<std::mutex> lock(mutex);
+    if (masks.size() >= 256) masks.clear();
+    masks.emplace(mask, parsed);
+    return parsed;
+}
+
 }  // namespace
 
 std::int64_t DaysFromCivil(int y, int m, int d) {
@@ -112,7 +133,8 @@ std::int64_t MakeDate(int year, int month, int day, int hour, int minute, int se
 }
 
 std::int64_t ParseDate(const std::string& text, const std::string& mask) {
-    std::vector<Element> elements = ParseMask(mask);
+    const std::shared_ptr<const std::vector<Element>> parsedMask = CachedMask(mask);
+    const std::vector<Element>& elements = *parsedMask;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     bool pm = false, hasMeridian = false, hour12 = false;
     size_t pos = 0;
@@ -215,7 +237,8 @@ std::int64_t ParseDate(const std::string& text, const std::string& mask) {
 }
 
 std::string FormatDate(std::int64_t seconds, const std::string& mask) {
-    std::vector<Element> elements = ParseMask(mask);
+    const std::shared_ptr<const std::vector<Element>> parsedMask = CachedMask(mask);
+    const std::vector<Element>& elements = *parsedMask;
     std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
     std::int64_t rest = seconds - days * 86400;
     int year, month, day;
