@@ -183,14 +183,18 @@ std::uint32_t PlanHashValue(const std::vector<PlanRow>& rows) {
 }
 
 void BuildCursorPlans(SharedPool& pool, const Database& db) {
-    bool changed = false;
-    for (PoolEntry& entry : pool.Entries()) {
+    // Read first: the entries are copied for a change only when a snapshot is open.
+    const std::vector<PoolEntry>& current = pool.View();
+    std::size_t first = 0;
+    while (first < current.size() && (current[first].planBuilt || current[first].executions <= 0)) ++first;
+    if (first == current.size()) return;
+    std::vector<PoolEntry>& entries = pool.Entries();
+    for (std::size_t i = first; i < entries.size(); ++i) {
+        PoolEntry& entry = entries[i];
         if (entry.planBuilt || entry.executions <= 0) continue;
         entry.plan = PlanOf(entry, db);
         entry.planBuilt = true;
-        changed = true;
     }
-    if (changed) pool.Touch();
 }
 
 std::shared_ptr<const TableData> MakeSqlPlanView(PoolSnapshot snapshot, int wordSize) {

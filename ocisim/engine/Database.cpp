@@ -64,7 +64,6 @@ TableInfo& Database::CreatePlanTable(const std::string& owner) {
 
 void Database::AdvanceWorkload() {
     auto& entries = pool.Entries();
-    pool.Touch();
     for (int i = 0; i < workload.touched && !entries.empty(); ++i) {
         PoolEntry& e = entries[random() % entries.size()];
         double runs = 1 + static_cast<double>(random() % 5);
@@ -101,7 +100,6 @@ void Database::AdvanceWorkload() {
 
 void Database::Sleep(double seconds) {
     if (seconds > 0) clockOffset += seconds;
-    pool.Touch();
     for (const WorkloadRun& run : workloadRuns) {
         auto& entries = pool.Entries();
         for (size_t i = entries.size(); i-- > 0;) {

@@ -176,7 +176,6 @@ public:
             sys.created = m_Db->config.created;
             m_Db->users["SYS"] = sys;
         }
-        m_Db->pool.Touch();
         return std::move(m_Db);
     }
 

@@ -48,12 +48,18 @@ std::uint64_t SharedPool::NewAddress() {
     }
 }
 
+std::vector<PoolEntry>& SharedPool::Mutable() {
+    // A snapshot still open keeps the entries it was given.
+    if (m_Entries.use_count() > 1) m_Entries = std::make_shared<std::vector<PoolEntry>>(*m_Entries);
+    return *m_Entries;
+}
+
 PoolEntry& SharedPool::Enter(const std::string& text, bool& created) {
     auto it = m_ByText.find(text);
-    m_Snapshot.reset();
+    std::vector<PoolEntry>& entries = Mutable();
     if (it != m_ByText.end()) {
         created = false;
-        return m_Entries[it->second];
+        return entries[it->second];
     }
     created = true;
     PoolEntry e;
@@ -64,9 +70,9 @@ PoolEntry& SharedPool::Enter(const std::string& text, bool& created) {
     e.sharableMem = 4000 + static_cast<double>(text.size()) * 6;
     e.persistentMem = 1200;
     e.runtimeMem = 900;
-    m_ByText.emplace(text, m_Entries.size());
-    m_Entries.push_back(std::move(e));
-    return m_Entries.back();
+    m_ByText.emplace(text, entries.size());
+    entries.push_back(std::move(e));
+    return entries.back();
 }
 
 PoolEntry& SharedPool::Add(PoolEntry entry) {
@@ -86,30 +92,24 @@ PoolEntry& SharedPool::Add(PoolEntry entry) {
 }
 
 void SharedPool::Remove(size_t index) {
-    if (index >= m_Entries.size()) return;
-    m_ByText.erase(*m_Entries[index].text);
-    m_Addresses.erase(m_Entries[index].address);
-    m_Entries.erase(m_Entries.begin() + static_cast<long>(index));
+    if (index >= m_Entries->size()) return;
+    std::vector<PoolEntry>& entries = Mutable();
+    m_ByText.erase(*entries[index].text);
+    m_Addresses.erase(entries[index].address);
+    entries.erase(entries.begin() + static_cast<long>(index));
     for (auto& [text, i] : m_ByText)
         if (i > index) --i;
-    m_Snapshot.reset();
 }
 
 PoolEntry* SharedPool::Find(const std::string& text) {
     auto it = m_ByText.find(text);
-    return it == m_ByText.end() ? nullptr : &m_Entries[it->second];
+    return it == m_ByText.end() ? nullptr : &Mutable()[it->second];
 }
 
 void SharedPool::Flush() {
-    m_Entries.clear();
+    m_Entries = std::make_shared<std::vector<PoolEntry>>();
     m_ByText.clear();
     m_Addresses.clear();
-    m_Snapshot.reset();
-}
-
-PoolSnapshot SharedPool::Snapshot() {
-    if (!m_Snapshot) m_Snapshot = std::make_shared<const std::vector<PoolEntry>>(m_Entries);
-    return m_Snapshot;
 }
 
 }  // namespace ocisim

@@ -2,7 +2,9 @@
 
 // The shared SQL area: one entry per distinct statement text with its
 // statistics, the first parsing user and the command type. Queries read a
-// snapshot of the entries, so the pool can move on while they fetch.
+// snapshot of the entries, so the pool can move on while they fetch: the entries
+// are shared with the snapshots taken and copied only when one of them is still
+// open as the pool changes.
 
 #include <cstdint>
 #include <memory>
@@ -54,11 +56,13 @@ public:
     // Ages one entry out of the pool.
     void Remove(size_t index);
     void Flush();
-    size_t Size() const { return m_Entries.size(); }
-    std::vector<PoolEntry>& Entries() { return m_Entries; }
-    // The entries as they are now; shared until the pool changes.
-    PoolSnapshot Snapshot();
-    void Touch() { m_Snapshot.reset(); }
+    size_t Size() const { return m_Entries->size(); }
+    // The entries, to change.
+    std::vector<PoolEntry>& Entries() { return Mutable(); }
+    // The entries as they stand, to read.
+    const std::vector<PoolEntry>& View() const { return *m_Entries; }
+    // The entries as they are now, unchanged by what the pool does later.
+    PoolSnapshot Snapshot() const { return m_Entries; }
 
     // The statement's 64-bit key (MD5 of the text and a zero byte); its low 32
     // bits are the hash value, the whole key in base 32 the SQL ID.
@@ -69,12 +73,12 @@ public:
 
 private:
     std::uint64_t NewAddress();
+    std::vector<PoolEntry>& Mutable();
 
-    std::vector<PoolEntry> m_Entries;
+    std::shared_ptr<std::vector<PoolEntry>> m_Entries = std::make_shared<std::vector<PoolEntry>>();
     std::unordered_map<std::string, size_t> m_ByText;
     std::unordered_map<std::uint64_t, bool> m_Addresses;
     std::mt19937_64 m_Random;
-    PoolSnapshot m_Snapshot;
 };
 
 }  // namespace ocisim
