@@ -18,7 +18,7 @@ std::string FormatLoadSummary(const CObjectArray& statements, bool analysisOn, b
                               std::uint64_t elapsedMs) {
     long long analysed = 0, errors = 0;
     for (const CObjectEntry& entry : statements) {
-        if (!entry.m_SqlPlan.empty()) ++analysed;
+        if (!entry.SqlPlan().empty()) ++analysed;
         if (entry.m_Status == kStatusError) ++errors;
     }
     std::string text = completed ? std::string() : std::string("Load cancelled, partial view: ");

@@ -262,12 +262,15 @@ std::size_t HeapInUse() {
 std::size_t CollectionBytes(const CObjectArray& collection) {
     std::size_t bytes = static_cast<std::size_t>(collection.GetSize()) * sizeof(CObjectEntry);
     for (const CObjectEntry& e : collection) {
-        for (const std::string* text : {&e.m_UserName, &e.m_SqlText, &e.m_SqlPlan, &e.itsErrorMessage}) {
+        for (const std::string* text : {&e.m_SqlText, &e.SqlPlan(), &e.ErrorMessage(), &e.DebugField()}) {
             if (text->capacity() > 15) bytes += text->capacity() + 1;  // beyond the short-string buffer
         }
-        for (const CCompactText* text : {&e.m_OptimizerMode, &e.m_Address, &e.m_FirstLoadTime, &e.m_DebugField,
-                                         &e.m_SqlId, &e.m_Module, &e.m_LastActiveTime}) {
-            if (text->size() > CCompactText::kInlineCapacity) bytes += text->size() + 1;
+        // The shared texts (user, optimizer mode, module) are counted once per load, which is not done here;
+        // the packed ones lie in the entry unless they have no packed form.
+        for (const CPackedText* text : {&e.m_Address, &e.m_SqlId}) {
+            CPackedText::Buffer buffer;
+            if (text->View(buffer).data() != buffer && text->size() > CPackedText::kInlineCapacity)
+                bytes += text->size() + 1;
         }
     }
     return bytes;

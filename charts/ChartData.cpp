@@ -82,7 +82,7 @@ SChartData ComputeChartData(const CListCtrlEx& list, const CObjectArray& collect
     std::map<std::string, SGroupSum> commands;
     for (const CObjectEntry* entry : statements) {
         const std::string user =
-            entry->m_UserName.empty() ? "user #" + std::to_string(entry->m_ParsingUserId) : entry->m_UserName;
+            entry->m_UserName.empty() ? "user #" + std::to_string(entry->m_ParsingUserId) : entry->m_UserName.str();
         AddTo(users, user, entry->m_BufferGets);
         AddTo(commands, entry->GetCommandName(), entry->m_BufferGets);
     }

@@ -372,7 +372,7 @@ void CCorvidDoc::ForgetPreviousLoad() {
     m_LoadComplete = false;
     m_IntervalSummary = SIntervalSummary();
     for (CObjectEntry& entry : m_ObjectList)
-        entry.m_Interval = SIntervalFigures();
+        entry.SetInterval(SIntervalFigures());
 }
 
 std::string CCorvidDoc::FilterSignature() const {

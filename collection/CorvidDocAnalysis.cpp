@@ -96,9 +96,9 @@ public:
         if (m_Index.empty() && !m_Entries.empty()) {
             m_Index.reserve(m_Entries.size());
             for (std::size_t place = 0; place < m_Entries.size(); ++place)
-                m_Index.emplace(m_Entries[place]->m_Address, place);
+                m_Index.emplace(m_Entries[place]->m_Address.str(), place);
         }
-        const auto found = m_Index.find(address);
+        const auto found = m_Index.find(std::string(address));
         return found == m_Index.end() ? kNone : Found(found->second);
     }
 
@@ -111,17 +111,17 @@ private:
     }
 
     std::vector<CObjectEntry*> m_Entries;
-    std::unordered_map<std::string_view, std::size_t> m_Index;
+    std::unordered_map<std::string, std::size_t> m_Index;
     std::size_t m_Next = 0;
 };
 
 // Takes the analysis results of the same statement in the previous load.
 void KeepPlan(const CObjectEntry& before, CObjectEntry& entry) {
-    entry.SetSqlPlan(before.m_SqlPlan);
+    entry.SetSqlPlan(before.SqlPlan());
     entry.SetPlanCost(before.m_PlanCost);
     entry.SetNoOfFullTableScans(before.m_NoOfFullTableScans);
     entry.SetStatus(before.m_Status);
-    entry.SetErrorMessage(before.itsErrorMessage);
+    entry.SetErrorMessage(before.ErrorMessage());
     entry.m_Explained = true;
 }
 
@@ -152,7 +152,7 @@ long CCorvidDoc::ReadCursorCachePlans() {
         const CObjectEntry* before = m_ExplainAll != 0 ? nullptr : FindPrevious(entry);
         if (before != nullptr && before->m_PlanSource == kPlanFromCursorCache && before->m_SqlText == entry.m_SqlText &&
             (!entry.m_HasServerFigures || before->m_PlanHashValue == entry.m_PlanHashValue)) {
-            entry.SetSqlPlan(before->m_SqlPlan);
+            entry.SetSqlPlan(before->SqlPlan());
             entry.SetPlanCost(before->m_PlanCost);
             entry.SetNoOfFullTableScans(before->m_NoOfFullTableScans);
             entry.m_PlanSource = kPlanFromCursorCache;

@@ -202,9 +202,9 @@ public:
         if (!IsNull(column, row)) std::memcpy(&value, Cell(column, row), sizeof value);
         return value;
     }
-    std::string Text(ELoadColumn column, int row) const {
-        return std::string(TextAt(m_values[column].data(), kLoadColumns[column].textSize, row,
-                                  m_indicators[column].data()));
+    // Valid until the next fetch.
+    std::string_view Text(ELoadColumn column, int row) const {
+        return TextAt(m_values[column].data(), kLoadColumns[column].textSize, row, m_indicators[column].data());
     }
 
 private:
@@ -217,20 +217,25 @@ private:
     std::vector<short> m_indicators[kLoadColumnCount];
 };
 
-using CUserNames = std::unordered_map<std::int32_t, const std::string*>;
+// The texts a load's statements share: one copy of each user name, optimizer
+// mode and module.
+struct SSharedTexts {
+    std::unordered_map<std::int32_t, CSharedText> userNames;
+    CTextInterner labels;
+};
 
 // The first user of each id gives the statement's user name.
-CUserNames UserNamesOf(const CUserArray& users) {
-    CUserNames names;
-    names.reserve(static_cast<std::size_t>(users.GetSize()));
+SSharedTexts SharedTextsOf(const CUserArray& users) {
+    SSharedTexts shared;
+    shared.userNames.reserve(static_cast<std::size_t>(users.GetSize()));
     for (const CUserEntry& user : users)
-        names.emplace(user.GetUserId(), &user.GetUserName());
-    return names;
+        shared.userNames.emplace(user.GetUserId(), user.GetUserName());
+    return shared;
 }
 
-std::string UserNameOf(const CUserNames& names, std::int32_t userId) {
-    const auto user = names.find(userId);
-    return user != names.end() ? *user->second : std::string();
+CSharedText UserNameOf(const SSharedTexts& shared, std::int32_t userId) {
+    const auto user = shared.userNames.find(userId);
+    return user != shared.userNames.end() ? user->second : CSharedText();
 }
 
 double PercentOf(double value, double total) {
@@ -239,7 +244,7 @@ double PercentOf(double value, double total) {
 
 // The statement of one fetched row, without its text.
 CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBufferGets, double totalDiskReads,
-                        const CUserNames& userNames, bool serverFigures) {
+                        SSharedTexts& shared, bool serverFigures) {
     const double diskReads = buffers.Number(kLoadDiskReads, r);
     const double bufferGets = buffers.Number(kLoadBufferGets, r);
     const std::int32_t userId = buffers.Integer(kLoadParsingUserId, r);
@@ -248,8 +253,8 @@ CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBuf
                        buffers.Number(kLoadParseCalls, r), buffers.Number(kLoadRowsProcessed, r),
                        buffers.Number(kLoadSharableMem, r), buffers.Number(kLoadPersistentMem, r),
                        buffers.Number(kLoadRuntimeMem, r), buffers.Number(kLoadLoads, r),
-                       buffers.Integer(kLoadCommandType, r), buffers.Text(kLoadOptimizerMode, r),
-                       buffers.Integer(kLoadParsingSchemaId, r), userId, UserNameOf(userNames, userId),
+                       buffers.Integer(kLoadCommandType, r), shared.labels.Intern(buffers.Text(kLoadOptimizerMode, r)),
+                       buffers.Integer(kLoadParsingSchemaId, r), userId, UserNameOf(shared, userId),
                        buffers.Text(kLoadAddress, r), std::string(), buffers.Text(kLoadFirstLoadTime, r));
     if (serverFigures) {
         entry.m_HasServerFigures = true;
@@ -259,7 +264,7 @@ CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBuf
         entry.m_ElapsedTime = buffers.Number(kLoadElapsedTime, r);
         entry.m_CpuTime = buffers.Number(kLoadCpuTime, r);
         entry.m_UserIoWaitTime = buffers.Number(kLoadUserIoWaitTime, r);
-        entry.m_Module = buffers.Text(kLoadModule, r);
+        entry.m_Module = shared.labels.Intern(buffers.Text(kLoadModule, r));
         entry.m_LastActiveTime = buffers.Text(kLoadLastActiveTime, r);
         entry.m_VersionCount = buffers.Number(kLoadVersionCount, r);
     }
@@ -270,13 +275,13 @@ CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBuf
 // it now: its figures and text, the shares of today's totals, nothing of the
 // previous load's analysis.
 CObjectEntry CarriedEntry(const CObjectEntry& before, double totalBufferGets, double totalDiskReads,
-                          const CUserNames& userNames) {
+                          const SSharedTexts& shared) {
     CObjectEntry entry(PercentOf(before.m_DiskReads, totalDiskReads), PercentOf(before.m_BufferGets, totalBufferGets),
                        before.m_DiskReads, before.m_BufferGets, before.m_Sorts, before.m_Executions,
                        before.m_ParseCalls, before.m_RowsProcessed, before.m_SharableMem, before.m_PersistentMem,
                        before.m_RuntimeMem, before.m_Loads, before.m_CommandType, before.m_OptimizerMode,
                        before.m_ParsingSchemaId, before.m_ParsingUserId,
-                       UserNameOf(userNames, before.m_ParsingUserId), before.m_Address, before.m_SqlText,
+                       UserNameOf(shared, before.m_ParsingUserId), before.m_Address, before.m_SqlText,
                        before.m_FirstLoadTime);
     if (before.m_HasServerFigures) {
         entry.m_HasServerFigures = true;
@@ -352,7 +357,7 @@ void CCorvidDoc::LoadStatements(bool changesOnly) {
     m_ObjectList.RemoveAll();
     m_familiesCurrent = false;
     m_FamilyFilter = -1;
-    const CUserNames userNames = UserNamesOf(m_UserList);
+    SSharedTexts shared = SharedTextsOf(m_UserList);
 
     CTraceContext* trace = TraceAt(15);
     if (!changesOnly || !LoadChangedStatements(totalBufferGets, totalDiskReads)) {
@@ -381,7 +386,7 @@ void CCorvidDoc::LoadStatements(bool changesOnly) {
                                          static_cast<long>(m_ObjectList.GetSize()) + 1))) {
                     return;
                 }
-                CObjectEntry entry = EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, userNames, serverFigures);
+                CObjectEntry entry = EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures);
                 if (trace != nullptr) {
                     trace->WriteLine("");
                     trace->WriteLine("INSERTING NEW OBJECT:");
@@ -460,7 +465,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
     };
 
     // The statements that ran since the previous load, read whole.
-    const CUserNames userNames = UserNamesOf(m_UserList);
+    SSharedTexts shared = SharedTextsOf(m_UserList);
     const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
     CObjectArray active;
     {
@@ -480,7 +485,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
             cursor.Fetch(kFetchRows, &delivered);
             if (!ProgressNote("Loading sql statements from sga...")) return true;
             for (int r = 0; r < delivered; ++r)
-                active.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, userNames, serverFigures));
+                active.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures));
         } while (delivered == kFetchRows);
     }
 
@@ -504,7 +509,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         }
         const CObjectArray::Index before = m_PreviousIndex.Find(address, firstLoadTime);
         if (before != CStatementIndex::kNone && m_PreviousList[before].m_ParseCalls == keys[i].parseCalls) {
-            rows[i] = CarriedEntry(m_PreviousList[before], totalBufferGets, totalDiskReads, userNames);
+            rows[i] = CarriedEntry(m_PreviousList[before], totalBufferGets, totalDiskReads, shared);
             filled[i] = 1;
             ++kept;
             continue;
@@ -533,7 +538,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
             cursor.Fetch(kFetchRows, &delivered);
             if (!ProgressNote("Loading sql statements from sga...")) return true;
             for (int r = 0; r < delivered; ++r)
-                read.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, userNames, serverFigures));
+                read.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures));
         } while (delivered == kFetchRows);
         CStatementIndex readIndex;
         readIndex.Build(read);
@@ -673,7 +678,8 @@ bool CCorvidDoc::ReadTexts(const std::string& statement, bool bindFilter) {
     // the second copies it from the first.
     std::vector<const CObjectEntry*> takenBy(texts.size(), nullptr);
     for (CObjectEntry& entry : m_ObjectList) {
-        const auto found = byAddress.find(entry.m_Address);
+        CPackedText::Buffer address;
+        const auto found = byAddress.find(entry.m_Address.View(address));
         if (found == byAddress.end()) continue;
         const CObjectEntry*& owner = takenBy[found->second];
         if (owner != nullptr) {

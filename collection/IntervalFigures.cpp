@@ -147,7 +147,7 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
             figures.executionsPerSecond = figures.executions / static_cast<double>(summary.seconds);
             figures.bufferGetsPerSecond = figures.bufferGets / static_cast<double>(summary.seconds);
         }
-        entry.m_Interval = figures;
+        entry.SetInterval(figures);
         if (figures.isNew) {
             ++summary.newCount;
         } else if (figures.Changed()) {
@@ -161,7 +161,7 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
     for (bool wasSeen : seen)
         summary.goneCount += wasSeen ? 0 : 1;
     for (CObjectEntry& entry : current) {
-        SIntervalFigures& figures = entry.m_Interval;
+        SIntervalFigures& figures = entry.MutableInterval();
         figures.percOfBufferGets = summary.bufferGets > 0 ? figures.bufferGets * 100 / summary.bufferGets : 0;
         figures.percOfDiskReads = summary.diskReads > 0 ? figures.diskReads * 100 / summary.diskReads : 0;
     }
@@ -172,7 +172,7 @@ CObjectArray ChangedStatements(const CObjectArray& collection, std::vector<CObje
     CObjectArray changed;
     positions.clear();
     for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
-        if (!collection[i].m_Interval.Changed()) continue;
+        if (!collection[i].Interval().Changed()) continue;
         changed.Add(collection[i]);
         positions.push_back(i);
     }

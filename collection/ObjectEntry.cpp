@@ -70,11 +70,14 @@ void AppendListPercent(double value, std::string& out) {
     AppendPercent(value, out);
 }
 
+static_assert(sizeof(CObjectEntry) <= 272, "an entry's own size: keep new members in the groups above");
+
 CObjectEntry::CObjectEntry(double percOfDiskReads, double percOfBufferGets, double diskReads, double bufferGets,
                            double sorts, double executions, double parseCalls, double rowsProcessed, double sharableMem,
                            double persistentMem, double runtimeMem, double loads, std::int32_t commandType,
-                           std::string optimizerMode, std::int32_t parsingSchemaId, std::int32_t parsingUserId,
-                           std::string userName, std::string address, std::string sqlText, std::string firstLoadTime)
+                           CSharedText optimizerMode, std::int32_t parsingSchemaId, std::int32_t parsingUserId,
+                           CSharedText userName, CPackedText address, std::string sqlText,
+                           CTimeText firstLoadTime)
     : m_PercOfDiskReads(percOfDiskReads),
       m_PercOfBufferGets(percOfBufferGets),
       m_DiskReads(diskReads),
@@ -87,58 +90,59 @@ CObjectEntry::CObjectEntry(double percOfDiskReads, double percOfBufferGets, doub
       m_PersistentMem(persistentMem),
       m_RuntimeMem(runtimeMem),
       m_Loads(loads),
+      m_SqlText(std::move(sqlText)),
+      m_UserName(std::move(userName)),
+      m_OptimizerMode(std::move(optimizerMode)),
+      m_FirstLoadTime(std::move(firstLoadTime)),
       m_CommandType(commandType),
       m_ParsingSchemaId(parsingSchemaId),
       m_ParsingUserId(parsingUserId),
-      m_OptimizerMode(optimizerMode),
-      m_UserName(std::move(userName)),
-      m_Address(std::move(address)),
-      m_SqlText(std::move(sqlText)),
-      m_FirstLoadTime(std::move(firstLoadTime)) {}
+      m_Address(std::move(address)) {}
 
-CObjectEntry& CObjectEntry::operator=(const CObjectEntry& other) {
-    if (this == &other) return *this;
-    m_PercOfDiskReads = other.m_PercOfDiskReads;
-    m_PercOfBufferGets = other.m_PercOfBufferGets;
-    m_DiskReads = other.m_DiskReads;
-    m_BufferGets = other.m_BufferGets;
-    m_Sorts = other.m_Sorts;
-    m_Executions = other.m_Executions;
-    m_ParseCalls = other.m_ParseCalls;
-    m_RowsProcessed = other.m_RowsProcessed;
-    m_SharableMem = other.m_SharableMem;
-    m_PersistentMem = other.m_PersistentMem;
-    m_RuntimeMem = other.m_RuntimeMem;
-    m_Loads = other.m_Loads;
-    m_CommandType = other.m_CommandType;
-    m_OptimizerMode = other.m_OptimizerMode;
-    m_ParsingSchemaId = other.m_ParsingSchemaId;
-    m_ParsingUserId = other.m_ParsingUserId;
-    m_UserName = other.m_UserName;
-    m_Address = other.m_Address;
-    m_SqlText = other.m_SqlText;
-    m_FirstLoadTime = other.m_FirstLoadTime;
-    m_SqlPlan = other.m_SqlPlan;
-    m_PlanCost = other.m_PlanCost;
-    m_NoOfFullTableScans = other.m_NoOfFullTableScans;
-    m_Distance = other.m_Distance;
-    m_Status = other.m_Status;
-    itsErrorMessage = other.itsErrorMessage;
-    m_DebugField = other.m_DebugField;
-    m_HasServerFigures = other.m_HasServerFigures;
-    m_SqlId = other.m_SqlId;
-    m_HashValue = other.m_HashValue;
-    m_PlanHashValue = other.m_PlanHashValue;
-    m_ElapsedTime = other.m_ElapsedTime;
-    m_CpuTime = other.m_CpuTime;
-    m_UserIoWaitTime = other.m_UserIoWaitTime;
-    m_Module = other.m_Module;
-    m_LastActiveTime = other.m_LastActiveTime;
-    m_VersionCount = other.m_VersionCount;
-    m_PlanSource = other.m_PlanSource;
-    m_Interval = other.m_Interval;
-    m_Explained = other.m_Explained;
-    return *this;
+void CObjectEntry::SetStatus(std::int32_t status) {
+    // The known states all fit; any other shows as no state.
+    m_Status = static_cast<std::int8_t>(status >= -128 && status <= 127 ? status : -1);
+}
+
+namespace {
+const std::string kNoText;
+const SIntervalFigures kNoInterval;
+}  // namespace
+
+const std::string& CObjectEntry::SqlPlan() const {
+    return m_Extras.Get() != nullptr ? m_Extras.Get()->sqlPlan : kNoText;
+}
+
+const std::string& CObjectEntry::ErrorMessage() const {
+    return m_Extras.Get() != nullptr ? m_Extras.Get()->errorMessage : kNoText;
+}
+
+const std::string& CObjectEntry::DebugField() const {
+    return m_Extras.Get() != nullptr ? m_Extras.Get()->debugField : kNoText;
+}
+
+const SIntervalFigures& CObjectEntry::Interval() const {
+    return m_Extras.Get() != nullptr ? m_Extras.Get()->interval : kNoInterval;
+}
+
+void CObjectEntry::SetSqlPlan(std::string plan) {
+    if (!plan.empty() || m_Extras.Get() != nullptr) m_Extras.Make().sqlPlan = std::move(plan);
+}
+
+void CObjectEntry::SetErrorMessage(std::string message) {
+    if (!message.empty() || m_Extras.Get() != nullptr) m_Extras.Make().errorMessage = std::move(message);
+}
+
+void CObjectEntry::SetDebugField(std::string text) {
+    if (!text.empty() || m_Extras.Get() != nullptr) m_Extras.Make().debugField = std::move(text);
+}
+
+void CObjectEntry::SetInterval(const SIntervalFigures& figures) {
+    if (figures.valid || m_Extras.Get() != nullptr) m_Extras.Make().interval = figures;
+}
+
+SIntervalFigures& CObjectEntry::MutableInterval() {
+    return m_Extras.Make().interval;
 }
 
 const char* CObjectEntry::CommandName(std::int32_t commandType) {
@@ -218,31 +222,32 @@ void CObjectEntry::AppendServerFigure(StatementColumn code, std::string& out) co
 
 void CObjectEntry::AppendIntervalText(StatementColumn code, std::string& out) const {
     // Without a previous load the interval columns stay empty.
-    if (!m_Interval.valid) return;
+    const SIntervalFigures& interval = Interval();
+    if (!interval.valid) return;
     switch (code) {
         case kColExecutionsDelta:
-            AppendCount(m_Interval.executions, out);
+            AppendCount(interval.executions, out);
             break;
         case kColBufferGetsDelta:
-            AppendCount(m_Interval.bufferGets, out);
+            AppendCount(interval.bufferGets, out);
             break;
         case kColDiskReadsDelta:
-            AppendCount(m_Interval.diskReads, out);
+            AppendCount(interval.diskReads, out);
             break;
         case kColRowsDelta:
-            AppendCount(m_Interval.rowsProcessed, out);
+            AppendCount(interval.rowsProcessed, out);
             break;
         case kColExecutionsPerSecond:
-            AppendPercent(m_Interval.executionsPerSecond, out);
+            AppendPercent(interval.executionsPerSecond, out);
             break;
         case kColBufferGetsPerSecond:
-            AppendPercent(m_Interval.bufferGetsPerSecond, out);
+            AppendPercent(interval.bufferGetsPerSecond, out);
             break;
         case kColPercOfBufferGetsDelta:
-            AppendPercent(m_Interval.percOfBufferGets, out);
+            AppendPercent(interval.percOfBufferGets, out);
             break;
         case kColPercOfDiskReadsDelta:
-            AppendPercent(m_Interval.percOfDiskReads, out);
+            AppendPercent(interval.percOfDiskReads, out);
             break;
         default:
             break;
@@ -351,10 +356,10 @@ void CObjectEntry::AppendColumnText(StatementColumn code, std::string& out) cons
             AppendInt(m_Distance, out);
             break;
         case kColErrorMessage:
-            out += itsErrorMessage;
+            out += ErrorMessage();
             break;
         case kColDebugField:
-            out += m_DebugField;
+            out += DebugField();
             break;
         case kColSqlId:
         case kColPlanHash:
@@ -395,7 +400,7 @@ std::string CObjectEntry::DumpText() const {
         text += std::to_string(value);
         text += "\r\n";
     };
-    auto string = [&text](const char* label, const std::string& value) {
+    auto string = [&text](const char* label, std::string_view value) {
         text += label;
         text += value;
         text += "\r\n";
@@ -417,16 +422,16 @@ std::string CObjectEntry::DumpText() const {
     integer("m_ParsingSchemaId=", m_ParsingSchemaId);
     integer("m_ParsingUserId=", m_ParsingUserId);
     string("m_UserName=", m_UserName);
-    string("m_Address=", m_Address);
+    string("m_Address=", m_Address.str());
     string("m_SqlText=", m_SqlText);
-    string("m_FirstLoadTime=", m_FirstLoadTime);
-    string("m_SqlPlan=", m_SqlPlan);
+    string("m_FirstLoadTime=", m_FirstLoadTime.str());
+    string("m_SqlPlan=", SqlPlan());
     integer("m_PlanCost=", m_PlanCost);
     integer("m_NoOfFullTableScans=", m_NoOfFullTableScans);
     integer("m_Distance=", m_Distance);
     integer("m_Status=", m_Status);
-    string("itsErrorMessage=", itsErrorMessage);
-    string("m_DebugField=", m_DebugField);
+    string("itsErrorMessage=", ErrorMessage());
+    string("m_DebugField=", DebugField());
     return text;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
-#include "collection/CompactText.h"
+#include "collection/PackedText.h"
 #include "list/ListEntry.h"
 #include "collection/IntervalFigures.h"
 #include "collection/QArray.h"
@@ -20,22 +22,33 @@ public:
     CObjectEntry() = default;
     CObjectEntry(double percOfDiskReads, double percOfBufferGets, double diskReads, double bufferGets, double sorts,
                  double executions, double parseCalls, double rowsProcessed, double sharableMem, double persistentMem,
-                 double runtimeMem, double loads, std::int32_t commandType, std::string optimizerMode,
-                 std::int32_t parsingSchemaId, std::int32_t parsingUserId, std::string userName, std::string address,
-                 std::string sqlText, std::string firstLoadTime);
+                 double runtimeMem, double loads, std::int32_t commandType, CSharedText optimizerMode,
+                 std::int32_t parsingSchemaId, std::int32_t parsingUserId, CSharedText userName, CPackedText address,
+                 std::string sqlText, CTimeText firstLoadTime);
     CObjectEntry(const CObjectEntry&) = default;
     CObjectEntry(CObjectEntry&&) noexcept = default;
-    CObjectEntry& operator=(const CObjectEntry& other);
+    CObjectEntry& operator=(const CObjectEntry&) = default;
     CObjectEntry& operator=(CObjectEntry&&) noexcept = default;
     ~CObjectEntry() override = default;
 
     void SetPlanCost(std::int32_t cost) { m_PlanCost = cost; }
     void SetNoOfFullTableScans(std::int32_t count) { m_NoOfFullTableScans = count; }
-    void SetSqlPlan(const std::string& plan) { m_SqlPlan = plan; }
-    void SetStatus(std::int32_t status) { m_Status = status; }
-    void SetErrorMessage(const std::string& message) { itsErrorMessage = message; }
+    void SetStatus(std::int32_t status);
     void SetDistance(std::int32_t distance) { m_Distance = distance; }
     void SetSqlText(const std::string& text) { m_SqlText = text; }
+
+    // The plan, the analysis's error message and the debug field: most entries
+    // have none, and those that do keep them in a block of their own.
+    const std::string& SqlPlan() const;
+    const std::string& ErrorMessage() const;
+    const std::string& DebugField() const;
+    void SetSqlPlan(std::string plan);
+    void SetErrorMessage(std::string message);
+    void SetDebugField(std::string text);
+    // The figures against the previous load (not valid without one).
+    const SIntervalFigures& Interval() const;
+    void SetInterval(const SIntervalFigures& figures);
+    SIntervalFigures& MutableInterval();
 
     // The statement type as text ("SELECT", "PL/SQL", ... "OTHERS").
     std::string GetCommandName() const;
@@ -49,7 +62,10 @@ public:
     // The text Dump writes (lines end with CR LF).
     std::string DumpText() const;
 
-    // Members are grouped by size so that the entry carries no padding.
+    // Members are grouped by size so that the entry carries no padding. The
+    // figures of servers from 10g on (SQL ID, hash values, times in microseconds,
+    // module, last active time, version count) are empty in the columns while
+    // m_HasServerFigures is false (an older server).
     double m_PercOfDiskReads = 0;
     double m_PercOfBufferGets = 0;
     double m_DiskReads = 0;
@@ -62,46 +78,72 @@ public:
     double m_PersistentMem = 0;
     double m_RuntimeMem = 0;
     double m_Loads = 0;
+    double m_ElapsedTime = 0;
+    double m_CpuTime = 0;
+    double m_UserIoWaitTime = 0;
+    std::string m_SqlText;
+    // User names, optimizer modes and modules repeat: a load shares one copy of
+    // each among its statements.
+    CSharedText m_UserName;
+    CSharedText m_OptimizerMode;
+    CSharedText m_Module;
+    CTimeText m_FirstLoadTime;
+    CTimeText m_LastActiveTime;
     std::int32_t m_CommandType = 0;
     std::int32_t m_ParsingSchemaId = 0;
     std::int32_t m_ParsingUserId = 0;
     std::int32_t m_PlanCost = 0;
     std::int32_t m_NoOfFullTableScans = 0;
     std::int32_t m_Distance = 0;
-    std::int32_t m_Status = 0;
+    CPackedText m_Address;
+    CPackedText m_SqlId;
+    CUnsigned32 m_HashValue;
+    CUnsigned32 m_PlanHashValue;
+    CUnsigned32 m_VersionCount;
+    // kStatusAnalyzed, kStatusNotAnalyzed or kStatusError.
+    std::int8_t m_Status = 0;
     // Where the plan came from: kPlanFromExplain or kPlanFromCursorCache.
-    std::int32_t m_PlanSource = 0;
-    CCompactText m_OptimizerMode;
-    std::string m_UserName;
-    CCompactText m_Address;
-    std::string m_SqlText;
-    CCompactText m_FirstLoadTime;
-    std::string m_SqlPlan;
-    std::string itsErrorMessage;
-    CCompactText m_DebugField;
-    // Against the previous load; set after a load that has one.
-    SIntervalFigures m_Interval;
-
-    // The figures of servers from 10g on; the columns showing them are empty
-    // while m_HasServerFigures is false (an older server). Times in microseconds.
-    CCompactText m_SqlId;
-    double m_HashValue = 0;
-    double m_PlanHashValue = 0;
-    double m_ElapsedTime = 0;
-    double m_CpuTime = 0;
-    double m_UserIoWaitTime = 0;
-    double m_VersionCount = 0;
-    CCompactText m_Module;
-    CCompactText m_LastActiveTime;
+    std::int8_t m_PlanSource = 0;
     bool m_HasServerFigures = false;
     // The analysis settled this entry's plan fields (explained, or kept from the
     // previous load), so a later load may keep them.
     bool m_Explained = false;
 
 private:
+    struct SExtras {
+        std::string sqlPlan;
+        std::string errorMessage;
+        std::string debugField;
+        SIntervalFigures interval;
+    };
+    // Owns the extras, or none; copies copy them.
+    class CExtrasPtr {
+    public:
+        CExtrasPtr() noexcept = default;
+        CExtrasPtr(const CExtrasPtr& other)
+            : m_Extras(other.m_Extras ? std::make_unique<SExtras>(*other.m_Extras) : nullptr) {}
+        CExtrasPtr(CExtrasPtr&&) noexcept = default;
+        CExtrasPtr& operator=(const CExtrasPtr& other) {
+            if (this != &other) m_Extras = other.m_Extras ? std::make_unique<SExtras>(*other.m_Extras) : nullptr;
+            return *this;
+        }
+        CExtrasPtr& operator=(CExtrasPtr&&) noexcept = default;
+        const SExtras* Get() const noexcept { return m_Extras.get(); }
+        SExtras& Make() {
+            if (!m_Extras) m_Extras = std::make_unique<SExtras>();
+            return *m_Extras;
+        }
+
+    private:
+        std::unique_ptr<SExtras> m_Extras;
+    };
+
     void AppendPerExecution(double count, std::string& out) const;
     void AppendServerFigure(StatementColumn code, std::string& out) const;
     void AppendIntervalText(StatementColumn code, std::string& out) const;
+
+    // Made for the first plan, error message, debug field or interval figures.
+    CExtrasPtr m_Extras;
 };
 
 inline constexpr std::int32_t kPlanFromExplain = 0;

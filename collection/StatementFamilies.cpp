@@ -204,7 +204,7 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
     // The (family, parsing user id) pairs already counted.
     CFlatTable familyUsers(256);
     // Each family's oldest first load time so far, in its member's entry.
-    std::vector<std::string_view> oldest;
+    std::vector<const CTimeText*> oldest;
     std::string text;
     text.reserve(4096);
     // The pass is bound by memory, not by the scanner: the entries are large and
@@ -219,7 +219,6 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
             const CObjectEntry& ahead = collection[i + kTextsAhead];
             __builtin_prefetch(ahead.m_SqlText.data());
             __builtin_prefetch(ahead.m_SqlText.data() + 64);
-            __builtin_prefetch(ahead.m_FirstLoadTime.data());
         }
         const CObjectEntry& entry = collection[i];
         text.clear();
@@ -235,7 +234,7 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
             CFamilyEntry& family = m_Families.emplace_back();
             family.m_FamilyText = text;
             family.m_CommandType = entry.m_CommandType;
-            oldest.push_back(entry.m_FirstLoadTime.view());
+            oldest.push_back(&entry.m_FirstLoadTime);
         }
         m_FamilyOfStatement.push_back(f);
         CFamilyEntry& family = m_Families[static_cast<std::size_t>(f)];
@@ -249,10 +248,9 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
         family.m_SharableMem += entry.m_SharableMem;
         family.m_PercOfBufferGets += entry.m_PercOfBufferGets;
         family.m_PercOfDiskReads += entry.m_PercOfDiskReads;
-        std::string_view& time = oldest[static_cast<std::size_t>(f)];
-        if (const std::string_view loaded = entry.m_FirstLoadTime.view();
-            !loaded.empty() && (time.empty() || loaded < time))
-            time = loaded;
+        const CTimeText*& time = oldest[static_cast<std::size_t>(f)];
+        if (const CTimeText& loaded = entry.m_FirstLoadTime; !loaded.empty() && (time->empty() || loaded < *time))
+            time = &loaded;
         const std::uint64_t pair = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(f)) << 32) |
                                    static_cast<std::uint32_t>(entry.m_ParsingUserId);
         if (familyUsers.Find(pair, [](std::int32_t) { return true; }) < 0) {
@@ -262,7 +260,7 @@ void CStatementFamilies::Build(const CObjectArray& collection) {
     }
     for (std::size_t f = 0; f < m_Families.size(); ++f) {
         CFamilyEntry& family = m_Families[f];
-        family.m_FirstLoadTime = oldest[f];
+        family.m_FirstLoadTime = oldest[f]->str();
         family.m_Members.reserve(static_cast<std::size_t>(family.m_Statements));
         std::sort(family.m_Users.begin(), family.m_Users.end());
         // Two user ids may carry one name (a user dropped and created again).

@@ -121,7 +121,7 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
     parser.HighlightToRtf(data.sqlRtf);
     data.planRtf = PlanPageText(statement);
     parser.TextToRtf(data.planRtf);
-    if (!statement.m_SqlPlan.empty()) {
+    if (!statement.SqlPlan().empty()) {
         data.planSource = statement.m_PlanSource == kPlanFromCursorCache
                               ? "Plan from the cursor cache: the plan the server uses for this statement."
                               : "Plan from EXPLAIN PLAN: what the optimizer would choose now.";
@@ -129,7 +129,7 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
     data.statement = statement;
     data.test.m_SqlText = statement.m_SqlText;
     data.test.m_ReloadText = statement.m_SqlText;
-    data.test.m_Plan = statement.m_SqlPlan;
+    data.test.m_Plan = statement.SqlPlan();
     // A mode the goal list does not offer (RULE, say) opens the page on the goal
     // the load explained the statement with, so that Execute SQL works at once.
     data.test.m_Goal = OptimizerGoalIndex(statement.m_OptimizerMode) >= 0 ? statement.m_OptimizerMode.str()
@@ -138,9 +138,9 @@ SStatementSheetData SStatementSheetData::FromStatement(const CObjectEntry& state
 }
 
 std::string PlanPageText(const CObjectEntry& statement) {
-    if (!statement.m_SqlPlan.empty()) return statement.m_SqlPlan;
+    if (!statement.SqlPlan().empty()) return statement.SqlPlan();
     if (statement.m_Status == kStatusError) {
-        const std::string& error = statement.itsErrorMessage;
+        const std::string& error = statement.ErrorMessage();
         return std::string("Status: error. The statement could not be analyzed.") +
                (error.empty() ? std::string() : "\r\n\r\n" + error);
     }

@@ -75,7 +75,7 @@ TEST(IntervalFigures, DifferencesRatesSharesAndCounts) {
     EXPECT_EQ(summary.Describe(),
               "Interval 5 min 0 s (2024-03-11/12:00:00 to 2024-03-11/12:05:00): 3 new, 1 changed, 2 gone");
 
-    const SIntervalFigures& a = now[0].m_Interval;
+    const SIntervalFigures& a = now[0].Interval();
     EXPECT_FALSE(a.isNew);
     EXPECT_TRUE(a.Changed());
     EXPECT_EQ(a.executions, 6);
@@ -97,15 +97,15 @@ TEST(IntervalFigures, DifferencesRatesSharesAndCounts) {
     EXPECT_EQ(now[0].GetColumnText(kColPercOfBufferGetsDelta), "60.00");
     EXPECT_EQ(now[0].GetColumnText(kColPercOfDiskReadsDelta), "80.00");
 
-    EXPECT_FALSE(now[1].m_Interval.Changed());
+    EXPECT_FALSE(now[1].Interval().Changed());
     EXPECT_EQ(now[1].GetColumnText(kColBufferGetsDelta), "0");
     // A statement reloaded under the same key counts from zero.
-    EXPECT_TRUE(now[2].m_Interval.isNew);
-    EXPECT_EQ(now[2].m_Interval.executions, 2);
-    EXPECT_EQ(now[2].m_Interval.bufferGets, 200);
-    EXPECT_TRUE(now[3].m_Interval.isNew);
-    EXPECT_EQ(now[3].m_Interval.bufferGets, 150);
-    EXPECT_TRUE(now[4].m_Interval.isNew);
+    EXPECT_TRUE(now[2].Interval().isNew);
+    EXPECT_EQ(now[2].Interval().executions, 2);
+    EXPECT_EQ(now[2].Interval().bufferGets, 200);
+    EXPECT_TRUE(now[3].Interval().isNew);
+    EXPECT_EQ(now[3].Interval().bufferGets, 150);
+    EXPECT_TRUE(now[4].Interval().isNew);
 
     // Without an interval the columns stay empty.
     EXPECT_EQ(before[0].GetColumnText(kColExecutionsDelta), "");
@@ -119,8 +119,8 @@ TEST(IntervalFigures, ClockThatDidNotMoveGivesNoRatesAndNoDivisionByZero) {
     for (const char* time : {"2024-03-11/12:00:00", "2024-03-11/11:00:00", ""}) {
         const SIntervalSummary summary = ComputeIntervalFigures(before, "2024-03-11/12:00:00", now, time);
         EXPECT_EQ(summary.seconds, 0);
-        EXPECT_EQ(now[0].m_Interval.bufferGetsPerSecond, 0);
-        EXPECT_EQ(now[0].m_Interval.percOfBufferGets, 0);  // no buffer gets in the interval
+        EXPECT_EQ(now[0].Interval().bufferGetsPerSecond, 0);
+        EXPECT_EQ(now[0].Interval().percOfBufferGets, 0);  // no buffer gets in the interval
         EXPECT_EQ(summary.unchangedCount, 1);
     }
 }
@@ -186,12 +186,12 @@ TEST_P(IntervalLoad, KnownWorkloadGivesEveryIntervalFigure) {
 
     const CObjectEntry* one = Find("SELECT ename FROM emp WHERE empno = 1");
     ASSERT_NE(one, nullptr);
-    EXPECT_EQ(one->m_Interval.executions, 6);
-    EXPECT_EQ(one->m_Interval.bufferGets, 600);
-    EXPECT_EQ(one->m_Interval.diskReads, 30);
-    EXPECT_EQ(one->m_Interval.rowsProcessed, 6);
-    EXPECT_EQ(one->m_Interval.sorts, 0);
-    EXPECT_EQ(one->m_Interval.parseCalls, 1);
+    EXPECT_EQ(one->Interval().executions, 6);
+    EXPECT_EQ(one->Interval().bufferGets, 600);
+    EXPECT_EQ(one->Interval().diskReads, 30);
+    EXPECT_EQ(one->Interval().rowsProcessed, 6);
+    EXPECT_EQ(one->Interval().sorts, 0);
+    EXPECT_EQ(one->Interval().parseCalls, 1);
     EXPECT_EQ(one->GetColumnText(kColExecutionsPerSecond), "0.02");
     EXPECT_EQ(one->GetColumnText(kColBufferGetsPerSecond), "2.00");
     EXPECT_EQ(one->GetColumnText(kColPercOfBufferGetsDelta), "66.67");
@@ -199,27 +199,27 @@ TEST_P(IntervalLoad, KnownWorkloadGivesEveryIntervalFigure) {
 
     const CObjectEntry* sorted = Find("SELECT sal FROM emp ORDER BY sal");
     ASSERT_NE(sorted, nullptr);
-    EXPECT_EQ(sorted->m_Interval.executions, 2);
-    EXPECT_EQ(sorted->m_Interval.bufferGets, 200);
-    EXPECT_EQ(sorted->m_Interval.diskReads, 0);
-    EXPECT_EQ(sorted->m_Interval.rowsProcessed, 4);
-    EXPECT_EQ(sorted->m_Interval.sorts, 2);
-    EXPECT_EQ(sorted->m_Interval.parseCalls, 2);
+    EXPECT_EQ(sorted->Interval().executions, 2);
+    EXPECT_EQ(sorted->Interval().bufferGets, 200);
+    EXPECT_EQ(sorted->Interval().diskReads, 0);
+    EXPECT_EQ(sorted->Interval().rowsProcessed, 4);
+    EXPECT_EQ(sorted->Interval().sorts, 2);
+    EXPECT_EQ(sorted->Interval().parseCalls, 2);
     EXPECT_EQ(sorted->GetColumnText(kColPercOfBufferGetsDelta), "22.22");
 
     const CObjectEntry* quiet = Find("SELECT empno FROM emp");
     ASSERT_NE(quiet, nullptr);
-    EXPECT_FALSE(quiet->m_Interval.Changed());
+    EXPECT_FALSE(quiet->Interval().Changed());
 
     const CObjectEntry* fresh = Find("SELECT ename, sal FROM emp");
     ASSERT_NE(fresh, nullptr);
-    EXPECT_TRUE(fresh->m_Interval.isNew);
+    EXPECT_TRUE(fresh->Interval().isNew);
     EXPECT_EQ(fresh->m_FirstLoadTime, "2024-03-11/12:05:00");
-    EXPECT_EQ(fresh->m_Interval.executions, 2);
-    EXPECT_EQ(fresh->m_Interval.bufferGets, 100);
-    EXPECT_EQ(fresh->m_Interval.diskReads, 10);
-    EXPECT_EQ(fresh->m_Interval.rowsProcessed, 2);
-    EXPECT_EQ(fresh->m_Interval.parseCalls, 1);
+    EXPECT_EQ(fresh->Interval().executions, 2);
+    EXPECT_EQ(fresh->Interval().bufferGets, 100);
+    EXPECT_EQ(fresh->Interval().diskReads, 10);
+    EXPECT_EQ(fresh->Interval().rowsProcessed, 2);
+    EXPECT_EQ(fresh->Interval().parseCalls, 1);
     EXPECT_EQ(Find("DELETE FROM emp WHERE empno = 7"), nullptr);
 
     // A third load compares with the second.
@@ -228,8 +228,8 @@ TEST_P(IntervalLoad, KnownWorkloadGivesEveryIntervalFigure) {
     EXPECT_EQ(doc.GetIntervalSummary().seconds, 60);
     EXPECT_EQ(doc.GetIntervalSummary().goneCount, 0);
     EXPECT_EQ(doc.GetIntervalSummary().newCount, 0);
-    EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->m_Interval.bufferGets, 600);
-    EXPECT_FALSE(Find("SELECT ename, sal FROM emp")->m_Interval.Changed());
+    EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->Interval().bufferGets, 600);
+    EXPECT_FALSE(Find("SELECT ename, sal FROM emp")->Interval().Changed());
 }
 
 TEST_P(IntervalLoad, AnotherFilterOrANewConnectionStartsAfresh) {
@@ -263,7 +263,7 @@ TEST_P(IntervalLoad, CancelledLoadIsNeverThePreviousOne) {
     ASSERT_TRUE(doc.HasInterval());
     // Measured from the first load: two sleeps of 100 seconds, and the workload twice.
     EXPECT_EQ(doc.GetIntervalSummary().seconds, 200);
-    EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->m_Interval.executions, 12);
+    EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->Interval().executions, 12);
 }
 
 int CountLines(const std::string& path, const std::string& prefix) {
@@ -286,7 +286,7 @@ TEST_P(IntervalLoad, SecondLoadKeepsThePlansOfUnchangedStatements) {
     std::map<std::string, std::pair<std::string, int>> firstPlans;
     for (const CObjectEntry& e : doc.GetCollection()) {
         EXPECT_TRUE(e.m_Explained) << e.m_SqlText;
-        firstPlans[e.m_SqlText] = {e.m_SqlPlan, e.m_Status};
+        firstPlans[e.m_SqlText] = {e.SqlPlan(), e.m_Status};
     }
     EXPECT_EQ(CountLines(trace, "Cmd    = ["), 4);
     EXPECT_EQ(CountLines(trace, "Kept   = ["), 0);
@@ -297,12 +297,12 @@ TEST_P(IntervalLoad, SecondLoadKeepsThePlansOfUnchangedStatements) {
     EXPECT_EQ(CountLines(trace, "Kept   = ["), 3);
     for (const CObjectEntry& e : doc.GetCollection()) {
         if (!firstPlans.count(e.m_SqlText)) {
-            EXPECT_FALSE(e.m_SqlPlan.empty());
+            EXPECT_FALSE(e.SqlPlan().empty());
             continue;
         }
-        EXPECT_EQ(e.m_SqlPlan, firstPlans[e.m_SqlText].first);
+        EXPECT_EQ(e.SqlPlan(), firstPlans[e.m_SqlText].first);
         EXPECT_EQ(e.m_Status, firstPlans[e.m_SqlText].second);
-        EXPECT_FALSE(e.m_SqlPlan.empty());
+        EXPECT_FALSE(e.SqlPlan().empty());
     }
 
     doc.m_ExplainAll = 1;
@@ -326,7 +326,7 @@ TEST_P(IntervalLoad, SecondLoadReadsTheTextsAndCursorPlansOfNewStatementsOnly) {
     ASSERT_TRUE(doc.Reload());
     std::map<std::string, std::string> firstPlans;
     for (const CObjectEntry& e : doc.GetCollection())
-        firstPlans[e.m_SqlText] = e.m_SqlPlan;
+        firstPlans[e.m_SqlText] = e.SqlPlan();
     EXPECT_EQ(CountLines(trace, "Texts kept from the previous load"), 0);
 
     Sleep(10);
@@ -338,18 +338,18 @@ TEST_P(IntervalLoad, SecondLoadReadsTheTextsAndCursorPlansOfNewStatementsOnly) {
     const CObjectEntry* reused = Find("SELECT ename FROM emp WHERE sal > 3000 AND ename LIKE 'K%' ORDER BY ename");
     ASSERT_NE(reused, nullptr);
     EXPECT_EQ(reused->m_Address, "00000000000A0004");
-    EXPECT_TRUE(reused->m_Interval.isNew);
+    EXPECT_TRUE(reused->Interval().isNew);
     ASSERT_NE(Find("SELECT ename, sal FROM emp"), nullptr);
     for (const CObjectEntry& e : doc.GetCollection()) {
         EXPECT_FALSE(e.m_SqlText.empty()) << e.m_Address;
-        EXPECT_FALSE(e.m_SqlPlan.empty()) << e.m_SqlText;
+        EXPECT_FALSE(e.SqlPlan().empty()) << e.m_SqlText;
         if (firstPlans.count(e.m_SqlText)) {
-            EXPECT_EQ(e.m_SqlPlan, firstPlans[e.m_SqlText]) << e.m_SqlText;
+            EXPECT_EQ(e.SqlPlan(), firstPlans[e.m_SqlText]) << e.m_SqlText;
         }
     }
     ASSERT_TRUE(doc.GetServerFeatures().sqlPlan);  // the plans come from the cursor cache
     EXPECT_EQ(CountLines(trace, "Plans kept from the previous load = [3]"), 1);
-    EXPECT_NE(reused->m_SqlPlan.find("SORT"), std::string::npos) << reused->m_SqlPlan;
+    EXPECT_NE(reused->SqlPlan().find("SORT"), std::string::npos) << reused->SqlPlan();
 
     // Every text and plan is read again from the whole views when the option asks for it.
     doc.m_ExplainAll = 1;

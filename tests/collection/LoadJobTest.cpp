@@ -54,7 +54,7 @@ TEST_P(DemoLoad, LoadsEveryStatementWithItsTextUserAndShares) {
         EXPECT_FALSE(entry.m_SqlText.empty()) << entry.m_Address;
         EXPECT_EQ(entry.m_SqlText.find("/* $CORVID$ */"), std::string::npos);
         EXPECT_EQ(entry.m_Status, kStatusAnalyzed);
-        EXPECT_TRUE(entry.m_SqlPlan.empty());
+        EXPECT_TRUE(entry.SqlPlan().empty());
         EXPECT_EQ(entry.m_FirstLoadTime.size(), 19u);
         diskShare += entry.m_PercOfDiskReads;
         bufferShare += entry.m_PercOfBufferGets;
@@ -111,7 +111,7 @@ TEST_P(DemoLoad, CancelInEachPhase) {
     for (const CObjectEntry& entry : doc.GetCollection()) {
         EXPECT_TRUE(entry.m_SqlText.empty());
         EXPECT_EQ(entry.m_Status, kStatusAnalyzed);
-        EXPECT_TRUE(entry.m_SqlPlan.empty());
+        EXPECT_TRUE(entry.SqlPlan().empty());
     }
 
     // In the text phase: every statement, but no text at all.
@@ -136,12 +136,12 @@ TEST_P(DemoLoad, CancelInEachPhase) {
     ASSERT_EQ(pool.GetSize(), all);
     for (CObjectArray::Index i = 3; i < pool.GetSize(); ++i) {
         EXPECT_EQ(pool[i].m_Status, kStatusAnalyzed);
-        EXPECT_TRUE(pool[i].m_SqlPlan.empty());
+        EXPECT_TRUE(pool[i].SqlPlan().empty());
         EXPECT_FALSE(pool[i].m_SqlText.empty());
     }
     bool visited = false;
     for (CObjectArray::Index i = 0; i < 3; ++i)
-        visited = visited || !pool[i].m_SqlPlan.empty() || pool[i].m_Status != 0;
+        visited = visited || !pool[i].SqlPlan().empty() || pool[i].m_Status != 0;
     EXPECT_TRUE(visited);
 }
 
@@ -187,18 +187,18 @@ TEST_P(DemoLoad, AnalysisStatusesCostsAndScans) {
                                  entry.m_CommandType == 7;
         if (!explainable) {
             EXPECT_EQ(entry.m_Status, kStatusNotAnalyzed) << entry.m_SqlText;
-            EXPECT_TRUE(entry.m_SqlPlan.empty());
+            EXPECT_TRUE(entry.SqlPlan().empty());
             ++notAnalyzed;
             continue;
         }
         if (entry.m_Status == kStatusError) {
-            EXPECT_TRUE(entry.m_SqlPlan.empty());
+            EXPECT_TRUE(entry.SqlPlan().empty());
             continue;
         }
         ASSERT_EQ(entry.m_Status, kStatusAnalyzed);
-        EXPECT_FALSE(entry.m_SqlPlan.empty()) << entry.m_SqlText;
-        EXPECT_EQ(entry.m_PlanCost, ParsePlanCost(entry.m_SqlPlan));
-        EXPECT_EQ(entry.m_NoOfFullTableScans, CountFullTableScans(entry.m_SqlPlan));
+        EXPECT_FALSE(entry.SqlPlan().empty()) << entry.m_SqlText;
+        EXPECT_EQ(entry.m_PlanCost, ParsePlanCost(entry.SqlPlan()));
+        EXPECT_EQ(entry.m_NoOfFullTableScans, CountFullTableScans(entry.SqlPlan()));
         ++analyzed;
         withCost += entry.m_PlanCost > 0 ? 1 : 0;
         withScans += entry.m_NoOfFullTableScans > 0 ? 1 : 0;

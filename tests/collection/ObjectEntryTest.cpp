@@ -20,9 +20,9 @@ CObjectEntry MakeEntry() {
 
 TEST(ObjectEntryTest, ValueConstructorClearsAnalysisFields) {
     CObjectEntry fresh = MakeEntry();
-    EXPECT_EQ(fresh.m_SqlPlan, "");
-    EXPECT_EQ(fresh.itsErrorMessage, "");
-    EXPECT_EQ(fresh.m_DebugField, "");
+    EXPECT_EQ(fresh.SqlPlan(), "");
+    EXPECT_EQ(fresh.ErrorMessage(), "");
+    EXPECT_EQ(fresh.DebugField(), "");
     EXPECT_EQ(fresh.m_PlanCost, 0);
     EXPECT_EQ(fresh.m_NoOfFullTableScans, 0);
     EXPECT_EQ(fresh.m_Distance, 0);
@@ -83,7 +83,7 @@ TEST(ObjectEntryTest, TextAndIntegerColumns) {
     e.SetNoOfFullTableScans(2);
     e.SetDistance(-5);
     e.SetErrorMessage("ORA-00942");
-    e.m_DebugField = "dbg";
+    e.SetDebugField("dbg");
     EXPECT_EQ(e.GetColumnText(kColCommandType), "3");
     EXPECT_EQ(e.GetColumnText(kColCommandName), "SELECT");
     EXPECT_EQ(e.GetColumnText(kColOptimizerMode), "CHOOSE");
@@ -143,7 +143,7 @@ TEST(ObjectEntryTest, CopyAndSelfAssignmentKeepEveryField) {
     CObjectEntry e = MakeEntry();
     e.SetSqlPlan("plan\r\nline");
     e.SetStatus(3);
-    e.m_DebugField = "d";
+    e.SetDebugField("d");
     CObjectEntry copy(e);
     EXPECT_EQ(copy.DumpText(), e.DumpText());
     const std::string before = e.DumpText();

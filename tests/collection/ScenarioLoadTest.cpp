@@ -224,35 +224,35 @@ TEST_P(ScenarioLoad, AnalysisStatusesGoalsCostsAndScans) {
     ASSERT_EQ(byExecutions.size(), 8u);
 
     const CObjectEntry& allRows = *byExecutions[1];
-    EXPECT_EQ(allRows.m_Status, kStatusAnalyzed) << allRows.itsErrorMessage;
-    EXPECT_GT(allRows.m_PlanCost, 0) << allRows.m_SqlPlan;
-    EXPECT_EQ(allRows.m_NoOfFullTableScans, 1) << allRows.m_SqlPlan;
+    EXPECT_EQ(allRows.m_Status, kStatusAnalyzed) << allRows.ErrorMessage();
+    EXPECT_GT(allRows.m_PlanCost, 0) << allRows.SqlPlan();
+    EXPECT_EQ(allRows.m_NoOfFullTableScans, 1) << allRows.SqlPlan();
 
     // Explained under CHOOSE on tables without statistics: a rule-based plan without cost.
     const CObjectEntry& rule = *byExecutions[2];
-    EXPECT_EQ(rule.m_Status, kStatusAnalyzed) << rule.itsErrorMessage;
+    EXPECT_EQ(rule.m_Status, kStatusAnalyzed) << rule.ErrorMessage();
     EXPECT_EQ(rule.m_PlanCost, 0);
-    EXPECT_NE(rule.m_SqlPlan.find("Cost = \r\n"), std::string::npos) << rule.m_SqlPlan;
+    EXPECT_NE(rule.SqlPlan().find("Cost = \r\n"), std::string::npos) << rule.SqlPlan();
 
     const CObjectEntry& join = *byExecutions[3];
-    EXPECT_EQ(join.m_Status, kStatusAnalyzed) << join.itsErrorMessage;
-    EXPECT_EQ(join.m_NoOfFullTableScans, 2) << join.m_SqlPlan;
-    EXPECT_EQ(join.m_PlanCost, ParsePlanCost(join.m_SqlPlan));
+    EXPECT_EQ(join.m_Status, kStatusAnalyzed) << join.ErrorMessage();
+    EXPECT_EQ(join.m_NoOfFullTableScans, 2) << join.SqlPlan();
+    EXPECT_EQ(join.m_PlanCost, ParsePlanCost(join.SqlPlan()));
 
     const CObjectEntry& missing = *byExecutions[4];
     EXPECT_EQ(missing.m_Status, kStatusError);
-    EXPECT_EQ(missing.itsErrorMessage, "ORA-00942: table or view does not exist");
-    EXPECT_TRUE(missing.m_SqlPlan.empty());
+    EXPECT_EQ(missing.ErrorMessage(), "ORA-00942: table or view does not exist");
+    EXPECT_TRUE(missing.SqlPlan().empty());
 
-    EXPECT_EQ(byExecutions[5]->m_Status, kStatusAnalyzed) << byExecutions[5]->itsErrorMessage;  // after the error
+    EXPECT_EQ(byExecutions[5]->m_Status, kStatusAnalyzed) << byExecutions[5]->ErrorMessage();  // after the error
     EXPECT_EQ(byExecutions[6]->m_Status, kStatusNotAnalyzed);
     EXPECT_EQ(byExecutions[7]->m_Status, kStatusNotAnalyzed);
-    EXPECT_TRUE(byExecutions[7]->m_SqlPlan.empty());
+    EXPECT_TRUE(byExecutions[7]->SqlPlan().empty());
 
     const CObjectEntry& longOne = *byExecutions[8];
     EXPECT_EQ(longOne.m_SqlText, tooLong);
     EXPECT_EQ(longOne.m_Status, kStatusError);
-    EXPECT_EQ(longOne.itsErrorMessage, "Statement too long to be analyzed");
+    EXPECT_EQ(longOne.ErrorMessage(), "Statement too long to be analyzed");
 
     std::ifstream trace(m_tracePath, std::ios::binary);
     std::stringstream log;

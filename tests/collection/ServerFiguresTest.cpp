@@ -113,9 +113,9 @@ TEST_P(ServerFigures, AnOldReleaseLoadsAndExplainsAsBefore) {
     EXPECT_FALSE(query->m_HasServerFigures);
     for (StatementColumn column = kColSqlId; column <= kColVersions; ++column)
         EXPECT_EQ(query->GetColumnText(column), "") << column;
-    EXPECT_EQ(query->m_Status, kStatusAnalyzed) << query->itsErrorMessage;
+    EXPECT_EQ(query->m_Status, kStatusAnalyzed) << query->ErrorMessage();
     EXPECT_EQ(query->m_PlanSource, kPlanFromExplain);
-    EXPECT_NE(query->m_SqlPlan.find("INDEX UNIQUE SCAN EMP_PK"), std::string::npos) << query->m_SqlPlan;
+    EXPECT_NE(query->SqlPlan().find("INDEX UNIQUE SCAN EMP_PK"), std::string::npos) << query->SqlPlan();
     EXPECT_EQ(FindStatementBySqlId(doc.GetCollection(), "a5ks9fhw2v9s1"), -1);
 }
 
@@ -213,7 +213,7 @@ TEST_P(ServerFigures, CursorCachePlansReadAsTheExplainWritesThem) {
         EXPECT_EQ(now->m_PlanSource, kPlanFromCursorCache);
         EXPECT_EQ(now->m_Status, kStatusAnalyzed);
         // The same optimizer and schema: the same text, cost and full scans.
-        EXPECT_EQ(now->m_SqlPlan, before->m_SqlPlan);
+        EXPECT_EQ(now->SqlPlan(), before->SqlPlan());
         EXPECT_EQ(now->m_PlanCost, before->m_PlanCost);
         EXPECT_EQ(now->m_NoOfFullTableScans, before->m_NoOfFullTableScans);
         fromCache += now->m_PlanSource == kPlanFromCursorCache;
@@ -224,13 +224,13 @@ TEST_P(ServerFigures, CursorCachePlansReadAsTheExplainWritesThem) {
     const CObjectEntry* neverRun = ByText(cached, "SELECT deptno FROM emp");
     ASSERT_NE(neverRun, nullptr);
     EXPECT_EQ(neverRun->m_PlanSource, kPlanFromExplain);
-    EXPECT_EQ(neverRun->m_Status, kStatusAnalyzed) << neverRun->itsErrorMessage;
-    EXPECT_FALSE(neverRun->m_SqlPlan.empty());
+    EXPECT_EQ(neverRun->m_Status, kStatusAnalyzed) << neverRun->ErrorMessage();
+    EXPECT_FALSE(neverRun->SqlPlan().empty());
     // The cache knows the plan of a table the connected user may not read.
     const CObjectEntry* salaries = ByText(cached, "SELECT amount FROM salaries");
     ASSERT_NE(salaries, nullptr);
     EXPECT_EQ(salaries->m_PlanSource, kPlanFromCursorCache);
-    EXPECT_NE(salaries->m_SqlPlan.find("TABLE ACCESS FULL SALARIES"), std::string::npos) << salaries->m_SqlPlan;
+    EXPECT_NE(salaries->SqlPlan().find("TABLE ACCESS FULL SALARIES"), std::string::npos) << salaries->SqlPlan();
 }
 
 TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFilter) {
@@ -251,7 +251,7 @@ TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFi
     const CObjectArray byExplain = explained.GetCollection();
     auto explainedPlan = [&byExplain](const std::string& text) {
         for (const CObjectEntry& entry : byExplain) {
-            if (entry.m_SqlText == text) return entry.m_SqlPlan;
+            if (entry.m_SqlText == text) return entry.SqlPlan();
         }
         return std::string("(missing)");
     };
@@ -272,7 +272,7 @@ TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFi
             const CObjectEntry* entry = ByText(cached, text);
             ASSERT_NE(entry, nullptr) << text;
             EXPECT_EQ(entry->m_PlanSource, kPlanFromCursorCache) << text;
-            EXPECT_EQ(entry->m_SqlPlan, explainedPlan(text)) << text;
+            EXPECT_EQ(entry->SqlPlan(), explainedPlan(text)) << text;
         }
         const CObjectEntry* gap = ByText(cached, "SELECT ename FROM emp WHERE empno = 112");
         if (filtered) {
@@ -280,7 +280,7 @@ TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFi
         } else {
             ASSERT_NE(gap, nullptr);
             EXPECT_EQ(gap->m_PlanSource, kPlanFromExplain);
-            EXPECT_EQ(gap->m_SqlPlan, explainedPlan(gap->m_SqlText));
+            EXPECT_EQ(gap->SqlPlan(), explainedPlan(gap->m_SqlText));
         }
     }
 }
@@ -295,17 +295,17 @@ TEST_P(ServerFigures, ExplainOfAnotherSchemaResolvesItsNames) {
     // HR's JOBS, which SCOTT may read, is explained as HR's; SALARIES keeps its error.
     const CObjectEntry* jobs = ByText(doc, "SELECT title FROM jobs WHERE job_id = 1");
     ASSERT_NE(jobs, nullptr);
-    EXPECT_EQ(jobs->m_Status, kStatusAnalyzed) << jobs->itsErrorMessage;
-    EXPECT_NE(jobs->m_SqlPlan.find("TABLE ACCESS FULL JOBS"), std::string::npos) << jobs->m_SqlPlan;
+    EXPECT_EQ(jobs->m_Status, kStatusAnalyzed) << jobs->ErrorMessage();
+    EXPECT_NE(jobs->SqlPlan().find("TABLE ACCESS FULL JOBS"), std::string::npos) << jobs->SqlPlan();
     EXPECT_GT(jobs->m_PlanCost, 0);
     const CObjectEntry* salaries = ByText(doc, "SELECT amount FROM salaries");
     ASSERT_NE(salaries, nullptr);
     EXPECT_EQ(salaries->m_Status, kStatusError);
-    EXPECT_EQ(salaries->itsErrorMessage, "ORA-00942: table or view does not exist");
+    EXPECT_EQ(salaries->ErrorMessage(), "ORA-00942: table or view does not exist");
     // SCOTT's own statements still resolve in SCOTT afterwards, through the procedure.
     const CObjectEntry* own = ByText(doc, "SELECT ename FROM emp WHERE empno = 7");
     ASSERT_NE(own, nullptr);
-    EXPECT_EQ(own->m_Status, kStatusAnalyzed) << own->itsErrorMessage;
+    EXPECT_EQ(own->m_Status, kStatusAnalyzed) << own->ErrorMessage();
     // The session is SCOTT's again: an unqualified name is SCOTT's.
     ASSERT_TRUE(doc.Reload());
     EXPECT_EQ(ByText(doc, "SELECT ename FROM emp WHERE deptno = 10")->m_Status, kStatusAnalyzed);
@@ -341,24 +341,24 @@ TEST_P(ServerFigures, EachExplainOfAnotherSchemaRunsUnderItsStatementsGoal) {
     for (int id = 1; id <= 6; ++id) {
         const CObjectEntry* e = ByText(doc, "SELECT name FROM regions WHERE id = " + std::to_string(id));
         ASSERT_NE(e, nullptr) << id;
-        ASSERT_EQ(e->m_Status, kStatusAnalyzed) << id << ": " << e->itsErrorMessage;
+        ASSERT_EQ(e->m_Status, kStatusAnalyzed) << id << ": " << e->ErrorMessage();
         if (e->m_OptimizerMode == "ALL_ROWS")
-            EXPECT_GT(e->m_PlanCost, 0) << id << ": " << e->m_SqlPlan;
+            EXPECT_GT(e->m_PlanCost, 0) << id << ": " << e->SqlPlan();
         else
-            EXPECT_EQ(e->m_PlanCost, 0) << id << ": " << e->m_SqlPlan;
+            EXPECT_EQ(e->m_PlanCost, 0) << id << ": " << e->SqlPlan();
     }
     const CObjectEntry* own = ByText(doc, "SELECT deptno FROM emp");
     ASSERT_NE(own, nullptr);
-    EXPECT_EQ(own->m_Status, kStatusAnalyzed) << own->itsErrorMessage;
+    EXPECT_EQ(own->m_Status, kStatusAnalyzed) << own->ErrorMessage();
     // Explained twice over, on a reload that keeps no plans, the plans are the same.
     std::vector<std::string> plans;
     for (const CObjectEntry& e : doc.GetCollection())
-        plans.push_back(e.m_SqlPlan);
+        plans.push_back(e.SqlPlan());
     doc.m_ExplainAll = 1;
     ASSERT_TRUE(doc.Reload());
     std::vector<std::string> again;
     for (const CObjectEntry& e : doc.GetCollection())
-        again.push_back(e.m_SqlPlan);
+        again.push_back(e.SqlPlan());
     EXPECT_EQ(again, plans);
     EXPECT_EQ(m_connection->CountRows("plan_table"), 0);
 }

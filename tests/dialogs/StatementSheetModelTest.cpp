@@ -122,7 +122,7 @@ TEST(StatementSheetModelTest, ThePlanPageOfAStatementWithoutPlanShowsItsStatusAn
     other.SetStatus(kStatusNotAnalyzed);
     EXPECT_EQ(PlanPageText(other).rfind("Status: not analyzed.", 0), 0u);
     // A plan, when there is one, is shown as it is.
-    EXPECT_EQ(PlanPageText(Statement()), Statement().m_SqlPlan);
+    EXPECT_EQ(PlanPageText(Statement()), Statement().SqlPlan());
 }
 
 class SqlTestModelTest : public ::testing::Test {
@@ -177,7 +177,7 @@ TEST_F(SqlTestModelTest, ACallNotMadeChangesNothing) {
     SExplainOutcome skipped;
     skipped.skipped = true;
     model.Execute(Fake(skipped));
-    EXPECT_EQ(model.m_Plan, Statement().m_SqlPlan);
+    EXPECT_EQ(model.m_Plan, Statement().SqlPlan());
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
@@ -186,7 +186,7 @@ TEST_F(SqlTestModelTest, ATextTooLongForTheCallIsRefusedAndNothingChanges) {
     model.m_SqlText.assign(60000, 'x');
     model.Execute(Fake({true, "PLAN", ""}));
     EXPECT_TRUE(m_calls.empty());
-    EXPECT_EQ(model.m_Plan, Statement().m_SqlPlan);
+    EXPECT_EQ(model.m_Plan, Statement().SqlPlan());
     EXPECT_EQ(m_prompter.Messages().size(), 1u);
     model.m_SqlText.assign(59999, 'x');
     model.Execute(Fake({true, "PLAN", ""}));

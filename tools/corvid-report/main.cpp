@@ -224,14 +224,14 @@ bool ExportOneStatement(CCorvidDoc& doc, const std::string& sqlId, CListCtrlEx& 
     one.Add(collection[found]);
     FillList(list, doc.GetListLayout(), one, nullptr);
     const CObjectEntry& statement = collection[found];
-    std::string plan = statement.m_SqlPlan;
+    std::string plan = statement.SqlPlan();
     for (std::size_t at = plan.find("\r\n"); at != std::string::npos; at = plan.find("\r\n", at))
         plan.erase(at, 1);
     if (plan.empty()) {
-        std::fprintf(planOut, "SQL ID %s: no plan (%s)\n", statement.m_SqlId.c_str(),
-                     statement.itsErrorMessage.empty() ? "not analyzed" : statement.itsErrorMessage.c_str());
+        std::fprintf(planOut, "SQL ID %s: no plan (%s)\n", statement.m_SqlId.str().c_str(),
+                     statement.ErrorMessage().empty() ? "not analyzed" : statement.ErrorMessage().c_str());
     } else {
-        std::fprintf(planOut, "SQL ID %s, plan from %s:\n%s\n", statement.m_SqlId.c_str(),
+        std::fprintf(planOut, "SQL ID %s, plan from %s:\n%s\n", statement.m_SqlId.str().c_str(),
                      statement.m_PlanSource == kPlanFromCursorCache ? "the cursor cache" : "EXPLAIN PLAN",
                      plan.c_str());
     }
@@ -302,7 +302,7 @@ bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRun
     SimilarityRun run;
     run.m_Collection = &collection;
     for (CObjectArray::Index i = 0; i < collection.GetSize(); ++i) {
-        if (strcasecmp(collection[i].m_Address.c_str(), options.similarTo->c_str()) == 0) {
+        if (strcasecmp(collection[i].m_Address.str().c_str(), options.similarTo->c_str()) == 0) {
             run.m_Chosen = collection[i];
             run.m_ChosenPosition = i;
             break;

@@ -850,7 +850,7 @@ TEST(StatementScreenshots, DialogsOnTheDemoDatabase) {
         ASSERT_GT(list.GetItemCount(), 10);
         // A statement with a plan: the first of the list that was explained.
         int row = 0;
-        while (row < list.GetItemCount() && app.Document()->GetCollection()[list.GetItemData(row)].m_SqlPlan.empty()) {
+        while (row < list.GetItemCount() && app.Document()->GetCollection()[list.GetItemData(row)].SqlPlan().empty()) {
             ++row;
         }
         app.View()->selectRow(row < list.GetItemCount() ? row : 0);
