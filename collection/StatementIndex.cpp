@@ -45,7 +45,10 @@ void CStatementIndex::Build(const CObjectArray& list) {
     m_Mask = capacity - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const CObjectEntry& entry = list[static_cast<CObjectArray::Index>(i)];
-        const std::string_view address = entry.m_Address, firstLoadTime = entry.m_FirstLoadTime;
+        CPackedText::Buffer addressText;
+        CTimeText::Buffer timeText;
+        const std::string_view address = entry.m_Address.View(addressText);
+        const std::string_view firstLoadTime = entry.m_FirstLoadTime.View(timeText);
         const std::uint64_t hash = Hash(address, firstLoadTime);
         const std::uint32_t tag = static_cast<std::uint32_t>(hash >> 32);
         std::size_t slot = hash & m_Mask;
@@ -53,8 +56,7 @@ void CStatementIndex::Build(const CObjectArray& list) {
         while (m_Slots[slot] != 0) {
             if (m_Tags[slot] == tag) {
                 const CObjectEntry& other = list[m_Slots[slot] - 1];
-                if (std::string_view(other.m_Address) == address &&
-                    std::string_view(other.m_FirstLoadTime) == firstLoadTime) {
+                if (other.m_Address == address && other.m_FirstLoadTime == firstLoadTime) {
                     duplicate = true;
                     break;
                 }
@@ -84,10 +86,15 @@ CObjectArray::Index CStatementIndex::Find(std::string_view address, std::string_
         if (m_Tags[slot] != tag) continue;
         const CObjectArray::Index at = m_Slots[slot] - 1;
         const CObjectEntry& entry = (*m_List)[at];
-        if (std::string_view(entry.m_Address) == address && std::string_view(entry.m_FirstLoadTime) == firstLoadTime)
-            return at;
+        if (entry.m_Address == address && entry.m_FirstLoadTime == firstLoadTime) return at;
     }
     return kNone;
+}
+
+CObjectArray::Index CStatementIndex::Find(const CObjectEntry& entry) const {
+    CPackedText::Buffer address;
+    CTimeText::Buffer firstLoadTime;
+    return Find(entry.m_Address.View(address), entry.m_FirstLoadTime.View(firstLoadTime));
 }
 
 const CObjectEntry* CStatementIndex::FindEntry(const CObjectEntry& entry) const {

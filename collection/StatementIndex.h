@@ -21,7 +21,7 @@ public:
     bool IsEmpty() const { return m_Count == 0; }
 
     CObjectArray::Index Find(std::string_view address, std::string_view firstLoadTime) const;
-    CObjectArray::Index Find(const CObjectEntry& entry) const { return Find(entry.m_Address, entry.m_FirstLoadTime); }
+    CObjectArray::Index Find(const CObjectEntry& entry) const;
     // The statement itself, or null.
     const CObjectEntry* FindEntry(const CObjectEntry& entry) const;
 

@@ -84,11 +84,11 @@ protected:
             EXPECT_EQ(a.m_SqlText, b.m_SqlText) << i;
             for (StatementColumn code = 1; code <= 40; ++code)
                 EXPECT_EQ(a.GetColumnText(code), b.GetColumnText(code)) << b.m_SqlText << ", column " << code;
-            EXPECT_EQ(a.m_SqlPlan, b.m_SqlPlan) << b.m_SqlText;
+            EXPECT_EQ(a.SqlPlan(), b.SqlPlan()) << b.m_SqlText;
             EXPECT_EQ(a.m_Status, b.m_Status) << b.m_SqlText;
             EXPECT_EQ(a.m_PlanSource, b.m_PlanSource) << b.m_SqlText;
             EXPECT_EQ(a.m_Explained, b.m_Explained) << b.m_SqlText;
-            EXPECT_EQ(a.itsErrorMessage, b.itsErrorMessage) << b.m_SqlText;
+            EXPECT_EQ(a.ErrorMessage(), b.ErrorMessage()) << b.m_SqlText;
             EXPECT_EQ(a.m_UserName, b.m_UserName) << b.m_SqlText;
         }
     }
@@ -117,11 +117,11 @@ TEST_P(ChangedLoad, KeepsTheQuietStatementsAndListsWhatAWholeLoadLists) {
         ExpectSameLists(doc.GetCollection(), WholeLoad(analyze));
         ASSERT_NE(Find("SELECT empno FROM emp"), nullptr);
         EXPECT_EQ(Find("SELECT empno FROM emp")->m_ParseCalls, 3 + 5);
-        EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->m_Interval.bufferGets, 600);
-        EXPECT_FALSE(Find("SELECT ename FROM emp")->m_Interval.Changed());
+        EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->Interval().bufferGets, 600);
+        EXPECT_FALSE(Find("SELECT ename FROM emp")->Interval().Changed());
         EXPECT_EQ(Find("DELETE FROM emp WHERE empno = 7"), nullptr);
         ASSERT_NE(Find("SELECT ename FROM emp WHERE sal > 3000 ORDER BY ename"), nullptr);
-        EXPECT_TRUE(Find("SELECT ename FROM emp WHERE sal > 3000 ORDER BY ename")->m_Interval.isNew);
+        EXPECT_TRUE(Find("SELECT ename FROM emp WHERE sal > 3000 ORDER BY ename")->Interval().isNew);
         EXPECT_EQ(doc.GetIntervalSummary().goneCount, 1);
         // Nothing ran in between: the list is unchanged. The statements that ran in
         // the second of the previous load are read again (the server's times are
@@ -202,9 +202,9 @@ TEST(StatementIndex, FindsEachKeyTheFirstOfDuplicatesAndNothingElse) {
     EXPECT_EQ(index.Find(list[20000]), 7);
     EXPECT_EQ(index.FindEntry(list[5]), &list[5]);
     // The same address under another first load time is another statement.
-    EXPECT_EQ(index.Find(list[3].m_Address, "2024-03-11/09:00:01"), CStatementIndex::kNone);
+    EXPECT_EQ(index.Find(list[3].m_Address.str(), "2024-03-11/09:00:01"), CStatementIndex::kNone);
     EXPECT_EQ(index.Find("", ""), CStatementIndex::kNone);
-    EXPECT_EQ(index.Find(std::string(list[3].m_Address) + "0", list[3].m_FirstLoadTime), CStatementIndex::kNone);
+    EXPECT_EQ(index.Find(list[3].m_Address.str() + "0", list[3].m_FirstLoadTime.str()), CStatementIndex::kNone);
     index.Clear();
     EXPECT_EQ(index.Find(list[0]), CStatementIndex::kNone);
 }
