@@ -334,8 +334,8 @@ void CCorvidDoc::AnalyzeStatements() {
         const CExplainPlanCall::SResult result = schema != nullptr
                                                      ? schemaExplain->Explain(*schema, entry.m_SqlText, goal)
                                                      : call.Explain(entry.m_SqlText, goal);
-        // The procedure sets the session's goal itself.
-        if (schema == nullptr && schemaExplain) schemaExplain->ForgetOptimizerGoal();
+        // The procedure sets the session's goal itself, and may leave plan rows behind when it fails.
+        if (schema == nullptr && schemaExplain) schemaExplain->ForgetSessionState();
         if (result.tooLong) {
             entry.SetStatus(kStatusError);
             entry.SetErrorMessage(kTooLongMessage);

@@ -116,10 +116,11 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
         ok = Run("/* $CORVID$ */ ALTER SESSION SET OPTIMIZER_GOAL = " + optimizerGoal, &error);
         m_goal = ok ? optimizerGoal : std::string();
     }
-    ok = ok && Run(DeleteCursor(), &error) &&
-         Run("/* $CORVID$ */ EXPLAIN PLAN SET statement_id = " + Quoted(m_statementId) + " INTO " + m_user +
-                 ".plan_table FOR " + sqlText,
-             &error);
+    ok = ok && (m_rowsDeleted || Run(DeleteCursor(), &error));
+    m_rowsDeleted = false;
+    ok = ok && Run("/* $CORVID$ */ EXPLAIN PLAN SET statement_id = " + Quoted(m_statementId) + " INTO " + m_user +
+                       ".plan_table FOR " + sqlText,
+                   &error);
     if (!ok) {
         if (IsSessionEndingError(m_lastErrorCode)) {
             // Nothing more can run on this session: reported as a call that failed.
@@ -129,7 +130,7 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
             return result;
         }
         result.error = error.empty() ? "ORA-00900: invalid SQL statement" : error;
-        Run(DeleteCursor(), nullptr);
+        m_rowsDeleted = Run(DeleteCursor(), nullptr);
         m_connection.Commit();
         return result;
     }
@@ -148,7 +149,7 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
             result.plan.append(line, strnlen(line, kLineSize));
         }
     } while (delivered == kFetchRows);
-    Run(DeleteCursor(), nullptr);
+    m_rowsDeleted = Run(DeleteCursor(), nullptr);
     m_connection.Commit();
     return result;
 }

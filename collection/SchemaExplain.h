@@ -17,7 +17,10 @@ class COracleCursor;
 // procedure cannot do this: a stored procedure runs in its owner's schema.
 // The destructor makes the connected user's schema current again. The plan
 // table's delete and the plan query are parsed once and executed again for
-// every statement; the optimizer goal is set only when it changes.
+// every statement; the optimizer goal is set only when it changes, and the rows
+// of the session's statement id are deleted before an explain only when this
+// object's own delete after the last one did not run or something else used the
+// session since.
 class CSchemaExplain {
 public:
     // `user` is the connected user's name as the server spells it; the statement
@@ -37,8 +40,12 @@ public:
                                       const std::string& optimizerGoal);
 
     // Something else on the session (the explain procedure) may have set the
-    // optimizer goal: the next explain sets its own again.
-    void ForgetOptimizerGoal() { m_goal.clear(); }
+    // optimizer goal and left plan rows: the next explain sets its own goal again
+    // and deletes the session's plan rows first.
+    void ForgetSessionState() {
+        m_goal.clear();
+        m_rowsDeleted = false;
+    }
 
 private:
     bool SetCurrentSchema(const std::string& schema);
@@ -53,6 +60,7 @@ private:
     std::string m_current;
     std::string m_goal;  // the goal this object last set; empty: not known
     int m_lastErrorCode = 0;
+    bool m_rowsDeleted = false;  // this object's last delete of the session's plan rows succeeded
     std::unique_ptr<COracleCursor> m_delete;
     std::unique_ptr<COracleCursor> m_plan;
     std::vector<char> m_lines;

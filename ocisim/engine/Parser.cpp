@@ -52,8 +52,8 @@ const Token& Parser::Peek(size_t ahead) const {
     return i < m_Tokens.size() ? m_Tokens[i] : m_Tokens.back();
 }
 
-Token Parser::Take() {
-    Token t = Peek();
+const Token& Parser::Take() {
+    const Token& t = Peek();
     if (m_Index < m_Tokens.size() - 1) ++m_Index;
     return t;
 }
@@ -284,7 +284,9 @@ std::unique_ptr<Statement> Parser::ParseExplain() {
     st->innerText = m_Text.substr(offset);
     // The explained statement is parsed on its own, from the tokens already read:
     // lexing its text again from a token's start gives the same tokens.
-    std::vector<Token> innerTokens(m_Tokens.begin() + static_cast<std::ptrdiff_t>(m_Index), m_Tokens.end());
+    // They move there: nothing after FOR is read again here.
+    std::vector<Token> innerTokens(std::make_move_iterator(m_Tokens.begin() + static_cast<std::ptrdiff_t>(m_Index)),
+                                   std::make_move_iterator(m_Tokens.end()));
     for (Token& t : innerTokens) {
         t.pos -= offset;
         t.end -= offset;
@@ -806,7 +808,7 @@ ExprPtr Parser::ParseSum() {
     for (;;) {
         const Token& t = Peek();
         if (t.IsOp("+") || t.IsOp("-")) {
-            Token op = Take();
+            const Token& op = Take();
             left = MakeBinary(Expr::Kind::Arith, op.text, std::move(left), ParseTerm(), op.pos);
         } else if (t.IsOp("||")) {
             size_t pos = Take().pos;
@@ -820,7 +822,7 @@ ExprPtr Parser::ParseSum() {
 ExprPtr Parser::ParseTerm() {
     ExprPtr left = ParseUnary();
     while (Peek().IsOp("*") || Peek().IsOp("/")) {
-        Token op = Take();
+        const Token& op = Take();
         left = MakeBinary(Expr::Kind::Arith, op.text, std::move(left), ParseUnary(), op.pos);
     }
     return left;
@@ -880,19 +882,19 @@ ExprPtr Parser::ParsePrimary() {
     const Token& t = Peek();
     switch (t.type) {
         case TokenType::Number: {
-            Token n = Take();
+            const Token& n = Take();
             auto e = MakeExpr(Expr::Kind::Literal, n.pos);
             e->literal = Value::Num(std::strtod(n.text.c_str(), nullptr));
             return e;
         }
         case TokenType::String: {
-            Token s = Take();
+            const Token& s = Take();
             auto e = MakeExpr(Expr::Kind::Literal, s.pos);
             e->literal = Value::Str(s.text);
             return e;
         }
         case TokenType::Bind: {
-            Token b = Take();
+            const Token& b = Take();
             auto e = MakeExpr(Expr::Kind::Bind, b.pos);
             e->names.push_back(b.text);
             return e;
@@ -915,7 +917,7 @@ ExprPtr Parser::ParsePrimary() {
         case TokenType::Ident:
         case TokenType::QuotedIdent: break;
     }
-    Token first = Take();
+    const Token& first = Take();
     if (first.type == TokenType::Ident) {
         const std::string& w = first.text;
         if (w == "NULL") return MakeExpr(Expr::Kind::Literal, first.pos);

@@ -26,7 +26,8 @@ public:
     std::unique_ptr<Select> ParseQuery();  // SELECT ... with set operations and ORDER BY
 
     const Token& Peek(size_t ahead = 0) const;
-    Token Take();
+    // The current token (valid as long as the parser), and moves past it.
+    const Token& Take();
     bool AcceptWord(const char* word);
     bool AcceptOp(const char* op);
     void ExpectWord(const char* word, int code);

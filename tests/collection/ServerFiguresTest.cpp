@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "collection/SchemaExplain.h"
 #include "collection/SimulatorFixture.h"
+#include "oracle/OracleCursor.h"
 #include "list/StatementColumn.h"
 
 namespace corvid {
@@ -361,6 +363,38 @@ TEST_P(ServerFigures, EachExplainOfAnotherSchemaRunsUnderItsStatementsGoal) {
         again.push_back(e.SqlPlan());
     EXPECT_EQ(again, plans);
     EXPECT_EQ(m_connection->CountRows("plan_table"), 0);
+}
+
+// An explain in another schema deletes the session's plan rows before it
+// writes its own only when it does not know them gone: on its first explain, and
+// after something else used the session. Rows left there would join the plan.
+TEST_P(ServerFigures, ExplainOfAnotherSchemaNeverReadsRowsLeftInThePlanTable) {
+    UseScenarioText(Scenario());
+    Connect();
+    InstallExplainProcedure();
+    const std::string statementId = ReadSessionStatementId(*m_connection);
+    auto leaveRows = [&] {
+        COracleCursor cursor(*m_connection);
+        cursor.Parse("INSERT INTO SCOTT.plan_table (statement_id, id, parent_id, operation) VALUES ('" + statementId +
+                     "', 1, 0, 'LEFT BEHIND')");
+        ASSERT_TRUE(cursor.Execute(1, COracleCursor::EOnError::Return)) << cursor.GetErrorText();
+    };
+    leaveRows();
+    CSchemaExplain explain(*m_connection, "SCOTT", statementId);
+    const std::string text = "SELECT title FROM jobs WHERE job_id = 1";
+    const CExplainPlanCall::SResult first = explain.Explain("HR", text, "ALL_ROWS");
+    ASSERT_TRUE(first.called && first.error.empty()) << first.error;
+    EXPECT_EQ(first.plan.find("LEFT BEHIND"), std::string::npos) << first.plan;
+    EXPECT_NE(first.plan.find("TABLE ACCESS FULL JOBS"), std::string::npos) << first.plan;
+    EXPECT_EQ(explain.Explain("HR", text, "ALL_ROWS").plan, first.plan);
+    leaveRows();
+    explain.ForgetSessionState();
+    EXPECT_EQ(explain.Explain("HR", text, "ALL_ROWS").plan, first.plan);
+    // A failed explain deletes what it may have left too. (The session's schema is
+    // still HR's here: SCOTT's plan table is named with its owner.)
+    EXPECT_FALSE(explain.Explain("HR", "SELECT nothing FROM nowhere", "ALL_ROWS").error.empty());
+    EXPECT_EQ(explain.Explain("HR", text, "ALL_ROWS").plan, first.plan);
+    EXPECT_EQ(m_connection->CountRows("SCOTT.plan_table"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations, ServerFigures, ::testing::Values(8, 7),
