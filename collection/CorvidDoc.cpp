@@ -339,8 +339,12 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     IndexPreviousLoad();
     struct SIndexScope {
         CStatementIndex& index;
-        ~SIndexScope() { index.Clear(); }
-    } indexScope{m_PreviousIndex};
+        std::vector<char>& kept;
+        ~SIndexScope() {
+            index.Clear();
+            kept = {};
+        }
+    } indexScope{m_PreviousIndex, m_KeptAnalysis};
     const bool changesOnly = CanLoadChangesOnly();
     if (!changesOnly) {
         const std::int64_t total = 3LL * CountStatements();
@@ -362,6 +366,14 @@ bool CCorvidDoc::CanLoadChangesOnly() const {
     std::int64_t since = 0;
     return m_ReadChangesOnly != 0 && m_HasPrevious && m_PreviousFilter == m_LoadFilter &&
            m_ServerFeatures.sqlAreaFigures && ParseServerTime(m_PreviousServerTime, since);
+}
+
+bool CCorvidDoc::AnalysisKeptFor(const CObjectEntry& before) const {
+    if (m_Analyze == 0 || m_ExplainAll != 0) return false;
+    // The cursor cache's plan of an unchanged statement is the one read before; an
+    // explained plan is kept while plans come by explain.
+    if (m_CursorCachePlans != 0 && m_ServerFeatures.sqlPlan) return before.m_PlanSource == kPlanFromCursorCache;
+    return before.m_PlanSource == kPlanFromExplain && before.m_Explained;
 }
 
 void CCorvidDoc::ForgetPreviousLoad() {

@@ -92,6 +92,14 @@ public:
     // active nor in the previous load): nothing is kept then.
     bool LoadChangedStatements(double totalBufferGets, double totalDiskReads);
     bool CanLoadChangesOnly() const;
+    // Whether the analysis of this load would keep the plan of a statement of the
+    // previous load that has not run since; and whether the entry at a place of
+    // the list was carried over with its analysis.
+    bool AnalysisKeptFor(const CObjectEntry& before) const;
+    bool KeepsAnalysis(CObjectArray::Index place) const {
+        return place >= 0 && static_cast<std::size_t>(place) < m_KeptAnalysis.size() &&
+               m_KeptAnalysis[static_cast<std::size_t>(place)] != 0;
+    }
     void LoadSqlText();
     void AnalyzeStatements();
     // The analysis's first pass: the plans of the cursor cache for the listed
@@ -208,7 +216,8 @@ private:
 
     // The last complete load before the current one, and the server times.
     CObjectArray m_PreviousList;
-    CStatementIndex m_PreviousIndex;  // the previous load by statement key, during a load or an analysis
+    CStatementIndex m_PreviousIndex;
+    std::vector<char> m_KeptAnalysis;  // during a load: the entries carried over with their analysis  // the previous load by statement key, during a load or an analysis
     bool m_HasPrevious = false;
     std::string m_PreviousServerTime;
     std::string m_PreviousFilter;

@@ -143,7 +143,12 @@ long CCorvidDoc::ReadCursorCachePlans() {
     CWaitingStatements waiting;
     std::vector<std::string> waitingAddresses;
     long kept = 0;
-    for (CObjectEntry& entry : m_ObjectList) {
+    for (CObjectArray::Index place = 0; place < m_ObjectList.GetSize(); ++place) {
+        CObjectEntry& entry = m_ObjectList[place];
+        if (KeepsAnalysis(place)) {  // carried over from the previous load with its plan
+            ++kept;
+            continue;
+        }
         if (entry.m_Status != kStatusAnalyzed || !IsExplainable(entry.m_CommandType) || entry.m_Address.empty())
             continue;
         // The cursor cache's plan of a statement unchanged since the previous load
@@ -267,8 +272,9 @@ void CCorvidDoc::AnalyzeStatements() {
         trace->WriteLine("ANALYZING SQL STATEMENTS");
         trace->WriteLine("========================");
     }
-    for (CObjectEntry& entry : m_ObjectList)
-        entry.m_PlanSource = kPlanFromExplain;
+    for (CObjectArray::Index i = 0; i < m_ObjectList.GetSize(); ++i) {
+        if (!KeepsAnalysis(i)) m_ObjectList[i].m_PlanSource = kPlanFromExplain;
+    }
     if (m_CursorCachePlans != 0 && m_ServerFeatures.sqlPlan) {
         const long found = ReadCursorCachePlans();
         if (CTraceContext* level1 = TraceAt(1)) {
@@ -303,10 +309,24 @@ void CCorvidDoc::AnalyzeStatements() {
     std::unique_ptr<CSchemaExplain> schemaExplain;
 
     long number = 0, explained = 0, kept = 0;
-    for (CObjectEntry& entry : m_ObjectList) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Analyzing sql statement %ld...", ++number);
-        if (!ProgressStep(text)) return;
+    for (CObjectArray::Index place = 0; place < m_ObjectList.GetSize(); ++place) {
+        CObjectEntry& entry = m_ObjectList[place];
+        ++number;
+        if (m_progress != nullptr) {
+            char text[64];
+            std::snprintf(text, sizeof text, "Analyzing sql statement %ld...", number);
+            if (!ProgressStep(text)) return;
+        }
+        if (KeepsAnalysis(place)) {
+            // Carried over from the previous load with its plan, as it would be kept here.
+            if (entry.m_PlanSource == kPlanFromCursorCache) continue;
+            ++kept;
+            if (trace != nullptr) {
+                *trace << "Kept   = [" << entry.m_SqlText << "]\r\n";
+                trace->WriteLine("");
+            }
+            continue;
+        }
         if (entry.m_Status != kStatusAnalyzed) continue;
         if (!IsExplainable(entry.m_CommandType)) {
             entry.SetStatus(kStatusNotAnalyzed);

@@ -272,28 +272,24 @@ CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBuf
 }
 
 // A statement of the previous load that has not run since, as a load would read
-// it now: its figures and text, the shares of today's totals, nothing of the
-// previous load's analysis.
+// it now: its figures and text, the shares of today's totals, and its analysis
+// only when the analysis would keep it anyway.
 CObjectEntry CarriedEntry(const CObjectEntry& before, double totalBufferGets, double totalDiskReads,
-                          const SSharedTexts& shared) {
-    CObjectEntry entry(PercentOf(before.m_DiskReads, totalDiskReads), PercentOf(before.m_BufferGets, totalBufferGets),
-                       before.m_DiskReads, before.m_BufferGets, before.m_Sorts, before.m_Executions,
-                       before.m_ParseCalls, before.m_RowsProcessed, before.m_SharableMem, before.m_PersistentMem,
-                       before.m_RuntimeMem, before.m_Loads, before.m_CommandType, before.m_OptimizerMode,
-                       before.m_ParsingSchemaId, before.m_ParsingUserId,
-                       UserNameOf(shared, before.m_ParsingUserId), before.m_Address, before.m_SqlText,
-                       before.m_FirstLoadTime);
-    if (before.m_HasServerFigures) {
-        entry.m_HasServerFigures = true;
-        entry.m_SqlId = before.m_SqlId;
-        entry.m_HashValue = before.m_HashValue;
-        entry.m_PlanHashValue = before.m_PlanHashValue;
-        entry.m_ElapsedTime = before.m_ElapsedTime;
-        entry.m_CpuTime = before.m_CpuTime;
-        entry.m_UserIoWaitTime = before.m_UserIoWaitTime;
-        entry.m_Module = before.m_Module;
-        entry.m_LastActiveTime = before.m_LastActiveTime;
-        entry.m_VersionCount = before.m_VersionCount;
+                          const SSharedTexts& shared, bool keepAnalysis) {
+    CObjectEntry entry(before);
+    entry.m_PercOfDiskReads = PercentOf(before.m_DiskReads, totalDiskReads);
+    entry.m_PercOfBufferGets = PercentOf(before.m_BufferGets, totalBufferGets);
+    entry.m_UserName = UserNameOf(shared, before.m_ParsingUserId);
+    entry.SetInterval(SIntervalFigures());
+    entry.m_Distance = 0;
+    if (!keepAnalysis) {
+        entry.SetSqlPlan(std::string());
+        entry.SetPlanCost(0);
+        entry.SetNoOfFullTableScans(0);
+        entry.SetStatus(kStatusAnalyzed);
+        entry.SetErrorMessage(std::string());
+        entry.m_Explained = false;
+        entry.m_PlanSource = kPlanFromExplain;
     }
     return entry;
 }
@@ -355,6 +351,7 @@ void CCorvidDoc::LoadStatements(bool changesOnly) {
     m_TotalDiskReads = totalDiskReads;
     ProgressNote("Loading sql statements from sga...");
     m_ObjectList.RemoveAll();
+    m_KeptAnalysis.clear();
     m_familiesCurrent = false;
     m_FamilyFilter = -1;
     SSharedTexts shared = SharedTextsOf(m_UserList);
@@ -364,6 +361,7 @@ void CCorvidDoc::LoadStatements(bool changesOnly) {
         if (changesOnly) {
             // The changes could not be told apart: the whole list is read.
             m_ObjectList.RemoveAll();
+            m_KeptAnalysis.clear();
             m_ProgressCount = 0;
             m_ProgressTotal = static_cast<std::int32_t>(std::min<std::int64_t>(3LL * CountStatements(), INT32_MAX));
         }
@@ -495,26 +493,41 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
     activeIndex.Build(active);
     std::vector<char> taken(static_cast<std::size_t>(active.GetSize()), 0);
     std::vector<std::size_t> unresolved;
-    std::vector<CObjectEntry> rows(keys.size());
-    std::vector<char> filled(keys.size(), 0);
+    // A cancelled load keeps what it has read, never a statement still to be read.
+    const auto dropUnread = [&] {
+        for (auto i = unresolved.rbegin(); i != unresolved.rend(); ++i) {
+            if (*i >= static_cast<std::size_t>(m_ObjectList.GetSize())) continue;
+            m_ObjectList.RemoveAt(static_cast<CObjectArray::Index>(*i));
+            m_KeptAnalysis.erase(m_KeptAnalysis.begin() + static_cast<std::ptrdiff_t>(*i));
+        }
+        m_KeptAnalysis.resize(static_cast<std::size_t>(m_ObjectList.GetSize()));
+    };
+    m_ObjectList.Reserve(static_cast<CObjectArray::Index>(keys.size() + 16));
+    m_KeptAnalysis.assign(keys.size(), 0);
     long kept = 0;
     for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (m_progress != nullptr &&
+            !ProgressStep(Format("Loading sql statement %ld from sga...", static_cast<long>(i) + 1))) {
+            dropUnread();
+            return true;
+        }
         const std::string_view address = addressOf(keys[i]), firstLoadTime = firstLoadTimeOf(keys[i]);
         const CObjectArray::Index found = activeIndex.Find(address, firstLoadTime);
         if (found != CStatementIndex::kNone && taken[static_cast<std::size_t>(found)] == 0) {
             taken[static_cast<std::size_t>(found)] = 1;
-            rows[i] = std::move(active[found]);
-            filled[i] = 1;
+            m_ObjectList.Add(std::move(active[found]));
             continue;
         }
-        const CObjectArray::Index before = m_PreviousIndex.Find(address, firstLoadTime);
-        if (before != CStatementIndex::kNone && m_PreviousList[before].m_ParseCalls == keys[i].parseCalls) {
-            rows[i] = CarriedEntry(m_PreviousList[before], totalBufferGets, totalDiskReads, shared);
-            filled[i] = 1;
+        const CObjectArray::Index at = m_PreviousIndex.Find(address, firstLoadTime);
+        if (at != CStatementIndex::kNone && m_PreviousList[at].m_ParseCalls == keys[i].parseCalls) {
+            const bool keepAnalysis = AnalysisKeptFor(m_PreviousList[at]);
+            m_KeptAnalysis[i] = keepAnalysis ? 1 : 0;
+            m_ObjectList.Add(CarriedEntry(m_PreviousList[at], totalBufferGets, totalDiskReads, shared, keepAnalysis));
             ++kept;
             continue;
         }
         unresolved.push_back(i);
+        m_ObjectList.Add(CObjectEntry());  // filled below
     }
     if (!unresolved.empty()) {
         std::vector<std::string> listed;
@@ -522,7 +535,10 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         for (std::size_t i : unresolved)
             listed.emplace_back(addressOf(keys[i]));
         const std::string condition = AddressListCondition("s.address", listed);
-        if (unresolved.size() > kMaxListedStatements || condition.empty()) return false;
+        if (unresolved.size() > kMaxListedStatements || condition.empty()) {
+            m_KeptAnalysis.clear();
+            return false;
+        }
         std::string statement = BuildLoadStatement();
         AppendFragment(statement, condition);
         CObjectArray read;
@@ -536,35 +552,43 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         do {
             delivered = 0;
             cursor.Fetch(kFetchRows, &delivered);
-            if (!ProgressNote("Loading sql statements from sga...")) return true;
+            if (!ProgressNote("Loading sql statements from sga...")) {
+                dropUnread();
+                return true;
+            }
             for (int r = 0; r < delivered; ++r)
                 read.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures));
         } while (delivered == kFetchRows);
         CStatementIndex readIndex;
         readIndex.Build(read);
         // A statement that left the pool meanwhile stays out.
+        std::vector<char> gone(keys.size(), 0);
+        bool anyGone = false;
         for (std::size_t i : unresolved) {
             const CObjectArray::Index found = readIndex.Find(addressOf(keys[i]), firstLoadTimeOf(keys[i]));
-            if (found == CStatementIndex::kNone) continue;
-            rows[i] = std::move(read[found]);
-            filled[i] = 1;
+            if (found == CStatementIndex::kNone) {
+                gone[i] = 1;
+                anyGone = true;
+                continue;
+            }
+            m_ObjectList[static_cast<CObjectArray::Index>(i)] = std::move(read[found]);
+        }
+        if (anyGone) {
+            for (std::size_t i = keys.size(); i-- > 0;) {
+                if (gone[i] == 0) continue;
+                m_ObjectList.RemoveAt(static_cast<CObjectArray::Index>(i));
+                m_KeptAnalysis.erase(m_KeptAnalysis.begin() + static_cast<std::ptrdiff_t>(i));
+            }
         }
     }
 
     CTraceContext* trace = TraceAt(15);
-    m_ObjectList.Reserve(static_cast<CObjectArray::Index>(keys.size()));
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (filled[i] == 0) continue;
-        if (m_progress != nullptr &&
-            !ProgressStep(Format("Loading sql statement %ld from sga...", static_cast<long>(m_ObjectList.GetSize()) + 1))) {
-            return true;
-        }
-        m_ObjectList.Add(std::move(rows[i]));
-    }
     // A statement that entered the pool between the two queries ran since the
     // previous load: it is listed after the others.
     for (CObjectArray::Index i = 0; i < active.GetSize(); ++i) {
-        if (taken[static_cast<std::size_t>(i)] == 0) m_ObjectList.Add(std::move(active[i]));
+        if (taken[static_cast<std::size_t>(i)] != 0) continue;
+        m_ObjectList.Add(std::move(active[i]));
+        m_KeptAnalysis.push_back(0);
     }
     if (trace != nullptr) {
         for (const CObjectEntry& entry : m_ObjectList) {
