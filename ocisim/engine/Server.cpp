@@ -535,6 +535,9 @@ private:
                 env.bindsWithoutValues = describeOnly;
                 auto ev = std::make_shared<Evaluator>(env);
                 r.columns = ev->BindQuery(*st.select);
+                // The pool is read again below, once it holds this query: the first
+                // binding lets go of it first, or entering the query copies the pool.
+                if (m_ReadsPool && !describeOnly) ev.reset();
                 EnterPool(sql, 3, !describeOnly);
                 if (m_ReadsPool && !describeOnly) {
                     // A query on the shared pool sees itself, as on Oracle: bind
