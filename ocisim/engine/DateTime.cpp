@@ -138,14 +138,21 @@ std::int64_t ParseDate(const std::string& text, const std::string& mask) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     bool pm = false, hasMeridian = false, hour12 = false;
     size_t pos = 0;
-    // Oracle fills the missing year and month from the current date, the day with 1.
-    std::int64_t now = LocalNowSeconds();
-    int nowYear, nowMonth, nowDay;
-    CivilFromDays(now / 86400, nowYear, nowMonth, nowDay);
+    // Oracle fills the missing year and month from the current date, the day with
+    // 1; the clock is read only for a mask that needs it.
+    bool hasYear = false, hasMonth = false, twoDigitYear = false, wordsInText = false;
+    for (const Element& e : elements) {
+        hasYear |= e.part == Part::Year4;
+        twoDigitYear |= e.part == Part::Year2 || e.part == Part::RR;
+        hasMonth |= e.part == Part::Month || e.part == Part::Mon || e.part == Part::MonthName;
+        wordsInText |= e.part == Part::Mon || e.part == Part::MonthName || e.part == Part::Meridian;
+    }
+    int nowYear = 0, nowMonth = 1, nowDay = 1;
+    if (!hasYear || !hasMonth || twoDigitYear) CivilFromDays(LocalNowSeconds() / 86400, nowYear, nowMonth, nowDay);
     year = nowYear;
     month = nowMonth;
     day = 1;
-    std::string upper = Upper(text);
+    const std::string upper = wordsInText ? Upper(text) : std::string();
     for (const Element& e : elements) {
         if (pos >= text.size()) {
             if (e.part == Part::Literal) continue;
@@ -246,14 +253,30 @@ std::string FormatDate(std::int64_t seconds, const std::string& mask) {
     int hour = static_cast<int>(rest / 3600), minute = static_cast<int>(rest / 60 % 60),
         second = static_cast<int>(rest % 60);
     std::string out;
-    char buf[16];
+    out.reserve(32);
+    // Digits written straight into the text; snprintf only for what falls outside.
+    const auto digits = [&out](int value, int width) {
+        static const int limits[] = {1, 10, 100, 1000, 10000};
+        if (value < 0 || width > 4 || value >= limits[width]) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%0*d", width, value);
+            out += buf;
+            return;
+        }
+        char text[4];
+        for (int i = width - 1; i >= 0; --i) {
+            text[i] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+        out.append(text, static_cast<size_t>(width));
+    };
     for (const Element& e : elements) {
         switch (e.part) {
             case Part::Literal: out += e.literal; break;
-            case Part::Year4: std::snprintf(buf, sizeof buf, "%04d", year); out += buf; break;
+            case Part::Year4: digits(year, 4); break;
             case Part::Year2:
-            case Part::RR: std::snprintf(buf, sizeof buf, "%02d", year % 100); out += buf; break;
-            case Part::Month: std::snprintf(buf, sizeof buf, "%02d", month); out += buf; break;
+            case Part::RR: digits(year % 100, 2); break;
+            case Part::Month: digits(month, 2); break;
             case Part::Mon: out += kMonths[month - 1]; break;
             case Part::MonthName: {
                 std::string name = kMonthNames[month - 1];
@@ -261,11 +284,11 @@ std::string FormatDate(std::int64_t seconds, const std::string& mask) {
                 out += name;
                 break;
             }
-            case Part::Day: std::snprintf(buf, sizeof buf, "%02d", day); out += buf; break;
-            case Part::Hour24: std::snprintf(buf, sizeof buf, "%02d", hour); out += buf; break;
-            case Part::Hour12: std::snprintf(buf, sizeof buf, "%02d", hour % 12 == 0 ? 12 : hour % 12); out += buf; break;
-            case Part::Minute: std::snprintf(buf, sizeof buf, "%02d", minute); out += buf; break;
-            case Part::Second: std::snprintf(buf, sizeof buf, "%02d", second); out += buf; break;
+            case Part::Day: digits(day, 2); break;
+            case Part::Hour24: digits(hour, 2); break;
+            case Part::Hour12: digits(hour % 12 == 0 ? 12 : hour % 12, 2); break;
+            case Part::Minute: digits(minute, 2); break;
+            case Part::Second: digits(second, 2); break;
             case Part::Meridian: out += hour < 12 ? "AM" : "PM"; break;
         }
     }

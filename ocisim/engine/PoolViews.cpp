@@ -159,12 +159,15 @@ private:
 }  // namespace
 
 std::string FormatAddress(std::uint64_t address, int wordSize) {
-    char buf[24];
-    if (wordSize == 32)
-        std::snprintf(buf, sizeof buf, "%08llX", static_cast<unsigned long long>(address & 0xFFFFFFFFull));
-    else
-        std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(address));
-    return buf;
+    // Upper-case hexadecimal, 8 digits for a 32-bit server (the low word), 16 else.
+    static const char hex[] = "0123456789ABCDEF";
+    const int digits = wordSize == 32 ? 8 : 16;
+    std::string text(static_cast<size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i) {
+        text[static_cast<size_t>(i)] = hex[address & 0xF];
+        address >>= 4;
+    }
+    return text;
 }
 
 std::shared_ptr<const TableData> MakeSqlAreaView(PoolSnapshot snapshot, int wordSize, bool oldRelease) {
