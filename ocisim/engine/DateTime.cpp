@@ -296,10 +296,17 @@ std::string FormatDate(std::int64_t seconds, const std::string& mask) {
 }
 
 std::int64_t LocalNowSeconds() {
-    std::time_t t = std::time(nullptr);
+    // Statements ask for the time several times each: the zone conversion runs
+    // once a second per thread.
+    thread_local std::time_t lastTime = -1;
+    thread_local std::int64_t lastLocal = 0;
+    const std::time_t t = std::time(nullptr);
+    if (t == lastTime) return lastLocal;
     std::tm local{};
     localtime_r(&t, &local);
-    return MakeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    lastLocal = MakeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    lastTime = t;
+    return lastLocal;
 }
 
 }  // namespace ocisim

@@ -54,8 +54,18 @@ public:
     Counts GetCounts() const;
 
 private:
+    // An entry's key: its kind ('S' statement, 'B' block, 'E' expression), the
+    // parsing schema and the text; hashed once per call.
+    struct Key {
+        char kind;
+        const std::string& schema;
+        const std::string& text;
+        std::size_t hash;
+    };
     struct Entry {
-        std::string key;
+        char kind = 0;
+        std::string schema, text;
+        std::size_t hash = 0;
         std::shared_ptr<const Statement> statement;
         std::shared_ptr<PlSqlUnit> block;
         ExprPtr expression;
@@ -64,15 +74,18 @@ private:
     };
     using Lru = std::list<Entry>;
 
-    Entry* Find(const std::string& key);
+    static Key MakeKey(char kind, const std::string& schema, const std::string& text);
+    Entry* Find(const Key& key);
     // True when the key was seen before; remembers it otherwise.
-    bool SeenBefore(const std::string& key);
-    Entry& Add(std::string key, const std::string& text);
+    bool SeenBefore(const Key& key);
+    Entry& Add(const Key& key);
+    // Removes an entry from the index (not from the list).
+    void Unindex(const Lru::iterator& entry);
 
     size_t m_Capacity;
     bool m_Enabled = true;
     Lru m_Lru;  // most recently used first
-    std::unordered_map<std::string, Lru::iterator> m_Index;
+    std::unordered_multimap<std::size_t, Lru::iterator> m_Index;  // by the key's hash
     std::unordered_set<std::size_t> m_SeenOnce;  // hashes of keys parsed once
     Counts m_Counts;
 };
