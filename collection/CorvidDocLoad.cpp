@@ -47,7 +47,8 @@ constexpr const char* kKeysStatement =
     "/* $CORVID$ */ SELECT s.address, s.first_load_time, s.parse_calls FROM   sys.v_$sqlarea s WHERE  s.sql_text "
     "NOT LIKE '%/* $CORVID$ */%'";
 // ...and the condition that picks the statements active since the previous load.
-constexpr const char* kActiveSince = "s.last_active_time >= TO_DATE(:since, 'YYYY-MM-DD/HH24:MI:SS')";
+// The time is bound as a DATE: the server compares it without converting it for every row.
+constexpr const char* kActiveSince = "s.last_active_time >= :since";
 // The texts of the statements with the addresses that follow.
 constexpr const char* kTextListed =
     "/* $CORVID$ */ SELECT t.address, t.sql_text FROM   sys.v_$sqltext_with_newlines t WHERE  ";
@@ -236,6 +237,27 @@ SSharedTexts SharedTextsOf(const CUserArray& users) {
 CSharedText UserNameOf(const SSharedTexts& shared, std::int32_t userId) {
     const auto user = shared.userNames.find(userId);
     return user != shared.userNames.end() ? user->second : CSharedText();
+}
+
+// A server time "YYYY-MM-DD/HH24:MI:SS" in Oracle's 7-byte DATE form.
+bool OracleDate(const std::string& text, unsigned char out[7]) {
+    std::int64_t seconds = 0;
+    if (!ParseServerTime(text, seconds)) return false;
+    const auto number = [&text](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (std::size_t i = at; i < at + digits; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const int year = number(0, 4);
+    out[0] = static_cast<unsigned char>(year / 100 + 100);
+    out[1] = static_cast<unsigned char>(year % 100 + 100);
+    out[2] = static_cast<unsigned char>(number(5, 2));
+    out[3] = static_cast<unsigned char>(number(8, 2));
+    out[4] = static_cast<unsigned char>(number(11, 2) + 1);
+    out[5] = static_cast<unsigned char>(number(14, 2) + 1);
+    out[6] = static_cast<unsigned char>(number(17, 2) + 1);
+    return true;
 }
 
 double PercentOf(double value, double total) {
@@ -467,14 +489,15 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
     const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
     CObjectArray active;
     {
-        std::string since = m_PreviousServerTime;
+        unsigned char since[7];
+        if (!OracleDate(m_PreviousServerTime, since)) return false;
         CStatementBuffers buffers;
         COracleCursor cursor(*m_connection);
         std::string statement = BuildLoadStatement();
         AppendFragment(statement, kActiveSince);
         cursor.Parse(statement);
         m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
-        cursor.Bind(":since", since.data(), static_cast<int>(since.size()) + 1, oci::SQLT_STR);
+        cursor.Bind(":since", since, sizeof since, oci::SQLT_DAT);
         buffers.DefineAll(cursor, serverFigures);
         cursor.Execute(0);
         int delivered = 0;

@@ -68,6 +68,9 @@ constexpr ub4 OCI_EV_TSF = 1;  // opinit: thread-safe
 constexpr int SQLT_INT = 3;
 constexpr int SQLT_FLT = 4;
 constexpr int SQLT_STR = 5;
+// DATE in Oracle's 7 bytes: century and year of century (each + 100), month, day,
+// hour, minute and second (each + 1).
+constexpr int SQLT_DAT = 12;
 
 // Oracle error numbers the layer itself recognises.
 constexpr int ORA_VAR_NOT_IN_LIST = 1007;

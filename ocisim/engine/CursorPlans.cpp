@@ -108,6 +108,14 @@ public:
                      NumberColumn("COST"),
                      NumberColumn("CARDINALITY"),
                      NumberColumn("BYTES")};
+        std::size_t plans = 0, lines = 0;
+        for (const PoolEntry& entry : *m_Pool) {
+            if (!entry.plan) continue;
+            ++plans;
+            lines += entry.plan->rows.size();
+        }
+        m_Addresses.reserve(plans);
+        m_Lines.reserve(lines);
         for (std::uint32_t e = 0; e < m_Pool->size(); ++e) {
             const PoolEntry& entry = (*m_Pool)[e];
             if (!entry.plan) continue;
