@@ -1,6 +1,7 @@
 #include "ocisim/engine/Database.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "ocisim/engine/DateTime.h"
 #include "ocisim/engine/Evaluator.h"
@@ -43,8 +44,20 @@ const UserInfo* Database::FindUserById(int id) const {
     return nullptr;
 }
 
+int ObjectKeyLess::Compare(const std::string& key, const ObjectName& n) {
+    // std::string compares bytes as unsigned char: so does this, part by part.
+    const std::string_view k(key);
+    const std::size_t ownerLength = n.owner.size();
+    int c = k.substr(0, ownerLength).compare(n.owner);
+    if (c != 0) return c;
+    if (k.size() == ownerLength) return -1;  // a prefix of the joined name
+    if (k[ownerLength] != '.')
+        return static_cast<unsigned char>(k[ownerLength]) < static_cast<unsigned char>('.') ? -1 : 1;
+    return k.substr(ownerLength + 1).compare(n.name);
+}
+
 TableInfo* Database::FindTable(const std::string& owner, const std::string& name) {
-    auto it = tables.find(Key(owner, name));
+    auto it = tables.find(ObjectName{owner, name});
     return it == tables.end() ? nullptr : &it->second;
 }
 

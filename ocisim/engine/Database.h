@@ -114,13 +114,30 @@ struct ServerConfig {
     std::uint64_t seed = 20240311;
 };
 
+// An object's key OWNER.NAME given as its two parts, to look a table up
+// without joining them.
+struct ObjectName {
+    const std::string& owner;
+    const std::string& name;
+};
+
+// Orders "OWNER.NAME" keys, and compares them with ObjectName as if joined.
+struct ObjectKeyLess {
+    using is_transparent = void;
+    bool operator()(const std::string& a, const std::string& b) const { return a < b; }
+    bool operator()(const std::string& key, const ObjectName& n) const { return Compare(key, n) < 0; }
+    bool operator()(const ObjectName& n, const std::string& key) const { return Compare(key, n) > 0; }
+    // The order of `key` against owner + "." + name.
+    static int Compare(const std::string& key, const ObjectName& n);
+};
+
 class Database {
 public:
     Database();
 
     ServerConfig config;
     std::map<std::string, UserInfo> users;  // by name
-    std::map<std::string, TableInfo> tables;  // by OWNER.NAME
+    std::map<std::string, TableInfo, ObjectKeyLess> tables;  // by OWNER.NAME
     std::map<std::string, IndexInfo> indexes;
     std::map<std::string, SynonymInfo> synonyms;  // by OWNER.NAME
     std::map<std::string, std::set<std::string>> grants;  // OWNER.NAME -> grantees (PUBLIC included)

@@ -783,8 +783,10 @@ Value Evaluator::Eval(const Expr& e, const Frame& f) {
         }
         case Expr::Kind::Arith: return Arith(e.op, Eval(*e.args[0], f), Eval(*e.args[1], f));
         case Expr::Kind::Concat: {
-            std::string s = Eval(*e.args[0], f).ToText();
-            s += Eval(*e.args[1], f).ToText();
+            // The pieces of a chain a || b || c ... go into one text, left to right
+            // (NULL adds nothing, and an empty result is NULL).
+            std::string s;
+            AppendConcat(e, f, s);
             return Value::Str(std::move(s));
         }
         case Expr::Kind::Function: return EvalFunction(e, f);
@@ -827,6 +829,20 @@ Value Evaluator::Eval(const Expr& e, const Frame& f) {
             Tri t = Cond(e, f);
             return t == Tri::Unknown ? Value::Null() : Value::Num(t == Tri::True ? 1 : 0);
         }
+    }
+}
+
+void Evaluator::AppendConcat(const Expr& e, const Frame& f, std::string& out) {
+    for (const ExprPtr& a : e.args) {
+        if (a->kind == Expr::Kind::Concat) {
+            AppendConcat(*a, f, out);
+            continue;
+        }
+        const Value v = Eval(*a, f);
+        if (v.type == Value::Type::Text)
+            out += v.text;
+        else if (!v.IsNull())
+            out += v.ToText();
     }
 }
 

@@ -98,6 +98,8 @@ private:
     Value Eval(const Expr& e, const Frame& f);
     Tri Cond(const Expr& e, const Frame& f);
     Value EvalFunction(const Expr& e, const Frame& f);
+    // Appends the text of every piece of a chain of || to `out`.
+    void AppendConcat(const Expr& e, const Frame& f, std::string& out);
     Value Arith(const std::string& op, const Value& a, const Value& b);
     Tri InSubquery(const Expr& e, const Frame& f);
     Tri InList(const Expr& e, const Frame& f);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "ocisim/engine/Database.h"
 
 using namespace ocisim;
 using namespace ocisim::test;
@@ -245,4 +246,35 @@ TEST_F(SqlTest, LongInListsOfLiteralsAnswerAsTheShortOnes) {
               ErrorOf("SELECT COUNT(*) FROM emp WHERE empno IN (7369, 'x')"));
     EXPECT_EQ(Query("SELECT COUNT(*) FROM emp WHERE TO_CHAR(empno) IN (" + numbers + ")"),
               std::vector<std::string>{"3"});
+}
+
+// Concatenation chains, nested either way, with NULLs, numbers and dates among
+// the pieces; all NULL gives NULL.
+TEST_F(SqlTest, ConcatenationChainsJoinEveryPieceInOrder) {
+    EXPECT_EQ(Query("SELECT 'a' || NULL || 'b' || 1.5 || ('c' || (NULL || 'd')) || NULL FROM dual"),
+              std::vector<std::string>{"ab1.5cd"});
+    EXPECT_EQ(Query("SELECT NVL(NULL || NULL || '', 'none') FROM dual"), std::vector<std::string>{"none"});
+    EXPECT_EQ(Query("SELECT ename || '/' || empno || '/' || comm FROM emp WHERE empno = 7369"),
+              std::vector<std::string>{"SMITH/7369/"});
+    EXPECT_EQ(ErrorOf("SELECT 'a' || TO_NUMBER('x') || 'b' FROM dual").substr(0, 9), "ORA-01722");
+}
+
+// Tables are looked up by owner and name without joining them: the order of the
+// two parts must be the order of the joined key, '.' and its neighbours included.
+TEST(ObjectKeyTest, PartsCompareAsTheJoinedKey) {
+    const std::vector<std::string> parts = {"", "A", "AB", "A.B", "A-B", "A/B", "B", "SCOTT", "SCOTT.X", "\xC3\x84"};
+    auto sign = [](int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; };
+    for (const std::string& owner : parts) {
+        for (const std::string& name : parts) {
+            const std::string joined = owner + "." + name;
+            for (const std::string& a : parts) {
+                for (const std::string& b : parts) {
+                    for (const std::string& key : {a, a + "." + b, a + "-" + b, a + "/" + b}) {
+                        EXPECT_EQ(sign(ObjectKeyLess::Compare(key, ObjectName{owner, name})), sign(key.compare(joined)))
+                            << key << " against " << joined;
+                    }
+                }
+            }
+        }
+    }
 }
