@@ -338,13 +338,14 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     // that need not be read again; released however the load ends.
     IndexPreviousLoad();
     struct SIndexScope {
-        CStatementIndex& index;
-        std::vector<char>& kept;
+        CCorvidDoc& doc;
         ~SIndexScope() {
-            index.Clear();
-            kept = {};
+            if (!doc.m_LoadComplete) doc.ReturnTakenStatements();
+            doc.m_PreviousIndex.Clear();
+            doc.m_KeptAnalysis = {};
+            doc.m_TakenFrom = {};
         }
-    } indexScope{m_PreviousIndex, m_KeptAnalysis};
+    } indexScope{*this};
     const bool changesOnly = CanLoadChangesOnly();
     if (!changesOnly) {
         const std::int64_t total = 3LL * CountStatements();
@@ -374,6 +375,16 @@ bool CCorvidDoc::AnalysisKeptFor(const CObjectEntry& before) const {
     // explained plan is kept while plans come by explain.
     if (m_CursorCachePlans != 0 && m_ServerFeatures.sqlPlan) return before.m_PlanSource == kPlanFromCursorCache;
     return before.m_PlanSource == kPlanFromExplain && before.m_Explained;
+}
+
+void CCorvidDoc::ReturnTakenStatements() {
+    const std::size_t count = std::min(m_TakenFrom.size(), static_cast<std::size_t>(m_ObjectList.GetSize()));
+    for (std::size_t i = 0; i < count; ++i) {
+        const CObjectArray::Index from = m_TakenFrom[i];
+        if (from != CStatementIndex::kNone && from < m_PreviousList.GetSize())
+            m_PreviousList[from] = m_ObjectList[static_cast<CObjectArray::Index>(i)];
+    }
+    m_TakenFrom.clear();
 }
 
 void CCorvidDoc::ForgetPreviousLoad() {

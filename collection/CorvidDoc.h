@@ -96,6 +96,9 @@ public:
     // previous load that has not run since; and whether the entry at a place of
     // the list was carried over with its analysis.
     bool AnalysisKeptFor(const CObjectEntry& before) const;
+    // Gives the previous load back the statements this load took from it (a load
+    // that does not complete leaves the previous one as it was).
+    void ReturnTakenStatements();
     bool KeepsAnalysis(CObjectArray::Index place) const {
         return place >= 0 && static_cast<std::size_t>(place) < m_KeptAnalysis.size() &&
                m_KeptAnalysis[static_cast<std::size_t>(place)] != 0;
@@ -217,7 +220,9 @@ private:
     // The last complete load before the current one, and the server times.
     CObjectArray m_PreviousList;
     CStatementIndex m_PreviousIndex;
-    std::vector<char> m_KeptAnalysis;  // during a load: the entries carried over with their analysis  // the previous load by statement key, during a load or an analysis
+    std::vector<char> m_KeptAnalysis;  // during a load: the entries carried over with their analysis
+    // During a load: for each entry taken from the previous load, its place there.
+    std::vector<CObjectArray::Index> m_TakenFrom;  // the previous load by statement key, during a load or an analysis
     bool m_HasPrevious = false;
     std::string m_PreviousServerTime;
     std::string m_PreviousFilter;

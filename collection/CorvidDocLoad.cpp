@@ -296,9 +296,16 @@ CObjectEntry EntryOfRow(const CStatementBuffers& buffers, int r, double totalBuf
 // A statement of the previous load that has not run since, as a load would read
 // it now: its figures and text, the shares of today's totals, and its analysis
 // only when the analysis would keep it anyway.
-CObjectEntry CarriedEntry(const CObjectEntry& before, double totalBufferGets, double totalDiskReads,
+// With its analysis, the statement is taken from the previous load rather than
+// copied: the previous entry keeps its key and figures for the interval, and gets
+// the rest back should this load not complete.
+CObjectEntry CarriedEntry(CObjectEntry& before, double totalBufferGets, double totalDiskReads,
                           const SSharedTexts& shared, bool keepAnalysis) {
-    CObjectEntry entry(before);
+    CObjectEntry entry = keepAnalysis ? CObjectEntry(std::move(before)) : CObjectEntry(before);
+    if (keepAnalysis) {
+        before.m_Address = entry.m_Address;
+        before.m_FirstLoadTime = entry.m_FirstLoadTime;
+    }
     entry.m_PercOfDiskReads = PercentOf(before.m_DiskReads, totalDiskReads);
     entry.m_PercOfBufferGets = PercentOf(before.m_BufferGets, totalBufferGets);
     entry.m_UserName = UserNameOf(shared, before.m_ParsingUserId);
@@ -522,11 +529,14 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
             if (*i >= static_cast<std::size_t>(m_ObjectList.GetSize())) continue;
             m_ObjectList.RemoveAt(static_cast<CObjectArray::Index>(*i));
             m_KeptAnalysis.erase(m_KeptAnalysis.begin() + static_cast<std::ptrdiff_t>(*i));
+            m_TakenFrom.erase(m_TakenFrom.begin() + static_cast<std::ptrdiff_t>(*i));
         }
         m_KeptAnalysis.resize(static_cast<std::size_t>(m_ObjectList.GetSize()));
+        m_TakenFrom.resize(static_cast<std::size_t>(m_ObjectList.GetSize()), CStatementIndex::kNone);
     };
     m_ObjectList.Reserve(static_cast<CObjectArray::Index>(keys.size() + 16));
     m_KeptAnalysis.assign(keys.size(), 0);
+    m_TakenFrom.assign(keys.size(), CStatementIndex::kNone);
     long kept = 0;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         if (m_progress != nullptr &&
@@ -545,6 +555,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         if (at != CStatementIndex::kNone && m_PreviousList[at].m_ParseCalls == keys[i].parseCalls) {
             const bool keepAnalysis = AnalysisKeptFor(m_PreviousList[at]);
             m_KeptAnalysis[i] = keepAnalysis ? 1 : 0;
+            if (keepAnalysis) m_TakenFrom[i] = at;
             m_ObjectList.Add(CarriedEntry(m_PreviousList[at], totalBufferGets, totalDiskReads, shared, keepAnalysis));
             ++kept;
             continue;
@@ -559,6 +570,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
             listed.emplace_back(addressOf(keys[i]));
         const std::string condition = AddressListCondition("s.address", listed);
         if (unresolved.size() > kMaxListedStatements || condition.empty()) {
+            ReturnTakenStatements();
             m_KeptAnalysis.clear();
             return false;
         }
@@ -601,6 +613,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
                 if (gone[i] == 0) continue;
                 m_ObjectList.RemoveAt(static_cast<CObjectArray::Index>(i));
                 m_KeptAnalysis.erase(m_KeptAnalysis.begin() + static_cast<std::ptrdiff_t>(i));
+                m_TakenFrom.erase(m_TakenFrom.begin() + static_cast<std::ptrdiff_t>(i));
             }
         }
     }
@@ -612,6 +625,7 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         if (taken[static_cast<std::size_t>(i)] != 0) continue;
         m_ObjectList.Add(std::move(active[i]));
         m_KeptAnalysis.push_back(0);
+        m_TakenFrom.push_back(CStatementIndex::kNone);
     }
     if (trace != nullptr) {
         for (const CObjectEntry& entry : m_ObjectList) {

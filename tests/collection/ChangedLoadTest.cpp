@@ -154,6 +154,36 @@ TEST_P(ChangedLoad, ExplainedPlansOfKeptStatementsAreKept) {
     EXPECT_EQ(CountLines(trace, "Cmd    = [") - explained, 6);
 }
 
+// A load that does not complete leaves the previous one whole: the next load
+// keeps from it again, plans included.
+TEST_P(ChangedLoad, CancelledLoadLeavesThePreviousOneWhole) {
+    for (const char* cancelAt : {"Loading sql text from sga...", "Analyzing sql statements...",
+                                 "Loading sql statement 3 from sga..."}) {
+        SCOPED_TRACE(cancelAt);
+        UseScenarioText(ChangingScenario(""), std::to_string(GetParam()) + "c" + std::to_string(cancelAt[0] + cancelAt[20]));
+        Connect();
+        InstallExplainProcedure();
+        CCorvidDoc& doc = MakeDoc(true);
+        ASSERT_TRUE(doc.Reload());
+        Sleep(60);
+        m_runner.progress.cancelAfter = cancelAt;
+        EXPECT_FALSE(doc.Reload());
+        for (const CObjectEntry& e : doc.GetCollection())
+            EXPECT_FALSE(e.m_SqlText.empty() && e.GetColumnText(kColExecutions).empty()) << "an unread statement listed";
+        m_runner.progress.cancelAfter.clear();
+        m_runner.progress.cancelled = false;
+        ASSERT_TRUE(doc.Reload());
+        ExpectSameLists(doc.GetCollection(), WholeLoad(true));
+        for (const CObjectEntry& e : doc.GetCollection()) {
+            if (e.m_CommandType == 3) {
+                EXPECT_FALSE(e.SqlPlan().empty()) << e.m_SqlText;
+            }
+        }
+        EXPECT_EQ(doc.GetIntervalSummary().seconds, 60);
+        EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->Interval().bufferGets, 600);
+    }
+}
+
 TEST_P(ChangedLoad, OldServerOtherFilterOrOptionOffReadEverything) {
     UseScenarioText(ChangingScenario("release 8i\n"), GetParam() == 8 ? "_8o" : "_7o");
     const std::string trace = OpenTrace(1);
