@@ -74,7 +74,7 @@ SRun AnalyseOnce(long count, int run, bool cursorPlans) {
         if (e.m_Status == kStatusAnalyzed) ++result.analyzed;
         if (e.m_Status == kStatusAnalyzed && e.m_PlanSource == kPlanFromCursorCache) ++result.fromCache;
         if (e.m_Status == kStatusError) ++result.errors;
-        if (e.ErrorMessage().rfind("ORA-00942", 0) == 0) ++result.missingTable;
+        if (e.ErrorMessage().view().rfind("ORA-00942", 0) == 0) ++result.missingTable;
     }
     session.Disconnect();
     return result;

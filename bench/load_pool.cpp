@@ -262,8 +262,10 @@ std::size_t HeapInUse() {
 std::size_t CollectionBytes(const CObjectArray& collection) {
     std::size_t bytes = static_cast<std::size_t>(collection.GetSize()) * sizeof(CObjectEntry);
     for (const CObjectEntry& e : collection) {
-        for (const std::string* text : {&e.m_SqlText, &e.SqlPlan(), &e.ErrorMessage(), &e.DebugField()}) {
-            if (text->capacity() > 15) bytes += text->capacity() + 1;  // beyond the short-string buffer
+        if (e.m_SqlText.capacity() > 15) bytes += e.m_SqlText.capacity() + 1;  // beyond the short-string buffer
+        // A plan kept from the previous load is shared with it; counted here as if it were not.
+        for (const CSharedText* text : {&e.SqlPlan(), &e.ErrorMessage(), &e.DebugField()}) {
+            if (!text->empty()) bytes += text->size() + 1;
         }
         // The shared texts (user, optimizer mode, module) are counted once per load, which is not done here;
         // the packed ones lie in the entry unless they have no packed form.

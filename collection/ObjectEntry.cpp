@@ -105,19 +105,19 @@ void CObjectEntry::SetStatus(std::int32_t status) {
 }
 
 namespace {
-const std::string kNoText;
+const CSharedText kNoText;
 const SIntervalFigures kNoInterval;
 }  // namespace
 
-const std::string& CObjectEntry::SqlPlan() const {
+const CSharedText& CObjectEntry::SqlPlan() const {
     return m_Extras.Get() != nullptr ? m_Extras.Get()->sqlPlan : kNoText;
 }
 
-const std::string& CObjectEntry::ErrorMessage() const {
+const CSharedText& CObjectEntry::ErrorMessage() const {
     return m_Extras.Get() != nullptr ? m_Extras.Get()->errorMessage : kNoText;
 }
 
-const std::string& CObjectEntry::DebugField() const {
+const CSharedText& CObjectEntry::DebugField() const {
     return m_Extras.Get() != nullptr ? m_Extras.Get()->debugField : kNoText;
 }
 
@@ -125,15 +125,15 @@ const SIntervalFigures& CObjectEntry::Interval() const {
     return m_Extras.Get() != nullptr ? m_Extras.Get()->interval : kNoInterval;
 }
 
-void CObjectEntry::SetSqlPlan(std::string plan) {
+void CObjectEntry::SetSqlPlan(CSharedText plan) {
     if (!plan.empty() || m_Extras.Get() != nullptr) m_Extras.Make().sqlPlan = std::move(plan);
 }
 
-void CObjectEntry::SetErrorMessage(std::string message) {
+void CObjectEntry::SetErrorMessage(CSharedText message) {
     if (!message.empty() || m_Extras.Get() != nullptr) m_Extras.Make().errorMessage = std::move(message);
 }
 
-void CObjectEntry::SetDebugField(std::string text) {
+void CObjectEntry::SetDebugField(CSharedText text) {
     if (!text.empty() || m_Extras.Get() != nullptr) m_Extras.Make().debugField = std::move(text);
 }
 

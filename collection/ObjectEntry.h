@@ -38,13 +38,14 @@ public:
     void SetSqlText(const std::string& text) { m_SqlText = text; }
 
     // The plan, the analysis's error message and the debug field: most entries
-    // have none, and those that do keep them in a block of their own.
-    const std::string& SqlPlan() const;
-    const std::string& ErrorMessage() const;
-    const std::string& DebugField() const;
-    void SetSqlPlan(std::string plan);
-    void SetErrorMessage(std::string message);
-    void SetDebugField(std::string text);
+    // have none, and those that do keep them in a block of their own. The texts
+    // are immutable and shared: a plan kept from the previous load is not copied.
+    const CSharedText& SqlPlan() const;
+    const CSharedText& ErrorMessage() const;
+    const CSharedText& DebugField() const;
+    void SetSqlPlan(CSharedText plan);
+    void SetErrorMessage(CSharedText message);
+    void SetDebugField(CSharedText text);
     // The figures against the previous load (not valid without one).
     const SIntervalFigures& Interval() const;
     void SetInterval(const SIntervalFigures& figures);
@@ -111,9 +112,9 @@ public:
 
 private:
     struct SExtras {
-        std::string sqlPlan;
-        std::string errorMessage;
-        std::string debugField;
+        CSharedText sqlPlan;
+        CSharedText errorMessage;
+        CSharedText debugField;
         SIntervalFigures interval;
     };
     // Owns the extras, or none; copies copy them.

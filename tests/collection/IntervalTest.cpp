@@ -349,7 +349,7 @@ TEST_P(IntervalLoad, SecondLoadReadsTheTextsAndCursorPlansOfNewStatementsOnly) {
     }
     ASSERT_TRUE(doc.GetServerFeatures().sqlPlan);  // the plans come from the cursor cache
     EXPECT_EQ(CountLines(trace, "Plans kept from the previous load = [3]"), 1);
-    EXPECT_NE(reused->SqlPlan().find("SORT"), std::string::npos) << reused->SqlPlan();
+    EXPECT_NE(reused->SqlPlan().view().find("SORT"), std::string::npos) << reused->SqlPlan();
 
     // Every text and plan is read again from the whole views when the option asks for it.
     doc.m_ExplainAll = 1;

@@ -232,7 +232,7 @@ TEST_P(ScenarioLoad, AnalysisStatusesGoalsCostsAndScans) {
     const CObjectEntry& rule = *byExecutions[2];
     EXPECT_EQ(rule.m_Status, kStatusAnalyzed) << rule.ErrorMessage();
     EXPECT_EQ(rule.m_PlanCost, 0);
-    EXPECT_NE(rule.SqlPlan().find("Cost = \r\n"), std::string::npos) << rule.SqlPlan();
+    EXPECT_NE(rule.SqlPlan().view().find("Cost = \r\n"), std::string::npos) << rule.SqlPlan();
 
     const CObjectEntry& join = *byExecutions[3];
     EXPECT_EQ(join.m_Status, kStatusAnalyzed) << join.ErrorMessage();

@@ -117,7 +117,7 @@ TEST_P(ServerFigures, AnOldReleaseLoadsAndExplainsAsBefore) {
         EXPECT_EQ(query->GetColumnText(column), "") << column;
     EXPECT_EQ(query->m_Status, kStatusAnalyzed) << query->ErrorMessage();
     EXPECT_EQ(query->m_PlanSource, kPlanFromExplain);
-    EXPECT_NE(query->SqlPlan().find("INDEX UNIQUE SCAN EMP_PK"), std::string::npos) << query->SqlPlan();
+    EXPECT_NE(query->SqlPlan().view().find("INDEX UNIQUE SCAN EMP_PK"), std::string::npos) << query->SqlPlan();
     EXPECT_EQ(FindStatementBySqlId(doc.GetCollection(), "a5ks9fhw2v9s1"), -1);
 }
 
@@ -232,7 +232,7 @@ TEST_P(ServerFigures, CursorCachePlansReadAsTheExplainWritesThem) {
     const CObjectEntry* salaries = ByText(cached, "SELECT amount FROM salaries");
     ASSERT_NE(salaries, nullptr);
     EXPECT_EQ(salaries->m_PlanSource, kPlanFromCursorCache);
-    EXPECT_NE(salaries->SqlPlan().find("TABLE ACCESS FULL SALARIES"), std::string::npos) << salaries->SqlPlan();
+    EXPECT_NE(salaries->SqlPlan().view().find("TABLE ACCESS FULL SALARIES"), std::string::npos) << salaries->SqlPlan();
 }
 
 TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFilter) {
@@ -253,7 +253,7 @@ TEST_P(ServerFigures, CursorCachePlansFindTheirStatementsAcrossGapsAndThroughAFi
     const CObjectArray byExplain = explained.GetCollection();
     auto explainedPlan = [&byExplain](const std::string& text) {
         for (const CObjectEntry& entry : byExplain) {
-            if (entry.m_SqlText == text) return entry.SqlPlan();
+            if (entry.m_SqlText == text) return entry.SqlPlan().str();
         }
         return std::string("(missing)");
     };
@@ -298,7 +298,7 @@ TEST_P(ServerFigures, ExplainOfAnotherSchemaResolvesItsNames) {
     const CObjectEntry* jobs = ByText(doc, "SELECT title FROM jobs WHERE job_id = 1");
     ASSERT_NE(jobs, nullptr);
     EXPECT_EQ(jobs->m_Status, kStatusAnalyzed) << jobs->ErrorMessage();
-    EXPECT_NE(jobs->SqlPlan().find("TABLE ACCESS FULL JOBS"), std::string::npos) << jobs->SqlPlan();
+    EXPECT_NE(jobs->SqlPlan().view().find("TABLE ACCESS FULL JOBS"), std::string::npos) << jobs->SqlPlan();
     EXPECT_GT(jobs->m_PlanCost, 0);
     const CObjectEntry* salaries = ByText(doc, "SELECT amount FROM salaries");
     ASSERT_NE(salaries, nullptr);
