@@ -196,9 +196,21 @@ TEST_P(EntryLifetime, EntriesCopiedOutOutliveTheirDocumentAndShareTheirLabels) {
     InstallExplainProcedure();
     CCorvidDoc& doc = MakeDoc(true);
     ASSERT_TRUE(doc.Reload());
+    CObjectArray first;
+    first.Copy(doc.GetCollection());
     ASSERT_TRUE(doc.Reload());  // a second load: plans kept, interval figures set
     CObjectArray copies;
     copies.Copy(doc.GetCollection());
+    // A plan kept from the first load is the first load's text, not a copy of it.
+    std::size_t sharedPlans = 0;
+    for (const CObjectEntry& before : first) {
+        for (const CObjectEntry& now : copies) {
+            if (now.m_Address == before.m_Address.str() && !now.SqlPlan().empty() &&
+                now.SqlPlan().data() == before.SqlPlan().data())
+                ++sharedPlans;
+        }
+    }
+    EXPECT_GT(sharedPlans, 0u);
     ASSERT_GT(copies.GetSize(), 100);
     std::vector<std::string> texts;
     bool plans = false, intervals = false;
