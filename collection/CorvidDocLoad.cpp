@@ -41,11 +41,12 @@ constexpr const char* kTotalsStatement =
 constexpr int kServerTimeSize = 20;
 constexpr const char* kLoadHead = "/* $CORVID$ */ SELECT ";
 constexpr const char* kLoadTail = " FROM   sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
-// After a load, the keys of the statements the next load lists, with the parse
-// count that can move without an execution...
+// After a load, the keys of the statements the next load lists, with the figures
+// that can move without an execution: parse calls, and the memory and child
+// cursors the server frees from idle statements...
 constexpr const char* kKeysStatement =
-    "/* $CORVID$ */ SELECT s.address, s.first_load_time, s.parse_calls FROM   sys.v_$sqlarea s WHERE  s.sql_text "
-    "NOT LIKE '%/* $CORVID$ */%'";
+    "/* $CORVID$ */ SELECT s.address, s.first_load_time, s.parse_calls, s.sharable_mem, s.version_count FROM   "
+    "sys.v_$sqlarea s WHERE  s.sql_text NOT LIKE '%/* $CORVID$ */%'";
 // ...and the condition that picks the statements active since the previous load.
 // The time is bound as a DATE: the server compares it without converting it for every row.
 constexpr const char* kActiveSince = "s.last_active_time >= :since";
@@ -260,6 +261,13 @@ bool OracleDate(const std::string& text, unsigned char out[7]) {
     return true;
 }
 
+// Whether a statement of the previous load that has not run since still has the
+// figures that move without a run.
+bool Unmoved(const CObjectEntry& before, double parseCalls, double sharableMem, double versionCount) {
+    return before.m_ParseCalls == parseCalls && before.m_SharableMem == sharableMem &&
+           static_cast<double>(before.m_VersionCount) == versionCount;
+}
+
 double PercentOf(double value, double total) {
     return total > 0 ? value * 100 / total : 0;
 }
@@ -441,17 +449,19 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
     // The keys of every statement the list holds, in the order a whole load reads them.
     struct SKeyRow {
         std::uint32_t address, addressSize, firstLoadTime, firstLoadTimeSize;
-        double parseCalls;
+        double parseCalls, sharableMem, versionCount;
     };
     std::vector<SKeyRow> keys;
     std::string keyText;
     {
         std::vector<char> addresses, firstLoadTimes;
-        std::vector<double> parseCalls;
-        std::vector<short> indicators[3];
+        std::vector<double> parseCalls, sharableMem, versionCount;
+        std::vector<short> indicators[5];
         Allocate(addresses, static_cast<std::size_t>(kFetchRows) * kAddressSize);
         Allocate(firstLoadTimes, static_cast<std::size_t>(kFetchRows) * kFirstLoadTimeSize);
         Allocate(parseCalls, kFetchRows);
+        Allocate(sharableMem, kFetchRows);
+        Allocate(versionCount, kFetchRows);
         for (std::vector<short>& column : indicators)
             Allocate(column, kFetchRows);
         COracleCursor cursor(*m_connection);
@@ -460,6 +470,8 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         cursor.Define(1, addresses.data(), kAddressSize, oci::SQLT_STR, indicators[0].data());
         cursor.Define(2, firstLoadTimes.data(), kFirstLoadTimeSize, oci::SQLT_STR, indicators[1].data());
         cursor.Define(3, parseCalls.data(), sizeof(double), oci::SQLT_FLT, indicators[2].data());
+        cursor.Define(4, sharableMem.data(), sizeof(double), oci::SQLT_FLT, indicators[3].data());
+        cursor.Define(5, versionCount.data(), sizeof(double), oci::SQLT_FLT, indicators[4].data());
         cursor.Execute(0);
         keys.reserve(static_cast<std::size_t>(m_PreviousList.GetSize()) + 1024);
         keyText.reserve(keys.capacity() * (kAddressSize + kFirstLoadTimeSize));
@@ -474,7 +486,9 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
                     TextAt(firstLoadTimes.data(), kFirstLoadTimeSize, r, indicators[1].data());
                 SKeyRow row{static_cast<std::uint32_t>(keyText.size()), static_cast<std::uint32_t>(address.size()), 0,
                             static_cast<std::uint32_t>(firstLoadTime.size()),
-                            indicators[2][r] == -1 ? 0.0 : parseCalls[r]};
+                            indicators[2][r] == -1 ? 0.0 : parseCalls[r],
+                            indicators[3][r] == -1 ? 0.0 : sharableMem[r],
+                            indicators[4][r] == -1 ? 0.0 : versionCount[r]};
                 keyText.append(address);
                 row.firstLoadTime = static_cast<std::uint32_t>(keyText.size());
                 keyText.append(firstLoadTime);
@@ -552,7 +566,8 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
             continue;
         }
         const CObjectArray::Index at = m_PreviousIndex.Find(address, firstLoadTime);
-        if (at != CStatementIndex::kNone && m_PreviousList[at].m_ParseCalls == keys[i].parseCalls) {
+        if (at != CStatementIndex::kNone && Unmoved(m_PreviousList[at], keys[i].parseCalls, keys[i].sharableMem,
+                                                    keys[i].versionCount)) {
             const bool keepAnalysis = AnalysisKeptFor(m_PreviousList[at]);
             m_KeptAnalysis[i] = keepAnalysis ? 1 : 0;
             if (keepAnalysis) m_TakenFrom[i] = at;

@@ -1,5 +1,6 @@
 #include "ocisim/engine/Database.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -128,6 +129,8 @@ void Database::Sleep(double seconds) {
             e.rowsProcessed += run.rowsProcessed;
             e.sorts += run.sorts;
             e.parseCalls += run.parseCalls;
+            e.sharableMem = std::max(0.0, e.sharableMem - run.freedMemory);
+            e.versionCount = std::max(1.0, e.versionCount - run.freedVersions);
             // Statistics that move with an execution say the statement ran now;
             // parse calls alone do not.
             if (run.executions > 0 || run.bufferGets > 0 || run.diskReads > 0 || run.rowsProcessed > 0 ||

@@ -95,6 +95,9 @@ struct WorkloadRun {
     std::string match;  // LIKE pattern on the statement text
     bool ageOut = false;
     double executions = 0, bufferGets = 0, diskReads = 0, rowsProcessed = 0, sorts = 0, parseCalls = 0;
+    // Memory the server takes back from an idle cursor: bytes of sharable memory
+    // and child cursors freed, without an execution.
+    double freedMemory = 0, freedVersions = 0;
 };
 
 struct ServerConfig {

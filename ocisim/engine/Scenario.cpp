@@ -483,7 +483,8 @@ private:
         if (ageOut) {
             Known(l, {"match"});
         } else {
-            Known(l, {"match", "executions", "buffer-gets", "disk-reads", "rows", "sorts", "parse-calls"});
+            Known(l, {"match", "executions", "buffer-gets", "disk-reads", "rows", "sorts", "parse-calls", "freed-memory",
+                      "freed-versions"});
         }
         if (!l.options.count("match") || l.options["match"].empty())
             Fail(l, std::string("usage: ") + (ageOut ? "age-out" : "run") + " match=\"LIKE pattern\" ...");
@@ -502,6 +503,8 @@ private:
         run.rowsProcessed = num("rows");
         run.sorts = num("sorts");
         run.parseCalls = num("parse-calls");
+        run.freedMemory = num("freed-memory");
+        run.freedVersions = num("freed-versions");
         m_Db->workloadRuns.push_back(run);
     }
 

@@ -14,8 +14,9 @@ namespace {
 
 using testing::CSimulatorTest;
 
-// Statements that run, that are only parsed, that leave the pool, that come new
-// (one at the address of one that left) and that stay quiet, while a session sleeps.
+// Statements that run, that are only parsed, that lose memory to the server, that
+// leave the pool, that come new (one at the address of one that left) and that stay
+// quiet, while a session sleeps.
 std::string ChangingScenario(const std::string& release) {
     return "database DEMO\n" + release +
            "clock 2024-03-11/12:00:00\n"
@@ -32,6 +33,8 @@ std::string ChangingScenario(const std::string& release) {
            "first-load=2024-03-11/09:00:00 text=\"DELETE FROM emp WHERE empno = 7\"\n"
            "statement user=SCOTT executions=7 buffer-gets=70 rows=7 address=00000000000A0006 "
            "first-load=2024-03-11/08:00:00 last-active=2024-03-11/08:30:00 text=\"SELECT ename FROM emp\"\n"
+           "statement user=SCOTT executions=1 buffer-gets=4 sharable-mem=5000 address=00000000000A0007 "
+           "first-load=2024-03-11/08:00:00 last-active=2024-03-11/08:30:00 text=\"SELECT empno, sal FROM emp WHERE empno = 2\"\n"
            "statement user=SCOTT executions=2 buffer-gets=100 disk-reads=10 rows=2 parse-calls=1 after-sleep "
            "address=00000000000A0005 text=\"SELECT ename, sal FROM emp\"\n"
            "statement user=SCOTT executions=1 buffer-gets=9 after-sleep address=00000000000A0004 "
@@ -40,6 +43,7 @@ std::string ChangingScenario(const std::string& release) {
            "parse-calls=1\n"
            "run match=\"SELECT sal FROM emp%\" executions=2 buffer-gets=200 rows=4 sorts=2 parse-calls=2\n"
            "run match=\"SELECT empno FROM emp\" parse-calls=5\n"
+           "run match=\"SELECT empno, sal FROM emp WHERE empno = 2\" freed-memory=1000\n"
            "age-out match=\"DELETE%\"\n";
 }
 
@@ -111,12 +115,13 @@ TEST_P(ChangedLoad, KeepsTheQuietStatementsAndListsWhatAWholeLoadLists) {
         ExpectSameLists(doc.GetCollection(), WholeLoad(analyze));
         Sleep(60);
         ASSERT_TRUE(doc.Reload());
-        // The two that ran and the new two are read; the one only parsed is read by
-        // its address; the quiet one is kept.
-        EXPECT_EQ(CountLines(trace, "Statements kept from the previous load = [1], read = [5]"), 1);
+        // The two that ran and the new two are read; the one only parsed and the one
+        // whose memory was freed are read by their addresses; the quiet one is kept.
+        EXPECT_EQ(CountLines(trace, "Statements kept from the previous load = [1], read = [6]"), 1);
         ExpectSameLists(doc.GetCollection(), WholeLoad(analyze));
         ASSERT_NE(Find("SELECT empno FROM emp"), nullptr);
         EXPECT_EQ(Find("SELECT empno FROM emp")->m_ParseCalls, 3 + 5);
+        EXPECT_EQ(Find("SELECT empno, sal FROM emp WHERE empno = 2")->m_SharableMem, 5000 - 1000);
         EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->Interval().bufferGets, 600);
         EXPECT_FALSE(Find("SELECT ename FROM emp")->Interval().Changed());
         EXPECT_EQ(Find("DELETE FROM emp WHERE empno = 7"), nullptr);
@@ -127,7 +132,7 @@ TEST_P(ChangedLoad, KeepsTheQuietStatementsAndListsWhatAWholeLoadLists) {
         // the second of the previous load are read again (the server's times are
         // whole seconds), the others kept.
         ASSERT_TRUE(doc.Reload());
-        EXPECT_EQ(CountLines(trace, "Statements kept from the previous load = [2], read = [4]"), 1)
+        EXPECT_EQ(CountLines(trace, "Statements kept from the previous load = [3], read = [4]"), 1)
             << Lines(trace, "Statements kept");
         ExpectSameLists(doc.GetCollection(), WholeLoad(analyze));
         EXPECT_EQ(doc.GetIntervalSummary().changedCount + doc.GetIntervalSummary().newCount, 0);
@@ -145,13 +150,13 @@ TEST_P(ChangedLoad, ExplainedPlansOfKeptStatementsAreKept) {
     Sleep(60);
     ASSERT_TRUE(doc.Reload());
     ExpectSameLists(doc.GetCollection(), WholeLoad(true));
-    // Of the six statements two are new: only they are explained again.
-    EXPECT_EQ(CountLines(trace, "Kept   = ["), 4);
+    // Of the seven statements two are new: only they are explained again.
+    EXPECT_EQ(CountLines(trace, "Kept   = ["), 5);
     // The option explains every statement of a load again, kept or read.
     doc.m_ExplainAll = 1;
     const int explained = CountLines(trace, "Cmd    = [");
     ASSERT_TRUE(doc.Reload());
-    EXPECT_EQ(CountLines(trace, "Cmd    = [") - explained, 6);
+    EXPECT_EQ(CountLines(trace, "Cmd    = [") - explained, 7);
 }
 
 // A load that does not complete leaves the previous one whole: the next load
