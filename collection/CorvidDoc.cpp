@@ -363,9 +363,11 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
 
 bool CCorvidDoc::CanLoadChangesOnly() const {
     // The server must say when each statement last ran, and the previous load
-    // must have listed the same statements by the same filter.
+    // must have listed the same statements by the same filter. The option to
+    // explain every statement again asks for a load that takes nothing from the
+    // previous one.
     std::int64_t since = 0;
-    return m_ReadChangesOnly != 0 && m_HasPrevious && m_PreviousFilter == m_LoadFilter &&
+    return m_ReadChangesOnly != 0 && m_ExplainAll == 0 && m_HasPrevious && m_PreviousFilter == m_LoadFilter &&
            m_ServerFeatures.sqlAreaFigures && ParseServerTime(m_PreviousServerTime, since);
 }
 

@@ -152,7 +152,9 @@ public:
     // statements unchanged since the previous load.
     std::int32_t m_ExplainAll = 0;
     // After a complete load, a load reads whole only the statements that ran since
-    // (a server of 10g on says when each last ran) and keeps the others' figures.
+    // (a server of 10g on says when each last ran) and keeps the others' figures;
+    // not while m_ExplainAll is set. Off, every load reads every statement (for
+    // comparisons).
     std::int32_t m_ReadChangesOnly = 1;
     std::int32_t m_ExportType = 1;
     std::string m_ExportName = "SQL statements in the Oracle SGA";

@@ -212,6 +212,10 @@ TEST_P(ChangedLoad, OldServerOtherFilterOrOptionOffReadEverything) {
     ASSERT_TRUE(recent.Reload());
     EXPECT_EQ(CountLines(trace, "Statements kept from the previous load"), 0);
     recent.m_ReadChangesOnly = 1;
+    recent.m_ExplainAll = 1;  // the option that takes nothing from the previous load
+    ASSERT_TRUE(recent.Reload());
+    EXPECT_EQ(CountLines(trace, "Statements kept from the previous load"), 0);
+    recent.m_ExplainAll = 0;
     ASSERT_TRUE(recent.Reload());
     EXPECT_EQ(CountLines(trace, "Statements kept from the previous load"), 1);
 }
