@@ -357,7 +357,9 @@ void CCorvidDoc::LoadJob(IProgress* progress) {
     if (m_progress != nullptr && m_progress->IsCancelled()) return;
     m_LoadComplete = true;
     if (m_HasPrevious && m_PreviousFilter == m_LoadFilter) {
-        m_IntervalSummary = ComputeIntervalFigures(m_PreviousList, m_PreviousServerTime, m_ObjectList, m_ServerTime);
+        // The index of the previous load was built over its keys, which a load leaves.
+        m_IntervalSummary = ComputeIntervalFigures(m_PreviousList, m_PreviousServerTime, m_ObjectList, m_ServerTime,
+                                                   m_PreviousIndex.IsEmpty() ? nullptr : &m_PreviousIndex);
     }
 }
 

@@ -106,7 +106,8 @@ std::string SIntervalSummary::Describe() const {
 }
 
 SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std::string& previousServerTime,
-                                        CObjectArray& current, const std::string& currentServerTime) {
+                                        CObjectArray& current, const std::string& currentServerTime,
+                                        const CStatementIndex* previousIndex) {
     SIntervalSummary summary;
     summary.valid = true;
     summary.fromTime = previousServerTime;
@@ -116,8 +117,12 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
         summary.seconds = to - from;
     }
 
-    CStatementIndex byKey;
-    byKey.Build(previous);
+    CStatementIndex ownIndex;
+    if (previousIndex == nullptr) {
+        ownIndex.Build(previous);
+        previousIndex = &ownIndex;
+    }
+    const CStatementIndex& byKey = *previousIndex;
 
     std::vector<bool> seen(static_cast<std::size_t>(previous.GetSize()), false);
     for (CObjectEntry& entry : current) {

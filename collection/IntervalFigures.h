@@ -71,9 +71,12 @@ std::string FormatIntervalLength(std::int64_t seconds);
 
 // Sets every current entry's interval figures against the previous load and
 // returns the summary. The rates are per second of the servers' clock between
-// the two loads (0 when it did not move forward).
+// the two loads (0 when it did not move forward). An index of the previous load
+// the caller already holds saves building one.
+class CStatementIndex;
 SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std::string& previousServerTime,
-                                        CObjectArray& current, const std::string& currentServerTime);
+                                        CObjectArray& current, const std::string& currentServerTime,
+                                        const CStatementIndex* previousIndex = nullptr);
 
 // The statements of the collection that changed in the interval (new, or any
 // counter moved), in collection order, with their positions in the collection.
