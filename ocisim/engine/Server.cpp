@@ -245,7 +245,7 @@ public:
             TableInfo* t = nullptr;
             auto it = m_Server->m_Db->tables.find(key);
             if (it != m_Server->m_Db->tables.end()) t = &it->second;
-            if (t) t->data->MutableRows() = rows;
+            if (t) t->data->SetRows(rows);
         }
         m_Undo.clear();
     }
@@ -398,8 +398,10 @@ private:
             }
             if (TableInfo* t = db.FindTable(schema, name)) {
                 bool granted = schema == m_UserName || IsDba();
-                auto g = db.grants.find(Database::Key(schema, name));
-                if (g != db.grants.end() && (g->second.count(m_UserName) || g->second.count("PUBLIC"))) granted = true;
+                if (!granted) {
+                    auto g = db.grants.find(Database::Key(schema, name));
+                    granted = g != db.grants.end() && (g->second.count(m_UserName) || g->second.count("PUBLIC"));
+                }
                 if (!granted) Raise(942);
                 r.table = t;
                 r.owner = schema;
@@ -446,7 +448,7 @@ private:
 
     void SaveUndo(TableInfo& t) {
         std::string key = Database::Key(t.owner, t.name);
-        if (!m_Undo.count(key)) m_Undo[key] = t.data->GetRows();
+        if (!m_Undo.count(key)) m_Undo[key] = t.data->SharedRows();
     }
 
     // The shared pool entry of a statement the session runs.
@@ -637,11 +639,23 @@ private:
                 }
                 EnterPool(sql, st.kind == K::Update ? 6 : 7, true);
                 SaveUndo(t);
-                Rows& target = t.data->MutableRows();
                 if (st.kind == K::Update) {
+                    Rows& target = t.data->MutableRows();
                     for (size_t i = 0; i < rows.size(); ++i) target[rows[i]] = std::move(updated[i]);
-                } else {
-                    for (size_t i = rows.size(); i-- > 0;) target.erase(target.begin() + static_cast<long>(rows[i]));
+                } else if (!rows.empty()) {
+                    // The rows that stay make the new table; the old rows stay with
+                    // the undo (and any query still reading them), uncopied.
+                    const Rows& before = t.data->GetRows();
+                    Rows kept;
+                    kept.reserve(before.size() - rows.size());
+                    size_t next = 0;
+                    for (size_t i = 0; i < before.size(); ++i) {
+                        if (next < rows.size() && rows[next] == i)
+                            ++next;
+                        else
+                            kept.push_back(before[i]);
+                    }
+                    t.data->SetRows(std::move(kept));
                 }
                 r.rowsProcessed = rows.size();
                 if (!t.analyzed) t.numRows = static_cast<std::int64_t>(t.data->RowCount());
@@ -994,7 +1008,9 @@ private:
     std::shared_ptr<std::atomic<bool>> m_Dead;
     std::string m_Goal;
     bool m_ReadsPool = false;
-    std::map<std::string, Rows> m_Undo;
+    // The rows of each table this transaction changed, as they were before (shared
+    // with the table until it changes).
+    std::map<std::string, std::shared_ptr<const Rows>> m_Undo;
 };
 
 std::unique_ptr<Session> ServerImpl::Logon(const std::string& alias, const std::string& user,

@@ -14,6 +14,11 @@ std::vector<ColumnDesc>& RowTable::MutableColumns() {
     return *m_Columns;
 }
 
+void RowTable::SetRows(std::shared_ptr<const Rows> rows) {
+    // Every change goes through MutableRows, which copies rows that are still shared.
+    m_Rows = std::const_pointer_cast<Rows>(std::move(rows));
+}
+
 Rows& RowTable::MutableRows() {
     if (m_Rows.use_count() > 1) m_Rows = std::make_shared<Rows>(*m_Rows);
     return *m_Rows;

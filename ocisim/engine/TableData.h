@@ -43,6 +43,11 @@ public:
     const Rows& GetRows() const { return *m_Rows; }
     // The rows for a change: copied first when a snapshot still shares them.
     Rows& MutableRows();
+    // The current rows, shared: a copy for an undo that costs nothing until the table changes.
+    std::shared_ptr<const Rows> SharedRows() const { return m_Rows; }
+    // Replaces the rows. Rows given shared stay shared until one side changes them.
+    void SetRows(std::shared_ptr<const Rows> rows);
+    void SetRows(Rows rows) { m_Rows = std::make_shared<Rows>(std::move(rows)); }
     // A table with the same columns that shares the current rows.
     std::shared_ptr<const RowTable> Snapshot() const { return std::make_shared<RowTable>(*this); }
 

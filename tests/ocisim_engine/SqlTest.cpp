@@ -278,3 +278,35 @@ TEST(ObjectKeyTest, PartsCompareAsTheJoinedKey) {
         }
     }
 }
+
+// A DELETE leaves the rows it had to a query still reading them and to the undo:
+// a rollback gives back the rows as the last commit left them.
+TEST(DeleteTest, KeepsTheOldRowsForOpenQueriesAndRollback) {
+    auto server = ServerFor("user SCOTT id=54 password=TIGER privileges=create-procedure\n");
+    auto scott = Logon(*server, "SCOTT", "TIGER");
+    ASSERT_FALSE(RunSql(*scott, "CREATE TABLE t (id NUMBER, grp NUMBER)").error.IsError());
+    for (int id = 1; id <= 9; ++id)
+        RunSql(*scott, "INSERT INTO t VALUES (" + std::to_string(id) + ", " + std::to_string(id % 3) + ")");
+    ASSERT_FALSE(scott->Commit().IsError());
+    auto count = [&](const std::string& where) { return Texts(RunSql(*scott, "SELECT COUNT(*) FROM t" + where)); };
+    std::vector<Bind> none;
+    ExecResult open = scott->Execute("SELECT id FROM t", none, false);
+    ASSERT_FALSE(open.error.IsError()) << open.error.message;
+    EXPECT_EQ(RunSql(*scott, "DELETE t WHERE grp = 1").rowsProcessed, 3u);
+    std::vector<Value> row;
+    OraError error;
+    std::vector<std::string> read;
+    while (open.rows->Next(row, error)) read.push_back(row[0].ToText());
+    EXPECT_EQ(read, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "9"}));
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT id FROM t")), (std::vector<std::string>{"2", "3", "5", "6", "8", "9"}));
+    ASSERT_FALSE(scott->Rollback().IsError());
+    EXPECT_EQ(count(""), std::vector<std::string>{"9"});
+    RunSql(*scott, "DELETE t WHERE grp = 2");
+    ASSERT_FALSE(scott->Commit().IsError());
+    RunSql(*scott, "DELETE t WHERE grp = 1");
+    RunSql(*scott, "INSERT INTO t VALUES (10, 1)");
+    RunSql(*scott, "DELETE t");
+    EXPECT_EQ(count(""), std::vector<std::string>{"0"});
+    ASSERT_FALSE(scott->Rollback().IsError());
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT id FROM t")), (std::vector<std::string>{"1", "3", "4", "6", "7", "9"}));
+}
