@@ -16,7 +16,8 @@ class CTraceContext;
 
 // One SQL statement of the server's shared pool with its statistics, its
 // analysis results and the values derived from them. Held by value in the
-// document's collection; copies are deep.
+// document's collection; a copy shares nothing it can change (only immutable
+// texts), so it stays valid after the document is gone.
 class CObjectEntry : public CListEntry {
 public:
     CObjectEntry() = default;
