@@ -166,6 +166,8 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
     for (bool wasSeen : seen)
         summary.goneCount += wasSeen ? 0 : 1;
     for (CObjectEntry& entry : current) {
+        // A statement that did not move keeps its shares at zero.
+        if (entry.Interval().bufferGets == 0 && entry.Interval().diskReads == 0) continue;
         SIntervalFigures& figures = entry.MutableInterval();
         figures.percOfBufferGets = summary.bufferGets > 0 ? figures.bufferGets * 100 / summary.bufferGets : 0;
         figures.percOfDiskReads = summary.diskReads > 0 ? figures.diskReads * 100 / summary.diskReads : 0;

@@ -121,8 +121,21 @@ const CSharedText& CObjectEntry::DebugField() const {
     return m_Extras.Get() != nullptr ? m_Extras.Get()->debugField : kNoText;
 }
 
+namespace {
+
+SIntervalFigures UnmovedIntervalFigures() {
+    SIntervalFigures figures;
+    figures.valid = true;
+    return figures;
+}
+
+const SIntervalFigures kUnmovedInterval = UnmovedIntervalFigures();
+
+}  // namespace
+
 const SIntervalFigures& CObjectEntry::Interval() const {
-    return m_Extras.Get() != nullptr ? m_Extras.Get()->interval : kNoInterval;
+    if (m_Extras.Get() != nullptr) return m_Extras.Get()->interval;
+    return m_UnmovedInterval ? kUnmovedInterval : kNoInterval;
 }
 
 void CObjectEntry::SetSqlPlan(CSharedText plan) {
@@ -138,10 +151,22 @@ void CObjectEntry::SetDebugField(CSharedText text) {
 }
 
 void CObjectEntry::SetInterval(const SIntervalFigures& figures) {
-    if (figures.valid || m_Extras.Get() != nullptr) m_Extras.Make().interval = figures;
+    const bool unmoved = figures.valid && !figures.Changed() && figures.executionsPerSecond == 0 &&
+                         figures.bufferGetsPerSecond == 0 && figures.percOfBufferGets == 0 &&
+                         figures.percOfDiskReads == 0;
+    if (m_Extras.Get() == nullptr && (unmoved || !figures.valid)) {
+        m_UnmovedInterval = unmoved;
+        return;
+    }
+    m_Extras.Make().interval = figures;
+    m_UnmovedInterval = false;
 }
 
 SIntervalFigures& CObjectEntry::MutableInterval() {
+    if (m_Extras.Get() == nullptr && m_UnmovedInterval) {
+        m_Extras.Make().interval = kUnmovedInterval;
+        m_UnmovedInterval = false;
+    }
     return m_Extras.Make().interval;
 }
 

@@ -106,12 +106,17 @@ public:
     std::int8_t m_Status = 0;
     // Where the plan came from: kPlanFromExplain or kPlanFromCursorCache.
     std::int8_t m_PlanSource = 0;
-    bool m_HasServerFigures = false;
+    bool m_HasServerFigures : 1 = false;
     // The analysis settled this entry's plan fields (explained, or kept from the
     // previous load), so a later load may keep them.
-    bool m_Explained = false;
+    bool m_Explained : 1 = false;
 
 private:
+    // Interval figures that are all zero (valid, not new: the statement did not
+    // move) need no block: most statements of a reload after a short interval.
+    // Beside the flags above, so that it takes no room of its own.
+    bool m_UnmovedInterval : 1 = false;
+
     struct SExtras {
         CSharedText sqlPlan;
         CSharedText errorMessage;

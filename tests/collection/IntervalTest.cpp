@@ -111,6 +111,35 @@ TEST(IntervalFigures, DifferencesRatesSharesAndCounts) {
     EXPECT_EQ(before[0].GetColumnText(kColExecutionsDelta), "");
 }
 
+// Figures of a statement that did not move are kept without a block of their own;
+// they read, copy, change and clear like any others.
+TEST(IntervalFigures, UnmovedFiguresReadCopyChangeAndClearAsOthers) {
+    CObjectEntry e = Entry("A1", "2024-03-11/09:00:00", 1, 10, 0);
+    SIntervalFigures unmoved;
+    unmoved.valid = true;
+    e.SetInterval(unmoved);
+    EXPECT_TRUE(e.Interval().valid);
+    EXPECT_FALSE(e.Interval().Changed());
+    EXPECT_EQ(e.GetColumnText(kColBufferGetsDelta), "0");
+    EXPECT_EQ(e.GetColumnText(kColPercOfBufferGetsDelta), "0.00");
+    CObjectEntry copy = e;
+    EXPECT_TRUE(copy.Interval().valid);
+    copy.MutableInterval().bufferGets = 5;  // becomes a moved statement's figures
+    EXPECT_TRUE(copy.Interval().Changed());
+    EXPECT_EQ(copy.GetColumnText(kColBufferGetsDelta), "5");
+    EXPECT_FALSE(e.Interval().Changed());
+    e.SetInterval(SIntervalFigures());
+    EXPECT_FALSE(e.Interval().valid);
+    EXPECT_EQ(e.GetColumnText(kColBufferGetsDelta), "");
+    // With a plan the figures share its block, moved or not.
+    e.SetSqlPlan(CSharedText("SELECT STATEMENT"));
+    e.SetInterval(unmoved);
+    EXPECT_TRUE(e.Interval().valid);
+    e.SetInterval(SIntervalFigures());
+    EXPECT_FALSE(e.Interval().valid);
+    EXPECT_EQ(e.SqlPlan(), "SELECT STATEMENT");
+}
+
 TEST(IntervalFigures, ClockThatDidNotMoveGivesNoRatesAndNoDivisionByZero) {
     CObjectArray before;
     before.Add(Entry("A1", "t", 1, 10, 0));
