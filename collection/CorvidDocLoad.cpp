@@ -558,14 +558,16 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
             dropUnread();
             return true;
         }
-        const std::string_view address = addressOf(keys[i]), firstLoadTime = firstLoadTimeOf(keys[i]);
-        const CObjectArray::Index found = activeIndex.Find(address, firstLoadTime);
+        // Packed once for both lookups, as the entries hold their keys.
+        const CPackedText address(addressOf(keys[i]));
+        const CTimeText firstLoadTime(firstLoadTimeOf(keys[i]));
+        const CObjectArray::Index found = activeIndex.FindKey(address, firstLoadTime);
         if (found != CStatementIndex::kNone && taken[static_cast<std::size_t>(found)] == 0) {
             taken[static_cast<std::size_t>(found)] = 1;
             m_ObjectList.Add(std::move(active[found]));
             continue;
         }
-        const CObjectArray::Index at = m_PreviousIndex.Find(address, firstLoadTime);
+        const CObjectArray::Index at = m_PreviousIndex.FindKey(address, firstLoadTime);
         if (at != CStatementIndex::kNone && Unmoved(m_PreviousList[at], keys[i].parseCalls, keys[i].sharableMem,
                                                     keys[i].versionCount)) {
             const bool keepAnalysis = AnalysisKeptFor(m_PreviousList[at]);

@@ -331,4 +331,45 @@ std::ostream& operator<<(std::ostream& out, const CTimeText& text) {
     return out << text.View(buffer);
 }
 
+namespace {
+
+std::uint64_t TextBits(std::string_view text) noexcept {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (const char c : text)
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    return h;
+}
+
+}  // namespace
+
+std::uint64_t CPackedText::KeyBits() const noexcept {
+    const unsigned char tag = Tag();
+    if (tag == kHeapTag) return TextBits(CSharedText::View(Block()));
+    // Inline texts use their first `size` bytes; the packed forms all eleven.
+    const std::size_t used = (tag & (kHexTag | kBase32Tag)) != 0 ? kTagAt : tag;
+    std::uint64_t low = 0, high = 0;
+    std::memcpy(&low, m_Bytes, used < 8 ? used : 8);
+    if (used > 8) std::memcpy(&high, m_Bytes + 8, used - 8);
+    return low ^ (high << 40) ^ (static_cast<std::uint64_t>(tag) << 56);
+}
+
+bool CPackedText::SameText(const CPackedText& other) const noexcept {
+    const unsigned char tag = Tag();
+    if (tag != kHeapTag && other.Tag() != kHeapTag) {
+        if (tag != other.Tag()) return false;
+        const std::size_t used = (tag & (kHexTag | kBase32Tag)) != 0 ? kTagAt : tag;
+        return std::memcmp(m_Bytes, other.m_Bytes, used) == 0;
+    }
+    return *this == other;
+}
+
+std::uint64_t CTimeText::KeyBits() const noexcept {
+    return IsPacked() ? m_Bits : TextBits(CSharedText::View(Block()));
+}
+
+bool CTimeText::SameText(const CTimeText& other) const noexcept {
+    if (IsPacked() && other.IsPacked()) return m_Bits == other.m_Bits;
+    return *this == other;
+}
+
 }  // namespace corvid

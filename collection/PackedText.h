@@ -135,6 +135,11 @@ public:
         return a <=> b.View(buffer);
     }
 
+    // For keys: bits equal for equal texts (a text always takes the same form), and
+    // an equality test that reads the texts back only where one is on the heap.
+    std::uint64_t KeyBits() const noexcept;
+    bool SameText(const CPackedText& other) const noexcept;
+
 private:
     static constexpr std::size_t kTagAt = 11;  // the last byte: the form and length
     static constexpr unsigned char kHexTag = 0x40;
@@ -192,6 +197,10 @@ public:
         return a.View(buffer) <=> b;
     }
     friend std::strong_ordering operator<=>(const CTimeText& a, const CTimeText& b) noexcept;
+
+    // As CPackedText's.
+    std::uint64_t KeyBits() const noexcept;
+    bool SameText(const CTimeText& other) const noexcept;
 
 private:
     // 0: empty; odd: the digits shifted left by one; otherwise the heap block.

@@ -6,31 +6,20 @@ namespace corvid {
 
 namespace {
 
-std::uint64_t Mix(std::uint64_t h, std::string_view bytes) {
-    // FNV-1a over 8-byte words, each word then multiplied and folded: good spread
-    // for short hexadecimal addresses and dates that differ in a few digits.
-    constexpr std::uint64_t kPrime = 0x100000001b3ull;
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        h = (h ^ word) * kPrime;
-        h ^= h >> 29;
-    }
-    for (; i < bytes.size(); ++i)
-        h = (h ^ static_cast<unsigned char>(bytes[i])) * kPrime;
+std::uint64_t Mix(std::uint64_t address, std::uint64_t firstLoadTime) {
+    std::uint64_t h = address * 0x9e3779b97f4a7c15ull;
+    h ^= (h >> 29) ^ firstLoadTime;
+    h *= 0xd6e8feb86659fd93ull;
+    h ^= h >> 32;
+    h *= 0x9e3779b97f4a7c15ull;
+    h ^= h >> 29;
     return h;
 }
 
 }  // namespace
 
-std::uint64_t CStatementIndex::Hash(std::string_view address, std::string_view firstLoadTime) {
-    std::uint64_t h = Mix(0xcbf29ce484222325ull, address);
-    h = Mix(h ^ (address.size() << 1 | 1), firstLoadTime);
-    h ^= h >> 32;
-    h *= 0xd6e8feb86659fd93ull;
-    h ^= h >> 32;
-    return h;
+std::uint64_t CStatementIndex::Hash(const CPackedText& address, const CTimeText& firstLoadTime) {
+    return Mix(address.KeyBits(), firstLoadTime.KeyBits());
 }
 
 void CStatementIndex::Build(const CObjectArray& list) {
@@ -45,18 +34,14 @@ void CStatementIndex::Build(const CObjectArray& list) {
     m_Mask = capacity - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const CObjectEntry& entry = list[static_cast<CObjectArray::Index>(i)];
-        CPackedText::Buffer addressText;
-        CTimeText::Buffer timeText;
-        const std::string_view address = entry.m_Address.View(addressText);
-        const std::string_view firstLoadTime = entry.m_FirstLoadTime.View(timeText);
-        const std::uint64_t hash = Hash(address, firstLoadTime);
+        const std::uint64_t hash = Hash(entry.m_Address, entry.m_FirstLoadTime);
         const std::uint32_t tag = static_cast<std::uint32_t>(hash >> 32);
         std::size_t slot = hash & m_Mask;
         bool duplicate = false;
         while (m_Slots[slot] != 0) {
             if (m_Tags[slot] == tag) {
                 const CObjectEntry& other = list[m_Slots[slot] - 1];
-                if (other.m_Address == address && other.m_FirstLoadTime == firstLoadTime) {
+                if (other.m_Address.SameText(entry.m_Address) && other.m_FirstLoadTime.SameText(entry.m_FirstLoadTime)) {
                     duplicate = true;
                     break;
                 }
@@ -78,7 +63,7 @@ void CStatementIndex::Clear() {
     m_Count = 0;
 }
 
-CObjectArray::Index CStatementIndex::Find(std::string_view address, std::string_view firstLoadTime) const {
+CObjectArray::Index CStatementIndex::FindKey(const CPackedText& address, const CTimeText& firstLoadTime) const {
     if (m_Count == 0) return kNone;
     const std::uint64_t hash = Hash(address, firstLoadTime);
     const std::uint32_t tag = static_cast<std::uint32_t>(hash >> 32);
@@ -86,15 +71,18 @@ CObjectArray::Index CStatementIndex::Find(std::string_view address, std::string_
         if (m_Tags[slot] != tag) continue;
         const CObjectArray::Index at = m_Slots[slot] - 1;
         const CObjectEntry& entry = (*m_List)[at];
-        if (entry.m_Address == address && entry.m_FirstLoadTime == firstLoadTime) return at;
+        if (entry.m_Address.SameText(address) && entry.m_FirstLoadTime.SameText(firstLoadTime)) return at;
     }
     return kNone;
 }
 
+CObjectArray::Index CStatementIndex::Find(std::string_view address, std::string_view firstLoadTime) const {
+    if (m_Count == 0) return kNone;
+    return FindKey(CPackedText(address), CTimeText(firstLoadTime));
+}
+
 CObjectArray::Index CStatementIndex::Find(const CObjectEntry& entry) const {
-    CPackedText::Buffer address;
-    CTimeText::Buffer firstLoadTime;
-    return Find(entry.m_Address.View(address), entry.m_FirstLoadTime.View(firstLoadTime));
+    return FindKey(entry.m_Address, entry.m_FirstLoadTime);
 }
 
 const CObjectEntry* CStatementIndex::FindEntry(const CObjectEntry& entry) const {

@@ -21,11 +21,12 @@ public:
     bool IsEmpty() const { return m_Count == 0; }
 
     CObjectArray::Index Find(std::string_view address, std::string_view firstLoadTime) const;
+    CObjectArray::Index FindKey(const CPackedText& address, const CTimeText& firstLoadTime) const;
     CObjectArray::Index Find(const CObjectEntry& entry) const;
     // The statement itself, or null.
     const CObjectEntry* FindEntry(const CObjectEntry& entry) const;
 
-    static std::uint64_t Hash(std::string_view address, std::string_view firstLoadTime);
+    static std::uint64_t Hash(const CPackedText& address, const CTimeText& firstLoadTime);
 
 private:
     const CObjectArray* m_List = nullptr;
