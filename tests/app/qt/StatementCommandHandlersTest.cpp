@@ -772,7 +772,9 @@ TEST_F(StatementCommandsTest, FindSqlIdSelectsThatStatementAlone) {
     const CObjectEntry& wanted = collection[collection.GetSize() / 2];
     ASSERT_EQ(wanted.m_SqlId.size(), 13u);
     List().SelectNone();
-    std::string typed = " " + wanted.m_SqlId.str() + " ";
+    std::string typed = " ";
+    wanted.m_SqlId.AppendTo(typed);
+    typed += ' ';
     typed[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(typed[3])));
     m_onDialog = [typed](QDialog& dialog) {
         auto& find = dynamic_cast<CFindSqlIdDlg&>(dialog);
