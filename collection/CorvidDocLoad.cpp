@@ -508,27 +508,33 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
     // The statements that ran since the previous load, read whole.
     SSharedTexts shared = SharedTextsOf(m_UserList);
     const bool serverFigures = m_ServerFeatures.sqlAreaFigures;
-    CObjectArray active;
-    {
-        unsigned char since[7];
-        if (!OracleDate(m_PreviousServerTime, since)) return false;
+    // Statements of the load's columns, by a query with the load's filter and, for
+    // the active ones, the previous load's time; false when the user cancelled.
+    const auto readRows = [&](const std::string& statement, unsigned char* since, CObjectArray& into) {
         CStatementBuffers buffers;
         COracleCursor cursor(*m_connection);
-        std::string statement = BuildLoadStatement();
-        AppendFragment(statement, kActiveSince);
         cursor.Parse(statement);
         m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
-        cursor.Bind(":since", since, sizeof since, oci::SQLT_DAT);
+        if (since != nullptr) cursor.Bind(":since", since, 7, oci::SQLT_DAT);
         buffers.DefineAll(cursor, serverFigures);
         cursor.Execute(0);
         int delivered = 0;
         do {
             delivered = 0;
             cursor.Fetch(kFetchRows, &delivered);
-            if (!ProgressNote("Loading sql statements from sga...")) return true;
+            if (!ProgressNote("Loading sql statements from sga...")) return false;
             for (int r = 0; r < delivered; ++r)
-                active.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures));
+                into.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures));
         } while (delivered == kFetchRows);
+        return true;
+    };
+    CObjectArray active;
+    {
+        unsigned char since[7];
+        if (!OracleDate(m_PreviousServerTime, since)) return false;
+        std::string statement = BuildLoadStatement();
+        AppendFragment(statement, kActiveSince);
+        if (!readRows(statement, since, active)) return true;
     }
 
     // Each listed statement: read just now if it ran, else the previous load's if
@@ -594,23 +600,10 @@ bool CCorvidDoc::LoadChangedStatements(double totalBufferGets, double totalDiskR
         std::string statement = BuildLoadStatement();
         AppendFragment(statement, condition);
         CObjectArray read;
-        CStatementBuffers buffers;
-        COracleCursor cursor(*m_connection);
-        cursor.Parse(statement);
-        m_Filter.BindConditions(cursor, m_ServerFeatures.sqlAreaFigures);
-        buffers.DefineAll(cursor, serverFigures);
-        cursor.Execute(0);
-        int delivered = 0;
-        do {
-            delivered = 0;
-            cursor.Fetch(kFetchRows, &delivered);
-            if (!ProgressNote("Loading sql statements from sga...")) {
-                dropUnread();
-                return true;
-            }
-            for (int r = 0; r < delivered; ++r)
-                read.Add(EntryOfRow(buffers, r, totalBufferGets, totalDiskReads, shared, serverFigures));
-        } while (delivered == kFetchRows);
+        if (!readRows(statement, nullptr, read)) {
+            dropUnread();
+            return true;
+        }
         CStatementIndex readIndex;
         readIndex.Build(read);
         // A statement that left the pool meanwhile stays out.

@@ -13,6 +13,7 @@ namespace corvid {
 namespace {
 
 using testing::CSimulatorTest;
+using testing::CountLines;
 
 // Statements that run, that are only parsed, that lose memory to the server, that
 // leave the pool, that come new (one at the address of one that left) and that stay
@@ -55,14 +56,6 @@ std::string Lines(const std::string& path, const std::string& prefix) {
         if (line.rfind(prefix, 0) == 0) lines += line + "\n";
     }
     return lines;
-}
-
-int CountLines(const std::string& path, const std::string& prefix) {
-    std::ifstream in(path, std::ios::binary);
-    int count = 0;
-    for (std::string line; std::getline(in, line);)
-        count += line.rfind(prefix, 0) == 0 ? 1 : 0;
-    return count;
 }
 
 class ChangedLoad : public CSimulatorTest {

@@ -16,6 +16,7 @@ namespace corvid {
 namespace {
 
 using testing::CSimulatorTest;
+using testing::CountLines;
 
 CObjectEntry Entry(const std::string& address, const std::string& firstLoad, double executions, double bufferGets,
                    double diskReads, double rows = 0, double sorts = 0, double parses = 0) {
@@ -293,14 +294,6 @@ TEST_P(IntervalLoad, CancelledLoadIsNeverThePreviousOne) {
     // Measured from the first load: two sleeps of 100 seconds, and the workload twice.
     EXPECT_EQ(doc.GetIntervalSummary().seconds, 200);
     EXPECT_EQ(Find("SELECT ename FROM emp WHERE empno = 1")->Interval().executions, 12);
-}
-
-int CountLines(const std::string& path, const std::string& prefix) {
-    std::ifstream in(path, std::ios::binary);
-    int count = 0;
-    for (std::string line; std::getline(in, line);)
-        count += line.rfind(prefix, 0) == 0 ? 1 : 0;
-    return count;
 }
 
 // The second load explains only what is new; the plans of the others are kept,

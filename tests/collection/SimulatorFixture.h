@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -71,6 +72,15 @@ public:
         return !progress.cancelled;
     }
 };
+
+// The lines of a trace log that start with the prefix.
+inline int CountLines(const std::string& path, const std::string& prefix) {
+    std::ifstream in(path, std::ios::binary);
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+}
 
 // The simulated server: logs on as SCOTT to DEMO through the chosen generation,
 // on a scenario given by name or as a file this fixture writes.
