@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -56,8 +58,9 @@ protected:
     void SetUp() override {
         const char* previous = std::getenv("CORVID_SIM_SCENARIO");
         m_previousScenario = previous ? previous : "";
-        // A file per test, so that each test gets a server of its own.
-        const std::string path = ::testing::TempDir() + "corvid_interval_view_" +
+        // A file per test, so that each test gets a server of its own, and per process,
+        // so that a second run of this program at the same time never removes it.
+        const std::string path = ::testing::TempDir() + "corvid_interval_view_" + std::to_string(::getpid()) + "_" +
                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".scn";
         std::ofstream(path) << ScenarioText();
         setenv("CORVID_SIM_SCENARIO", path.c_str(), 1);
