@@ -16,6 +16,7 @@ namespace ocisim {
 class TableData;
 struct Select;
 struct InSet;
+class SelectShelf;
 
 struct Expr {
     enum class Kind {
@@ -144,12 +145,23 @@ struct Statement {
     std::string innerText;
     std::vector<std::string> privileges, grantees; // GRANT
     int commandType = 0;                           // Oracle's command type code
+    // A query kept by the parse cache: where its tree goes back once its rows are
+    // released, to be bound again by the next execute. Never copied with the tree.
+    std::shared_ptr<SelectShelf> shelf;
 };
 
 // Deep copies of unbound trees: every field the parser sets, none of the binding.
 ExprPtr CloneExpr(const Expr& e);
 std::unique_ptr<Select> CloneSelect(const Select& s);
 TableRef CloneTableRef(const TableRef& t);
-std::unique_ptr<Statement> CloneStatement(const Statement& st);
+std::unique_ptr<Statement> CloneStatement(const Statement& st, bool withSelect = true);
+
+// True when a select list anywhere in the query holds * or t.*: binding expands
+// those in place, so such a bound tree cannot be made unbound again.
+bool HasStarItem(const Select& s);
+// Turns a bound copy of `parsed` back into an unbound one, as CloneSelect would
+// make it: every binding field cleared, the kinds binding changed put back. False
+// (the copy then half reset, of no further use) when the two differ in shape.
+bool UnbindSelect(const Select& parsed, Select& bound);
 
 }  // namespace ocisim

@@ -1614,13 +1614,20 @@ std::vector<Row> Evaluator::RunQuery(Select& select, const Frame* outer, size_t 
 
 class QueryRowSource : public RowSource {
 public:
-    QueryRowSource(std::shared_ptr<Evaluator> ev, std::unique_ptr<Select> select)
-        : m_Eval(std::move(ev)), m_Select(std::move(select)) {
+    QueryRowSource(std::shared_ptr<Evaluator> ev, std::unique_ptr<Select> select, Evaluator::SelectRelease release)
+        : m_Eval(std::move(ev)), m_Select(std::move(select)), m_Release(std::move(release)) {
         for (auto& b : m_Eval->m_Blocks)
             if (b->select == m_Select.get()) m_Block = b.get();
         const Select& s = *m_Select;
         m_Streaming = !s.next && s.orderBy.empty() && !s.distinct && !s.connectBy && !m_Block->grouped &&
                       m_Block->sources.size() == 1;
+    }
+
+    ~QueryRowSource() override {
+        // The evaluator points into the tree: it goes first, and only when it is ours alone.
+        if (!m_Release || !m_Select || m_Eval.use_count() != 1) return;
+        m_Eval.reset();
+        m_Release(std::move(m_Select));
     }
 
     bool Next(std::vector<Value>& row, OraError& err) override {
@@ -1660,6 +1667,7 @@ private:
 
     std::shared_ptr<Evaluator> m_Eval;
     std::unique_ptr<Select> m_Select;
+    Evaluator::SelectRelease m_Release;
     Evaluator::Block* m_Block = nullptr;
     bool m_Streaming = false;
     bool m_Computed = false;
@@ -1668,13 +1676,14 @@ private:
     std::int64_t m_RowNum = 0;
 };
 
-std::unique_ptr<RowSource> Evaluator::Open(std::shared_ptr<Evaluator> self, std::unique_ptr<Select> select) {
+std::unique_ptr<RowSource> Evaluator::Open(std::shared_ptr<Evaluator> self, std::unique_ptr<Select> select,
+                                           SelectRelease release) {
     // The rows are fetched after the caller's bind array has gone: keep a copy.
     if (self->m_Env.binds) {
         self->m_OwnedBinds = *self->m_Env.binds;
         self->m_Env.binds = &self->m_OwnedBinds;
     }
-    return std::make_unique<QueryRowSource>(std::move(self), std::move(select));
+    return std::make_unique<QueryRowSource>(std::move(self), std::move(select), std::move(release));
 }
 
 }  // namespace ocisim

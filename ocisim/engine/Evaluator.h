@@ -76,7 +76,11 @@ public:
     void BindOnTable(Expr& e, std::shared_ptr<const TableData> table, const std::string& alias);
 
     // Runs a bound query; the row source owns `select` and this evaluator's state.
-    static std::unique_ptr<RowSource> Open(std::shared_ptr<Evaluator> self, std::unique_ptr<Select> select);
+    // With `release`, the tree goes there once the rows are released, if no one
+    // else holds the evaluator that bound it.
+    using SelectRelease = std::function<void(std::unique_ptr<Select>)>;
+    static std::unique_ptr<RowSource> Open(std::shared_ptr<Evaluator> self, std::unique_ptr<Select> select,
+                                           SelectRelease release = {});
 
     Value EvaluateExpression(const Expr& e);
     Tri EvaluateCondition(const Expr& e);

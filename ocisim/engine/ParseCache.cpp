@@ -11,6 +11,31 @@
 
 namespace ocisim {
 
+std::unique_ptr<Select> SelectShelf::Take() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_Spare.empty()) return nullptr;
+    std::unique_ptr<Select> tree = std::move(m_Spare.back());
+    m_Spare.pop_back();
+    return tree;
+}
+
+void SelectShelf::GiveBack(std::unique_ptr<Select> bound) {
+    if (!bound || !m_Parsed->select) return;
+    // Unbound before the lock: the kept tree is never changed, so reading it here is safe.
+    if (!UnbindSelect(*m_Parsed->select, *bound)) return;
+    std::unique_ptr<Select> dropped;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_Spare.size() < kMostSpare)
+        m_Spare.push_back(std::move(bound));
+    else
+        dropped = std::move(bound);  // freed after the lock
+}
+
+size_t SelectShelf::Spare() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Spare.size();
+}
+
 void ParseCache::SetEnabled(bool enabled) {
     m_Enabled = enabled;
     if (!enabled) Clear();
@@ -21,6 +46,20 @@ ParseCache::Key ParseCache::MakeKey(char kind, const std::string& schema, const 
     hash ^= std::hash<std::string_view>{}(schema) + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
     hash ^= static_cast<std::size_t>(kind) * 0x100000001b3ULL;
     return Key{kind, schema, text, hash};
+}
+
+std::unique_ptr<Statement> ParseCache::TreeOf(const Entry& e) {
+    if (!e.shelf) return CloneStatement(*e.statement);
+    std::unique_ptr<Statement> copy;
+    if (std::unique_ptr<Select> spare = e.shelf->Take()) {
+        copy = CloneStatement(*e.statement, false);
+        copy->select = std::move(spare);
+        ++m_Counts.reused;
+    } else {
+        copy = CloneStatement(*e.statement);
+    }
+    copy->shelf = e.shelf;
+    return copy;
 }
 
 ParseCache::Entry* ParseCache::Find(const Key& key) {
@@ -90,11 +129,18 @@ std::unique_ptr<Statement> ParseCache::CheckStatement(const std::string& text, c
 std::unique_ptr<Statement> ParseCache::ParseStatement(const std::string& text, const std::string& schema) {
     if (!m_Enabled) return Parser(text).ParseStatement();
     const Key key = MakeKey('S', schema, text);
-    if (Entry* e = Find(key); e && e->statement) return CloneStatement(*e->statement);
+    if (Entry* e = Find(key); e && e->statement) return TreeOf(*e);
     std::unique_ptr<Statement> parsed = Parser(text).ParseStatement();
     if (!SeenBefore(key)) return parsed;
     std::shared_ptr<const Statement> kept = CloneStatement(*parsed);
-    Add(key).statement = std::move(kept);
+    Entry& e = Add(key);
+    // A query comes back from its executes to be bound again, unless binding
+    // rewrites its select list (* expanded in place).
+    if (kept->kind == Statement::Kind::Select && kept->select && !HasStarItem(*kept->select)) {
+        e.shelf = std::make_shared<SelectShelf>(kept);
+        parsed->shelf = e.shelf;
+    }
+    e.statement = std::move(kept);
     return parsed;
 }
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -23,6 +24,27 @@
 namespace ocisim {
 
 struct PlSqlUnit;
+
+// The query trees of one kept statement that executes have finished with: each is
+// unbound again on its way back, and the next execute binds it instead of copying
+// the kept tree. A query's rows may be released on any client thread, outside the
+// server's lock, so the shelf guards itself.
+class SelectShelf {
+public:
+    explicit SelectShelf(std::shared_ptr<const Statement> parsed) : m_Parsed(std::move(parsed)) {}
+
+    // An unbound tree of the statement's query, or null when none is spare.
+    std::unique_ptr<Select> Take();
+    // A tree of this statement's query whose binding nobody reads any more.
+    void GiveBack(std::unique_ptr<Select> bound);
+    size_t Spare();
+
+private:
+    static constexpr size_t kMostSpare = 4;
+    const std::shared_ptr<const Statement> m_Parsed;
+    std::mutex m_Mutex;
+    std::vector<std::unique_ptr<Select>> m_Spare;
+};
 
 class ParseCache {
 public:
@@ -50,6 +72,7 @@ public:
 
     struct Counts {
         std::size_t hits = 0, misses = 0, invalidated = 0, entries = 0;
+        std::size_t reused = 0;  // query trees bound again instead of copied
     };
     Counts GetCounts() const;
 
@@ -67,6 +90,7 @@ private:
         std::string schema, text;
         std::size_t hash = 0;
         std::shared_ptr<const Statement> statement;
+        std::shared_ptr<SelectShelf> shelf;  // a query's trees, back from executes
         std::shared_ptr<PlSqlUnit> block;
         ExprPtr expression;
         bool endsText = true;
@@ -75,6 +99,8 @@ private:
     using Lru = std::list<Entry>;
 
     static Key MakeKey(char kind, const std::string& schema, const std::string& text);
+    // The caller's own tree of a kept statement: a spare one from the shelf, or a copy.
+    std::unique_ptr<Statement> TreeOf(const Entry& e);
     Entry* Find(const Key& key);
     // True when the key was seen before; remembers it otherwise.
     bool SeenBefore(const Key& key);

@@ -544,12 +544,17 @@ private:
                 if (m_ReadsPool && !describeOnly) {
                     // A query on the shared pool sees itself, as on Oracle: bind
                     // again over the pool that now holds it.
-                    st.select = std::move(m_Server->m_Parsed.ParseStatement(sql, m_UserName)->select);
+                    std::unique_ptr<Statement> again = m_Server->m_Parsed.ParseStatement(sql, m_UserName);
+                    st.select = std::move(again->select);
+                    st.shelf = std::move(again->shelf);
                     ev = std::make_shared<Evaluator>(MakeEnv(&binds, variables));
                     ev->BindQuery(*st.select);
                 }
                 if (describeOnly) return;
-                r.rows = Evaluator::Open(ev, std::move(st.select));
+                Evaluator::SelectRelease release;
+                if (st.shelf)
+                    release = [shelf = st.shelf](std::unique_ptr<Select> tree) { shelf->GiveBack(std::move(tree)); };
+                r.rows = Evaluator::Open(ev, std::move(st.select), std::move(release));
                 if (m_ReadsPool && !db.workload.atSleep &&
                     (db.workload.newStatements || db.workload.touched || db.workload.removed))
                     db.AdvanceWorkload();
@@ -628,13 +633,17 @@ private:
                         ev.BindOnTable(*st.values[i], snapshot, alias);
                     }
                     rows = ev.MatchingRows(st.where.get());
-                    for (size_t row : rows) {
-                        Row copy = snapshot->GetRows()[row];
-                        for (size_t i = 0; i < setColumns.size(); ++i) {
-                            size_t c = static_cast<size_t>(setColumns[i]);
-                            copy[c] = Coerce(t.data->Columns()[c], t, ev.EvaluateOnRow(*st.values[i], row));
+                    // A DELETE needs only the rows' places; an UPDATE, the rows as changed.
+                    if (st.kind == K::Update) {
+                        updated.reserve(rows.size());
+                        for (size_t row : rows) {
+                            Row copy = snapshot->GetRows()[row];
+                            for (size_t i = 0; i < setColumns.size(); ++i) {
+                                size_t c = static_cast<size_t>(setColumns[i]);
+                                copy[c] = Coerce(t.data->Columns()[c], t, ev.EvaluateOnRow(*st.values[i], row));
+                            }
+                            updated.push_back(std::move(copy));
                         }
-                        updated.push_back(std::move(copy));
                     }
                 }
                 EnterPool(sql, st.kind == K::Update ? 6 : 7, true);

@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 #include "ocisim/engine/Errors.h"
+#include "ocisim/engine/Evaluator.h"
 #include "ocisim/engine/ParseCache.h"
 
 using namespace ocisim;
@@ -116,6 +117,72 @@ TEST(ParseCacheTest, DdlOnAnObjectDropsTheStatementsNamingItAndTheOldestMakeRoom
     EXPECT_EQ(cache.GetCounts().entries, 0u);
 }
 
+TEST(ParseCacheTest, QueryTreesComeBackUnboundAndAreHandedOutAgain) {
+    ParseCache cache;
+    const std::string sql =
+        "SELECT ename, SYSDATE FROM emp e WHERE deptno IN (SELECT deptno FROM dept) "
+        "AND sal > (SELECT AVG(sal) FROM emp) ORDER BY ename";
+    cache.ParseStatement(sql, "SCOTT");
+    std::unique_ptr<Statement> kept = cache.ParseStatement(sql, "SCOTT");
+    ASSERT_TRUE(kept->shelf);
+    Select* tree = kept->select.get();
+    // What binding does to a tree: names resolved, a bare SYSDATE made a function,
+    // the subqueries' caches made.
+    Expr& sysdate = *tree->items[1].expr;
+    ASSERT_EQ(sysdate.kind, Expr::Kind::Name);
+    sysdate.kind = Expr::Kind::Function;
+    sysdate.column = 7;
+    tree->items[0].expr->depth = 0;
+    tree->items[0].expr->source = 0;
+    tree->items[0].expr->column = 1;
+    Expr& in = *tree->where->args[0];
+    ASSERT_EQ(in.kind, Expr::Kind::InSubquery);
+    in.inSet = std::make_shared<InSet>();
+    in.correlated = true;
+    Expr& scalar = *tree->where->args[1]->args[1];
+    ASSERT_EQ(scalar.kind, Expr::Kind::ScalarSubquery);
+    scalar.scalarCache = std::make_shared<std::vector<Value>>();
+    scalar.sub->items[0].expr->aggregateIndex = 0;
+
+    kept->shelf->GiveBack(std::move(kept->select));
+    EXPECT_EQ(kept->shelf->Spare(), 1u);
+    std::unique_ptr<Statement> again = cache.ParseStatement(sql, "SCOTT");
+    EXPECT_EQ(cache.GetCounts().reused, 1u);
+    ASSERT_EQ(again->select.get(), tree);
+    EXPECT_EQ(kept->shelf->Spare(), 0u);
+    EXPECT_EQ(again->select->items[1].expr->kind, Expr::Kind::Name);
+    EXPECT_EQ(again->select->items[1].expr->column, -1);
+    EXPECT_EQ(again->select->items[0].expr->depth, -1);
+    EXPECT_EQ(again->select->items[0].expr->source, -1);
+    EXPECT_FALSE(again->select->where->args[0]->inSet);
+    EXPECT_FALSE(again->select->where->args[0]->correlated);
+    EXPECT_FALSE(again->select->where->args[1]->args[1]->scalarCache);
+    EXPECT_EQ(again->select->where->args[1]->args[1]->sub->items[0].expr->aggregateIndex, -1);
+    EXPECT_EQ(again->select->orderBy.size(), 1u);
+    // With none spare, a copy as before.
+    std::unique_ptr<Statement> third = cache.ParseStatement(sql, "SCOTT");
+    EXPECT_NE(third->select.get(), tree);
+    EXPECT_EQ(cache.GetCounts().reused, 1u);
+
+    // A tree whose shape binding changed is dropped, not handed out.
+    third->select->items.pop_back();
+    third->shelf->GiveBack(std::move(third->select));
+    EXPECT_EQ(again->shelf->Spare(), 0u);
+
+    // A select list with * is rewritten by binding: such a query has no shelf, and
+    // neither has anything but a query.
+    for (const char* other : {"SELECT * FROM emp", "SELECT x FROM (SELECT e.* FROM emp e)",
+                              "DELETE emp WHERE deptno = 10"}) {
+        cache.ParseStatement(other, "SCOTT");
+        EXPECT_FALSE(cache.ParseStatement(other, "SCOTT")->shelf) << other;
+    }
+    // The kept tree outlives the cache that kept it.
+    std::shared_ptr<SelectShelf> shelf = again->shelf;
+    cache.Clear();
+    shelf->GiveBack(std::move(again->select));
+    EXPECT_EQ(shelf->Spare(), 1u);
+}
+
 // The rows and errors of a script, each statement run twice so that the second
 // run works on a kept tree.
 std::vector<std::string> RunScript(bool cache) {
@@ -164,6 +231,74 @@ TEST(ParseCacheTest, ServerAnswersTheSameWithAndWithoutTheCache) {
     // The script did reach the rows it is about.
     EXPECT_NE(std::find(with.begin(), with.end(), "  five|5"), with.end());
     EXPECT_NE(std::find(with.begin(), with.end(), "  fivex"), with.end());
+}
+
+// Queries run again and again while what they read changes, each time on a tree an
+// earlier execute bound: a cache or binding left over from that execute shows here.
+std::vector<std::string> RunRepeatedQueries(bool cache) {
+    setenv("CORVID_SIM_PARSE_CACHE", cache ? "1" : "0", 1);
+    std::shared_ptr<Server> server = ServerFor(
+        "user SCOTT id=54 password=TIGER privileges=catalog,create-procedure plan-table\n");
+    unsetenv("CORVID_SIM_PARSE_CACHE");
+    std::unique_ptr<Session> scott = Logon(*server, "SCOTT", "TIGER");
+    const char* queries[] = {
+        "SELECT a, b FROM t WHERE a IN (SELECT k FROM keys) ORDER BY a",
+        "SELECT a FROM t WHERE a > (SELECT MAX(k) FROM keys) ORDER BY 1",
+        "SELECT COUNT(*), SUM(a) FROM t t1 WHERE NOT EXISTS (SELECT 1 FROM keys WHERE k = t1.a)",
+        "SELECT b, COUNT(*) n FROM t GROUP BY b HAVING COUNT(*) > 0 ORDER BY n DESC, b",
+        "SELECT v.a FROM (SELECT a FROM t WHERE a < 4) v ORDER BY v.a",
+        "SELECT a FROM t WHERE a IN (1, 2) UNION SELECT k FROM keys ORDER BY 1",
+        "SELECT LPAD(' ', 2 * (LEVEL - 1)) || a FROM t START WITH a = 1 CONNECT BY PRIOR a = p",
+        "SELECT USER, a FROM t WHERE ROWNUM <= 2 ORDER BY a",
+    };
+    std::vector<std::string> out;
+    auto run = [&](const std::string& sql, std::vector<Bind> binds = {}) {
+        Result r = RunSql(*scott, sql, std::move(binds));
+        out.push_back(sql + " -> " + r.error.message + r.fetchError.message);
+        for (const std::string& row : Texts(r)) out.push_back("  " + row);
+    };
+    RunSql(*scott, "CREATE TABLE t (a NUMBER, b VARCHAR2(10), p NUMBER)");
+    RunSql(*scott, "CREATE TABLE keys (k NUMBER)");
+    for (int round = 0; round < 5; ++round) {
+        const std::string n = std::to_string(round + 1);
+        RunSql(*scott, "INSERT INTO t VALUES (" + n + ", 'b" + std::to_string(round % 2) + "', " +
+                           std::to_string(round) + ")");
+        if (round % 2 == 0) RunSql(*scott, "INSERT INTO keys VALUES (" + n + ")");
+        for (const char* sql : queries) run(sql);
+        Bind low;
+        low.name = round % 2 ? ":hi" : ":lo";
+        low.value = Value::Num(round);
+        run(round % 2 ? "SELECT a FROM t WHERE a < :hi ORDER BY a" : "SELECT a FROM t WHERE a > :lo ORDER BY a",
+            {low});
+        Bind wrong;
+        wrong.name = ":other";
+        wrong.value = Value::Num(1);
+        run("SELECT a FROM t WHERE a > :lo ORDER BY a", {wrong});
+        if (round == 2) {
+            // Other columns under the same names: the kept statements go, and a tree
+            // handed back from before must not come again.
+            RunSql(*scott, "DROP TABLE keys");
+            for (const char* sql : queries) run(sql);
+            RunSql(*scott, "CREATE TABLE keys (z DATE, k NUMBER)");
+            RunSql(*scott, "INSERT INTO keys (k) VALUES (2)");
+        }
+    }
+    return out;
+}
+
+TEST(ParseCacheTest, QueriesBoundAgainAnswerAsFreshlyParsedOnes) {
+    const std::vector<std::string> without = RunRepeatedQueries(false);
+    const std::vector<std::string> with = RunRepeatedQueries(true);
+    EXPECT_EQ(with, without);
+    // The script reached rows, errors and the changes it is about.
+    EXPECT_NE(std::find(with.begin(), with.end(), "  3|b0"), with.end());
+    EXPECT_NE(std::find(with.begin(), with.end(), "  SCOTT|1"), with.end());
+    EXPECT_NE(std::find_if(with.begin(), with.end(),
+                           [](const std::string& line) { return line.find("ORA-00942") != std::string::npos; }),
+              with.end());
+    EXPECT_NE(std::find_if(with.begin(), with.end(),
+                           [](const std::string& line) { return line.find("ORA-01008") != std::string::npos; }),
+              with.end());
 }
 
 }  // namespace
