@@ -2,6 +2,7 @@
 // every statement a session sends.
 
 #include <atomic>
+#include <exception>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -880,33 +881,6 @@ private:
         Statement& inner = *st.inner;
         if (inner.kind != K::Select && inner.kind != K::Insert && inner.kind != K::Update && inner.kind != K::Delete)
             Raise(900);
-        // Check the statement as a parse would: tables, columns, grouping.
-        std::vector<Bind> noBinds;
-        EvalEnv env = MakeEnv(&noBinds, nullptr);
-        env.bindsWithoutValues = true;
-        {
-            // The explained statement as parsed on its own, still unbound.
-            std::unique_ptr<Statement> check = CloneStatement(inner);
-            Evaluator ev(env);
-            if (check->select) ev.BindQuery(*check->select);
-            if (check->kind == K::Update || check->kind == K::Delete || check->kind == K::Insert) {
-                Resolved target = Resolve(check->table.schema, check->table.name);
-                if (!target.table && target.fixed != Fixed::None) Raise(2030);
-                std::string alias = check->table.alias.empty() ? check->table.name : check->table.alias;
-                Evaluator dml(env);
-                if (check->where) dml.BindOnTable(*check->where, target.data, alias);
-                for (const std::string& c : check->setColumns)
-                    if (target.data->ColumnIndex(c) < 0) Raise(904, c);
-                for (ExprPtr& v : check->values) {
-                    if (check->kind == K::Update)
-                        dml.BindOnTable(*v, target.data, alias);
-                    else
-                        Evaluator(env).BindExpression(*v);
-                }
-                for (const std::string& c : check->columns)
-                    if (target.data->ColumnIndex(c) < 0) Raise(904, c);
-            }
-        }
         PlanResolver resolver = [this](const TableRef& ref) {
             Resolved res = Resolve(ref.schema, ref.name);
             PlanObject o;
@@ -916,7 +890,41 @@ private:
             o.data = res.data;
             return o;
         };
-        std::vector<PlanRow> plan = BuildPlan(inner, m_Goal, db, resolver);
+        // The plan is made from the tree as parsed, before the check binds it; a
+        // failure to plan counts only when the check passes.
+        std::vector<PlanRow> plan;
+        std::exception_ptr planFailure;
+        try {
+            plan = BuildPlan(inner, m_Goal, db, resolver);
+        } catch (...) {
+            planFailure = std::current_exception();
+        }
+        // Check the statement as a parse would: tables, columns, grouping.
+        std::vector<Bind> noBinds;
+        EvalEnv env = MakeEnv(&noBinds, nullptr);
+        env.bindsWithoutValues = true;
+        {
+            Evaluator ev(env);
+            if (inner.select) ev.BindQuery(*inner.select);
+            if (inner.kind == K::Update || inner.kind == K::Delete || inner.kind == K::Insert) {
+                Resolved target = Resolve(inner.table.schema, inner.table.name);
+                if (!target.table && target.fixed != Fixed::None) Raise(2030);
+                std::string alias = inner.table.alias.empty() ? inner.table.name : inner.table.alias;
+                Evaluator dml(env);
+                if (inner.where) dml.BindOnTable(*inner.where, target.data, alias);
+                for (const std::string& c : inner.setColumns)
+                    if (target.data->ColumnIndex(c) < 0) Raise(904, c);
+                for (ExprPtr& v : inner.values) {
+                    if (inner.kind == K::Update)
+                        dml.BindOnTable(*v, target.data, alias);
+                    else
+                        Evaluator(env).BindExpression(*v);
+                }
+                for (const std::string& c : inner.columns)
+                    if (target.data->ColumnIndex(c) < 0) Raise(904, c);
+            }
+        }
+        if (planFailure) std::rethrow_exception(planFailure);
         EnterPool(sql, 50, true);
         SaveUndo(*planTable);
         const auto& cols = planTable->data->Columns();

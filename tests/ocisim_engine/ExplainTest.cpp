@@ -107,6 +107,27 @@ TEST_F(ExplainTest, MissingTableGivesTheServerMessageAndLeavesNothing) {
     EXPECT_EQ(Texts(RunSql(*scott, "SELECT COUNT(*) FROM plan_table")), std::vector<std::string>{"0"});
 }
 
+TEST_F(ExplainTest, AStatementThatDoesNotBindIsRefusedWhateverItsPlanWouldBe) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT nosuch FROM emp WHERE deptno = 10", "ORA-00904: \"NOSUCH\": invalid identifier"},
+        {"SELECT ename, COUNT(*) FROM emp GROUP BY deptno", "ORA-00979: not a GROUP BY expression"},
+        {"SELECT ename FROM emp WHERE deptno IN (SELECT deptno FROM nosuch)",
+         "ORA-00942: table or view does not exist"},
+        {"SELECT e.ename FROM emp e, dept d WHERE e.deptno = d.nosuch", "ORA-00904: \"D\".\"NOSUCH\": invalid identifier"},
+        {"UPDATE emp SET nosuch = 1 WHERE empno = 7369", "ORA-00904: \"NOSUCH\": invalid identifier"},
+        {"DELETE emp WHERE nosuch = 1", "ORA-00904: \"NOSUCH\": invalid identifier"},
+    };
+    for (const auto& [sql, message] : cases) {
+        Explained e = Explain(*scott, sql, "ALL_ROWS");
+        EXPECT_TRUE(e.plan.IsNull()) << sql;
+        EXPECT_EQ(e.exception.ToText(), message) << sql;
+    }
+    Explained good = Explain(*scott, "SELECT ename FROM emp WHERE deptno IN (SELECT deptno FROM dept)", "RULE");
+    EXPECT_TRUE(good.exception.IsNull()) << good.exception.text;
+    EXPECT_NE(good.plan.ToText().find("TABLE ACCESS FULL EMP"), std::string::npos) << good.plan.ToText();
+    EXPECT_EQ(Texts(RunSql(*scott, "SELECT COUNT(*) FROM plan_table")), std::vector<std::string>{"0"});
+}
+
 TEST_F(ExplainTest, GoalStaysInEffectAndEmptyGoalFails) {
     Explain(*scott, "SELECT * FROM dept", "FIRST_ROWS");
     Result r = RunSql(*scott, "SELECT optimizer_mode FROM v$sqlarea WHERE sql_text = 'SELECT 42 FROM dual'");
