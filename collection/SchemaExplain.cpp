@@ -118,9 +118,17 @@ CExplainPlanCall::SResult CSchemaExplain::Explain(const std::string& schema, con
     }
     ok = ok && (m_rowsDeleted || Run(DeleteCursor(), &error));
     m_rowsDeleted = false;
-    ok = ok && Run("/* $CORVID$ */ EXPLAIN PLAN SET statement_id = " + Quoted(m_statementId) + " INTO " + m_user +
-                       ".plan_table FOR " + sqlText,
-                   &error);
+    if (m_explainText.empty()) {
+        m_explainText = "/* $CORVID$ */ EXPLAIN PLAN SET statement_id = ";
+        m_explainText += Quoted(m_statementId);
+        m_explainText += " INTO ";
+        m_explainText += m_user;
+        m_explainText += ".plan_table FOR ";
+        m_explainPrefix = m_explainText.size();
+    }
+    m_explainText.resize(m_explainPrefix);
+    m_explainText += sqlText;
+    ok = ok && Run(m_explainText, &error);
     if (!ok) {
         if (IsSessionEndingError(m_lastErrorCode)) {
             // Nothing more can run on this session: reported as a call that failed.

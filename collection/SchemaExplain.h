@@ -59,6 +59,8 @@ private:
     std::string m_statementId;
     std::string m_current;
     std::string m_goal;  // the goal this object last set; empty: not known
+    std::string m_explainText;  // the EXPLAIN PLAN statement, its prefix kept between calls
+    std::size_t m_explainPrefix = 0;
     int m_lastErrorCode = 0;
     bool m_rowsDeleted = false;  // this object's last delete of the session's plan rows succeeded
     std::unique_ptr<COracleCursor> m_delete;
