@@ -1279,20 +1279,18 @@ struct ChildIndex {
     std::unordered_map<double, std::vector<size_t>> byValue;
     std::vector<size_t> nullRows;
 
-    // False when every row must be tried (a non-numeric parent value, no index).
-    bool Candidates(const Value& parentValue, std::vector<size_t>& out) const {
-        if (!usable || parentValue.type != Value::Type::Number) return false;
+    // The rows that may be children of a row with this parent value, in row order:
+    // the index's own list, or `merged` when rows of both kinds qualify. Null when
+    // every row must be tried (a non-numeric parent value, no index).
+    const std::vector<size_t>* Candidates(const Value& parentValue, std::vector<size_t>& merged) const {
+        if (!usable || parentValue.type != Value::Type::Number) return nullptr;
         auto it = byValue.find(parentValue.number);
-        const std::vector<size_t>* equal = it == byValue.end() ? nullptr : &it->second;
-        if (!equal) {
-            out = nullRows;
-        } else if (nullRows.empty()) {
-            out = *equal;
-        } else {
-            out.resize(equal->size() + nullRows.size());
-            std::merge(equal->begin(), equal->end(), nullRows.begin(), nullRows.end(), out.begin());
-        }
-        return true;
+        if (it == byValue.end()) return &nullRows;
+        if (nullRows.empty()) return &it->second;
+        const std::vector<size_t>& equal = it->second;
+        merged.resize(equal.size() + nullRows.size());
+        std::merge(equal.begin(), equal.end(), nullRows.begin(), nullRows.end(), merged.begin());
+        return &merged;
     }
 };
 
@@ -1359,6 +1357,10 @@ std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t 
         Frame cf = pf;
         cf.rows = &childRow;
         cf.prior = &pf;
+        const size_t expected = std::min<size_t>(n, 256);
+        tuples.reserve(expected);
+        levels.reserve(expected);
+        parents.reserve(expected);
         std::function<void(size_t, int, size_t)> walk = [&](size_t row, int level, size_t parentIdx) {
             const size_t idx = tupleCount++;
             tuples.push_back(row);
@@ -1366,11 +1368,11 @@ std::vector<Row> Evaluator::RunBlock(Select& select, const Frame* outer, size_t 
             parents.push_back(parentIdx);
             if (level > 10000) Raise(1436);
             // The rows that may be children, in row order; every row when the index cannot tell.
-            std::vector<size_t> mine;
-            const bool indexed = children.Candidates(t.Cell(row, children.priorColumn), mine);
-            const size_t count = indexed ? mine.size() : n;
+            std::vector<size_t> merged;
+            const std::vector<size_t>* indexed = children.Candidates(t.Cell(row, children.priorColumn), merged);
+            const size_t count = indexed ? indexed->size() : n;
             for (size_t i = 0; i < count; ++i) {
-                const size_t child = indexed ? mine[i] : i;
+                const size_t child = indexed ? (*indexed)[i] : i;
                 parentRow = tuples[idx];
                 childRow = child;
                 pf.level = level;

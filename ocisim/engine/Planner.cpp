@@ -570,6 +570,12 @@ Node Planner::PlanQuery(Select& s) {
 
 namespace {
 
+size_t CountNodes(const Node& n) {
+    size_t count = 1;
+    for (const Node& c : n.children) count += CountNodes(c);
+    return count;
+}
+
 // Numbers the nodes depth first into plan rows; the node's texts move into the rows.
 void Number(Node& n, int parent, int position, bool cbo, std::vector<PlanRow>& out) {
     const int id = static_cast<int>(out.size());
@@ -679,6 +685,7 @@ std::vector<PlanRow> BuildPlan(Statement& st, const std::string& goal, const Dat
         root.bytes = root.children[0].bytes;
     }
     std::vector<PlanRow> rows;
+    rows.reserve(CountNodes(root));
     Number(root, -1, 0, cbo, rows);
     rows[0].optimizer = cbo && goal == "CHOOSE" ? "CHOOSE" : cbo ? goal : goal == "CHOOSE" ? "CHOOSE" : goal;
     if (cbo) rows[0].position = static_cast<int>(root.cost.value_or(0));
