@@ -1,6 +1,7 @@
 #include "ocisim/engine/Lexer.h"
 
-#include <cctype>
+#include <array>
+#include <cstring>
 
 #include "ocisim/engine/Errors.h"
 
@@ -8,119 +9,157 @@ namespace ocisim {
 
 namespace {
 
-bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool IsIdentChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+// Character classes of the bytes, as the "C" locale has them: every byte from
+// 128 on is neither a letter, a digit nor a blank.
+enum : unsigned char { kBlank = 1, kLetter = 2, kDigit = 4, kIdentMark = 8 };
+
+constexpr std::array<unsigned char, 256> MakeClasses() {
+    std::array<unsigned char, 256> c{};
+    for (int i = 'a'; i <= 'z'; ++i) c[static_cast<size_t>(i)] = kLetter;
+    for (int i = 'A'; i <= 'Z'; ++i) c[static_cast<size_t>(i)] = kLetter;
+    for (int i = '0'; i <= '9'; ++i) c[static_cast<size_t>(i)] = kDigit;
+    for (char b : {' ', '\t', '\n', '\v', '\f', '\r'}) c[static_cast<unsigned char>(b)] = kBlank;
+    for (char m : {'_', '$', '#'}) c[static_cast<unsigned char>(m)] = kIdentMark;
+    return c;
+}
+
+constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
+
+bool Is(char c, unsigned char classes) { return (kClasses[static_cast<unsigned char>(c)] & classes) != 0; }
+bool IsIdentStart(char c) { return Is(c, kLetter); }
+bool IsIdentChar(char c) { return Is(c, kLetter | kDigit | kIdentMark); }
+bool IsDigit(char c) { return Is(c, kDigit); }
+
+void UpperCase(std::string& s) {
+    for (char& ch : s)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+}
+
+// The second character of the two-character operator that starts with `c`
+// ("||", "<>", "<=", "!=", "^=", ">=", ":=", "=>", "**", ".."), for each one
+// that may follow it.
+bool IsTwoCharOp(char c, char next) {
+    switch (c) {
+        case '|': return next == '|';
+        case '<': return next == '>' || next == '=';
+        case '!':
+        case '^':
+        case '>':
+        case ':': return next == '=';
+        case '=': return next == '>';
+        case '*': return next == '*';
+        case '.': return next == '.';
+        default: return false;
+    }
 }
 
 }  // namespace
 
 void Lexer::SkipBlanksAndComments() {
+    const char* const text = m_Text.data();
+    const size_t size = m_Text.size();
+    size_t pos = m_Pos;
     for (;;) {
-        while (m_Pos < m_Text.size() && std::isspace(static_cast<unsigned char>(m_Text[m_Pos]))) ++m_Pos;
-        if (m_Text.compare(m_Pos, 2, "--") == 0) {
-            size_t nl = m_Text.find('\n', m_Pos);
-            m_Pos = nl == std::string::npos ? m_Text.size() : nl + 1;
+        while (pos < size && Is(text[pos], kBlank)) ++pos;
+        if (pos + 1 < size && text[pos] == '-' && text[pos + 1] == '-') {
+            const void* nl = std::memchr(text + pos + 2, '\n', size - pos - 2);
+            pos = nl == nullptr ? size : static_cast<size_t>(static_cast<const char*>(nl) - text) + 1;
             continue;
         }
-        if (m_Text.compare(m_Pos, 2, "/*") == 0) {
-            size_t close = m_Text.find("*/", m_Pos + 2);
-            m_Pos = close == std::string::npos ? m_Text.size() : close + 2;
+        if (pos + 1 < size && text[pos] == '/' && text[pos + 1] == '*') {
+            size_t close = m_Text.find("*/", pos + 2);
+            pos = close == std::string::npos ? size : close + 2;
             continue;
         }
+        m_Pos = pos;
         return;
     }
 }
 
 Token Lexer::Next() {
-    SkipBlanksAndComments();
     Token t;
+    Read(t);
+    return t;
+}
+
+void Lexer::Read(Token& t) {
+    SkipBlanksAndComments();
+    const char* const text = m_Text.data();
+    const size_t size = m_Text.size();
     t.pos = m_Pos;
-    if (m_Pos >= m_Text.size()) {
+    if (m_Pos >= size) {
         t.type = TokenType::End;
         t.end = m_Pos;
-        return t;
+        return;
     }
-    char c = m_Text[m_Pos];
+    const char c = text[m_Pos];
     if (IsIdentStart(c)) {
         size_t start = m_Pos;
-        while (m_Pos < m_Text.size() && IsIdentChar(m_Text[m_Pos])) ++m_Pos;
+        while (m_Pos < size && IsIdentChar(text[m_Pos])) ++m_Pos;
         t.type = TokenType::Ident;
-        t.text = m_Text.substr(start, m_Pos - start);
-        for (char& ch : t.text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        t.text.assign(text + start, m_Pos - start);
+        UpperCase(t.text);
     } else if (c == '"') {
         size_t close = m_Text.find('"', m_Pos + 1);
         if (close == std::string::npos) Raise(1740);
         t.type = TokenType::QuotedIdent;
-        t.text = m_Text.substr(m_Pos + 1, close - m_Pos - 1);
+        t.text.assign(text + m_Pos + 1, close - m_Pos - 1);
         m_Pos = close + 1;
-    } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-               (c == '.' && m_Pos + 1 < m_Text.size() && std::isdigit(static_cast<unsigned char>(m_Text[m_Pos + 1])))) {
+    } else if (IsDigit(c) || (c == '.' && m_Pos + 1 < size && IsDigit(text[m_Pos + 1]))) {
         size_t start = m_Pos;
-        while (m_Pos < m_Text.size() && std::isdigit(static_cast<unsigned char>(m_Text[m_Pos]))) ++m_Pos;
-        if (m_Pos < m_Text.size() && m_Text[m_Pos] == '.' &&
-            !(m_Pos + 1 < m_Text.size() && m_Text[m_Pos + 1] == '.')) {
+        while (m_Pos < size && IsDigit(text[m_Pos])) ++m_Pos;
+        if (m_Pos < size && text[m_Pos] == '.' && !(m_Pos + 1 < size && text[m_Pos + 1] == '.')) {
             ++m_Pos;
-            while (m_Pos < m_Text.size() && std::isdigit(static_cast<unsigned char>(m_Text[m_Pos]))) ++m_Pos;
+            while (m_Pos < size && IsDigit(text[m_Pos])) ++m_Pos;
         }
-        if (m_Pos < m_Text.size() && (m_Text[m_Pos] == 'e' || m_Text[m_Pos] == 'E')) {
+        if (m_Pos < size && (text[m_Pos] == 'e' || text[m_Pos] == 'E')) {
             size_t e = m_Pos + 1;
-            if (e < m_Text.size() && (m_Text[e] == '+' || m_Text[e] == '-')) ++e;
-            if (e < m_Text.size() && std::isdigit(static_cast<unsigned char>(m_Text[e]))) {
-                while (e < m_Text.size() && std::isdigit(static_cast<unsigned char>(m_Text[e]))) ++e;
+            if (e < size && (text[e] == '+' || text[e] == '-')) ++e;
+            if (e < size && IsDigit(text[e])) {
+                while (e < size && IsDigit(text[e])) ++e;
                 m_Pos = e;
             }
         }
         t.type = TokenType::Number;
-        t.text = m_Text.substr(start, m_Pos - start);
+        t.text.assign(text + start, m_Pos - start);
     } else if (c == '\'') {
-        std::string value;
+        // Copied a run at a time: a doubled quote stands for one.
         size_t i = m_Pos + 1;
         for (;;) {
-            if (i >= m_Text.size()) Raise(1756);
-            if (m_Text[i] == '\'') {
-                if (i + 1 < m_Text.size() && m_Text[i + 1] == '\'') {
-                    value += '\'';
-                    i += 2;
-                    continue;
-                }
-                break;
+            const void* quote = i < size ? std::memchr(text + i, '\'', size - i) : nullptr;
+            if (quote == nullptr) Raise(1756);
+            const size_t q = static_cast<size_t>(static_cast<const char*>(quote) - text);
+            t.text.append(text + i, q - i);
+            if (q + 1 < size && text[q + 1] == '\'') {
+                t.text += '\'';
+                i = q + 2;
+                continue;
             }
-            value += m_Text[i++];
+            i = q;
+            break;
         }
         t.type = TokenType::String;
-        t.text = value;
         m_Pos = i + 1;
-    } else if (c == ':' && m_Pos + 1 < m_Text.size() &&
-               (IsIdentChar(m_Text[m_Pos + 1]) || m_Text[m_Pos + 1] == '"')) {
+    } else if (c == ':' && m_Pos + 1 < size && (IsIdentChar(text[m_Pos + 1]) || text[m_Pos + 1] == '"')) {
         size_t start = ++m_Pos;
-        if (m_Text[m_Pos] == '"') {
+        if (text[m_Pos] == '"') {
             size_t close = m_Text.find('"', m_Pos + 1);
             if (close == std::string::npos) Raise(1756);
-            t.text = m_Text.substr(m_Pos + 1, close - m_Pos - 1);
+            t.text.assign(text + m_Pos + 1, close - m_Pos - 1);
             m_Pos = close + 1;
         } else {
-            while (m_Pos < m_Text.size() && IsIdentChar(m_Text[m_Pos])) ++m_Pos;
-            t.text = m_Text.substr(start, m_Pos - start);
-            for (char& ch : t.text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            while (m_Pos < size && IsIdentChar(text[m_Pos])) ++m_Pos;
+            t.text.assign(text + start, m_Pos - start);
+            UpperCase(t.text);
         }
         t.type = TokenType::Bind;
     } else {
-        static const char* twoChar[] = {"||", "<>", "!=", "^=", "<=", ">=", ":=", "=>", "**", ".."};
         t.type = TokenType::Op;
-        for (const char* op : twoChar) {
-            if (m_Text.compare(m_Pos, 2, op) == 0) {
-                t.text = op;
-                m_Pos += 2;
-                t.end = m_Pos;
-                return t;
-            }
-        }
-        t.text = std::string(1, c);
-        ++m_Pos;
+        const size_t length = m_Pos + 1 < size && IsTwoCharOp(c, text[m_Pos + 1]) ? 2 : 1;
+        t.text.assign(text + m_Pos, length);
+        m_Pos += length;
     }
     t.end = m_Pos;
-    return t;
 }
 
 std::vector<Token> Lexer::Tokenize(const std::string& text) {
@@ -128,8 +167,9 @@ std::vector<Token> Lexer::Tokenize(const std::string& text) {
     std::vector<Token> tokens;
     tokens.reserve(text.size() / 6 + 2);  // about one token in six characters of SQL
     for (;;) {
-        tokens.push_back(lexer.Next());
-        if (tokens.back().type == TokenType::End) break;
+        Token& t = tokens.emplace_back();
+        lexer.Read(t);
+        if (t.type == TokenType::End) break;
     }
     return tokens;
 }

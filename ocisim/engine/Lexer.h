@@ -18,9 +18,19 @@ struct Token {
     size_t pos = 0;    // offset of the token's first character
     size_t end = 0;    // offset just past the token
 
-    bool IsOp(const char* op) const { return type == TokenType::Op && text == op; }
-    bool IsWord(const char* word) const { return type == TokenType::Ident && text == word; }
+    bool IsOp(const char* op) const { return type == TokenType::Op && Spells(op); }
+    bool IsWord(const char* word) const { return type == TokenType::Ident && Spells(word); }
     bool IsName() const { return type == TokenType::Ident || type == TokenType::QuotedIdent; }
+
+    // True when the text is exactly the C string `s` (inline: the parser asks
+    // this of nearly every token, and most answers end at the first byte).
+    bool Spells(const char* s) const {
+        const char* d = text.data();
+        const size_t n = text.size();
+        for (size_t i = 0; i < n; ++i)
+            if (s[i] == '\0' || d[i] != s[i]) return false;
+        return s[n] == '\0';
+    }
 };
 
 class Lexer {
@@ -33,6 +43,8 @@ public:
 
 private:
     void SkipBlanksAndComments();
+    // Reads the next token into a token not used yet.
+    void Read(Token& t);
     const std::string& m_Text;
     size_t m_Pos = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ocisim/engine/Ast.h"
@@ -45,7 +46,7 @@ public:
     [[noreturn]] void Unexpected(int code) const;
 
     // Words that end an expression and cannot be aliases.
-    static bool IsReserved(const std::string& word);
+    static bool IsReserved(std::string_view word);
 
 private:
     // A parser over tokens already read from `text`.

@@ -10,7 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace ocisim {
@@ -52,7 +52,7 @@ public:
     // Adds a prepared entry (scenario statements); an existing text is replaced.
     // A zero address gets a new one.
     PoolEntry& Add(PoolEntry entry);
-    PoolEntry* Find(const std::string& text);
+    PoolEntry* Find(std::string_view text);
     // Ages one entry out of the pool.
     void Remove(size_t index);
     void Flush();
@@ -66,18 +66,38 @@ public:
 
     // The statement's 64-bit key (MD5 of the text and a zero byte); its low 32
     // bits are the hash value, the whole key in base 32 the SQL ID.
-    static std::uint64_t TextKey(const std::string& text);
-    static std::uint32_t HashText(const std::string& text);
-    static std::string SqlId(const std::string& text);
+    static std::uint64_t TextKey(std::string_view text);
+    static std::uint32_t HashText(std::string_view text);
+    static std::string SqlId(std::string_view text);
     static std::string SqlIdOfKey(std::uint64_t key);
 
 private:
+    // The entries by text: open addressing over the texts' hashes (linear
+    // probing, a power-of-two size at most half full). A slot holds the hash
+    // and the entry's index plus one; 0 marks a free slot.
+    struct TextSlot {
+        std::size_t hash = 0;
+        std::size_t indexPlusOne = 0;
+    };
+    static std::size_t HashOf(std::string_view text);
+    // The index of the entry of a text, or npos.
+    std::size_t IndexOf(std::string_view text, std::size_t hash) const;
+    void IndexText(std::size_t hash, std::size_t index);
+    void UnindexText(std::size_t hash, std::size_t index);
+
+    // The addresses in use, open addressing as above; 0 marks a free slot (no
+    // entry's address is 0).
+    bool InsertAddress(std::uint64_t address);
+    void EraseAddress(std::uint64_t address);
+
     std::uint64_t NewAddress();
     std::vector<PoolEntry>& Mutable();
 
     std::shared_ptr<std::vector<PoolEntry>> m_Entries = std::make_shared<std::vector<PoolEntry>>();
-    std::unordered_map<std::string, size_t> m_ByText;
-    std::unordered_map<std::uint64_t, bool> m_Addresses;
+    std::vector<TextSlot> m_TextSlots;
+    std::size_t m_TextCount = 0;
+    std::vector<std::uint64_t> m_AddressSlots;
+    std::size_t m_AddressCount = 0;
     std::mt19937_64 m_Random;
 };
 
