@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <mutex>
 
 #include "ocisim/engine/Errors.h"
 
@@ -162,9 +163,49 @@ void Lexer::Read(Token& t) {
     t.end = m_Pos;
 }
 
+namespace {
+
+// The spare token buffers; a few, as parsers nest (an EXPLAIN PLAN parses its
+// statement with a parser of its own) and sessions parse on threads of their
+// own. Process-wide rather than per thread: a thread-local object with a
+// destructor would keep this library loaded until its thread ends, and with it
+// the server's state.
+constexpr size_t kSpareBuffers = 8;
+// A buffer larger than this is freed instead of kept.
+constexpr size_t kLargestKeptBuffer = 1 << 14;
+
+struct SpareBuffers {
+    std::mutex mutex;
+    std::vector<std::vector<Token>> buffers;
+};
+
+SpareBuffers& Spares() {
+    static SpareBuffers spares;
+    return spares;
+}
+
+}  // namespace
+
+std::vector<Token> Lexer::TakeBuffer() {
+    SpareBuffers& spares = Spares();
+    std::lock_guard<std::mutex> lock(spares.mutex);
+    if (spares.buffers.empty()) return {};
+    std::vector<Token> tokens = std::move(spares.buffers.back());
+    spares.buffers.pop_back();
+    return tokens;
+}
+
+void Lexer::GiveBack(std::vector<Token>&& tokens) {
+    if (tokens.capacity() == 0 || tokens.capacity() > kLargestKeptBuffer) return;
+    tokens.clear();
+    SpareBuffers& spares = Spares();
+    std::lock_guard<std::mutex> lock(spares.mutex);
+    if (spares.buffers.size() < kSpareBuffers) spares.buffers.push_back(std::move(tokens));
+}
+
 std::vector<Token> Lexer::Tokenize(const std::string& text) {
     Lexer lexer(text);
-    std::vector<Token> tokens;
+    std::vector<Token> tokens = TakeBuffer();
     tokens.reserve(text.size() / 6 + 2);  // about one token in six characters of SQL
     for (;;) {
         Token& t = tokens.emplace_back();

@@ -41,6 +41,12 @@ public:
     // The whole text as tokens, ending with an End token.
     static std::vector<Token> Tokenize(const std::string& text);
 
+    // Token buffers kept for reuse: a parse takes an empty one
+    // (with the capacity an earlier parse gave it) and gives it back when done,
+    // so that parsing statement after statement allocates no token arrays.
+    static std::vector<Token> TakeBuffer();
+    static void GiveBack(std::vector<Token>&& tokens);
+
 private:
     void SkipBlanksAndComments();
     // Reads the next token into a token not used yet.

@@ -1,6 +1,7 @@
 #include "ocisim/engine/Parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <iterator>
@@ -34,20 +35,38 @@ bool IsAggregateName(const std::string& name) {
 }  // namespace
 
 bool Parser::IsReserved(std::string_view w) {
-    // Sorted, for a binary search.
+    // Sorted, so that the words of one initial letter are together.
     static constexpr std::string_view kWords[] = {
         "ALL", "AND", "AS", "ASC", "BETWEEN", "BY", "CONNECT", "CREATE", "CROSS", "DELETE", "DESC",
         "DISTINCT", "DROP", "ELSE", "END", "ESCAPE", "EXISTS", "FOR", "FROM", "FULL", "GROUP", "HAVING",
         "IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "LEFT", "LIKE", "MINUS", "NATURAL",
         "NOT", "NULL", "NULLS", "ON", "OR", "ORDER", "OUTER", "PRIOR", "RIGHT", "SELECT", "SET", "START",
         "THEN", "UNION", "UNIQUE", "UPDATE", "USING", "VALUES", "WHEN", "WHERE", "WITH"};
-    if (w.size() < 2 || w.size() > 9) return false;
-    return std::binary_search(std::begin(kWords), std::end(kWords), w);
+    // The words of each initial letter: [first, end) in kWords.
+    struct Range {
+        unsigned char first = 0, end = 0;
+    };
+    static constexpr auto kByInitial = [] {
+        std::array<Range, 26> ranges{};
+        for (size_t i = 0; i < std::size(kWords); ++i) {
+            Range& r = ranges[static_cast<size_t>(kWords[i][0] - 'A')];
+            if (r.end == 0) r.first = static_cast<unsigned char>(i);
+            r.end = static_cast<unsigned char>(i + 1);
+        }
+        return ranges;
+    }();
+    if (w.size() < 2 || w.size() > 9 || w[0] < 'A' || w[0] > 'Z') return false;
+    const Range r = kByInitial[static_cast<size_t>(w[0] - 'A')];
+    for (size_t i = r.first; i < r.end; ++i)
+        if (kWords[i] == w) return true;
+    return false;
 }
 
 Parser::Parser(const std::string& text) : m_Text(text) { m_Tokens = Lexer::Tokenize(m_Text); }
 
 Parser::Parser(std::string text, std::vector<Token> tokens) : m_Text(std::move(text)), m_Tokens(std::move(tokens)) {}
+
+Parser::~Parser() { Lexer::GiveBack(std::move(m_Tokens)); }
 
 const Token& Parser::Peek(size_t ahead) const {
     size_t i = m_Index + ahead;
@@ -283,18 +302,19 @@ std::unique_ptr<Statement> Parser::ParseExplain() {
     }
     ExpectWord("FOR", 905);
     const size_t offset = Peek().pos;
-    st->innerText = m_Text.substr(offset);
     // The explained statement is parsed on its own, from the tokens already read:
     // lexing its text again from a token's start gives the same tokens.
     // They move there: nothing after FOR is read again here.
-    std::vector<Token> innerTokens(std::make_move_iterator(m_Tokens.begin() + static_cast<std::ptrdiff_t>(m_Index)),
-                                   std::make_move_iterator(m_Tokens.end()));
-    for (Token& t : innerTokens) {
+    std::vector<Token> innerTokens = Lexer::TakeBuffer();
+    innerTokens.reserve(m_Tokens.size() - m_Index);
+    for (size_t i = m_Index; i < m_Tokens.size(); ++i) {
+        Token& t = innerTokens.emplace_back(std::move(m_Tokens[i]));
         t.pos -= offset;
         t.end -= offset;
     }
-    Parser inner(st->innerText, std::move(innerTokens));
+    Parser inner(m_Text.substr(offset), std::move(innerTokens));
     st->inner = inner.ParseStatement();
+    st->innerText = std::move(inner.m_Text);
     m_Index = m_Tokens.size() - 1;
     return st;
 }

@@ -17,6 +17,9 @@ namespace ocisim {
 class Parser {
 public:
     explicit Parser(const std::string& text);
+    ~Parser();
+    Parser(Parser&&) = default;
+    Parser& operator=(Parser&&) = default;
 
     // One whole SQL statement (no trailing semicolon, as Oracle's client sends it).
     std::unique_ptr<Statement> ParseStatement();

@@ -84,6 +84,27 @@ TEST(LexerTest, TokensEndingTheTextKeepTheirSpellingAndOffsets) {
     EXPECT_EQ(Describe("\v\fa\r"), "id:A@2-3 end:@4-4");
 }
 
+TEST(LexerTest, ReusedTokenBuffersStartEmpty) {
+    // Parsers hand their token buffers back for the next parse on the thread,
+    // nested ones (an explained statement) too.
+    std::string longText = "EXPLAIN PLAN SET statement_id = 'a' FOR SELECT 1";
+    for (int i = 0; i < 200; ++i) longText += " + " + std::to_string(i);
+    longText += " FROM dual";
+    for (int round = 0; round < 3; ++round) {
+        {
+            Parser outer(longText);
+            ASSERT_TRUE(outer.ParseStatement()->inner);
+        }
+        EXPECT_EQ(Describe("a"), "id:A@0-1 end:@1-1");
+        Parser small("SELECT b FROM t");
+        std::unique_ptr<Statement> st = small.ParseStatement();
+        ASSERT_TRUE(st->select);
+        EXPECT_EQ(st->select->items.size(), 1u);
+        EXPECT_TRUE(small.AtEnd());
+        EXPECT_EQ(small.LastEnd(), 15u);
+    }
+}
+
 TEST(LexerTest, BytesBeyondAsciiAreNeitherLettersNorUpperCased) {
     // UTF-8 "é" (C3 A9): not part of an identifier, kept as is inside quotes.
     EXPECT_EQ(Describe("caf\xC3\xA9"), "id:CAF@0-3 op:\xC3@3-4 op:\xA9@4-5 end:@5-5");
