@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 
 #include "TestSupport.h"
 #include "ocisim/engine/Errors.h"
@@ -299,6 +300,41 @@ TEST(ParseCacheTest, QueriesBoundAgainAnswerAsFreshlyParsedOnes) {
     EXPECT_NE(std::find_if(with.begin(), with.end(),
                            [](const std::string& line) { return line.find("ORA-01008") != std::string::npos; }),
               with.end());
+}
+
+// Rows are released on the client's thread, outside the server's lock, while other
+// sessions execute the same texts: every answer stays its own.
+TEST(ParseCacheTest, TreesComeBackFromSessionsOnSeveralThreads) {
+    auto server = ServerFor(
+        "user SCOTT id=54 password=TIGER privileges=catalog plan-table\n"
+        "user BOSS id=60 password=BOSS privileges=catalog plan-table\n"
+        "table SCOTT.EMP columns=\"EMPNO NUMBER(4) NOT NULL, ENAME VARCHAR2(10), DEPTNO NUMBER(2)\"\n"
+        "grant SCOTT.EMP to BOSS\n");
+    {
+        auto owner = Logon(*server, "SCOTT", "TIGER");
+        for (int i = 1; i <= 200; ++i) RunSql(*owner, "INSERT INTO emp VALUES (" + std::to_string(i) + ", 'e', 10)");
+        owner->Commit();
+    }
+    auto worker = [&](const char* user, const char* password, int offset, int& wrong) {
+        auto s = Logon(*server, user, password);
+        for (int i = 0; i < 300; ++i) {
+            const int low = (i + offset) % 150;
+            Result r = RunSql(*s, "SELECT COUNT(*) FROM scott.emp WHERE ROWNUM <= 200 - :lo AND empno IN "
+                                  "(SELECT empno FROM scott.emp)",
+                              {Bind{"lo", Value::Num(low), false}});
+            if (r.error.IsError() || r.fetchError.IsError() ||
+                Texts(r) != std::vector<std::string>{std::to_string(200 - low)}) {
+                if (wrong++ == 0) ADD_FAILURE() << r.error.message << r.fetchError.message << (Texts(r).empty() ? "" : Texts(r)[0]);
+            }
+        }
+    };
+    int a = 0, b = 0;
+    std::thread t1(worker, "SCOTT", "TIGER", 0, std::ref(a));
+    std::thread t2(worker, "BOSS", "BOSS", 7, std::ref(b));
+    t1.join();
+    t2.join();
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(b, 0);
 }
 
 }  // namespace
