@@ -81,7 +81,10 @@ int main(int argc, char** argv) {
             tokens = 0;
             for (const std::string& t : texts) {
                 try {
-                    tokens += static_cast<long>(ocisim::Lexer::Tokenize(t).size());
+                    // Handed back as a parser does, for the next text.
+                    std::vector<ocisim::Token> read = ocisim::Lexer::Tokenize(t);
+                    tokens += static_cast<long>(read.size());
+                    ocisim::Lexer::GiveBack(std::move(read));
                 } catch (const ocisim::OraException&) {
                 }
             }

@@ -28,8 +28,19 @@ ExprPtr MakeBinary(Expr::Kind kind, const std::string& op, ExprPtr a, ExprPtr b,
     return e;
 }
 
-bool IsAggregateName(const std::string& name) {
-    return name == "COUNT" || name == "SUM" || name == "MIN" || name == "MAX" || name == "AVG";
+// True when `s` is exactly `word` (compared inline: most calls end at the
+// length or the first byte).
+bool SameWord(std::string_view s, std::string_view word) {
+    if (s.size() != word.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+        if (s[i] != word[i]) return false;
+    return true;
+}
+
+bool IsAggregateName(std::string_view name) {
+    if (name.size() == 3)
+        return SameWord(name, "SUM") || SameWord(name, "MIN") || SameWord(name, "MAX") || SameWord(name, "AVG");
+    return SameWord(name, "COUNT");
 }
 
 }  // namespace
@@ -58,7 +69,7 @@ bool Parser::IsReserved(std::string_view w) {
     if (w.size() < 2 || w.size() > 9 || w[0] < 'A' || w[0] > 'Z') return false;
     const Range r = kByInitial[static_cast<size_t>(w[0] - 'A')];
     for (size_t i = r.first; i < r.end; ++i)
-        if (kWords[i] == w) return true;
+        if (SameWord(w, kWords[i])) return true;
     return false;
 }
 
@@ -942,11 +953,11 @@ ExprPtr Parser::ParsePrimary() {
     const Token& first = Take();
     if (first.type == TokenType::Ident) {
         const std::string& w = first.text;
-        if (w == "NULL") return MakeExpr(Expr::Kind::Literal, first.pos);
-        if (w == "ROWNUM") return MakeExpr(Expr::Kind::RowNum, first.pos);
-        if (w == "LEVEL") return MakeExpr(Expr::Kind::Level, first.pos);
-        if (w == "CASE") return ParseCase(first.pos);
-        if (w == "DATE" && Peek().type == TokenType::String) {
+        if (SameWord(w, "NULL")) return MakeExpr(Expr::Kind::Literal, first.pos);
+        if (SameWord(w, "ROWNUM")) return MakeExpr(Expr::Kind::RowNum, first.pos);
+        if (SameWord(w, "LEVEL")) return MakeExpr(Expr::Kind::Level, first.pos);
+        if (SameWord(w, "CASE")) return ParseCase(first.pos);
+        if (SameWord(w, "DATE") && Peek().type == TokenType::String) {
             auto e = MakeExpr(Expr::Kind::Function, first.pos);
             e->names = {"TO_DATE"};
             e->hasParens = true;
