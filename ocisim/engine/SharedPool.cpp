@@ -169,17 +169,25 @@ PoolEntry& SharedPool::Enter(const std::string& text, bool& created) {
         return entries[found];
     }
     created = true;
-    PoolEntry e;
-    e.text = std::make_shared<const std::string>(text);
-    e.address = NewAddress();
+    std::shared_ptr<const std::string> shared = std::make_shared<const std::string>(text);
+    const std::uint64_t address = NewAddress();
+    // Built in place at the end of the entries.
+    PoolEntry& e = entries.emplace_back();
+    e.text = std::move(shared);
+    e.address = address;
     e.textKey = TextKey(text);
     e.hashValue = static_cast<std::uint32_t>(e.textKey);
     e.sharableMem = 4000 + static_cast<double>(text.size()) * 6;
     e.persistentMem = 1200;
     e.runtimeMem = 900;
-    IndexText(hash, entries.size());
-    entries.push_back(std::move(e));
-    return entries.back();
+    try {
+        IndexText(hash, entries.size() - 1);
+    } catch (...) {
+        entries.pop_back();
+        EraseAddress(address);
+        throw;
+    }
+    return e;
 }
 
 PoolEntry& SharedPool::Add(PoolEntry entry) {
