@@ -228,12 +228,12 @@ std::shared_ptr<InSet> ConstantInListSet(const Expr& e) {
         switch (item.literal.type) {
             case Value::Type::Null: set->hasNull = true; break;
             case Value::Type::Number: set->numbers.insert(item.literal.number); break;
-            case Value::Type::Text: set->texts.insert(item.literal.text); break;
+            case Value::Type::Text: set->texts.Insert(item.literal.text); break;
             case Value::Type::Date: return nullptr;
         }
     }
     // Numbers and texts mixed are compared with conversions, one by one.
-    if (!set->numbers.empty() && !set->texts.empty()) return nullptr;
+    if (!set->numbers.empty() && !set->texts.Empty()) return nullptr;
     set->evaluated = true;
     return set;
 }
@@ -361,6 +361,59 @@ struct Evaluator::Frame {
     int level = 0;
     const std::vector<Value>* aggregates = nullptr;
 };
+
+std::uint64_t TextSet::HashOf(std::string_view text) {
+    // FNV-1a, then mixed so that the low bits pick the slot.
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : text) h = (h ^ c) * 0x100000001b3ull;
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ull;
+    return h ^ (h >> 32);
+}
+
+void TextSet::Grow() {
+    std::vector<Slot> slots(m_Slots.empty() ? 16 : m_Slots.size() * 2);
+    const std::size_t mask = slots.size() - 1;
+    for (const Slot& s : m_Slots) {
+        if (s.place == kEmpty) continue;
+        std::size_t i = HashOf(TextAt(s.place)) & mask;
+        while (slots[i].place != kEmpty) i = (i + 1) & mask;
+        slots[i] = s;
+    }
+    m_Slots = std::move(slots);
+}
+
+void TextSet::Insert(std::string_view text) {
+    if ((m_Count + 1) * 2 > m_Slots.size()) Grow();
+    const std::uint64_t h = HashOf(text);
+    const std::size_t mask = m_Slots.size() - 1;
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        Slot& s = m_Slots[i];
+        if (s.place == kEmpty) {
+            if (m_Order.size() >= kEmpty) Raise(4030);  // out of process memory
+            s.hash = tag;
+            s.place = static_cast<std::uint32_t>(m_Order.size());
+            m_Order.push_back({m_Chars.size(), text.size()});
+            m_Chars.append(text);
+            ++m_Count;
+            return;
+        }
+        if (s.hash == tag && TextAt(s.place) == text) return;
+    }
+}
+
+bool TextSet::Contains(std::string_view text) const {
+    if (m_Count == 0) return false;
+    const std::uint64_t h = HashOf(text);
+    const std::size_t mask = m_Slots.size() - 1;
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& s = m_Slots[i];
+        if (s.place == kEmpty) return false;
+        if (s.hash == tag && TextAt(s.place) == text) return true;
+    }
+}
 
 Evaluator::Evaluator(EvalEnv env) : m_Env(std::move(env)) {}
 Evaluator::~Evaluator() = default;
@@ -943,12 +996,12 @@ Tri Evaluator::InList(const Expr& e, const Frame& f) {
     // A long list of literals of the value's own type is looked up in its set:
     // equal values are then equal without conversion, so the answer is the scan's.
     if (const InSet* set = e.inSet.get()) {
-        if (v.type == Value::Type::Number && set->texts.empty()) {
+        if (v.type == Value::Type::Number && set->texts.Empty()) {
             if (set->numbers.count(v.number) != 0) return Tri::True;
             return set->hasNull ? Tri::Unknown : Tri::False;
         }
         if (v.type == Value::Type::Text && set->numbers.empty()) {
-            if (set->texts.count(v.text) != 0) return Tri::True;
+            if (set->texts.Contains(v.text)) return Tri::True;
             return set->hasNull ? Tri::Unknown : Tri::False;
         }
     }
@@ -971,7 +1024,7 @@ void Evaluator::FillInSet(const Expr& e, const Frame* outer, InSet& set) {
         switch (v.type) {
             case Value::Type::Null: set.hasNull = true; break;
             case Value::Type::Number: set.numbers.insert(v.number); break;
-            case Value::Type::Text: set.texts.insert(v.text); break;
+            case Value::Type::Text: set.texts.Insert(v.text); break;
             case Value::Type::Date: set.dates.push_back(v.date); break;
         }
     }
@@ -988,7 +1041,7 @@ Tri Evaluator::InSubquery(const Expr& e, const Frame& f) {
     } else {
         FillInSet(e, &f, local);
     }
-    bool empty = set->texts.empty() && set->numbers.empty() && set->dates.empty() && !set->hasNull;
+    bool empty = set->texts.Empty() && set->numbers.empty() && set->dates.empty() && !set->hasNull;
     if (empty) return Tri::False;
     if (v.IsNull()) return Tri::Unknown;
     bool found = false;
@@ -996,19 +1049,17 @@ Tri Evaluator::InSubquery(const Expr& e, const Frame& f) {
         case Value::Type::Number:
             found = set->numbers.count(v.number) != 0;
             if (!found) {
-                for (const std::string& t : set->texts) {
+                set->texts.ForEach([&](std::string_view t) {
+                    if (found) return;
                     double d;
                     OraError err;
-                    if (!Value::Str(t).ToNumber(d, err)) throw OraException(err);
-                    if (d == v.number) {
-                        found = true;
-                        break;
-                    }
-                }
+                    if (!Value::Str(std::string(t)).ToNumber(d, err)) throw OraException(err);
+                    found = d == v.number;
+                });
             }
             break;
         case Value::Type::Text:
-            found = set->texts.count(v.text) != 0;
+            found = set->texts.Contains(v.text);
             if (!found && !set->numbers.empty()) found = set->numbers.count(ToNum(v)) != 0;
             break;
         case Value::Type::Date:
@@ -1591,7 +1642,7 @@ std::vector<Row> Evaluator::RunQuery(Select& select, const Frame* outer, size_t 
         size_t extra = nItems;
         for (size_t i = 0; i < select.orderBy.size(); ++i)
             keyColumn.push_back(block->orderRef[i] >= 0 ? static_cast<size_t>(block->orderRef[i]) : extra++);
-        std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+        auto before = [&](const Row& a, const Row& b) {
             for (size_t i = 0; i < keyColumn.size(); ++i) {
                 const Value& x = a[keyColumn[i]];
                 const Value& y = b[keyColumn[i]];
@@ -1605,7 +1656,9 @@ std::vector<Row> Evaluator::RunQuery(Select& select, const Frame* outer, size_t 
                 if (c) return o.descending ? c > 0 : c < 0;
             }
             return false;
-        });
+        };
+        // Rows read in their order already (a view by its key) cost one pass.
+        if (!std::is_sorted(rows.begin(), rows.end(), before)) std::stable_sort(rows.begin(), rows.end(), before);
     }
     for (Row& r : rows) r.resize(nItems);
     if (rows.size() > limit) rows.resize(limit);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -45,9 +46,46 @@ struct EvalEnv {
     bool bindsWithoutValues = false;
 };
 
+// A set of texts in two blocks, whatever its size: the characters one after the
+// other, and an open-addressed table of their hashes and places. An IN subquery
+// over a large view (every address of the shared pool) probes it once per row.
+class TextSet {
+public:
+    void Insert(std::string_view text);
+    bool Contains(std::string_view text) const;
+    bool Empty() const { return m_Count == 0; }
+    std::size_t Size() const { return m_Count; }
+    // The texts in the order they were first inserted.
+    template <class F>
+    void ForEach(F&& f) const {
+        for (const Place& p : m_Order) f(std::string_view(m_Chars.data() + p.offset, p.length));
+    }
+
+private:
+    struct Place {
+        std::size_t offset;
+        std::size_t length;
+    };
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t place = kEmpty;  // index into m_Order
+    };
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    static std::uint64_t HashOf(std::string_view text);
+    std::string_view TextAt(std::uint32_t place) const {
+        return std::string_view(m_Chars.data() + m_Order[place].offset, m_Order[place].length);
+    }
+    void Grow();
+
+    std::string m_Chars;
+    std::vector<Place> m_Order;
+    std::vector<Slot> m_Slots;  // a power of two, at most half full
+    std::size_t m_Count = 0;
+};
+
 // The values of an IN subquery, or of a long IN list of literals of one type.
 struct InSet {
-    std::unordered_set<std::string> texts;
+    TextSet texts;
     std::unordered_set<double> numbers;
     std::vector<std::int64_t> dates;
     bool hasNull = false;

@@ -1,5 +1,6 @@
 #include "ocisim/engine/PoolViews.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "ocisim/engine/CursorPlans.h"
@@ -119,13 +120,23 @@ public:
         m_Columns = {RawColumn("ADDRESS", wordSize), NumberColumn("HASH_VALUE"), TextColumn("SQL_ID", 13),
                      NumberColumn("COMMAND_TYPE"),   NumberColumn("PIECE"),      TextColumn("SQL_TEXT", 64)};
         if (oldRelease) m_Columns.erase(m_Columns.begin() + 2);
+        // The statements in the order of their addresses as shown, each with its
+        // pieces in order: a query that sorts by address and piece finds its rows
+        // sorted already. (Oracle promises no order for the view itself.)
+        const std::uint64_t shown = wordSize == 32 ? 0xFFFFFFFFull : ~0ull;
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> byAddress;
+        byAddress.reserve(m_Pool->size());
         size_t total = 0;
-        for (const PoolEntry& e : *m_Pool) total += (e.text->size() + 63) / 64;
-        m_Pieces.reserve(total);
         for (size_t i = 0; i < m_Pool->size(); ++i) {
+            const PoolEntry& e = (*m_Pool)[i];
+            byAddress.emplace_back(e.address & shown, static_cast<std::uint32_t>(i));
+            total += (e.text->size() + 63) / 64;
+        }
+        std::sort(byAddress.begin(), byAddress.end());
+        m_Pieces.reserve(total);
+        for (const auto& [address, i] : byAddress) {
             size_t n = ((*m_Pool)[i].text->size() + 63) / 64;
-            for (size_t p = 0; p < n; ++p)
-                m_Pieces.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(p)});
+            for (size_t p = 0; p < n; ++p) m_Pieces.push_back({i, static_cast<std::uint32_t>(p)});
         }
     }
     const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
