@@ -1,15 +1,16 @@
 // The load job's first three phases: counting, the statements and their texts.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <iterator>
 #include <new>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "collection/AddressTable.h"
 #include "collection/CorvidDoc.h"
 #include "collection/OutOfMemory.h"
 #include "collection/SqlCmdEntry.h"
@@ -743,44 +744,16 @@ bool CCorvidDoc::ReadTexts(const std::string& statement, bool bindFilter) {
     if (haveCurrent) texts.push_back(std::move(current));
 
     ProgressNote("Processing sql statements from sga...");
-    // The texts by address, in an open-addressed table of their places (at most
-    // half full), each slot with the hash's upper half so that most probes compare
-    // no text. The first text of an address counts.
-    struct SSlot {
-        std::uint32_t tag = 0;
-        std::uint32_t place = 0;  // place in `texts` + 1; 0: empty
-    };
-    std::size_t capacity = 16;
-    while (capacity < texts.size() * 2) capacity *= 2;
-    std::vector<SSlot> slots(capacity);
-    const std::size_t mask = capacity - 1;
-    const std::hash<std::string_view> hashOf;
-    // The slot of the address: its own, or the empty one where it would go, which
-    // then holds the tag.
-    auto slotOf = [&](std::string_view address) -> SSlot& {
-        const std::size_t h = hashOf(address);
-        const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
-        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-            SSlot& slot = slots[i];
-            if (slot.place == 0) {
-                slot.tag = tag;
-                return slot;
-            }
-            if (slot.tag == tag && texts[slot.place - 1].m_Address == address) return slot;
-        }
-    };
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        SSlot& slot = slotOf(texts[i].m_Address);
-        if (slot.place == 0) slot.place = static_cast<std::uint32_t>(i + 1);
-    }
+    // The first text of an address counts.
+    CAddressTable byAddress(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) byAddress.Add(texts[i].m_Address, i);
     // Each text moves into its statement; should two statements share an address,
     // the second copies it from the first.
     std::vector<const CObjectEntry*> takenBy(texts.size(), nullptr);
     for (CObjectEntry& entry : m_ObjectList) {
         CPackedText::Buffer address;
-        const SSlot& slot = slotOf(entry.m_Address.View(address));
-        if (slot.place == 0) continue;
-        const std::size_t found = slot.place - 1;
+        const std::size_t found = byAddress.Find(entry.m_Address.View(address));
+        if (found == CAddressTable::npos) continue;
         const CObjectEntry*& owner = takenBy[found];
         if (owner != nullptr) {
             entry.m_SqlText = owner->m_SqlText;

@@ -135,29 +135,33 @@ public:
         std::sort(byAddress.begin(), byAddress.end());
         m_Pieces.reserve(total);
         for (const auto& [address, i] : byAddress) {
-            size_t n = ((*m_Pool)[i].text->size() + 63) / 64;
-            for (size_t p = 0; p < n; ++p) m_Pieces.push_back({i, static_cast<std::uint32_t>(p)});
+            const std::string* text = (*m_Pool)[i].text.get();
+            size_t n = (text->size() + 63) / 64;
+            for (size_t p = 0; p < n; ++p) m_Pieces.push_back({text, address, i, static_cast<std::uint32_t>(p)});
         }
     }
     const std::vector<ColumnDesc>& Columns() const override { return m_Columns; }
     size_t RowCount() const override { return m_Pieces.size(); }
     Value Cell(size_t row, size_t column) const override {
+        // Address, piece and text come from the piece itself: the pieces run in
+        // address order, not in the pool's.
         const Piece& p = m_Pieces[row];
-        const PoolEntry& e = (*m_Pool)[p.entry];
         if (m_OldRelease && column >= 2) ++column;
         switch (column) {
-            case 0: return Value::Str(FormatAddress(e.address, m_WordSize));
-            case 1: return Value::Num(e.hashValue);
-            case 2: return Value::Str(SharedPool::SqlIdOfKey(e.textKey));
-            case 3: return Value::Num(e.commandType);
+            case 0: return Value::Str(FormatAddress(p.address, m_WordSize));
+            case 1: return Value::Num((*m_Pool)[p.entry].hashValue);
+            case 2: return Value::Str(SharedPool::SqlIdOfKey((*m_Pool)[p.entry].textKey));
+            case 3: return Value::Num((*m_Pool)[p.entry].commandType);
             case 4: return Value::Num(p.piece);
-            case 5: return Value::Str(e.text->substr(static_cast<size_t>(p.piece) * 64, 64));
+            case 5: return Value::Str(p.text->substr(static_cast<size_t>(p.piece) * 64, 64));
         }
         return Value::Null();
     }
 
 private:
     struct Piece {
+        const std::string* text;  // the entry's, kept alive by the snapshot
+        std::uint64_t address;    // as shown
         std::uint32_t entry, piece;
     };
     PoolSnapshot m_Pool;
