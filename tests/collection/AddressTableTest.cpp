@@ -43,6 +43,19 @@ TEST(AddressTableTest, AgreesWithAMapForServerAndOtherAddresses) {
         (void)added;
     }
     for (const auto& [a, place] : model) ASSERT_EQ(table.Find(a), place) << a;
+    // The same numbers spelt with every count of leading zeros: each its own address.
+    CAddressTable zeros(1);
+    std::map<std::string, std::size_t> spelt;
+    for (unsigned value = 0; value < 40; ++value) {
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016X", value);
+        for (std::size_t length = 1; length <= 16; ++length) {
+            const std::string a(hex + 16 - length);
+            spelt.emplace(a, spelt.size());
+            zeros.Add(a, spelt[a]);
+        }
+    }
+    for (const auto& [a, place] : spelt) ASSERT_EQ(zeros.Find(a), place) << a;
     // Same digits, other lengths or case: other addresses.
     EXPECT_EQ(table.Find("00000000000000000000"), CAddressTable::npos);
     CAddressTable small(1);
