@@ -2,7 +2,8 @@
 
 // The syntax tree of the SQL the engine parses. The evaluator binds names in
 // place (the resolved fields below), so each execution works on its own tree: a
-// fresh parse, or a copy of a tree kept unbound in the server's parse cache.
+// fresh parse, a copy of a tree kept unbound in the server's parse cache, or a
+// query's tree an earlier execute handed back and UnbindSelect made unbound again.
 
 #include <cstdint>
 #include <memory>

@@ -2,7 +2,8 @@
 
 // The server's parsed statements, kept as a shared pool keeps its cursors: a
 // statement text parsed for one schema is parsed once, and each later execute of
-// the same text works on a copy of the kept tree (a soft parse). PL/SQL blocks
+// the same text works on a copy of the kept tree (a soft parse), or on a query's
+// tree that an earlier execute handed back, unbound again. PL/SQL blocks
 // keep their compiled unit, and PL/SQL expressions their tree. A statement is kept
 // from its second parse on, so that texts parsed once (each EXPLAIN PLAN of its own
 // statement id) cost no copy. DDL on an object
