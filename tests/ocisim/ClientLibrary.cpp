@@ -8,6 +8,9 @@ namespace {
 
 std::string LibraryFolder(const std::string& folder) {
     const char* libdir = std::getenv("CORVID_SIM_LIBDIR");
+#ifdef OCISIM_BUILT_LIBDIR
+    if (libdir == nullptr || *libdir == '\0') libdir = OCISIM_BUILT_LIBDIR;
+#endif
     std::string base = libdir ? libdir : "";
     while (!base.empty() && base.back() == '/') base.pop_back();
     if (folder == "lib") return base;

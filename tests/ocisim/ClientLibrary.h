@@ -1,7 +1,7 @@
 #pragma once
 
 // A simulated client library loaded with dlopen from CORVID_SIM_LIBDIR (or one of
-// its sibling folders), with its entry points resolved by name into tables typed
+// its sibling folders; the build's own library folder when it is not set), with its entry points resolved by name into tables typed
 // by Oracle's prototypes. Each library is loaded privately, so the release 7 names
 // of two libraries do not mix; each holds its own server.
 
