@@ -751,8 +751,7 @@ bool CCorvidDoc::ReadTexts(const std::string& statement, bool bindFilter) {
     // the second copies it from the first.
     std::vector<const CObjectEntry*> takenBy(texts.size(), nullptr);
     for (CObjectEntry& entry : m_ObjectList) {
-        CPackedText::Buffer address;
-        const std::size_t found = byAddress.Find(entry.m_Address.View(address));
+        const std::size_t found = byAddress.Find(entry.m_Address);
         if (found == CAddressTable::npos) continue;
         const CObjectEntry*& owner = takenBy[found];
         if (owner != nullptr) {

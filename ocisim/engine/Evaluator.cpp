@@ -383,36 +383,29 @@ void TextSet::Grow() {
     m_Slots = std::move(slots);
 }
 
-void TextSet::Insert(std::string_view text) {
-    if ((m_Count + 1) * 2 > m_Slots.size()) Grow();
-    const std::uint64_t h = HashOf(text);
+std::size_t TextSet::SlotOf(std::string_view text, std::uint64_t hash) const {
     const std::size_t mask = m_Slots.size() - 1;
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
-    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        Slot& s = m_Slots[i];
-        if (s.place == kEmpty) {
-            if (m_Order.size() >= kEmpty) Raise(4030);  // out of process memory
-            s.hash = tag;
-            s.place = static_cast<std::uint32_t>(m_Order.size());
-            m_Order.push_back({m_Chars.size(), text.size()});
-            m_Chars.append(text);
-            ++m_Count;
-            return;
-        }
-        if (s.hash == tag && TextAt(s.place) == text) return;
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& s = m_Slots[i];
+        if (s.place == kEmpty || (s.hash == tag && TextAt(s.place) == text)) return i;
     }
 }
 
+void TextSet::Insert(std::string_view text) {
+    if ((m_Order.size() + 1) * 2 > m_Slots.size()) Grow();
+    const std::uint64_t hash = HashOf(text);
+    Slot& s = m_Slots[SlotOf(text, hash)];
+    if (s.place != kEmpty) return;
+    if (m_Order.size() >= kEmpty) Raise(4030);  // out of process memory
+    s.hash = static_cast<std::uint32_t>(hash >> 32);
+    s.place = static_cast<std::uint32_t>(m_Order.size());
+    m_Order.push_back({m_Chars.size(), text.size()});
+    m_Chars.append(text);
+}
+
 bool TextSet::Contains(std::string_view text) const {
-    if (m_Count == 0) return false;
-    const std::uint64_t h = HashOf(text);
-    const std::size_t mask = m_Slots.size() - 1;
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
-    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const Slot& s = m_Slots[i];
-        if (s.place == kEmpty) return false;
-        if (s.hash == tag && TextAt(s.place) == text) return true;
-    }
+    return !m_Order.empty() && m_Slots[SlotOf(text, HashOf(text))].place != kEmpty;
 }
 
 Evaluator::Evaluator(EvalEnv env) : m_Env(std::move(env)) {}

@@ -53,8 +53,8 @@ class TextSet {
 public:
     void Insert(std::string_view text);
     bool Contains(std::string_view text) const;
-    bool Empty() const { return m_Count == 0; }
-    std::size_t Size() const { return m_Count; }
+    bool Empty() const { return m_Order.empty(); }
+    std::size_t Size() const { return m_Order.size(); }
     // The texts in the order they were first inserted.
     template <class F>
     void ForEach(F&& f) const {
@@ -75,12 +75,13 @@ private:
     std::string_view TextAt(std::uint32_t place) const {
         return std::string_view(m_Chars.data() + m_Order[place].offset, m_Order[place].length);
     }
+    // The slot of the text: its own, or the empty one where it would go.
+    std::size_t SlotOf(std::string_view text, std::uint64_t hash) const;
     void Grow();
 
     std::string m_Chars;
     std::vector<Place> m_Order;
     std::vector<Slot> m_Slots;  // a power of two, at most half full
-    std::size_t m_Count = 0;
 };
 
 // The values of an IN subquery, or of a long IN list of literals of one type.

@@ -2,10 +2,10 @@
 // every statement a session sends.
 
 #include <atomic>
-#include <exception>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <map>
 #include <mutex>
 
