@@ -191,14 +191,13 @@ void CJsonExporter::WriteTo(EJsonForm form, Sink& sink) const {
 
 bool CJsonExporter::Export(EJsonForm form, const std::string& baseName) const {
     CAtomicFile file(baseName + Extension(form));
-    const std::string failure = "Unable to create the file '" + baseName + "'";
     if (!file.Open()) {
-        GetPrompter().Message(failure, IPrompter::Kind::Error);
+        GetPrompter().Message(file.FailureMessage(), IPrompter::Kind::Error);
         return false;
     }
     WriteTo(form, file);
     if (!file.Commit()) {
-        GetPrompter().Message(failure, IPrompter::Kind::Error);
+        GetPrompter().Message(file.FailureMessage(), IPrompter::Kind::Error);
         return false;
     }
     return true;

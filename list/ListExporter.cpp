@@ -86,11 +86,24 @@ std::size_t SkipLineBreak(std::string_view cell, std::size_t i) {
     return i + 1 < cell.size() && IsLineBreak(static_cast<unsigned char>(cell[i + 1])) ? i + 2 : i + 1;
 }
 
+// Whether a character may not appear in an export's text: the control characters
+// other than tab, CR and LF (C0, DEL and C1) and the noncharacters U+FFFE and
+// U+FFFF. Every format shows them as U+FFFD (CSV: C0 and DEL as its "\NN"
+// escapes), and every byte that is not part of valid UTF-8 as U+FFFD too.
+bool IsForbiddenCharacter(std::uint32_t code) {
+    return (code < 32 && code != '\t' && code != '\r' && code != '\n') || (code >= 0x7F && code <= 0x9F) ||
+           code == 0xFFFE || code == 0xFFFF;
+}
+
+constexpr const char* kReplacementReference = "&#65533;";
+constexpr const char* kReplacementUtf8 = "\xEF\xBF\xBD";
+
 // Writes a cell's text as HTML or XML character data: runs of plain bytes as they
 // are, a line break (CR, LF, or a pair of them) as the markup's line break, a valid
 // UTF-8 character outside ASCII as one numeric reference, and every other byte as
-// the reference of its value. XML has no place for U+FFFE, U+FFFF or control
-// characters other than tab, not even as references: they become U+FFFD there.
+// the reference of its value. Neither markup allows references to control
+// characters (other than tab) or to U+FFFE and U+FFFF: they become U+FFFD, and so
+// does every byte that is not part of valid UTF-8.
 enum class ECellMarkup { Html, Xml };
 
 template <ECellMarkup kMarkup>
@@ -116,15 +129,17 @@ void AppendEscapedCell(std::string_view cell, std::string& out) {
         }
         if (c >= 0x80) {
             std::uint32_t codePoint = 0;
-            if (std::size_t length = DecodeUtf8(p, end, codePoint); length > 0) {
-                if (kXml && (codePoint == 0xFFFE || codePoint == 0xFFFF)) codePoint = 0xFFFD;
+            std::size_t length = DecodeUtf8(p, end, codePoint);
+            if (length == 0 || IsForbiddenCharacter(codePoint)) {
+                out += kReplacementReference;
+            } else {
                 AppendReference(codePoint, out);
-                p += length;
-                continue;
             }
+            p += length > 0 ? length : 1;
+            continue;
         }
-        if (kXml && c < 32 && c != '\t') {
-            out += "&#65533;";
+        if (IsForbiddenCharacter(c)) {
+            out += kReplacementReference;
         } else {
             out += references[c];
         }
@@ -199,7 +214,8 @@ void CListExporter::AppendCsvField(std::string_view cell, std::string& out) {
     while (i < cell.size()) {
         // Runs of plain bytes go in one piece.
         std::size_t run = i;
-        while (run < cell.size() && static_cast<unsigned char>(cell[run]) >= 32 && cell[run] != '"')
+        while (run < cell.size() && static_cast<unsigned char>(cell[run]) >= 32 &&
+               static_cast<unsigned char>(cell[run]) < 0x7F && cell[run] != '"')
             ++run;
         out.append(cell.data() + i, run - i);
         i = run;
@@ -210,6 +226,16 @@ void CListExporter::AppendCsvField(std::string_view cell, std::string& out) {
             i = SkipLineBreak(cell, i);
         } else if (c == '"') {
             ++i;
+        } else if (c >= 0x80) {
+            // Valid UTF-8 is copied; invalid bytes and C1 controls become U+FFFD.
+            char32_t code = 0;
+            const std::size_t length = corvid::DecodeUtf8(cell, i, code);
+            if (length == 0 || IsForbiddenCharacter(code)) {
+                out += kReplacementUtf8;
+            } else {
+                out.append(cell.data() + i, length);
+            }
+            i += length > 0 ? length : 1;
         } else {
             out += '\\';
             out += std::to_string(c);
@@ -263,17 +289,14 @@ std::string CListExporter::Ident(std::string_view separator) const {
 bool CListExporter::Export(EExportFormat format, const std::string& baseName, const std::string& exportName) {
     m_exportName = exportName;
     const std::string fileName = baseName + ExportFormatExtension(format);
-    const std::string failure = "Unable to create the file '" + baseName + "'";
 
     COutput out(fileName);
     out.SetTrace(m_trace);
     if (!out.Open()) {
-        GetPrompter().Message(out.GetError().empty() ? failure : failure + ": " + out.GetError(),
-                              IPrompter::Kind::Error);
+        GetPrompter().Message(out.FailureMessage(), IPrompter::Kind::Error);
         return false;
     }
-    std::string companionName;
-    bool companionWritten = false;
+    // The XML and its page are one export: both are written, or neither.
     COutput companion(baseName + "_XML.HTML");
     companion.SetTrace(m_trace);
     switch (format) {
@@ -284,24 +307,22 @@ bool CListExporter::Export(EExportFormat format, const std::string& baseName, co
             WriteHtml(out);
             break;
         case EExportFormat::Xml:
-            WriteXmlHead(out, fileName);
-            companionName = companion.GetTarget();
-            if (companion.Open()) {
-                WriteCompanionPage(companion, fileName);
-                companionWritten = true;
-            } else {
-                GetPrompter().Message("Unable to create the file '" + companionName + "'", IPrompter::Kind::Error);
+            if (!companion.Open()) {
+                out.Discard();
+                GetPrompter().Message(companion.FailureMessage(), IPrompter::Kind::Error);
+                return false;
             }
+            WriteXmlHead(out, fileName);
+            WriteCompanionPage(companion, fileName);
             WriteXmlRows(out);
             break;
     }
-    if (!out.Commit()) {
-        companion.Discard();
-        GetPrompter().Message(failure, IPrompter::Kind::Error);
+    const bool written =
+        format == EExportFormat::Xml ? CAtomicFile::CommitAll({&out, &companion}) : out.Commit();
+    if (!written) {
+        const COutput& failed = out.GetError().empty() && !companion.GetError().empty() ? companion : out;
+        GetPrompter().Message(failed.FailureMessage(), IPrompter::Kind::Error);
         return false;
-    }
-    if (companionWritten && !companion.Commit()) {
-        GetPrompter().Message("Unable to create the file '" + companionName + "'", IPrompter::Kind::Error);
     }
     return true;
 }

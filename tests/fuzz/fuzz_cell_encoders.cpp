@@ -1,7 +1,8 @@
 // The export's cell encoders on any bytes: an XML cell is well-formed character
-// data, an HTML cell holds no markup, and a CSV field parses back to the cell
-// as the writer defines it (no quotes, one "\n" per line break, other control
-// bytes as a backslash and their number).
+// data, an HTML cell holds no markup and no reference to a control character,
+// and a CSV field parses back to the cell as the writer defines it (no quotes,
+// one "\n" per line break, other control bytes and DEL as a backslash and their
+// number, C1 controls and bytes that are not UTF-8 as U+FFFD): valid UTF-8.
 
 #include <string>
 
@@ -67,13 +68,29 @@ std::string CsvModel(std::string_view cell) {
             out += '\n';
             if (i + 1 < cell.size() && (cell[i + 1] == '\r' || cell[i + 1] == '\n')) ++i;
         } else if (c == '"') {
-        } else if (c < 32) {
+        } else if (c < 32 || c == 0x7F) {
             out += '\\' + std::to_string(c);
-        } else {
+        } else if (c < 0x80) {
             out += static_cast<char>(c);
+        } else {
+            char32_t code = 0;
+            const std::size_t length = corvid::DecodeUtf8(cell, i, code);
+            if (length == 0 || (code >= 0x80 && code <= 0x9F) || code == 0xFFFE || code == 0xFFFF) {
+                out += "\xEF\xBF\xBD";
+            } else {
+                out.append(cell.substr(i, length));
+            }
+            if (length > 0) i += length - 1;
         }
     }
     return out;
+}
+
+// HTML forbids references to control characters (but tab, CR, LF) and to the
+// noncharacters.
+bool IsHtmlReferable(char32_t c) {
+    return !((c < 32 && c != '\t' && c != '\r' && c != '\n') || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE ||
+             c == 0xFFFF);
 }
 
 // Reads one CSV field that must fill the whole text: empty, or quoted with
@@ -116,6 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                withoutBreaks.find_first_not_of("#0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ",
                                                                at + 1) == end;
         FUZZ_CHECK(reference, fuzz::Shown(cell) + "\nHTML: " + fuzz::Shown(html));
+        if (withoutBreaks[at + 1] == '#') {
+            const unsigned long value = std::stoul(withoutBreaks.substr(at + 2, end - at - 2));
+            FUZZ_CHECK(IsHtmlReferable(static_cast<char32_t>(value)), fuzz::Shown(cell) + "\nHTML: " + fuzz::Shown(html));
+        }
     }
 
     std::string csv;

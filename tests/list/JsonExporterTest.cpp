@@ -197,7 +197,8 @@ TEST_F(JsonExporterTest, FilesAreWrittenWholeOrNotAtAll) {
 
     EXPECT_FALSE(exporter.Export(EJsonForm::Document, m_dir + "/missing/pool"));
     EXPECT_EQ(m_prompter.Messages(),
-              std::vector<std::string>{"Unable to create the file '" + m_dir + "/missing/pool'"});
+              std::vector<std::string>{"Unable to create the file '" + m_dir +
+                                       "/missing/pool.JSON': No such file or directory"});
 
     // A stream that refuses the bytes is a failure, not a silent success.
     std::FILE* full = std::fopen("/dev/full", "w");

@@ -122,7 +122,7 @@ TEST_F(ListExporterTest, CsvBytes) {
     EXPECT_EQ(Export(EExportFormat::Csv),
               "User,%  Disk,Status\r\n"
               "\"SCOTT\",\"12.35\",\"a\nb\"\r\n"
-              ",\"x\\9q%\",\" \xC3\xA9\xFF\"\r\n");
+              ",\"x\\9q%\",\" \xC3\xA9\xEF\xBF\xBD\"\r\n");
     m_list.DeleteAllItems();
     EXPECT_EQ(Export(EExportFormat::Csv), "User,%  Disk,Status\r\n");
     m_list.SetColumnTitle(2, std::string(300, 'T'));
@@ -137,7 +137,7 @@ TEST_F(ListExporterTest, HtmlBytes) {
                              "<TD align=\"center\">a<br>b</TD>\r\n</TR>\r\n"
                              "<TR>\r\n<TD align=\"left\">&nbsp;</TD>\r\n"
                              "<TD align=\"right\">x&#9;&#34;q&#34;&#37;</TD>\r\n"
-                             "<TD align=\"center\"> &#233;&#255;</TD>\r\n</TR>\r\n" +
+                             "<TD align=\"center\"> &#233;&#65533;</TD>\r\n</TR>\r\n" +
                              kHtmlTail);
     m_list.DeleteAllItems();
     EXPECT_EQ(Export(EExportFormat::Html), std::string(kHtmlHead) + kHtmlTail);
@@ -150,7 +150,7 @@ TEST_F(ListExporterTest, XmlBytesAndCompanionPage) {
                              " <ROW>\r\n  <User>SCOTT</User>\r\n  <___Disk>12&#46;35</___Disk>\r\n"
                              "  <Status>a\r\nb</Status>\r\n </ROW>\r\n"
                              " <ROW>\r\n  <User></User>\r\n  <___Disk>x&#9;&#34;q&#34;&#37;</___Disk>\r\n"
-                             "  <Status>&#32;&#233;&#255;</Status>\r\n </ROW>\r\n</My_list>\r\n");
+                             "  <Status>&#32;&#233;&#65533;</Status>\r\n </ROW>\r\n</My_list>\r\n");
     EXPECT_EQ(
         ReadFile(m_dir + "/out_XML.HTML"),
         "<HTML>\r\n\r\n<HEAD>\r\n   <TITLE>My list</TITLE>\r\n</HEAD>\r\n\r\n<BODY>\r\n\r\n"
@@ -206,15 +206,22 @@ TEST_F(ListExporterTest, CellEncodings) {
     EXPECT_EQ(html("a\n\rb"), "a<br>b");
     EXPECT_EQ(html("<&>\"'"), "&#60;&#38;&#62;&#34;&#39;");
     EXPECT_EQ(html("A z,.;:-+/*_()=9"), "A z,.;:-+/*_()=9");
-    EXPECT_EQ(html("\x7f"), "&#127;");
-    // Whole UTF-8 sequences become one reference; stray bytes their own.
+    // Control characters (C0 but tab, DEL, C1) have no reference in HTML or XML:
+    // U+FFFD; CSV writes C0 and DEL as its escapes. Bytes that are not UTF-8 are
+    // U+FFFD in every format.
+    EXPECT_EQ(html("\x7f"), "&#65533;");
+    EXPECT_EQ(html("\x1b[2J\x01\t\xC2\x85\xC2\xA0"), "&#65533;&#91;2J&#65533;&#9;&#65533;&#160;");
+    EXPECT_EQ(xml("\x1b\x7f\xC2\x9F\xC2\xA0"), "&#65533;&#65533;&#65533;&#160;");
+    EXPECT_EQ(csv("a\xFF" "b\xC2\x85\x7f\x1b\xC3\xA9\xF0\x9F\x98\x80"),
+              "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\\127\\27\xC3\xA9\xF0\x9F\x98\x80\"");
+    // Whole UTF-8 sequences become one reference; stray bytes U+FFFD each.
     EXPECT_EQ(html("\xE2\x82\xAC\xF0\x9F\x98\x80"), "&#8364;&#128512;");
-    EXPECT_EQ(html("\xC0\xAF\xED\xA0\x80\xE2\x82"), "&#192;&#175;&#237;&#160;&#128;&#226;&#130;");
+    EXPECT_EQ(html("\xC0\xAF\xED\xA0\x80\xE2\x82"), "&#65533;&#65533;&#65533;&#65533;&#65533;&#65533;&#65533;");
     EXPECT_EQ(xml(""), "");
     EXPECT_EQ(xml("a b.c-d_e"), "a&#32;b&#46;c-d_e");
     EXPECT_EQ(xml("\t\x01\x1f"), "&#9;&#65533;&#65533;");
     EXPECT_EQ(xml("a\rb\r\r\rc"), "a\r\nb\r\n\r\nc");
-    EXPECT_EQ(xml("\xEF\xBF\xBE\xEF\xBF\xBD\xC3\xA9\xFE"), "&#65533;&#65533;&#233;&#254;");
+    EXPECT_EQ(xml("\xEF\xBF\xBE\xEF\xBF\xBD\xC3\xA9\xFE"), "&#65533;&#65533;&#233;&#65533;");
 
     EXPECT_EQ(CListExporter::XmlName("SQL statements in the Oracle SGA"), "SQL_statements_in_the_Oracle_SGA");
     EXPECT_EQ(CListExporter::XmlName("%  Disk"), "___Disk");
@@ -231,17 +238,20 @@ TEST_F(ListExporterTest, MissingFolderShowsTheMessageAndWritesNothing) {
     CListExporter exporter(m_list);
     const std::string base = m_dir + "/no such folder/out";
     EXPECT_FALSE(exporter.Export(EExportFormat::Csv, base, "x"));
-    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file '" + base + "'"});
+    EXPECT_EQ(m_prompter.Messages(),
+              std::vector<std::string>{"Unable to create the file '" + base + ".CSV': No such file or directory"});
     EXPECT_TRUE(Files().empty());
 }
 
 TEST_F(ListExporterTest, FailedExportKeepsWhatWasThere) {
     AddRows();
-    // The target's name is taken by a folder: the rename at the end fails.
+    // The target's name is taken by a folder: refused before anything is written.
     fs::create_directory(m_dir + "/out.HTML");
     CListExporter exporter(m_list);
     EXPECT_FALSE(exporter.Export(EExportFormat::Html, m_dir + "/out", "x"));
-    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file '" + m_dir + "/out'"});
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file '" + m_dir +
+                                                              "/out.HTML': '" + m_dir +
+                                                              "/out.HTML' is not a regular file"});
     EXPECT_EQ(Files(), std::vector<std::string>{"out.HTML"});
     EXPECT_TRUE(fs::is_directory(m_dir + "/out.HTML"));
 
@@ -260,16 +270,30 @@ TEST_F(ListExporterTest, FailedExportKeepsWhatWasThere) {
     EXPECT_TRUE(m_prompter.Prompts().empty());
 }
 
-TEST_F(ListExporterTest, CompanionPageFailureStillWritesTheXml) {
+// The XML and its page are one export: when the page cannot be written, the XML
+// is not written either (an older pair stays as it was) and the export fails.
+TEST_F(ListExporterTest, CompanionPageFailureFailsTheWholeExport) {
     AddRows();
+    {
+        std::ofstream old(m_dir + "/out.XML");
+        old << "old xml";
+    }
     fs::create_directory(m_dir + "/out_XML.HTML");
     CListExporter exporter(m_list);
-    EXPECT_TRUE(exporter.Export(EExportFormat::Xml, m_dir + "/out", "x"));
-    EXPECT_EQ(m_prompter.Messages(),
-              std::vector<std::string>{"Unable to create the file '" + m_dir + "/out_XML.HTML'"});
+    EXPECT_FALSE(exporter.Export(EExportFormat::Xml, m_dir + "/out", "x"));
+    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file '" + m_dir +
+                                                              "/out_XML.HTML': '" + m_dir +
+                                                              "/out_XML.HTML' is not a regular file"});
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.XML", "out_XML.HTML"}));
-    EXPECT_EQ(ReadFile(m_dir + "/out.XML").substr(0, 21), "<?xml version=\"1.0\"?>");
+    EXPECT_EQ(ReadFile(m_dir + "/out.XML"), "old xml");
+
+    // Once the page can be written, both are.
+    fs::remove(m_dir + "/out_XML.HTML");
+    m_prompter.Clear();
+    EXPECT_TRUE(exporter.Export(EExportFormat::Xml, m_dir + "/out", "x"));
+    EXPECT_TRUE(m_prompter.Prompts().empty());
     ExpectValidXml(m_dir + "/out.XML");
+    EXPECT_EQ(ReadFile(m_dir + "/out_XML.HTML").substr(0, 6), "<HTML>");
 }
 
 TEST_F(ListExporterTest, EveryByteValueGivesValidXml) {

@@ -560,7 +560,8 @@ TEST_F(ExportCommandTest, TheChoicesAreSavedEvenWhenTheExportFails) {
         export_.accept();
     };
     Run(ECommand::Export);
-    EXPECT_EQ(m_prompter.Messages(), std::vector<std::string>{"Unable to create the file 'no/such/folder/list'"});
+    EXPECT_EQ(m_prompter.Messages(),
+              std::vector<std::string>{"Unable to create the file 'no/such/folder/list.HTML': No such file or directory"});
     EXPECT_TRUE(m_frame->MessagePane()->text().startsWith("Export failed: "));
     EXPECT_EQ(m_store.GetProfileInt("Filter", "ExportType", -5), 0);
     EXPECT_EQ(m_store.GetProfileString("Filter", "ExportFileName", ""), "no/such/folder/list");
