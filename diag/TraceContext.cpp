@@ -11,6 +11,7 @@
 
 #include "diag/SystemMemory.h"
 #include "platform/Clock.h"
+#include "platform/TerminalText.h"
 
 namespace corvid {
 
@@ -58,6 +59,13 @@ bool CTraceContext::Open(const std::string& fileName, int level) {
 }
 
 void CTraceContext::Write(const char* data, std::size_t size) {
+    // Standard error may be a terminal: statement texts go there only visibly.
+    std::string shown;
+    if (m_fd < 0) {
+        shown = TerminalText(std::string_view(data, size));
+        data = shown.data();
+        size = shown.size();
+    }
     const int fd = m_fd >= 0 ? m_fd : STDERR_FILENO;
     while (size > 0) {
         ssize_t written = ::write(fd, data, size);

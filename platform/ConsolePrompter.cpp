@@ -2,15 +2,19 @@
 
 #include <cstdio>
 
+#include "platform/TerminalText.h"
+
 namespace corvid {
 
 namespace {
 void Print(const char* prefix, const std::string& text) {
+    // A server's error text reaches the terminal only as visible characters.
     std::string shown;
     shown.reserve(text.size());
     for (char c : text) {
         if (c != '\r') shown += c;
     }
+    shown = TerminalText(shown);
     std::fprintf(stderr, "%s%s\n", prefix, shown.c_str());
     std::fflush(stderr);
 }
