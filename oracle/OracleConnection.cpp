@@ -1,5 +1,7 @@
 #include "oracle/OracleConnection.h"
 
+#include "platform/Secret.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -130,6 +132,8 @@ bool COracleConnection::Logon(const std::string& user, const std::string& passwo
         *m_trace << "Server SID = [" << sid << "]\r\n";
         m_trace->EndSection(kLogonTitle);
     }
+    // Not kept past the logon: nothing needs it again.
+    WipeString(m_password);
     return m_connected;
 }
 

@@ -1,5 +1,7 @@
 #include "oracle/OracleConnectionImp7.h"
 
+#include "platform/Secret.h"
+
 #include <cstring>
 
 #include "oracle/OciHelpers.h"
@@ -38,7 +40,9 @@ int COracleConnectionImp7::Logon(const std::string& user, const std::string& pas
     std::memset(m_lda, 0, sizeof(m_lda));
     std::string u = user, p = password, s = server;
     auto text = [](std::string& t) { return reinterpret_cast<oci::OraText*>(t.data()); };
-    return m_oci.olog(m_lda, m_hda, text(u), -1, text(p), -1, text(s), -1, 0);
+    const int rc = m_oci.olog(m_lda, m_hda, text(u), -1, text(p), -1, text(s), -1, 0);
+    WipeString(p);
+    return rc;
 }
 
 int COracleConnectionImp7::Logoff() {

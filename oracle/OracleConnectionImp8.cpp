@@ -1,5 +1,7 @@
 #include "oracle/OracleConnectionImp8.h"
 
+#include "platform/Secret.h"
+
 #include "oracle/OciErrorGet.h"
 
 namespace corvid {
@@ -89,6 +91,7 @@ int COracleConnectionImp8::Logon(const std::string& user, const std::string& pas
     rc = SetAttr(m_session, OCI_HTYPE_SESSION, u.data(), static_cast<ub4>(u.size()), OCI_ATTR_USERNAME);
     if (Failed(rc)) return rc;
     rc = SetAttr(m_session, OCI_HTYPE_SESSION, p.data(), static_cast<ub4>(p.size()), OCI_ATTR_PASSWORD);
+    WipeString(p);  // the session handle keeps its own copy
     if (Failed(rc)) return rc;
 
     ub4 mode = OCI_DEFAULT;

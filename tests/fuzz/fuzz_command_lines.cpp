@@ -49,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(options.ociVersion == 0 || options.ociVersion == 7 || options.ociVersion == 8, shown);
+    FUZZ_CHECK(options.traceLevel >= 0 && options.traceLevel <= kMaxTraceLevel, shown);
+    FUZZ_CHECK(!(options.password && options.passwordFile), shown);
     const int mode = static_cast<int>(options.connectMode);
     FUZZ_CHECK(mode >= 0 && mode <= 2, shown);
     // Each format at most once.

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -433,7 +435,9 @@ TEST_F(ReportRun, ExitStatuses) {
 
     // A folder that does not exist is a file error.
     EXPECT_EQ(Run(With({"--no-analyze", "--output", "missing/dir/pool"})), 1);
-    EXPECT_NE(m_err.find("Unable to create the file 'missing/dir/pool'"), std::string::npos);
+    EXPECT_NE(m_err.find("Unable to create the file 'missing/dir/pool.XML': No such file or directory"),
+              std::string::npos)
+        << m_err;
 
     // An unreadable settings file too.
     EXPECT_EQ(Run(With({"--settings", "nowhere.ini"})), 1);
@@ -601,6 +605,98 @@ TEST_F(ReportRun, FamiliesGroupTheStatementsThatDifferOnlyInLiterals) {
           With({"--families", "--min-statements", "x"}), With({"--families", "--similar-to", "00"})}) {
         EXPECT_EQ(Run(bad, scenario), 2) << bad.back();
         EXPECT_NE(m_err.find("corvid-report: "), std::string::npos);
+    }
+}
+
+// The XML and its page are one export: when the page cannot be written the run
+// fails and writes neither.
+TEST_F(ReportRun, CompanionPageFailureFailsTheRun) {
+    ASSERT_EQ(::mkdir(Path("pool_XML.HTML").c_str(), 0755), 0);
+    EXPECT_EQ(Run(With({"--no-analyze", "--format", "xml", "--output", "pool"}), "CORVID_SIM_SCENARIO=demo:50"), 1);
+    EXPECT_NE(m_err.find("Unable to create the file 'pool_XML.HTML': 'pool_XML.HTML' is not a regular file"),
+              std::string::npos)
+        << m_err;
+    EXPECT_FALSE(Exists(Path("pool.XML")));
+}
+
+TEST_F(ReportRun, TraceLevelsOutsideTheDocumentedOnesAreRefused) {
+    for (const char* level : {"-5", "99999", "16", "-1"}) {
+        EXPECT_EQ(Run(With({"--trace", level, "--output", "x"})), 2) << level;
+        EXPECT_NE(m_err.find("--trace takes a level from 0 to 15"), std::string::npos) << m_err;
+        EXPECT_FALSE(Exists(Path("Corvid.log")));
+    }
+}
+
+// Text from the user or the server reaches the terminal only as visible
+// characters: no escape sequence of it clears the screen or sets the title.
+TEST_F(ReportRun, ControlCharactersReachTheTerminalVisibly) {
+    EXPECT_EQ(Run({"-u", "SC\x1b[2J\x1b]0;owned\x07OTT", "-p", "x", "-s", "DEMO", "--output", "x"}), 1);
+    EXPECT_EQ(m_err.find('\x1b'), std::string::npos) << m_err;
+    EXPECT_EQ(m_err.find('\x07'), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("unable to log on as SC\\x1b[2J\\x1b]0;owned\\x07OTT"), std::string::npos) << m_err;
+}
+
+TEST_F(ReportRun, PasswordFileMustBeTheOwnersAlone) {
+    WriteFile("password", "TIGER\n");
+    ASSERT_EQ(::chmod(Path("password").c_str(), 0644), 0);
+    const std::vector<std::string> args = {"-u", "SCOTT", "-s", "DEMO", "--password-file", "password",
+                                           "--no-analyze", "--format", "csv", "--output", "pool"};
+    EXPECT_EQ(Run(args, "CORVID_SIM_SCENARIO=demo:50"), 1);
+    EXPECT_NE(m_err.find("the password file 'password' may be read by others"), std::string::npos) << m_err;
+    EXPECT_FALSE(Exists(Path("pool.CSV")));
+    ASSERT_EQ(::chmod(Path("password").c_str(), 0600), 0);
+    EXPECT_EQ(Run(args, "CORVID_SIM_SCENARIO=demo:50"), 0) << m_err;
+    EXPECT_TRUE(Exists(Path("pool.CSV")));
+    // Not both ways at once.
+    EXPECT_EQ(Run(With({"--password-file", "password", "--output", "x"})), 2);
+}
+
+// A password given with -p or --password is gone from /proc/PID/cmdline while
+// the report runs; the rest of the command line stays.
+TEST_F(ReportRun, PasswordArgumentIsWipedFromTheCommandLine) {
+    for (const std::vector<std::string>& logon : std::vector<std::vector<std::string>>{
+             {"-p", "TIGER"}, {"-pTIGER"}, {"--password=TIGER"}, {"--password", "TIGER"}}) {
+        std::vector<std::string> args = {"corvid-report", "-u", "SCOTT", "-s", "DEMO"};
+        args.insert(args.end(), logon.begin(), logon.end());
+        for (const char* more : {"--no-analyze", "--trace", "1", "--interval", "600", "--output", "slow"})
+            args.push_back(more);
+        ::unlink(Path("Corvid.log").c_str());
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::chdir(m_dir.c_str()) != 0) ::_exit(126);
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::unsetenv("CORVID_PASSWORD");
+            ::setenv("HOME", (m_dir + "/home").c_str(), 1);
+            ::setenv("LD_LIBRARY_PATH", m_libDir.c_str(), 1);
+            ::setenv("CORVID_SIM_SCENARIO", "demo:50", 1);
+            std::vector<char*> argv;
+            for (std::string& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(CORVID_REPORT_EXE, argv.data());
+            ::_exit(127);
+        }
+        struct SReap {
+            pid_t pid;
+            ~SReap() {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        } reap{child};
+        // Once the logon is in the log, the report is between its two loads.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (ReadFile(Path("Corvid.log")).find("Logon error code = [0]") == std::string::npos) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no logon in the trace";
+            ASSERT_EQ(::waitpid(child, nullptr, WNOHANG), 0) << "the report ended early";
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        const std::string cmdline = ReadFile("/proc/" + std::to_string(child) + "/cmdline");
+        EXPECT_EQ(cmdline.find("TIGER"), std::string::npos) << logon[0];
+        EXPECT_NE(cmdline.find("SCOTT"), std::string::npos) << logon[0];
+        EXPECT_NE(cmdline.find("--interval"), std::string::npos) << logon[0];
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "list/ExportSettings.h"
+#include "platform/Secret.h"
 
 namespace corvid {
 
@@ -32,6 +33,7 @@ enum LongOnly {
     kOptMinStatements,
     kOptInterval,
     kOptVersion,
+    kOptPasswordFile,
 };
 
 bool IsSqlId(const std::string& text) {
@@ -44,6 +46,7 @@ bool IsSqlId(const std::string& text) {
 const option kLongOptions[] = {
     {"user", required_argument, nullptr, 'u'},
     {"password", required_argument, nullptr, 'p'},
+    {"password-file", required_argument, nullptr, kOptPasswordFile},
     {"server", required_argument, nullptr, 's'},
     {"oci", required_argument, nullptr, kOptOci},
     {"connect-as", required_argument, nullptr, kOptConnectAs},
@@ -130,7 +133,12 @@ std::string ReportUsage() {
            "\n"
            "  -u, --user USER            user to log on as (required)\n"
            "  -p, --password PASSWORD    password; else the variable CORVID_PASSWORD, else a\n"
-           "                             prompt without echo when run on a terminal\n"
+           "                             prompt without echo when run on a terminal. On the\n"
+           "                             command line it is visible to other local users\n"
+           "                             while the program starts (it is wiped once read):\n"
+           "                             prefer --password-file or the prompt\n"
+           "      --password-file FILE   read the password from the first line of FILE,\n"
+           "                             which only its owner may read (chmod 600)\n"
            "  -s, --server SERVER        server (TNS alias); the local database when omitted\n"
            "      --oci 7|8              force the client interface generation\n"
            "      --connect-as MODE      NORMAL (default), SYSDBA or SYSOPER\n"
@@ -143,7 +151,8 @@ std::string ReportUsage() {
            "      --name TEXT            title written into the export (default: the saved name)\n"
            "      --analyze, --no-analyze\n"
            "                             explain every statement, or not (default: saved setting)\n"
-           "      --trace LEVEL          write Corvid.log in the current folder at that level\n"
+           "      --trace LEVEL          write Corvid.log in the current folder at that level:\n"
+           "                             0 none, 1 connections and errors, 15 every statement\n"
            "      --settings FILE        read the settings from FILE instead of the user's\n"
            "      --similar-to ADDRESS   export the statements most similar to the one at that\n"
            "                             address instead (Distance, User, SQL Text)\n"
@@ -178,6 +187,11 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 break;
             case 'p':
                 options.password = optarg;
+                // Out of /proc/PID/cmdline as soon as it is read.
+                WipeArgument(optarg);
+                break;
+            case kOptPasswordFile:
+                options.passwordFile = optarg;
                 break;
             case 's':
                 options.server = optarg;
@@ -218,8 +232,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 options.analyze = false;
                 break;
             case kOptTrace:
-                if (!ParseInt(optarg, options.traceLevel)) {
-                    error = "--trace takes a whole number, not '" + std::string(optarg) + "'";
+                if (!ParseInt(optarg, options.traceLevel) || options.traceLevel < 0 ||
+                    options.traceLevel > kMaxTraceLevel) {
+                    error = "--trace takes a level from 0 to " + std::to_string(kMaxTraceLevel) + ", not '" +
+                            std::string(optarg) + "'";
                     return false;
                 }
                 break;
@@ -285,6 +301,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     }
     if (options.user.empty()) {
         error = "no user given (--user)";
+        return false;
+    }
+    if (options.password && options.passwordFile) {
+        error = "--password and --password-file cannot be used together";
         return false;
     }
     if (options.sqlId && (options.sqlId->size() != 13 || !IsSqlId(*options.sqlId))) {

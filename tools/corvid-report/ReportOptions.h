@@ -16,10 +16,14 @@ EReportFormat ReportFormatOf(EExportFormat format);
 // The list exporter's format; none for the JSON forms.
 std::optional<EExportFormat> ListExportFormat(EReportFormat format);
 
+// The highest trace level: every statement and the collection dumps.
+constexpr int kMaxTraceLevel = 15;
+
 // What the command line of corvid-report asks for.
 struct SReportOptions {
     std::string user;
-    std::optional<std::string> password;
+    std::optional<std::string> password;      // its argument is wiped from the command line once read
+    std::optional<std::string> passwordFile;  // a file only its owner may read
     std::string server;
     int ociVersion = 0;         // 0 chooses, 7 or 8 forces a generation
     EConnectMode connectMode = EConnectMode::Normal;
@@ -28,7 +32,7 @@ struct SReportOptions {
     std::optional<std::string> output;  // "-" is standard output (JSON forms only)
     std::optional<std::string> name;
     std::optional<bool> analyze;
-    int traceLevel = 0;
+    int traceLevel = 0;  // 0 to kMaxTraceLevel
     std::optional<std::string> settingsFile;
     std::optional<std::string> similarTo;
     std::optional<int> interval;  // seconds between two loads; the export lists what changed

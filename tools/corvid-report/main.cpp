@@ -2,8 +2,11 @@
 // settings, and exports the list the desktop program would show. Meant for
 // terminals and for cron alike: it never waits for input unless stdin is a terminal.
 
+#include <string.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <strings.h>
 
@@ -11,7 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <string>
 #include <thread>
 
@@ -37,8 +39,9 @@
 #include "platform/ConsolePrompter.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Services.h"
+#include "platform/Secret.h"
 #include "platform/SignalCleanup.h"
-#include "collection/FindSimilarStatements.h"
+#include "platform/TerminalText.h"
 
 namespace corvid {
 namespace {
@@ -47,8 +50,10 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// Messages may quote a server's or a user's text: the terminal sees it only as
+// visible characters.
 void Fail(const std::string& text) {
-    std::fprintf(stderr, "corvid-report: %s\n", text.c_str());
+    std::fprintf(stderr, "corvid-report: %s\n", TerminalText(text).c_str());
 }
 
 bool FileExists(const std::string& path) {
@@ -56,9 +61,10 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// Reads a line from the terminal with the echo off.
-bool PromptPassword(const std::string& user, std::string& password) {
-    std::fprintf(stderr, "Password for %s: ", user.c_str());
+// Reads a line from the terminal with the echo off, straight into the secret
+// (no stream buffer keeps a copy).
+bool PromptPassword(const std::string& user, CSecret& password) {
+    std::fprintf(stderr, "Password for %s: ", TerminalText(user).c_str());
     std::fflush(stderr);
     termios saved{};
     const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -69,13 +75,26 @@ bool PromptPassword(const std::string& user, std::string& password) {
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
-    const bool read = static_cast<bool>(std::getline(std::cin, password));
+    char line[CSecret::kCapacity];
+    std::size_t length = 0;
+    bool read = false;
+    for (char c = 0; length < sizeof line;) {
+        const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        read = true;
+        if (c == '\n') break;
+        line[length++] = c;
+    }
     if (haveTerminal) {
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         UnregisterTerminalRestore();
     }
     std::fputc('\n', stderr);
-    return read;
+    if (length > 0 && line[length - 1] == '\r') --length;
+    const bool taken = read && password.Assign(std::string_view(line, length));
+    ::explicit_bzero(line, sizeof line);
+    return taken;
 }
 
 void FillList(CListCtrlEx& list, const CListLayout& layout, const CObjectArray& entries,
@@ -115,23 +134,38 @@ bool LoadSettings(const SReportOptions& options, CIniSettingsStore& settings) {
     return true;
 }
 
-// The password from the command line, the environment or the terminal, in that
-// order. Without any of them there is no way to ask, and that is a usage error.
-bool ObtainPassword(const SReportOptions& options, std::string& password) {
+// The password from the command line, a file, the environment or the terminal,
+// in that order, into the one buffer that holds it. Without any of them there is
+// no way to ask, and that is a usage error.
+int ObtainPassword(SReportOptions& options, CSecret& password) {
     if (options.password) {
-        password = *options.password;
+        const bool taken = password.Assign(*options.password);
+        WipeString(*options.password);
+        if (!taken) {
+            Fail("the password is too long");
+            return kExitUsage;
+        }
+    } else if (options.passwordFile) {
+        std::string error;
+        if (!ReadPasswordFile(*options.passwordFile, password, error)) {
+            Fail(error);
+            return kExitFailure;
+        }
     } else if (const char* fromEnvironment = std::getenv("CORVID_PASSWORD")) {
-        password = fromEnvironment;
+        if (!password.Assign(fromEnvironment)) {
+            Fail("the password in CORVID_PASSWORD is too long");
+            return kExitUsage;
+        }
     } else if (::isatty(STDIN_FILENO)) {
         if (!PromptPassword(options.user, password)) {
             Fail("no password read");
-            return false;
+            return kExitUsage;
         }
     } else {
-        Fail("no password given: use --password or CORVID_PASSWORD (no prompt without a terminal)");
-        return false;
+        Fail("no password given: use --password-file, CORVID_PASSWORD or --password (no prompt without a terminal)");
+        return kExitUsage;
     }
-    return true;
+    return kExitOk;
 }
 
 void OpenTrace(const SReportOptions& options, CTraceContext& trace) {
@@ -141,8 +175,13 @@ void OpenTrace(const SReportOptions& options, CTraceContext& trace) {
     }
 }
 
-bool LogOn(const SReportOptions& options, const std::string& password, COracleConnection& connection) {
-    if (connection.Logon(options.user, password, options.server, options.connectMode)) return true;
+// Logs on and wipes the password: it is needed for nothing else.
+bool LogOn(const SReportOptions& options, CSecret& secret, COracleConnection& connection) {
+    std::string password(secret.View());
+    const bool connected = connection.Logon(options.user, password, options.server, options.connectMode);
+    WipeString(password);
+    secret.Wipe();
+    if (connected) return true;
     Fail("unable to log on as " + options.user + (options.server.empty() ? "" : " to " + options.server) + ": " +
          connection.GetErrorText());
     return false;
@@ -229,11 +268,11 @@ bool ExportOneStatement(CCorvidDoc& doc, const std::string& sqlId, CListCtrlEx& 
         plan.erase(at, 1);
     if (plan.empty()) {
         std::fprintf(planOut, "SQL ID %s: no plan (%s)\n", statement.m_SqlId.str().c_str(),
-                     statement.ErrorMessage().empty() ? "not analyzed" : statement.ErrorMessage().c_str());
+                     statement.ErrorMessage().empty() ? "not analyzed" : TerminalText(statement.ErrorMessage()).c_str());
     } else {
         std::fprintf(planOut, "SQL ID %s, plan from %s:\n%s\n", statement.m_SqlId.str().c_str(),
                      statement.m_PlanSource == kPlanFromCursorCache ? "the cursor cache" : "EXPLAIN PLAN",
-                     plan.c_str());
+                     TerminalText(plan).c_str());
     }
     return true;
 }
@@ -269,7 +308,7 @@ bool LoadAgainAfter(CCorvidDoc& doc, int seconds) {
         Fail("no complete pair of loads to compare");
         return false;
     }
-    std::fprintf(stderr, "corvid-report: %s\n", doc.GetIntervalSummary().Describe().c_str());
+    std::fprintf(stderr, "corvid-report: %s\n", TerminalText(doc.GetIntervalSummary().Describe()).c_str());
     return true;
 }
 
@@ -349,7 +388,7 @@ bool WriteExports(const CListCtrlEx& list, CTraceContext& trace, const std::vect
     return written;
 }
 
-int Run(const SReportOptions& options) {
+int Run(SReportOptions& options) {
     // SIGINT and SIGTERM remove a half-written export and restore the terminal.
     InstallSignalCleanup();
     CConsolePrompter prompter;
@@ -358,8 +397,8 @@ int Run(const SReportOptions& options) {
     CIniSettingsStore settings;
     if (!LoadSettings(options, settings)) return kExitFailure;
 
-    std::string password;
-    if (!ObtainPassword(options, password)) return kExitUsage;
+    CSecret password;
+    if (const int status = ObtainPassword(options, password); status != kExitOk) return status;
 
     CTraceContext trace;
     OpenTrace(options, trace);
@@ -423,7 +462,8 @@ int main(int argc, char** argv) {
     corvid::SReportOptions options;
     std::string error;
     if (!corvid::ParseReportOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "corvid-report: %s\nTry 'corvid-report --help' for more information.\n", error.c_str());
+        std::fprintf(stderr, "corvid-report: %s\nTry 'corvid-report --help' for more information.\n",
+                     corvid::TerminalText(error).c_str());
         return corvid::kExitUsage;
     }
     if (options.help) {
