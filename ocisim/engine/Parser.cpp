@@ -79,6 +79,22 @@ Parser::Parser(std::string text, std::vector<Token> tokens) : m_Text(std::move(t
 
 Parser::~Parser() { Lexer::GiveBack(std::move(m_Tokens)); }
 
+Parser::DepthGuard::DepthGuard(Parser& parser, bool query) : m_Parser(parser), m_Query(query) {
+    if (query) {
+        if (++m_Parser.m_QueryDepth > kMaxSubqueryDepth) {
+            --m_Parser.m_QueryDepth;
+            Raise(1778);
+        }
+    } else if (++m_Parser.m_ExpressionDepth > kMaxExpressionDepth) {
+        --m_Parser.m_ExpressionDepth;
+        Raise(3095, std::to_string(kMaxExpressionDepth));
+    }
+}
+
+Parser::DepthGuard::~DepthGuard() {
+    --(m_Query ? m_Parser.m_QueryDepth : m_Parser.m_ExpressionDepth);
+}
+
 const Token& Parser::Peek(size_t ahead) const {
     size_t i = m_Index + ahead;
     return i < m_Tokens.size() ? m_Tokens[i] : m_Tokens.back();
@@ -552,6 +568,7 @@ std::unique_ptr<Statement> Parser::ParseDrop() {
 // ---------------------------------------------------------------- queries
 
 std::unique_ptr<Select> Parser::ParseQuery() {
+    DepthGuard level(*this, true);
     std::unique_ptr<Select> first;
     if (Peek().IsOp("(")) {
         Take();
@@ -753,6 +770,7 @@ ExprPtr Parser::ParseAnd() {
 
 ExprPtr Parser::ParseNot() {
     if (Peek().IsWord("NOT")) {
+        DepthGuard level(*this, false);
         size_t pos = Take().pos;
         auto e = MakeExpr(Expr::Kind::Not, pos);
         e->args.push_back(ParseNot());
@@ -862,6 +880,7 @@ ExprPtr Parser::ParseTerm() {
 }
 
 ExprPtr Parser::ParseUnary() {
+    DepthGuard level(*this, false);
     if (Peek().IsOp("-")) {
         size_t pos = Take().pos;
         auto e = MakeExpr(Expr::Kind::Negate, pos);

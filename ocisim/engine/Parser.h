@@ -51,6 +51,13 @@ public:
     // Words that end an expression and cannot be aliases.
     static bool IsReserved(std::string_view word);
 
+    // How deep a statement may nest. Oracle refuses more than 255 levels of
+    // subqueries with ORA-01778 ("maximum subquery nesting level exceeded") and an
+    // expression nested too deeply with ORA-03095 ("expression level is too deep,
+    // maximum %s"); the parser stops there instead of running out of stack.
+    static constexpr int kMaxSubqueryDepth = 255;
+    static constexpr int kMaxExpressionDepth = 500;
+
 private:
     // A parser over tokens already read from `text`.
     Parser(std::string text, std::vector<Token> tokens);
@@ -79,9 +86,25 @@ private:
     std::unique_ptr<Statement> ParseCreate();
     std::unique_ptr<Statement> ParseDrop();
 
+    // One more level of expression (or, with `query`, of subquery) for as long
+    // as it lives; raises the error of too deep a nesting beyond the limit.
+    class DepthGuard {
+    public:
+        DepthGuard(Parser& parser, bool query);
+        ~DepthGuard();
+        DepthGuard(const DepthGuard&) = delete;
+        DepthGuard& operator=(const DepthGuard&) = delete;
+
+    private:
+        Parser& m_Parser;
+        bool m_Query;
+    };
+
     std::string m_Text;
     std::vector<Token> m_Tokens;
     size_t m_Index = 0;
+    int m_ExpressionDepth = 0;
+    int m_QueryDepth = 0;
 };
 
 }  // namespace ocisim

@@ -76,7 +76,10 @@ public:
                 m_P.ParseExpr();
             else
                 m_P.ParseExpr();
-        } catch (const OraException&) {
+        } catch (const OraException& error) {
+            if (error.error.code == 3095 || error.error.code == 1778) {
+                throw PlError{start, "PLS-00102: parser stack overflow because nesting is too deep"};
+            }
             Fail("( - + case mod new not null <an identifier> <a double-quoted delimited-identifier> <a bind "
                  "variable> <a number> <a single-quoted SQL string>");
         }
@@ -162,7 +165,18 @@ public:
         }
     }
 
+    // Blocks, IF and LOOP nest through here: beyond kMaxNesting levels Oracle's
+    // PLS-00102 ("parser stack overflow because nesting is too deep"), not a crash.
+    static constexpr int kMaxNesting = 255;
     std::vector<PlStmt> Statements(std::initializer_list<const char*> enders) {
+        if (m_Nesting >= kMaxNesting) {
+            throw PlError{m_P.Peek().pos, "PLS-00102: parser stack overflow because nesting is too deep"};
+        }
+        ++m_Nesting;
+        struct SLeave {
+            int& nesting;
+            ~SLeave() { --nesting; }
+        } leave{m_Nesting};
         std::vector<PlStmt> out;
         for (;;) {
             for (const char* e : enders)
@@ -305,6 +319,7 @@ public:
 
 private:
     Parser m_P;
+    int m_Nesting = 0;
 };
 
 // ---------------------------------------------------------------- runtime
