@@ -114,6 +114,21 @@ std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& a
     return kept;
 }
 
+std::string ToolkitOptionWithoutValue(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return {};
+    const std::string& last = arguments.back();
+    std::string name;
+    if (last.size() > 2 && last.compare(0, 2, "--") == 0) {
+        name = last.substr(2);
+    } else if (last.size() > 1 && last[0] == '-') {
+        name = last.substr(1);
+    }
+    for (const char* option : kToolkitOptionsWithValue) {
+        if (name == option) return last;
+    }
+    return {};
+}
+
 CCorvidCommandLineInfo::Outcome CCorvidCommandLineInfo::Parse(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size() && m_outcome == Outcome::Run; ++i) {
         const std::string& argument = arguments[i];

@@ -48,4 +48,9 @@ const char* UsageText();
 // toolkit is handed unchanged and which are not Corvid's letters.
 std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& arguments);
 
+// The first of the toolkit's options that needs a value and has none (it is the
+// last argument), as given; empty when there is none. The toolkit itself aborts
+// on such a line.
+std::string ToolkitOptionWithoutValue(const std::vector<std::string>& arguments);
+
 }  // namespace corvid

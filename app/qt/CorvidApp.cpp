@@ -9,14 +9,17 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "app/AboutInfo.h"
 #include "app/AppInfo.h"
+#include "app/CommandLinePassword.h"
 #include "app/LoadSummary.h"
 #include "app/Startup.h"
 #include "app/qt/AutoRefresh.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/StartupChecks.h"
 #include "app/qt/StatementCommands.h"
 #include "app/qt/ToolbarIcons.h"
 #include "charts/qt/ChartPanel.h"
@@ -27,6 +30,7 @@
 #include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/ProcessExit.h"
+#include "platform/Secret.h"
 #include "platform/Services.h"
 #include "platform/qt/QtPrompter.h"
 #include "platform/qt/QtSettingsStore.h"
@@ -102,8 +106,16 @@ int CCorvidApp::Run(int argc, char** argv) {
     // reported even where there is no display. The toolkit's own options
     // (-platform, -display, -style, ...) are left to the toolkit.
     CCorvidCommandLineInfo commandLine;
-    const std::vector<std::string> arguments = WithoutToolkitOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (commandLine.Parse(arguments) == CCorvidCommandLineInfo::Outcome::Version) {
+    std::vector<std::string> given(argv + 1, argv + argc);
+    std::vector<std::string> arguments = WithoutToolkitOptions(given);
+    commandLine.Parse(arguments);
+    // The password leaves the visible command line before the toolkit copies it,
+    // and the process is not dumpable while it is held.
+    std::optional<CNotDumpable> holdingPassword;
+    if (!commandLine.m_Password.empty()) holdingPassword.emplace();
+    WipePasswordArguments(argc, argv, given, commandLine.m_Password);
+    WipePasswordArguments(0, argv, arguments, commandLine.m_Password);
+    if (commandLine.GetOutcome() == CCorvidCommandLineInfo::Outcome::Version) {
         std::printf("corvid %s (build %d)\n", kApplicationVersion, kApplicationBuild);
         EndProcess(0);
     }
@@ -111,11 +123,18 @@ int CCorvidApp::Run(int argc, char** argv) {
         ShowUsageAndExit(commandLine.GetOutcome(), argc, argv);
     }
 
+    CheckToolkitStart(argc, argv);
+    if (!m_storeOverride && !PrepareUserSettingsFile()) return 1;
     QApplication application(argc, argv);
+    ToolkitStarted();
     application.setQuitOnLastWindowClosed(true);
     QApplication::setWindowIcon(ApplicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("corvid"));
-    if (!InitInstance(commandLine)) {
+    const bool started = InitInstance(commandLine);
+    // The logon is behind us: the password is needed no more.
+    WipeString(commandLine.m_Password);
+    holdingPassword.reset();
+    if (!started) {
         ExitInstance();
         return 1;
     }

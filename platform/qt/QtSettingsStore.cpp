@@ -1,5 +1,7 @@
 #include "platform/qt/QtSettingsStore.h"
 
+#include <QStandardPaths>
+
 namespace corvid {
 
 CQtSettingsStore::CQtSettingsStore()
@@ -8,6 +10,12 @@ CQtSettingsStore::CQtSettingsStore()
 
 CQtSettingsStore::CQtSettingsStore(const QString& iniPath)
     : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+
+QString CQtSettingsStore::UserFilePath() {
+    // Where QSettings keeps an INI file of the user scope on this platform.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Quarry Lane/Corvid.ini");
+}
 
 QString CQtSettingsStore::KeyOf(const std::string& section, const std::string& key) {
     return QString::fromStdString(section) + QLatin1Char('/') + QString::fromStdString(key);

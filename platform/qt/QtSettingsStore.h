@@ -25,6 +25,8 @@ public:
     void RemoveSection(const std::string& section) override;
 
     QString FileName() const { return m_settings->fileName(); }
+    // The file the default constructor uses, found without reading it.
+    static QString UserFilePath();
 
 private:
     static QString KeyOf(const std::string& section, const std::string& key);
