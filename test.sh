@@ -2,6 +2,7 @@
 # Installs what is missing, builds and runs every test.
 #   ./test.sh              the normal build in build/
 #   ./test.sh --sanitize   AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/
+#                          (the end-to-end tests run the sanitized programs too)
 #   ./test.sh --fuzz SECS  every fuzz target under libFuzzer (clang) for SECS seconds, in build-fuzz/
 #                          (CORVID_FUZZ_JOBS=N runs N targets at a time)
 #   ./test.sh --repeat N   runs the whole suite N times, stopping at the first failing run
@@ -34,7 +35,7 @@ while [ $# -gt 0 ]; do
             fi
             [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "test.sh: --repeat needs a positive count, not '$runs'" >&2; exit 2; }
             ;;
-        -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
         *) echo "test.sh: unknown option '$1'" >&2; exit 2 ;;
     esac
     shift
@@ -50,6 +51,13 @@ configure_and_build "$build_dir" "${options[@]}"
 
 say "Running the tests"
 export QT_QPA_PLATFORM=offscreen
+if [ "$build_dir" = build-sanitize ]; then
+    # A sanitizer finding in any program a test runs (corvid-report, the desktop
+    # program, the simulator's libraries) ends it with a status no test expects,
+    # so that it cannot pass as the ordinary failure status 1.
+    export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=99"
+    export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=99:print_stacktrace=1"
+fi
 cd "$build_dir"
 for ((run = 1; run <= runs; ++run)); do
     [ "$runs" -eq 1 ] || say "Run $run of $runs"
