@@ -115,6 +115,7 @@ int CCorvidApp::Run(int argc, char** argv) {
     if (!commandLine.m_Password.empty()) holdingPassword.emplace();
     WipePasswordArguments(argc, argv, given, commandLine.m_Password);
     WipePasswordArguments(0, argv, arguments, commandLine.m_Password);
+    CheckToolkitArguments(argc, argv);
     if (commandLine.GetOutcome() == CCorvidCommandLineInfo::Outcome::Version) {
         std::printf("corvid %s (build %d)\n", kApplicationVersion, kApplicationBuild);
         EndProcess(0);

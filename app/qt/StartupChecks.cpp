@@ -38,12 +38,16 @@ bool HasEnvironment(const char* name) {
 
 }  // namespace
 
-void CheckToolkitStart(int argc, char** argv) {
+void CheckToolkitArguments(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (const std::string option = ToolkitOptionWithoutValue(arguments); !option.empty()) {
         std::fprintf(stderr, "corvid: the option '%s' needs a value\n%s\n", TerminalText(option).c_str(), UsageText());
         EndProcess(2);
     }
+}
+
+void CheckToolkitStart(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     bool platformChosen = HasEnvironment("QT_QPA_PLATFORM");
     for (const std::string& argument : arguments) {
         platformChosen = platformChosen || argument == "-platform" || argument == "--platform";

@@ -39,10 +39,11 @@ fi
 rm "home/.config/Quarry Lane/Corvid.ini"
 
 # A toolkit option without its value: the usage and status 2, not an abort.
-for option in -platform -display -style; do
-    HOME=$work/home QT_QPA_PLATFORM=offscreen timeout 30 "$corvid" "$option" >out.txt 2>err.txt
+for option in -platform -display -style "-x -platform"; do
+    # shellcheck disable=SC2086  # "-x -platform": a bad option as well
+    HOME=$work/home QT_QPA_PLATFORM=offscreen timeout 30 "$corvid" $option >out.txt 2>err.txt
     status=$?
-    if [ "$status" -ne 2 ] || ! grep -qF "the option '$option' needs a value" err.txt; then
+    if [ "$status" -ne 2 ] || ! grep -qF "the option '${option#-x }' needs a value" err.txt; then
         fail "corvid $option: status $status, $(cat err.txt)"
     else
         pass
