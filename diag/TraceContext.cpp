@@ -38,7 +38,15 @@ bool CTraceContext::Open(const std::string& fileName, int level) {
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     // Exclusive: a second program tracing into the same folder must not interleave.
-    if (!regular || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+    // In a sticky folder open to all (/tmp), a log another user planted there
+    // would stay theirs to read: the rule of protected regular files.
+    const std::size_t slash = fileName.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
+    struct stat folderInfo {};
+    const bool planted = regular && info.st_uid != ::geteuid() && ::stat(folder.c_str(), &folderInfo) == 0 &&
+                         (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0 &&
+                         info.st_uid != folderInfo.st_uid;
+    if (!regular || planted || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return false;
     }

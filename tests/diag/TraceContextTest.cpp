@@ -108,6 +108,23 @@ TEST_F(TraceLogTest, PhysicalMemoryFiguresAreSane) {
     EXPECT_LE(free, total);
 }
 
+// In a sticky folder open to all, another user's file at the log's name is not
+// written (it would stay theirs to read); the folder owner's and our own are.
+TEST_F(TraceLogTest, AnotherUsersFileInASharedFolderIsNotWritten) {
+    if (::geteuid() != 0) GTEST_SKIP() << "files of another user need root to create; not run";
+    fs::create_directory("shared");
+    ASSERT_EQ(::chmod("shared", 01777), 0);
+    std::ofstream("shared/Corvid.log") << "planted";
+    ASSERT_EQ(::chown("shared/Corvid.log", 12345, 12345), 0);
+    ASSERT_EQ(::chmod("shared/Corvid.log", 0666), 0);
+    CTraceContext trace;
+    EXPECT_FALSE(trace.Open("shared/Corvid.log", 1));
+    EXPECT_EQ(ReadFile("shared/Corvid.log"), "planted");
+    ASSERT_EQ(::chown("shared", 12345, 12345), 0);
+    ASSERT_EQ(::chmod("shared", 01777), 0);
+    EXPECT_TRUE(trace.Open("shared/Corvid.log", 1));
+}
+
 TEST_F(TraceLogTest, LevelZeroCreatesNoFileAndLeavesAnOldOneAlone) {
     {
         std::ofstream old("Corvid.log", std::ios::binary);
