@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -201,6 +202,49 @@ TEST(EditDistance, LimitedDistanceIsExactUpToTheLimit) {
                 ASSERT_GT(limited, limit) << "distance " << expected << ", lengths " << a.size() << ", " << b.size();
         }
     }
+}
+
+// Short rests after a common start cut at any byte: the prepared pattern reads its
+// kept masks from the middle of a block, one word or a band of diagonals, with and
+// without a limit.
+TEST(EditDistance, RestsStartingInsideABlockAgreeWithTheOracle) {
+    std::mt19937 rng(8080);
+    for (int round = 0; round < 400; ++round) {
+        const int alphabet = round % 3 == 0 ? 2 : 30;
+        const std::string head = RandomText(rng, std::uniform_int_distribution<std::size_t>(1, 300)(rng), alphabet);
+        const std::string middle = RandomText(rng, std::uniform_int_distribution<std::size_t>(40, 400)(rng), alphabet);
+        const std::string a = head + middle;
+        const std::string b = head + Mutate(rng, middle, 1 + round % 45);
+        const int expected = OracleDistance(a, b);
+        ASSERT_EQ(CEditDistancePattern(a).Distance(b), expected) << "head " << head.size();
+        ASSERT_EQ(CEditDistancePattern(b).Distance(a), expected) << "head " << head.size();
+        const int limit = round % 40;
+        const int limited = CEditDistancePattern(a).Distance(b, limit);
+        if (expected <= limit)
+            ASSERT_EQ(limited, expected);
+        else
+            ASSERT_GT(limited, limit);
+    }
+}
+
+// A long computation polls its interrupt: asked to stop it gives up with
+// kInterrupted, otherwise the distance is unchanged; short ones finish regardless.
+TEST(EditDistance, InterruptStopsALongComputation) {
+    std::mt19937 rng(404);
+    const std::string a = RandomText(rng, 20000, 20);
+    const std::string b = RandomText(rng, 15000, 20);
+    const CEditDistancePattern pattern(a);
+    int polls = 0;
+    EXPECT_EQ(pattern.Distance(b, std::numeric_limits<std::int32_t>::max(),
+                               [&] { return ++polls >= 3; }),
+              CEditDistancePattern::kInterrupted);
+    EXPECT_EQ(polls, 3);
+    polls = 0;
+    const std::string near = Mutate(rng, a, 2000);
+    EXPECT_EQ(pattern.Distance(near, std::numeric_limits<std::int32_t>::max(), [&] { return ++polls < 0; }),
+              pattern.Distance(near));
+    EXPECT_GT(polls, 0);
+    EXPECT_EQ(CEditDistancePattern("kitten").Distance("sitting", 10, [] { return true; }), 3);
 }
 
 }  // namespace
