@@ -507,6 +507,10 @@ std::int64_t ComputeTrimmed(std::string_view pattern, const std::uint64_t* masks
     const std::int64_t gap = rows > columns ? rows - columns : columns - rows;
     if (gap > limit) return gap;
 
+    // Without kept masks the shorter text is the pattern: its masks cost the least
+    // to build, and a very long one's are never built whole.
+    if (!masks && columns < rows) return ComputeTrimmed(restText, nullptr, rest, limit, interrupt);
+
     const auto* bytes = reinterpret_cast<const unsigned char*>(restText.data());
     std::uint64_t local[kAlphabet];
     std::vector<std::uint64_t> built;
