@@ -321,12 +321,13 @@ void GiantStatement(const CObjectArray& generated, const char* name, const std::
                 first, total, cpu, reports, gap);
     // Cancelled at moments spread over the run (before and after the first screen).
     std::vector<double> delays;
-    for (double at : {0.1, 0.3, 0.25 * total, 0.5 * total, 0.75 * total}) {
+    for (double at : {0.1, 0.3, 1.0, 2.0, 4.0}) {
+        if (at >= total) continue;
         const double seconds = GiantRun(pool, chosen, at, first, cpu, reports, gap, cancelled);
         if (cancelled) delays.push_back(seconds - at);
     }
     const corvid::bench::SFigure delay = corvid::bench::Summarise(delays);
-    std::printf("  cancelled at 0.1 s, 0.3 s and a quarter, half, three quarters of the run: stopped %.3f s after "
+    std::printf("  cancelled at 0.1, 0.3, 1, 2 and 4 s (those before the end): stopped %.3f s after "
                 "the cancellation (median of %zu) [%.3f..%.3f]\n",
                 delay.median, delays.size(), delay.low, delay.high);
 }

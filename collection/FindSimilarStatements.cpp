@@ -27,6 +27,10 @@ using Index = CObjectArray::Index;
 constexpr Index kParallelThreshold = 256;
 // Statements handed out at a time to a thread.
 constexpr Index kChunk = 32;
+// With a chosen text this long (each comparison taking a millisecond or more)
+// statements go a few at a time, so that the running bound tightens soon.
+constexpr std::size_t kLongPattern = 16384;
+constexpr Index kLongPatternChunk = 2;
 
 int PercentDone(Index done, Index count) {
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
@@ -36,13 +40,13 @@ int PercentDone(Index done, Index count) {
 // (caller true) and up to threads - 1 helpers; afterChunk(end) runs on the calling
 // thread after each of its own chunks and stops the run by returning false. An exception in any thread
 // stops the others and leaves here once all have ended.
-void RunChunks(unsigned threads, Index count, const std::function<void(Index, Index, bool)>& body,
+void RunChunks(unsigned threads, Index count, Index chunk, const std::function<void(Index, Index, bool)>& body,
                const std::function<bool(Index)>& afterChunk) {
     std::atomic<Index> next{0};
     std::atomic<bool> stop{false};
     std::exception_ptr helperError;
     auto take = [&](Index& first) {
-        first = next.fetch_add(kChunk, std::memory_order_relaxed);
+        first = next.fetch_add(chunk, std::memory_order_relaxed);
         return first < count;
     };
     {
@@ -51,7 +55,7 @@ void RunChunks(unsigned threads, Index count, const std::function<void(Index, In
             try {
                 Index i = 0;
                 while (!stopToken.stop_requested() && !stop.load(std::memory_order_relaxed) && take(i))
-                    body(i, std::min(i + kChunk, count), false);
+                    body(i, std::min(i + chunk, count), false);
             } catch (...) {
                 if (!stop.exchange(true)) helperError = std::current_exception();
             }
@@ -67,7 +71,7 @@ void RunChunks(unsigned threads, Index count, const std::function<void(Index, In
         // On an exception here the helpers are stopped and joined before it leaves.
         Index i = 0;
         while (!stop.load() && take(i)) {
-            const Index end = std::min(i + kChunk, count);
+            const Index end = std::min(i + chunk, count);
             body(i, end, true);
             if (!afterChunk(end)) {
                 stop.store(true);
@@ -96,7 +100,8 @@ public:
         const auto count = static_cast<Index>(m_order.size());
         m_distances.assign(m_order.size(), 0);
         m_exact.assign(m_order.size(), 1);
-        m_chunkDone.assign(static_cast<std::size_t>((count + kChunk - 1) / kChunk), false);
+        m_chunk = m_pattern.GetText().size() >= kLongPattern ? kLongPatternChunk : kChunk;
+        m_chunkDone.assign(static_cast<std::size_t>((count + m_chunk - 1) / m_chunk), false);
         if (count == 0) return;
         m_progress = progress;
         m_caller = [this] { return OnCallerPoll(); };
@@ -107,7 +112,7 @@ public:
         m_bounded = m_run.m_OnFirstScreen && m_run.m_FirstScreenSize > 0;
         Index reported = 0;
         RunChunks(
-            threads, count,
+            threads, count, m_chunk,
             [this](Index begin, Index end, bool caller) {
                 for (Index k = begin; k < end && !m_stop.load(std::memory_order_relaxed); ++k)
                     Compare(static_cast<std::size_t>(k), caller,
@@ -137,7 +142,7 @@ public:
         reported = 0;
         m_restPass = true;
         RunChunks(
-            threads, restCount,
+            threads, restCount, m_chunk,
             [&](Index begin, Index end, bool caller) {
                 for (Index k = begin; k < end && !m_stop.load(std::memory_order_relaxed); ++k)
                     Compare(rest[static_cast<std::size_t>(k)], caller, kNoLimit);
@@ -203,18 +208,17 @@ private:
         m_distances[slot] = distance;
     }
 
-    // Polled by a long comparison on the calling thread: reports now and then, and
-    // stops every thread once the run is cancelled.
+    // Polled by a long comparison on the calling thread every millisecond or so:
+    // reports now and then, and stops every thread once the run is cancelled.
     bool OnCallerPoll() {
         if (m_stop.load(std::memory_order_relaxed)) return true;
-        if (++m_polls % 16 != 0 || !m_progress) return false;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastPollReport < std::chrono::milliseconds(100)) return false;
-        m_lastPollReport = now;
-        const auto count = static_cast<Index>(m_order.size());
-        // Statements compared in full so far; the first of them is the one now compared.
-        const Index done = m_finished.load() - m_restCount.load() + (m_restPass ? m_restDone : 0);
-        Report(PercentDone(std::max<Index>(0, std::min(done, count - 1)), count), m_current);
+        if (!m_progress) return false;
+        if (std::chrono::steady_clock::now() - m_lastPollReport >= std::chrono::milliseconds(100)) {
+            // Statements compared in full so far; the first of them is the one now compared.
+            const auto count = static_cast<Index>(m_order.size());
+            const Index done = m_finished.load() - m_restCount.load() + (m_restPass ? m_restDone : 0);
+            Report(PercentDone(std::max<Index>(0, std::min(done, count - 1)), count), m_current);
+        }
         if (m_run.m_Cancellable && m_progress->IsCancelled()) Cancel();
         return m_stop.load();
     }
@@ -241,7 +245,7 @@ private:
         if (!m_caseSensitive) m_upper.assign(m_positions.size(), std::string());
         m_bounds.resize(m_positions.size());
         RunChunks(
-            threads, count,
+            threads, count, kChunk,
             [this](Index begin, Index end, bool) {
                 for (Index k = begin; k < end; ++k) {
                     const auto slot = static_cast<std::size_t>(k);
@@ -278,10 +282,10 @@ private:
         bool complete = false;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
-            m_chunkDone[static_cast<std::size_t>(begin / kChunk)] = true;
+            m_chunkDone[static_cast<std::size_t>(begin / m_chunk)] = true;
             Index finished = m_finished.load(std::memory_order_relaxed);
-            while (finished < count && m_chunkDone[static_cast<std::size_t>(finished / kChunk)]) {
-                const Index chunkEnd = std::min(finished + kChunk, count);
+            while (finished < count && m_chunkDone[static_cast<std::size_t>(finished / m_chunk)]) {
+                const Index chunkEnd = std::min(finished + m_chunk, count);
                 for (Index k = finished; k < chunkEnd; ++k)
                     Keep(static_cast<std::size_t>(k));
                 finished = chunkEnd;
@@ -366,12 +370,13 @@ private:
     // Calling thread only.
     IProgress* m_progress = nullptr;
     std::size_t m_current = 0;
-    unsigned m_polls = 0;
     bool m_restPass = false;
     Index m_restDone = 0;
     std::chrono::steady_clock::time_point m_lastPollReport{};
 
     std::mutex m_mutex;
+    // Statements handed out at a time, and which chunks of them are compared.
+    Index m_chunk = kChunk;
     std::vector<bool> m_chunkDone;
     // Every slot of the order before this one is compared.
     std::atomic<Index> m_finished{0};

@@ -26,6 +26,10 @@ void Poll(const DistanceInterrupt* interrupt) {
     if (interrupt && *interrupt && (*interrupt)()) throw SInterrupted{};
 }
 
+// The interrupt is polled about once per this many block steps (a millisecond or a
+// few), so that a poll may read the clock without slowing the work.
+constexpr std::int64_t kPollWork = std::int64_t{1} << 20;
+
 constexpr std::size_t kAlphabet = 256;
 // Patterns up to this length keep their masks (2 KiB per 64 bytes, 32 MiB at most).
 constexpr std::size_t kMaxKeptPattern = std::size_t{1} << 20;
@@ -201,6 +205,9 @@ std::int64_t RunSingleWord(const SMaskWindow& window, int lastBit, const unsigne
     return sum;
 }
 
+// Patterns at least this long (512 KiB of masks) give way to a far shorter text.
+constexpr std::int64_t kSwapMinRows = 16384;
+
 // The widest cutoff that one word of diagonals serves.
 constexpr std::int64_t kSmallBand = 31;
 
@@ -284,8 +291,13 @@ std::int64_t RunBanded(const std::uint64_t* masks, std::size_t m, const unsigned
     std::int64_t lowBlock = 0;
     std::int64_t highBlock = -1;
     const std::int64_t steps = columns + blocks - 1;
+    std::int64_t work = 0;  // block steps since the last poll
     for (std::int64_t t = 0; t < steps; ++t) {
-        if ((t & 255) == 0) Poll(interrupt);
+        work += highBlock - lowBlock + 1;
+        if (work >= kPollWork) {
+            work = 0;
+            Poll(interrupt);
+        }
         const std::int64_t previousLow = lowBlock;
         while (lowBlock <= highBlock && last(lowBlock) + lowBlock < t) {
             if (least[static_cast<std::size_t>(lowBlock)] > k) {
@@ -440,8 +452,12 @@ std::int64_t ComputeBlocks(std::string_view pattern, const std::uint64_t* masks,
     constexpr std::size_t kGroup = 4;
     std::vector<std::int8_t> carry(blocks > kGroup ? n : 0);
     std::uint64_t local[kGroup * kAlphabet];
+    std::int64_t work = 0;  // block steps since the last poll
     for (std::size_t first = 0; first < blocks; first += kGroup) {
-        Poll(interrupt);
+        if (work >= kPollWork) {
+            work = 0;
+            Poll(interrupt);
+        }
         const std::size_t count = std::min(kGroup, blocks - first);
         const bool top = first == 0;
         const bool bottom = first + count == blocks;
@@ -473,6 +489,7 @@ std::int64_t ComputeBlocks(std::string_view pattern, const std::uint64_t* masks,
                 break;
         }
         distance += sum;
+        work += static_cast<std::int64_t>(count * n);
     }
     return distance;
 }
@@ -508,8 +525,11 @@ std::int64_t ComputeTrimmed(std::string_view pattern, const std::uint64_t* masks
     if (gap > limit) return gap;
 
     // Without kept masks the shorter text is the pattern: its masks cost the least
-    // to build, and a very long one's are never built whole.
-    if (!masks && columns < rows) return ComputeTrimmed(restText, nullptr, rest, limit, interrupt);
+    // to build, and a very long one's are never built whole. A text far shorter than
+    // a long pattern is made the pattern too: its masks stay in the cache, where the
+    // long pattern's (2 KiB per 64 bytes) would be read whole from memory for it.
+    if ((!masks && columns < rows) || (rows >= kSwapMinRows && columns * 4 <= rows))
+        return ComputeTrimmed(restText, nullptr, rest, limit, interrupt);
 
     const auto* bytes = reinterpret_cast<const unsigned char*>(restText.data());
     std::uint64_t local[kAlphabet];

@@ -134,6 +134,11 @@ TEST(EditDistance, LongTextsAgreeWithTheOracle) {
     ExpectLikeOracle(a, Mutate(rng, a, 150));
     ExpectLikeOracle(a, RandomText(rng, 1700, 20));
     ExpectLikeOracle(RandomText(rng, 5000, 256), RandomText(rng, 70, 256));
+    // A pattern long enough to hand a far shorter text the role of the pattern.
+    const std::string longText = RandomText(rng, 17000, 20);
+    ExpectLikeOracle(longText, Mutate(rng, longText.substr(3000, 3000), 40));
+    ExpectLikeOracle(longText, RandomText(rng, 100, 20));
+    ExpectLikeOracle(longText, longText.substr(0, 64) + longText.substr(16900));
 }
 
 TEST(EditDistance, PairsSharingTheirStartOrEndAgreeWithTheOracle) {
@@ -231,8 +236,8 @@ TEST(EditDistance, RestsStartingInsideABlockAgreeWithTheOracle) {
 // kInterrupted, otherwise the distance is unchanged; short ones finish regardless.
 TEST(EditDistance, InterruptStopsALongComputation) {
     std::mt19937 rng(404);
-    const std::string a = RandomText(rng, 20000, 20);
-    const std::string b = RandomText(rng, 15000, 20);
+    const std::string a = RandomText(rng, 40000, 20);
+    const std::string b = RandomText(rng, 30000, 20);
     const CEditDistancePattern pattern(a);
     int polls = 0;
     EXPECT_EQ(pattern.Distance(b, std::numeric_limits<std::int32_t>::max(),
@@ -240,7 +245,7 @@ TEST(EditDistance, InterruptStopsALongComputation) {
               CEditDistancePattern::kInterrupted);
     EXPECT_EQ(polls, 3);
     polls = 0;
-    const std::string near = Mutate(rng, a, 2000);
+    const std::string near = Mutate(rng, a, 4000);
     EXPECT_EQ(pattern.Distance(near, std::numeric_limits<std::int32_t>::max(), [&] { return ++polls < 0; }),
               pattern.Distance(near));
     EXPECT_GT(polls, 0);
