@@ -205,8 +205,11 @@ std::int64_t RunSingleWord(const SMaskWindow& window, int lastBit, const unsigne
     return sum;
 }
 
-// Patterns at least this long (512 KiB of masks) give way to a far shorter text.
+// Patterns at least this long (512 KiB of masks) give way to a far shorter text,
+// and keep the positions of their bytes (up to the length below) to bound the
+// distance to one.
 constexpr std::int64_t kSwapMinRows = 16384;
+constexpr std::size_t kMaxIndexedPattern = std::size_t{1} << 30;
 
 // The widest cutoff that one word of diagonals serves.
 constexpr std::int64_t kSmallBand = 31;
@@ -376,6 +379,15 @@ std::int64_t CountBound(std::string_view pattern, const std::int32_t* patternCou
 CEditDistancePattern::CEditDistancePattern(std::string_view pattern) : m_pattern(pattern) {
     for (char c : pattern)
         ++m_counts[static_cast<unsigned char>(c)];
+    if (static_cast<std::int64_t>(pattern.size()) >= kSwapMinRows && pattern.size() <= kMaxIndexedPattern) {
+        for (std::size_t c = 0; c < kAlphabet; ++c)
+            m_firstPosition[c + 1] = m_firstPosition[c] + static_cast<std::uint32_t>(m_counts[c]);
+        m_positions.resize(pattern.size());
+        std::array<std::uint32_t, kAlphabet> next{};
+        std::copy(m_firstPosition.begin(), m_firstPosition.end() - 1, next.begin());
+        for (std::size_t i = 0; i < pattern.size(); ++i)
+            m_positions[next[static_cast<unsigned char>(pattern[i])]++] = static_cast<std::uint32_t>(i);
+    }
     if (pattern.empty() || pattern.size() > kMaxKeptPattern) return;
     const std::size_t blocks = BlockCount(pattern.size());
     m_masks.resize(blocks * kAlphabet);
@@ -383,7 +395,36 @@ CEditDistancePattern::CEditDistancePattern(std::string_view pattern) : m_pattern
         FillMasks(pattern, b, m_masks.data() + b * kAlphabet);
 }
 
+std::int64_t CEditDistancePattern::GreedyAlignmentCost(std::string_view text) const {
+    // Between two matched pairs, a unmatched text bytes face b skipped pattern bytes:
+    // min(a, b) substitutions and |a - b| insertions or deletions, max(a, b) edits.
+    std::int64_t cost = 0;
+    std::int64_t lastText = -1;
+    std::int64_t lastPattern = -1;
+    const auto n = static_cast<std::int64_t>(text.size());
+    const auto m = static_cast<std::int64_t>(m_pattern.size());
+    for (std::int64_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+        const std::uint32_t* begin = m_positions.data() + m_firstPosition[c];
+        const std::uint32_t* end = m_positions.data() + m_firstPosition[c + 1];
+        const std::uint32_t* at = std::lower_bound(begin, end, static_cast<std::uint32_t>(lastPattern + 1));
+        if (at == end) continue;  // left unmatched
+        const auto q = static_cast<std::int64_t>(*at);
+        cost += std::max(i - lastText - 1, q - lastPattern - 1);
+        lastText = i;
+        lastPattern = q;
+    }
+    return cost + std::max(n - lastText - 1, m - lastPattern - 1);
+}
+
+std::int64_t CEditDistancePattern::DistanceByBounds(std::string_view text) const {
+    if (m_positions.empty() || text.size() * 4 > m_pattern.size()) return -1;
+    const std::int64_t lower = CountBound(m_pattern, m_counts.data(), text);
+    return GreedyAlignmentCost(text) == lower ? lower : -1;
+}
+
 std::int32_t CEditDistancePattern::Distance(std::string_view text) const {
+    if (const std::int64_t known = DistanceByBounds(text); known >= 0) return Saturate(known);
     return Compute(m_pattern, m_masks.empty() ? nullptr : m_masks.data(), text);
 }
 
@@ -392,11 +433,13 @@ std::int32_t CEditDistancePattern::LowerBound(std::string_view text) const {
 }
 
 std::int32_t CEditDistancePattern::Distance(std::string_view text, std::int32_t limit) const {
+    if (const std::int64_t known = DistanceByBounds(text); known >= 0) return Saturate(known);
     return Compute(m_pattern, m_masks.empty() ? nullptr : m_masks.data(), text, limit);
 }
 
 std::int32_t CEditDistancePattern::Distance(std::string_view text, std::int32_t limit,
                                             const DistanceInterrupt& interrupt) const {
+    if (const std::int64_t known = DistanceByBounds(text); known >= 0) return Saturate(known);
     return Compute(m_pattern, m_masks.empty() ? nullptr : m_masks.data(), text, limit, &interrupt);
 }
 

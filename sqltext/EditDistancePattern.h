@@ -54,6 +54,18 @@ private:
     std::vector<std::uint64_t> m_masks;
     // How often each byte value occurs in the pattern.
     std::array<std::int32_t, 256> m_counts{};
+    // For a long pattern: the positions of each byte value in it, in ascending order,
+    // the values' lists one after the other (m_firstPosition[c] is where c's begins;
+    // entry 256 is the end). Empty for a short pattern.
+    std::vector<std::uint32_t> m_positions;
+    std::array<std::uint32_t, 257> m_firstPosition{};
+
+    // An upper bound of the distance to a text far shorter than the pattern: the cost
+    // of the alignment that matches each text byte with the next equal pattern byte.
+    std::int64_t GreedyAlignmentCost(std::string_view text) const;
+    // The distance to such a text when that alignment's cost meets the lower bound
+    // from the byte counts (then it is exact), else -1.
+    std::int64_t DistanceByBounds(std::string_view text) const;
 };
 
 }  // namespace corvid

@@ -232,6 +232,46 @@ TEST(EditDistance, RestsStartingInsideABlockAgreeWithTheOracle) {
     }
 }
 
+// Short texts against a long pattern, where the distance is often settled by an
+// alignment whose cost meets the lower bound: texts drawn from the pattern (in order,
+// shuffled, or with bytes the pattern lacks), and unrelated ones.
+TEST(EditDistance, ShortTextsAgainstALongPatternAgreeWithTheOracle) {
+    std::mt19937 rng(616);
+    for (int round = 0; round < 6; ++round) {
+        const std::string pattern = RandomText(rng, 17000 + 1000 * static_cast<std::size_t>(round % 3), 8 + 3 * round);
+        const CEditDistancePattern prepared(pattern);
+        for (int k = 0; k < 6; ++k) {
+            const std::size_t length = std::uniform_int_distribution<std::size_t>(1, 500)(rng);
+            std::string text;
+            switch (k) {
+                case 0:  // a subsequence of the pattern
+                    for (std::size_t i = 0; i < pattern.size() && text.size() < length; i += 1 + rng() % 9)
+                        text += pattern[i];
+                    break;
+                case 1:
+                    text = Mutate(rng, pattern.substr(rng() % 10000, length), 1 + 5 * round);
+                    break;
+                case 2:  // with bytes the pattern never has
+                    text = pattern.substr(rng() % 10000, length);
+                    for (int e = 0; e < 1 + 5 * round; ++e)
+                        text[rng() % text.size()] = static_cast<char>('A' + rng() % 26);
+                    break;
+                case 3:
+                    text = pattern.substr(rng() % 10000, length);
+                    std::shuffle(text.begin(), text.end(), rng);
+                    break;
+                case 4:
+                    text = RandomText(rng, length, 256);
+                    break;
+                default:
+                    text = pattern.substr(pattern.size() - length) + pattern.substr(0, 3);
+                    break;
+            }
+            ASSERT_EQ(prepared.Distance(text), OracleDistance(pattern, text)) << "round " << round << ", kind " << k;
+        }
+    }
+}
+
 // A long computation polls its interrupt: asked to stop it gives up with
 // kInterrupted, otherwise the distance is unchanged; short ones finish regardless.
 TEST(EditDistance, InterruptStopsALongComputation) {
