@@ -124,7 +124,8 @@ public:
                     const Index done = std::min(count, std::max(end, m_finished.load(std::memory_order_relaxed)));
                     if (done > reported) {
                         reported = done;
-                        Report(PercentDone(std::max<Index>(0, done - 1 - m_restCount.load()), count), m_order[static_cast<std::size_t>(end - 1)]);
+                        Report(PercentDone(std::max<Index>(0, done - 1 - m_restCount.load()), count),
+                               m_order[static_cast<std::size_t>(end - 1)]);
                     }
                     // A cancellation after the last comparison changes nothing.
                     if (m_run.m_Cancellable && !m_stop.load() && (m_finished.load() < count || m_restCount.load() > 0) &&
@@ -223,9 +224,12 @@ private:
         return m_stop.load();
     }
 
+    // Reports the percentage (never below one reported before: statements left for
+    // the second pass may join the count of those done later) with a text.
     void Report(int percent, std::size_t text) {
         m_lastPollReport = std::chrono::steady_clock::now();
-        m_progress->SetProgress(percent, std::string(m_texts[text]));
+        m_lastPercent = std::max(m_lastPercent, percent);
+        m_progress->SetProgress(m_lastPercent, std::string(m_texts[text]));
     }
 
     void Cancel() {
@@ -371,6 +375,7 @@ private:
     IProgress* m_progress = nullptr;
     std::size_t m_current = 0;
     bool m_restPass = false;
+    int m_lastPercent = 0;
     Index m_restDone = 0;
     std::chrono::steady_clock::time_point m_lastPollReport{};
 
