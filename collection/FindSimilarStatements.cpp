@@ -96,7 +96,8 @@ public:
           m_pattern(m_caseSensitive ? run.m_Chosen.m_SqlText : UpperCaseSqlText(run.m_Chosen.m_SqlText)) {}
 
     void Run(IProgress* progress, unsigned threads) {
-        Prepare(threads);
+        Prepare(progress, threads);
+        if (m_stop.load()) return;
         const auto count = static_cast<Index>(m_order.size());
         m_distances.assign(m_order.size(), 0);
         m_exact.assign(m_order.size(), 1);
@@ -237,8 +238,9 @@ private:
         m_stop.store(true);
     }
 
-    // Picks the statements to compare, their texts as compared, and the order.
-    void Prepare(unsigned threads) {
+    // Picks the statements to compare, their texts as compared, and the order; may be
+    // cancelled already.
+    void Prepare(IProgress* progress, unsigned threads) {
         const bool allTypes = m_run.m_Options.m_AllCommandTypes;
         const std::int32_t commandType = m_run.m_Chosen.m_CommandType;
         const Index size = m_collection.GetSize();
@@ -263,7 +265,11 @@ private:
                     m_bounds[slot] = m_pattern.LowerBound(m_texts[slot]);
                 }
             },
-            [](Index) { return true; });
+            [&](Index) {
+                if (m_run.m_Cancellable && progress && progress->IsCancelled()) Cancel();
+                return !m_stop.load();
+            });
+        if (m_stop.load()) return;
         m_order.resize(m_positions.size());
         std::iota(m_order.begin(), m_order.end(), std::size_t{0});
         std::stable_sort(m_order.begin(), m_order.end(),
