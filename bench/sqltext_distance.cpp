@@ -1,22 +1,32 @@
-// Edit distance on SQL-like pairs of 100, 1,000 and 10,000 bytes, similar (5 % of
-// the bytes edited: substituted, inserted or deleted) and unrelated: our pattern
-// (prepared once, as the similarity search prepares the chosen statement) beside
-// edlib (Myers' bit vectors with Ukkonen's band doubling) when bench/setup.sh has
-// installed it, and beside the plain two-row dynamic programme. Pairs per second,
-// the median of RUNS runs with the range; every distance is checked against the
-// others.
+// Edit distance on SQL-like pairs from 20 bytes to 10,000 bytes, similar (5 % of the
+// bytes edited: substituted, inserted or deleted) and unrelated. The methods are
+// timed interleaved in one run (round by round, each method once per round in turn,
+// so that a busy machine slows them alike): the prepared pattern (one text prepared
+// beforehand and compared with 25 others, as the similarity search prepares the
+// chosen statement and compares it with the pool), the one-shot EditDistance on the
+// same pairs, and edlib (Myers' bit vectors with Ukkonen's band doubling)
+// when bench/setup.sh has installed it. Figures are pairs per processor second
+// (this thread's), medians of the rounds with their range, and pairs per elapsed
+// second beside them. Before timing, every method's distance is compared with the
+// plain two-row dynamic programme on CHECKS pairs of each length and kind (1,000
+// unless given; at the longest lengths fewer, as the plain programme needs about a
+// tenth of a second a pair there, unless --check-all).
 //
-// Usage: bench_sqltext_distance [RUNS]
+// Usage: bench_sqltext_distance [ROUNDS] [--check-all]
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
+#include "sqltext/EditDistance.h"
 #include "sqltext/EditDistancePattern.h"
 
 #ifdef CORVID_BENCH_EDLIB
@@ -26,6 +36,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// Pairs that share their first text (one prepared pattern).
+constexpr std::size_t kGroup = 25;
+using corvid::bench::SFigure;
+using corvid::bench::Summarise;
 
 int PlainDistance(const std::string& a, const std::string& b) {
     std::vector<int> prev(b.size() + 1), cur(b.size() + 1);
@@ -80,86 +94,121 @@ std::string Edit(std::mt19937& rng, std::string s) {
     return s;
 }
 
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 struct SPair {
     std::string a, b;
 };
 
-struct SFigure {
-    double median = 0, low = 0, high = 0;
+struct SMethod {
+    const char* name;
+    std::function<int(std::size_t)> distance;
+    std::vector<double> perCpuSecond;
+    std::vector<double> perSecond;
 };
 
-// Pairs per second of `distance` over the pairs: runs of at least 0.2 s each.
-SFigure Rate(const std::vector<SPair>& pairs, const std::function<int(std::size_t)>& distance, int runs, long& sink) {
-    std::vector<double> rates;
-    for (int r = 0; r < runs; ++r) {
-        long done = 0;
-        const auto start = Clock::now();
-        double elapsed = 0;
-        do {
-            for (std::size_t i = 0; i < pairs.size(); ++i)
-                sink += distance(i);
-            done += static_cast<long>(pairs.size());
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (elapsed < 0.2);
-        rates.push_back(static_cast<double>(done) / elapsed);
-    }
-    std::sort(rates.begin(), rates.end());
-    return {rates[rates.size() / 2], rates.front(), rates.back()};
-}
-
-void Print(const char* who, const SFigure& f) {
-    std::printf("    %-28s %12.0f pairs/s [%.0f..%.0f]\n", who, f.median, f.low, f.high);
+// One pass of a method over the pairs, repeated until it has taken 50 ms.
+void TimeOnce(SMethod& method, std::size_t pairs, long& sink) {
+    long done = 0;
+    const double cpuStart = ThreadSeconds();
+    const auto start = Clock::now();
+    double elapsed = 0;
+    do {
+        for (std::size_t i = 0; i < pairs; ++i)
+            sink += method.distance(i);
+        done += static_cast<long>(pairs);
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (elapsed < 0.05);
+    const double cpu = std::max(ThreadSeconds() - cpuStart, 1e-9);
+    method.perCpuSecond.push_back(static_cast<double>(done) / cpu);
+    method.perSecond.push_back(static_cast<double>(done) / elapsed);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    int rounds = 7;
+    bool checkAll = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--check-all") == 0)
+            checkAll = true;
+        else
+            rounds = std::max(1, std::atoi(argv[i]));
+    }
     std::mt19937 rng(1);
     long sink = 0;
-    std::printf("Edit distance, SQL-like pairs; medians of %d runs [range]\n", runs);
+    std::printf("Edit distance, SQL-like pairs; pairs per processor second, medians of %d interleaved rounds "
+                "[range]; pairs per elapsed second after them\n",
+                rounds);
 #ifndef CORVID_BENCH_EDLIB
     std::printf("  edlib is not installed (bench/setup.sh installs libedlib-dev; then reconfigure): "
                 "its comparison is skipped\n");
 #endif
-    for (std::size_t length : {100u, 1000u, 10000u}) {
+    bool allEqual = true;
+    for (std::size_t length : {20u, 64u, 100u, 200u, 500u, 1000u, 3000u, 10000u}) {
         for (bool similar : {true, false}) {
-            const std::size_t count = length >= 10000 ? 8 : (length >= 1000 ? 40 : 200);
+            // Pairs timed, and pairs checked against the plain programme.
+            const std::size_t timed = length >= 10000 ? 50 : (length >= 3000 ? 200 : 1000);
+            const std::size_t checked = checkAll || length <= 1000 ? 1000 : (length >= 10000 ? 20 : 100);
+            const std::size_t count = std::max(timed, checked);
+            // Pair i compares the text of group i / kGroup with an edited copy of it, or
+            // with an unrelated text.
             std::vector<SPair> pairs;
+            std::vector<corvid::CEditDistancePattern> patterns;
             for (std::size_t i = 0; i < count; ++i) {
-                std::string a = SqlLikeText(rng, length);
+                std::string a = i % kGroup == 0 ? SqlLikeText(rng, length) : pairs.back().a;
                 std::string b = similar ? Edit(rng, a) : SqlLikeText(rng, length);
+                if (i % kGroup == 0 && i < timed) patterns.emplace_back(a);
                 pairs.push_back({std::move(a), std::move(b)});
             }
-            std::vector<corvid::CEditDistancePattern> patterns;
-            for (const SPair& p : pairs)
-                patterns.emplace_back(p.a);
-            // Exact distances: the plain programme decides (once per pair; a few at 10 KB).
-            for (std::size_t i = 0; i < pairs.size() && (length < 10000 || i < 2); ++i) {
+
+            std::size_t mismatches = 0;
+            for (std::size_t i = 0; i < checked; ++i) {
                 const int expected = PlainDistance(pairs[i].a, pairs[i].b);
-                bool same = patterns[i].Distance(pairs[i].b) == expected;
+                bool same = corvid::EditDistance(pairs[i].a, pairs[i].b) == expected;
+                same = same && (i < timed ? patterns[i / kGroup] : corvid::CEditDistancePattern(pairs[i].a))
+                                       .Distance(pairs[i].b) == expected;
 #ifdef CORVID_BENCH_EDLIB
                 same = same && EdlibDistance(pairs[i].a, pairs[i].b) == expected;
 #endif
-                if (!same) {
-                    std::printf("MISMATCH at %zu bytes, pair %zu\n", length, i);
-                    return 1;
-                }
+                if (!same) ++mismatches;
             }
-            std::printf("  %zu bytes, %s pairs:\n", length, similar ? "similar (5 % edited)" : "unrelated");
-            const SFigure ours = Rate(pairs, [&](std::size_t i) { return patterns[i].Distance(pairs[i].b); }, runs, sink);
-            Print("ours", ours);
+            if (mismatches) allEqual = false;
+
+            std::vector<SMethod> methods;
+            methods.push_back({"prepared pattern", [&](std::size_t i) { return patterns[i / kGroup].Distance(pairs[i].b); }, {}, {}});
+            methods.push_back(
+                {"one-shot EditDistance", [&](std::size_t i) { return corvid::EditDistance(pairs[i].a, pairs[i].b); }, {}, {}});
 #ifdef CORVID_BENCH_EDLIB
-            const SFigure edlib = Rate(pairs, [&](std::size_t i) { return EdlibDistance(pairs[i].a, pairs[i].b); },
-                                       runs, sink);
-            Print("edlib", edlib);
-            std::printf("    ours / edlib: %.2f\n", ours.median / edlib.median);
+            methods.push_back({"edlib", [&](std::size_t i) { return EdlibDistance(pairs[i].a, pairs[i].b); }, {}, {}});
 #endif
-            if (length <= 1000) {
-                Print("plain dynamic programme",
-                      Rate(pairs, [&](std::size_t i) { return PlainDistance(pairs[i].a, pairs[i].b); }, 1, sink));
+            for (int r = 0; r < rounds; ++r) {
+                // Each round starts with another method, so none always runs first.
+                for (std::size_t k = 0; k < methods.size(); ++k)
+                    TimeOnce(methods[(k + static_cast<std::size_t>(r)) % methods.size()], timed, sink);
             }
+            std::printf("  %zu bytes, %s: %zu pairs checked against the plain programme, %s\n", length,
+                        similar ? "similar (5 % edited)" : "unrelated", checked,
+                        mismatches ? "MISMATCHES" : "all equal");
+            std::vector<SFigure> cpu;
+            for (SMethod& method : methods) {
+                cpu.push_back(Summarise(method.perCpuSecond));
+                const SFigure wall = Summarise(method.perSecond);
+                std::printf("    %-24s %12.0f pairs/cpu s [%.0f..%.0f]   %12.0f pairs/s\n", method.name,
+                            cpu.back().median, cpu.back().low, cpu.back().high, wall.median);
+            }
+            std::printf("    prepared / one-shot: %.2f (median), %.2f (worst round: slowest prepared against fastest "
+                        "one-shot)\n",
+                        cpu[0].median / cpu[1].median, cpu[0].low / cpu[1].high);
+#ifdef CORVID_BENCH_EDLIB
+            std::printf("    prepared / edlib: %.2f\n", cpu[0].median / cpu[2].median);
+#endif
         }
     }
-    return sink == 42 ? 2 : 0;
+    if (!allEqual) std::printf("SOME DISTANCES DIFFER FROM THE PLAIN PROGRAMME\n");
+    return (sink == 42 ? 2 : 0) + (allEqual ? 0 : 1);
 }

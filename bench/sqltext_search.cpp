@@ -5,11 +5,19 @@
 // of about a kilobyte, on the simulator's pool of the given scenario (as the program
 // loads it) and on the generated pool.
 //
-// Usage: bench_sqltext_search [SCENARIO]   (bench:50000 by default; "none" skips it)
+// Then a giant chosen statement (about a megabyte of UNION ALL report queries, and a
+// query with an IN list of 100,000 literals), each with two near-copies, among
+// 10,000 generated statements: the time to the first screen, to the end, the
+// progress reports (how many, and the longest gap between two), and how soon a
+// cancellation stops the search (from the moment it is asked for until the search
+// has returned, asked at several moments of the run).
+//
+// Usage: bench_sqltext_search [SCENARIO] [--giant-only]   (bench:50000 by default; "none" skips it)
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -228,11 +236,142 @@ CObjectArray::Index KilobyteStatement(const CObjectArray& pool) {
     return best;
 }
 
+
+// What a progress dialog would show during a giant search, and a cancellation asked
+// for at a given moment.
+struct TimedProgress : corvid::IProgress {
+    using Clock = std::chrono::steady_clock;
+    explicit TimedProgress(Clock::time_point cancelAt) : cancelAt(cancelAt) {}
+    void SetProgress(int, const std::string&) override {
+        const auto now = Clock::now();
+        if (calls > 0) longestGap = std::max(longestGap, std::chrono::duration<double>(now - last).count());
+        last = now;
+        ++calls;
+    }
+    bool IsCancelled() override { return Clock::now() >= cancelAt; }
+    Clock::time_point cancelAt;
+    Clock::time_point last{};
+    long calls = 0;
+    double longestGap = 0;
+};
+
+// The search for `chosen` among the pool on two threads, cancelled at `cancelAfter`
+// seconds (never when negative). Returns the seconds to the end; `first` gets those
+// to the first screen (-1 when it never came).
+double GiantRun(const CObjectArray& pool, CObjectArray::Index chosen, double cancelAfter, double& first,
+                double& cpu, long& reports, double& longestGap, bool& cancelled) {
+    corvid::SimilarityRun run;
+    run.m_Collection = &pool;
+    run.m_Chosen = pool[chosen];
+    run.m_ChosenPosition = chosen;
+    run.m_MaxThreads = 2;
+    run.m_Cancellable = cancelAfter >= 0;
+    const auto start = std::chrono::steady_clock::now();
+    first = -1;
+    run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>&, bool) {
+        first = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    TimedProgress progress(cancelAfter >= 0
+                               ? start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(cancelAfter))
+                               : std::chrono::steady_clock::time_point::max());
+    const double cpuStart = corvid::bench::ProcessorSeconds();
+    corvid::FindSimilarStatements(run, &progress);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu = corvid::bench::ProcessorSeconds() - cpuStart;
+    reports = progress.calls;
+    longestGap = progress.longestGap;
+    cancelled = run.m_Cancelled;
+    return seconds;
+}
+
+// A copy of the giant text with `changes` of its digits changed, as an application
+// generates the same statement with other values.
+std::string ChangeDigits(std::mt19937& rng, std::string text, int changes) {
+    for (int k = 0; k < changes; ++k) {
+        std::size_t at = rng() % text.size();
+        while (at < text.size() && (text[at] < '0' || text[at] > '9'))
+            ++at;
+        if (at < text.size()) text[at] = static_cast<char>('0' + (text[at] - '0' + 1) % 10);
+    }
+    return text;
+}
+
+void GiantStatement(const CObjectArray& generated, const char* name, const std::string& giant, int commandType) {
+    std::mt19937 rng(99);
+    CObjectArray pool = generated;
+    CObjectEntry entry;
+    entry.m_CommandType = commandType;
+    entry.m_UserName = "APP";
+    entry.m_SqlText = giant;
+    const CObjectArray::Index chosen = pool.GetSize();
+    pool.Add(entry);
+    for (int k = 0; k < 2; ++k) {
+        entry.m_SqlText = ChangeDigits(rng, giant, 20);
+        pool.Add(entry);
+    }
+    std::printf("%s: %zu bytes, with 2 near-copies among %td statements, 2 threads\n", name, giant.size(),
+                pool.GetSize() - 3);
+    double first = 0, cpu = 0, gap = 0;
+    long reports = 0;
+    bool cancelled = false;
+    const double total = GiantRun(pool, chosen, -1, first, cpu, reports, gap, cancelled);
+    std::printf("  whole search: first screen (50 nearest) %.3f s, all %.3f s, processor time %.3f s; "
+                "%ld progress reports, longest gap between two %.3f s\n",
+                first, total, cpu, reports, gap);
+    // Cancelled at moments spread over the run (before and after the first screen).
+    std::vector<double> delays;
+    for (double at : {0.1, 0.3, 1.0, 2.0, 4.0}) {
+        if (at >= total) continue;
+        const double seconds = GiantRun(pool, chosen, at, first, cpu, reports, gap, cancelled);
+        if (cancelled) delays.push_back(seconds - at);
+    }
+    const corvid::bench::SFigure delay = corvid::bench::Summarise(delays);
+    std::printf("  cancelled at 0.1, 0.3, 1, 2 and 4 s (those before the end): stopped %.3f s after "
+                "the cancellation (median of %zu) [%.3f..%.3f]\n",
+                delay.median, delays.size(), delay.low, delay.high);
+}
+
+// About a megabyte of report queries joined by UNION ALL.
+std::string MegabyteStatement(std::mt19937& rng) {
+    std::string text;
+    while (text.size() < 1000000) {
+        CObjectEntry e = Statement(rng);
+        if (e.m_CommandType != 3) continue;
+        if (!text.empty()) text += "\nUNION ALL\n";
+        text += e.m_SqlText;
+    }
+    return text;
+}
+
+std::string InListStatement(std::mt19937& rng) {
+    std::string text = "SELECT t.ID, t.STATUS, t.AMOUNT\n  FROM ORDERS t\n WHERE t.ID IN (";
+    for (int k = 0; k < 100000; ++k) {
+        if (k) text += ", ";
+        text += std::to_string(rng() % 10000000);
+    }
+    return text + ")";
+}
+
 }  // namespace
 
+void GiantStatements() {
+    std::mt19937 rng(2024);
+    CObjectArray generated;
+    for (int i = 0; i < 10000; ++i)
+        generated.Add(Statement(rng));
+    GiantStatement(generated, "a megabyte of UNION ALL", MegabyteStatement(rng), 3);
+    GiantStatement(generated, "an IN list of 100,000 literals", InListStatement(rng), 3);
+}
+
 int main(int argc, char** argv) {
-    const std::string scenario = argc > 1 ? argv[1] : "bench:50000";
+    const bool giantOnly = argc > 1 && std::strcmp(argv[argc - 1], "--giant-only") == 0;
+    const std::string scenario = argc > 1 && !(giantOnly && argc == 2) ? argv[1] : "bench:50000";
     std::printf("(the machine may be shared: wall-clock seconds include waiting for a core)\n");
+    if (giantOnly) {
+        GiantStatements();
+        return 0;
+    }
     if (scenario != "none") {
         corvid::CRecordingPrompter quiet;
         corvid::SetPrompter(&quiet);
@@ -306,5 +445,6 @@ int main(int argc, char** argv) {
             }
         }
     }
+    GiantStatements();
     return 0;
 }

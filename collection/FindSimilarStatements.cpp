@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <limits>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -25,22 +27,26 @@ using Index = CObjectArray::Index;
 constexpr Index kParallelThreshold = 256;
 // Statements handed out at a time to a thread.
 constexpr Index kChunk = 32;
+// With a chosen text this long (each comparison taking a millisecond or more)
+// statements go a few at a time, so that the running bound tightens soon.
+constexpr std::size_t kLongPattern = 16384;
+constexpr Index kLongPatternChunk = 2;
 
 int PercentDone(Index done, Index count) {
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
 }
 
-// Runs body(begin, end) over the chunks of [0, count) on the calling thread and up
-// to threads - 1 helpers; afterChunk(end) runs on the calling thread after each of
-// its own chunks and stops the run by returning false. An exception in any thread
+// Runs body(begin, end, caller) over the chunks of [0, count) on the calling thread
+// (caller true) and up to threads - 1 helpers; afterChunk(end) runs on the calling
+// thread after each of its own chunks and stops the run by returning false. An exception in any thread
 // stops the others and leaves here once all have ended.
-void RunChunks(unsigned threads, Index count, const std::function<void(Index, Index)>& body,
+void RunChunks(unsigned threads, Index count, Index chunk, const std::function<void(Index, Index, bool)>& body,
                const std::function<bool(Index)>& afterChunk) {
     std::atomic<Index> next{0};
     std::atomic<bool> stop{false};
     std::exception_ptr helperError;
     auto take = [&](Index& first) {
-        first = next.fetch_add(kChunk, std::memory_order_relaxed);
+        first = next.fetch_add(chunk, std::memory_order_relaxed);
         return first < count;
     };
     {
@@ -49,7 +55,7 @@ void RunChunks(unsigned threads, Index count, const std::function<void(Index, In
             try {
                 Index i = 0;
                 while (!stopToken.stop_requested() && !stop.load(std::memory_order_relaxed) && take(i))
-                    body(i, std::min(i + kChunk, count));
+                    body(i, std::min(i + chunk, count), false);
             } catch (...) {
                 if (!stop.exchange(true)) helperError = std::current_exception();
             }
@@ -65,8 +71,8 @@ void RunChunks(unsigned threads, Index count, const std::function<void(Index, In
         // On an exception here the helpers are stopped and joined before it leaves.
         Index i = 0;
         while (!stop.load() && take(i)) {
-            const Index end = std::min(i + kChunk, count);
-            body(i, end);
+            const Index end = std::min(i + chunk, count);
+            body(i, end, true);
             if (!afterChunk(end)) {
                 stop.store(true);
                 break;
@@ -90,36 +96,69 @@ public:
           m_pattern(m_caseSensitive ? run.m_Chosen.m_SqlText : UpperCaseSqlText(run.m_Chosen.m_SqlText)) {}
 
     void Run(IProgress* progress, unsigned threads) {
-        Prepare(threads);
+        Prepare(progress, threads);
+        if (m_stop.load()) return;
         const auto count = static_cast<Index>(m_order.size());
         m_distances.assign(m_order.size(), 0);
-        m_chunkDone.assign(static_cast<std::size_t>((count + kChunk - 1) / kChunk), false);
+        m_exact.assign(m_order.size(), 1);
+        m_chunk = m_pattern.GetText().size() >= kLongPattern ? kLongPatternChunk : kChunk;
+        m_chunkDone.assign(static_cast<std::size_t>((count + m_chunk - 1) / m_chunk), false);
         if (count == 0) return;
+        m_progress = progress;
+        m_caller = [this] { return OnCallerPoll(); };
+        m_helper = [this] { return m_stop.load(std::memory_order_relaxed); };
+        // While the first screen is awaited, a statement is compared only as far as it
+        // could still join it (the running bound); those found beyond it are compared
+        // in full afterwards.
+        m_bounded = m_run.m_OnFirstScreen && m_run.m_FirstScreenSize > 0;
         Index reported = 0;
         RunChunks(
-            threads, count,
-            [this](Index begin, Index end) {
-                for (Index k = begin; k < end; ++k) {
-                    const auto slot = static_cast<std::size_t>(k);
-                    m_distances[slot] = m_pattern.Distance(m_texts[m_order[slot]]);
-                }
-                ChunkDone(begin);
+            threads, count, m_chunk,
+            [this](Index begin, Index end, bool caller) {
+                for (Index k = begin; k < end && !m_stop.load(std::memory_order_relaxed); ++k)
+                    Compare(static_cast<std::size_t>(k), caller,
+                            m_bounded ? m_runningBound.load(std::memory_order_relaxed) : kNoLimit);
+                if (!m_stop.load()) ChunkDone(begin);
             },
             [&](Index end) {
                 if (progress) {
                     const Index done = std::min(count, std::max(end, m_finished.load(std::memory_order_relaxed)));
                     if (done > reported) {
                         reported = done;
-                        progress->SetProgress(PercentDone(done - 1, count),
-                                             std::string(m_texts[m_order[static_cast<std::size_t>(end - 1)]]));
+                        Report(PercentDone(std::max<Index>(0, done - 1 - m_restCount.load()), count),
+                               m_order[static_cast<std::size_t>(end - 1)]);
                     }
                     // A cancellation after the last comparison changes nothing.
-                    if (m_run.m_Cancellable && m_finished.load() < count && progress->IsCancelled()) {
-                        m_cancelled = true;
-                        return false;
-                    }
+                    if (m_run.m_Cancellable && !m_stop.load() && (m_finished.load() < count || m_restCount.load() > 0) &&
+                        progress->IsCancelled())
+                        Cancel();
                 }
-                return true;
+                return !m_stop.load();
+            });
+        if (m_stop.load() || m_rest.empty()) return;
+
+        // The statements left beyond the running bound, in full.
+        const std::vector<std::size_t> rest = std::move(m_rest);
+        const auto restCount = static_cast<Index>(rest.size());
+        const Index bounded = count - restCount;
+        reported = 0;
+        m_restPass = true;
+        RunChunks(
+            threads, restCount, m_chunk,
+            [&](Index begin, Index end, bool caller) {
+                for (Index k = begin; k < end && !m_stop.load(std::memory_order_relaxed); ++k)
+                    Compare(rest[static_cast<std::size_t>(k)], caller, kNoLimit);
+            },
+            [&](Index end) {
+                if (progress) {
+                    m_restDone = end;
+                    if (end > reported) {
+                        reported = end;
+                        Report(PercentDone(bounded + end - 1, count), m_order[rest[static_cast<std::size_t>(end - 1)]]);
+                    }
+                    if (m_run.m_Cancellable && !m_stop.load() && end < restCount && progress->IsCancelled()) Cancel();
+                }
+                return !m_stop.load();
             });
     }
 
@@ -151,8 +190,57 @@ public:
     }
 
 private:
-    // Picks the statements to compare, their texts as compared, and the order.
-    void Prepare(unsigned threads) {
+    static constexpr std::int32_t kNoLimit = std::numeric_limits<std::int32_t>::max();
+
+    // Compares the statement at that slot of the order, as far as the limit needs; on
+    // the calling thread the comparison reports progress and polls for cancellation
+    // while it lasts.
+    void Compare(std::size_t slot, bool caller, std::int32_t limit) {
+        if (caller) m_current = m_order[slot];
+        const std::int32_t distance =
+            m_pattern.Distance(m_texts[m_order[slot]], limit, caller ? m_caller : m_helper);
+        if (distance == CEditDistancePattern::kInterrupted) return;
+        if (distance > limit) {
+            // Only known to be beyond the limit: never in the first screen, compared
+            // in full later.
+            m_distances[slot] = limit;
+            m_exact[slot] = 0;
+            return;
+        }
+        m_distances[slot] = distance;
+    }
+
+    // Polled by a long comparison on the calling thread every millisecond or so:
+    // reports now and then, and stops every thread once the run is cancelled.
+    bool OnCallerPoll() {
+        if (m_stop.load(std::memory_order_relaxed)) return true;
+        if (!m_progress) return false;
+        if (std::chrono::steady_clock::now() - m_lastPollReport >= std::chrono::milliseconds(100)) {
+            // Statements compared in full so far; the first of them is the one now compared.
+            const auto count = static_cast<Index>(m_order.size());
+            const Index done = m_finished.load() - m_restCount.load() + (m_restPass ? m_restDone : 0);
+            Report(PercentDone(std::max<Index>(0, std::min(done, count - 1)), count), m_current);
+        }
+        if (m_run.m_Cancellable && m_progress->IsCancelled()) Cancel();
+        return m_stop.load();
+    }
+
+    // Reports the percentage (never below one reported before: statements left for
+    // the second pass may join the count of those done later) with a text.
+    void Report(int percent, std::size_t text) {
+        m_lastPollReport = std::chrono::steady_clock::now();
+        m_lastPercent = std::max(m_lastPercent, percent);
+        m_progress->SetProgress(m_lastPercent, std::string(m_texts[text]));
+    }
+
+    void Cancel() {
+        m_cancelled = true;
+        m_stop.store(true);
+    }
+
+    // Picks the statements to compare, their texts as compared, and the order; may be
+    // cancelled already.
+    void Prepare(IProgress* progress, unsigned threads) {
         const bool allTypes = m_run.m_Options.m_AllCommandTypes;
         const std::int32_t commandType = m_run.m_Chosen.m_CommandType;
         const Index size = m_collection.GetSize();
@@ -163,8 +251,8 @@ private:
         if (!m_caseSensitive) m_upper.assign(m_positions.size(), std::string());
         m_bounds.resize(m_positions.size());
         RunChunks(
-            threads, count,
-            [this](Index begin, Index end) {
+            threads, count, kChunk,
+            [this](Index begin, Index end, bool) {
                 for (Index k = begin; k < end; ++k) {
                     const auto slot = static_cast<std::size_t>(k);
                     const std::string& sql = m_collection[m_positions[slot]].m_SqlText;
@@ -177,7 +265,11 @@ private:
                     m_bounds[slot] = m_pattern.LowerBound(m_texts[slot]);
                 }
             },
-            [](Index) { return true; });
+            [&](Index) {
+                if (m_run.m_Cancellable && progress && progress->IsCancelled()) Cancel();
+                return !m_stop.load();
+            });
+        if (m_stop.load()) return;
         m_order.resize(m_positions.size());
         std::iota(m_order.begin(), m_order.end(), std::size_t{0});
         std::stable_sort(m_order.begin(), m_order.end(),
@@ -200,10 +292,10 @@ private:
         bool complete = false;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
-            m_chunkDone[static_cast<std::size_t>(begin / kChunk)] = true;
+            m_chunkDone[static_cast<std::size_t>(begin / m_chunk)] = true;
             Index finished = m_finished.load(std::memory_order_relaxed);
-            while (finished < count && m_chunkDone[static_cast<std::size_t>(finished / kChunk)]) {
-                const Index chunkEnd = std::min(finished + kChunk, count);
+            while (finished < count && m_chunkDone[static_cast<std::size_t>(finished / m_chunk)]) {
+                const Index chunkEnd = std::min(finished + m_chunk, count);
                 for (Index k = finished; k < chunkEnd; ++k)
                     Keep(static_cast<std::size_t>(k));
                 finished = chunkEnd;
@@ -217,8 +309,9 @@ private:
                      m_bounds[m_order[static_cast<std::size_t>(finished)]] > std::get<0>(RankOf(m_nearest.front())));
                 if (certain) {
                     m_published = true;
+                    m_runningBound.store(kNoLimit);
                     publish = true;
-                    complete = finished == count;
+                    complete = finished == count && m_rest.empty();
                     std::sort_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
                     for (std::size_t slot : m_nearest) {
                         CObjectEntry copy = m_collection[m_positions[m_order[slot]]];
@@ -236,6 +329,11 @@ private:
     // Keeps the compared statement at that slot of the order among the nearest so far
     // (a heap whose front is the farthest of them).
     void Keep(std::size_t slot) {
+        if (!m_exact[slot]) {
+            m_rest.push_back(slot);
+            m_restCount.fetch_add(1);
+            return;
+        }
         if (m_published || m_run.m_FirstScreenSize == 0) return;
         if (m_nearest.size() < m_run.m_FirstScreenSize) {
             m_nearest.push_back(slot);
@@ -245,6 +343,10 @@ private:
             m_nearest.back() = slot;
             std::push_heap(m_nearest.begin(), m_nearest.end(), m_rankLess);
         }
+        // With the first screen's worth kept, a statement farther than the farthest of
+        // them can never join it.
+        if (m_nearest.size() >= m_run.m_FirstScreenSize)
+            m_runningBound.store(std::get<0>(RankOf(m_nearest.front())), std::memory_order_relaxed);
     }
 
     SimilarityRun& m_run;
@@ -262,8 +364,30 @@ private:
     // each distance is written by one thread.
     std::vector<std::size_t> m_order;
     std::vector<std::int32_t> m_distances;
+    // Per slot of the order: 0 while its distance is only known to exceed the
+    // running bound that it was compared with (m_distances then holds that bound).
+    std::vector<std::uint8_t> m_exact;
+    // The slots to compare in full once every statement has been compared once, in
+    // the order; guarded by m_mutex until then.
+    std::vector<std::size_t> m_rest;
+    std::atomic<Index> m_restCount{0};
+    bool m_bounded = false;
+    std::atomic<std::int32_t> m_runningBound{kNoLimit};
+    // Set on cancellation: every thread leaves its comparison and its chunk.
+    std::atomic<bool> m_stop{false};
+    DistanceInterrupt m_caller;
+    DistanceInterrupt m_helper;
+    // Calling thread only.
+    IProgress* m_progress = nullptr;
+    std::size_t m_current = 0;
+    bool m_restPass = false;
+    int m_lastPercent = 0;
+    Index m_restDone = 0;
+    std::chrono::steady_clock::time_point m_lastPollReport{};
 
     std::mutex m_mutex;
+    // Statements handed out at a time, and which chunks of them are compared.
+    Index m_chunk = kChunk;
     std::vector<bool> m_chunkDone;
     // Every slot of the order before this one is compared.
     std::atomic<Index> m_finished{0};

@@ -261,7 +261,8 @@ TEST(FindSimilarStatements, CancellingKeepsOnlyTheFirstScreen) {
         int after;
         int polls = 0;
     };
-    for (int after : {0, 1, 30}) {
+    // The preparation of 2,000 statements polls about 60 times, the comparisons after it.
+    for (int after : {0, 1, 100}) {
         SimilarityRun run = MakeRun(c, 0, false, true);
         run.m_MaxThreads = 1;
         run.m_Cancellable = true;
@@ -278,10 +279,120 @@ TEST(FindSimilarStatements, CancellingKeepsOnlyTheFirstScreen) {
         } else {
             EXPECT_TRUE(run.m_Result.IsEmpty());
         }
-        if (after == 30) {
+        if (after == 100) {
             EXPECT_TRUE(shown);
         }
     }
+}
+
+// Inputs that push the running bound to its edges: near-copies of a long chosen
+// statement (compared in a narrow band under the bound), many distances equal to the
+// bound, duplicates, empty texts and texts far longer or shorter than the chosen one.
+CObjectArray AdversarialCollection(unsigned seed) {
+    std::mt19937 rng(seed);
+    auto text = [&](std::size_t length) {
+        std::string s(length, 'a');
+        for (char& ch : s)
+            ch = "ab ,()=:1"[rng() % 9];
+        return s;
+    };
+    const std::string base = text(3000);
+    CObjectArray c;
+    c.Add(Statement(3, base));
+    for (int i = 0; i < 300; ++i) {
+        std::string s = base;
+        switch (i % 6) {
+            case 0:  // one to forty substitutions
+                for (int e = 0; e <= i % 40; ++e)
+                    s[rng() % s.size()] = 'x';
+                break;
+            case 1:  // exactly i % 7 bytes appended: equal distances, equal to the bound
+                s += std::string(static_cast<std::size_t>(i % 7), 'y');
+                break;
+            case 2:
+                s = text(rng() % 60);  // short, or empty
+                break;
+            case 3:
+                s = base + text(2000 + rng() % 4000);  // far longer
+                break;
+            case 4:
+                s = base;  // duplicates of the chosen statement
+                break;
+            default:
+                s = text(3000);  // unrelated, of the same length
+                break;
+        }
+        c.Add(Statement(3, s));
+    }
+    return c;
+}
+
+TEST(FindSimilarStatements, BoundedFirstPassKeepsTheFullSortOnAdversarialInputs) {
+    for (unsigned seed : {1u, 2u}) {
+        const CObjectArray c = AdversarialCollection(seed);
+        std::vector<std::int32_t> distances;
+        const std::vector<CObjectArray::Index> expected = PlainOrder(c, 0, false, distances);
+        for (unsigned threads : {1u, 2u}) {
+            for (std::size_t screen : {std::size_t{1}, std::size_t{50}, std::size_t{120}}) {
+                SimilarityRun run = MakeRun(c, 0);
+                run.m_MaxThreads = threads;
+                run.m_FirstScreenSize = screen;
+                std::vector<CObjectArray::Index> first;
+                run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>& at, bool) {
+                    first = at;
+                };
+                FindSimilarStatements(run, nullptr);
+                SortSimilarResult(run);
+                ASSERT_EQ(run.m_ResultPositions, expected) << threads << " threads, screen " << screen;
+                for (CObjectArray::Index k = 0; k < run.m_Result.GetSize(); ++k)
+                    ASSERT_EQ(run.m_Result[k].m_Distance, distances[static_cast<std::size_t>(k)]) << k;
+                ASSERT_EQ(first, std::vector<CObjectArray::Index>(expected.begin(), expected.begin() + screen));
+            }
+        }
+    }
+}
+
+// A comparison of two long texts reports progress and polls for cancellation while
+// it lasts: the run stops inside it, keeping the first screen. The progress below
+// cancels only once it has been told twice that the long text is being compared,
+// which happens only from inside that comparison.
+TEST(FindSimilarStatements, CancelStopsInsideALongComparison) {
+    std::mt19937 rng(3);
+    auto text = [&](std::size_t length) {
+        std::string s(length, 'a');
+        for (char& ch : s)
+            ch = static_cast<char>('a' + rng() % 20);
+        return s;
+    };
+    CObjectArray c;
+    c.Add(Statement(3, text(200000)));
+    for (int i = 0; i < 40; ++i)
+        c.Add(Statement(3, text(100)));
+    const std::string longText = text(1000000);
+    c.Add(Statement(3, longText));
+    struct CancellingProgress : IProgress {
+        explicit CancellingProgress(std::string watched) : watched(std::move(watched)) {}
+        void SetProgress(int, const std::string& text) override {
+            if (text == watched) ++seen;
+        }
+        bool IsCancelled() override { return seen >= 2; }
+        std::string watched;
+        int seen = 0;
+    } progress(longText);
+    SimilarityRun run = MakeRun(c, 0, true, false);
+    run.m_MaxThreads = 1;
+    run.m_Cancellable = true;
+    run.m_FirstScreenSize = 1;
+    std::vector<CObjectArray::Index> first;
+    run.m_OnFirstScreen = [&](const CObjectArray&, const std::vector<CObjectArray::Index>& at, bool complete) {
+        EXPECT_FALSE(complete);
+        first = at;
+    };
+    FindSimilarStatements(run, &progress);
+    EXPECT_TRUE(run.m_Cancelled);
+    EXPECT_GE(progress.seen, 2);
+    EXPECT_EQ(first, (std::vector<CObjectArray::Index>{0}));
+    EXPECT_EQ(run.m_ResultPositions, first);
 }
 
 TEST(FindSimilarStatements, SortPutsTheChosenStatementFirst) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -133,6 +134,11 @@ TEST(EditDistance, LongTextsAgreeWithTheOracle) {
     ExpectLikeOracle(a, Mutate(rng, a, 150));
     ExpectLikeOracle(a, RandomText(rng, 1700, 20));
     ExpectLikeOracle(RandomText(rng, 5000, 256), RandomText(rng, 70, 256));
+    // A pattern long enough to hand a far shorter text the role of the pattern.
+    const std::string longText = RandomText(rng, 17000, 20);
+    ExpectLikeOracle(longText, Mutate(rng, longText.substr(3000, 3000), 40));
+    ExpectLikeOracle(longText, RandomText(rng, 100, 20));
+    ExpectLikeOracle(longText, longText.substr(0, 64) + longText.substr(16900));
 }
 
 TEST(EditDistance, PairsSharingTheirStartOrEndAgreeWithTheOracle) {
@@ -201,6 +207,89 @@ TEST(EditDistance, LimitedDistanceIsExactUpToTheLimit) {
                 ASSERT_GT(limited, limit) << "distance " << expected << ", lengths " << a.size() << ", " << b.size();
         }
     }
+}
+
+// Short rests after a common start cut at any byte: the prepared pattern reads its
+// kept masks from the middle of a block, one word or a band of diagonals, with and
+// without a limit.
+TEST(EditDistance, RestsStartingInsideABlockAgreeWithTheOracle) {
+    std::mt19937 rng(8080);
+    for (int round = 0; round < 400; ++round) {
+        const int alphabet = round % 3 == 0 ? 2 : 30;
+        const std::string head = RandomText(rng, std::uniform_int_distribution<std::size_t>(1, 300)(rng), alphabet);
+        const std::string middle = RandomText(rng, std::uniform_int_distribution<std::size_t>(40, 400)(rng), alphabet);
+        const std::string a = head + middle;
+        const std::string b = head + Mutate(rng, middle, 1 + round % 45);
+        const int expected = OracleDistance(a, b);
+        ASSERT_EQ(CEditDistancePattern(a).Distance(b), expected) << "head " << head.size();
+        ASSERT_EQ(CEditDistancePattern(b).Distance(a), expected) << "head " << head.size();
+        const int limit = round % 40;
+        const int limited = CEditDistancePattern(a).Distance(b, limit);
+        if (expected <= limit)
+            ASSERT_EQ(limited, expected);
+        else
+            ASSERT_GT(limited, limit);
+    }
+}
+
+// Short texts against a long pattern, where the distance is often settled by an
+// alignment whose cost meets the lower bound: texts drawn from the pattern (in order,
+// shuffled, or with bytes the pattern lacks), and unrelated ones.
+TEST(EditDistance, ShortTextsAgainstALongPatternAgreeWithTheOracle) {
+    std::mt19937 rng(616);
+    for (int round = 0; round < 6; ++round) {
+        const std::string pattern = RandomText(rng, 17000 + 1000 * static_cast<std::size_t>(round % 3), 8 + 3 * round);
+        const CEditDistancePattern prepared(pattern);
+        for (int k = 0; k < 6; ++k) {
+            const std::size_t length = std::uniform_int_distribution<std::size_t>(1, 500)(rng);
+            std::string text;
+            switch (k) {
+                case 0:  // a subsequence of the pattern
+                    for (std::size_t i = 0; i < pattern.size() && text.size() < length; i += 1 + rng() % 9)
+                        text += pattern[i];
+                    break;
+                case 1:
+                    text = Mutate(rng, pattern.substr(rng() % 10000, length), 1 + 5 * round);
+                    break;
+                case 2:  // with bytes the pattern never has
+                    text = pattern.substr(rng() % 10000, length);
+                    for (int e = 0; e < 1 + 5 * round; ++e)
+                        text[rng() % text.size()] = static_cast<char>('A' + rng() % 26);
+                    break;
+                case 3:
+                    text = pattern.substr(rng() % 10000, length);
+                    std::shuffle(text.begin(), text.end(), rng);
+                    break;
+                case 4:
+                    text = RandomText(rng, length, 256);
+                    break;
+                default:
+                    text = pattern.substr(pattern.size() - length) + pattern.substr(0, 3);
+                    break;
+            }
+            ASSERT_EQ(prepared.Distance(text), OracleDistance(pattern, text)) << "round " << round << ", kind " << k;
+        }
+    }
+}
+
+// A long computation polls its interrupt: asked to stop it gives up with
+// kInterrupted, otherwise the distance is unchanged; short ones finish regardless.
+TEST(EditDistance, InterruptStopsALongComputation) {
+    std::mt19937 rng(404);
+    const std::string a = RandomText(rng, 40000, 20);
+    const std::string b = RandomText(rng, 30000, 20);
+    const CEditDistancePattern pattern(a);
+    int polls = 0;
+    EXPECT_EQ(pattern.Distance(b, std::numeric_limits<std::int32_t>::max(),
+                               [&] { return ++polls >= 3; }),
+              CEditDistancePattern::kInterrupted);
+    EXPECT_EQ(polls, 3);
+    polls = 0;
+    const std::string near = Mutate(rng, a, 4000);
+    EXPECT_EQ(pattern.Distance(near, std::numeric_limits<std::int32_t>::max(), [&] { return ++polls < 0; }),
+              pattern.Distance(near));
+    EXPECT_GT(polls, 0);
+    EXPECT_EQ(CEditDistancePattern("kitten").Distance("sitting", 10, [] { return true; }), 3);
 }
 
 }  // namespace
