@@ -431,10 +431,11 @@ std::shared_ptr<const CursorPlan> ChangedPlan(const CursorPlan& old, double fact
     return plan;
 }
 
-// What happens at one moment, in the order of time; at one time restarts come
-// first, then age-outs, then the workload's removals, then arrivals.
+// What happens at one moment, in the order of time; at one time statements
+// arrive first and leave after, so that a restart leaves nothing loaded at its
+// own time.
 struct Happening {
-    enum Type { Restart = 0, AgeOut = 1, Removal = 2, ListedArrival = 3, Arrival = 4, Flood = 5, Return = 6 };
+    enum Type { ListedArrival = 0, Arrival = 1, Flood = 2, Return = 3, Restart = 4, AgeOut = 5, Removal = 6 };
     std::int64_t at = 0;
     Type type = Restart;
     std::uint64_t seq = 0;

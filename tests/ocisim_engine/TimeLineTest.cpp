@@ -384,3 +384,26 @@ TEST(TimeLineTest, ServerTakesItsClockAndInstanceFromTheTime) {
         EXPECT_NE(err.message.find("CORVID_SIM_NOW: \"next tuesday\" is not a time"), std::string::npos) << err.message;
     }
 }
+
+TEST(TimeLineTest, MonthScenarioLivesThroughItsEvents) {
+    auto first = LoadScenario("month", At("2024-06-01T09:00:00"));
+    auto flooded = LoadScenario("month", At("2024-06-18T06:00:00"));
+    auto late = LoadScenario("month", At("2024-06-29T09:00:00"));
+    EXPECT_EQ(first->config.startupTime, At("2024-05-01T02:00:00"));
+    EXPECT_EQ(late->config.startupTime, At("2024-06-13T00:00:00"));
+    for (const PoolEntry& e : late->pool.View()) EXPECT_GT(e.firstLoadTime, At("2024-06-13T00:00:00"));
+    auto family = [](const Database& db) {
+        std::size_t n = 0;
+        for (const PoolEntry& e : db.pool.View()) n += e.module == "catalog";
+        return n;
+    };
+    // The flood is in, and its members, run once, are the first to age out.
+    EXPECT_GT(family(*flooded), 1300u);
+    EXPECT_LE(family(*flooded), 1500u);
+    EXPECT_LT(family(*late), family(*flooded) - 200);
+    const char* changed = "SELECT customer_id, name, email, status FROM customers WHERE customer_id = :b1";
+    ASSERT_TRUE(Find(*first, changed) && Find(*late, changed));
+    EXPECT_EQ(Find(*late, changed)->invalidations, 1);
+    ASSERT_TRUE(Find(*late, changed)->plan);
+    EXPECT_NE(Find(*late, changed)->plan->hashValue, CursorPlanOf(*Find(*first, changed), *first)->hashValue);
+}
