@@ -383,7 +383,9 @@ std::shared_ptr<const CursorPlan> ChangedPlan(const CursorPlan& old, double fact
     for (std::size_t r = 0; r < rows.size() && !changed; ++r) {
         if (rows[r].operation != "INDEX") continue;
         const int parent = rows[r].parentId;
-        if (parent >= 0 && rows[static_cast<std::size_t>(parent)].operation == "TABLE ACCESS" &&
+        const bool leaf = std::none_of(rows.begin(), rows.end(),
+                                       [r](const PlanRow& row) { return row.parentId == static_cast<int>(r); });
+        if (leaf && parent >= 0 && rows[static_cast<std::size_t>(parent)].operation == "TABLE ACCESS" &&
             rows[static_cast<std::size_t>(parent)].options.rfind("BY INDEX ROWID", 0) == 0) {
             rows[static_cast<std::size_t>(parent)].options = "FULL";
             removeLeaf(r);

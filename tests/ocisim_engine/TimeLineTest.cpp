@@ -407,3 +407,34 @@ TEST(TimeLineTest, MonthScenarioLivesThroughItsEvents) {
     ASSERT_TRUE(Find(*late, changed)->plan);
     EXPECT_NE(Find(*late, changed)->plan->hashValue, CursorPlanOf(*Find(*first, changed), *first)->hashValue);
 }
+
+TEST(TimeLineTest, EveryPlanChangeGivesAPlanOfItsOwn) {
+    const std::string scan = "SELECT customer_id FROM shop.orders WHERE total > 5";
+    const std::string extra =
+        "statement user=SHOP executions=8640 buffer-gets=86400000 first-load=2024-05-22/00:00:00 text=\"" + scan +
+        "\"\n"
+        "at 2024-06-03T00:00:00 plan-change match=\"SELECT customer_id FROM shop.orders WHERE total%\" factor=2\n"
+        "at 2024-06-04T00:00:00 plan-change match=\"SELECT total FROM%\" factor=3\n"
+        "at 2024-06-05T00:00:00 plan-change match=\"SELECT total FROM%\" factor=0.5\n";
+    auto shape = [](const PoolEntry& e) {
+        std::string s;
+        for (const PlanRow& r : e.plan->rows)
+            s += std::to_string(r.id) + ":" + std::to_string(r.parentId) + " " + r.operation + " " + r.options + "\n";
+        return s;
+    };
+    std::set<std::uint32_t> hashes;
+    for (const char* t : {"2024-06-04T12:00:00", "2024-06-06T00:00:00"}) {
+        auto db = PoolAt(extra, t);
+        const PoolEntry& hot = *Find(*db, kHot);
+        ASSERT_TRUE(hot.plan) << t;
+        hashes.insert(hot.plan->hashValue);
+        hashes.insert(CursorPlanOf(hot, *db)->hashValue);
+        const PoolEntry& full = *Find(*db, scan);
+        ASSERT_TRUE(full.plan);
+        // A full scan has no index to drop: the statement goes parallel.
+        EXPECT_EQ(shape(full), "0:-1 SELECT STATEMENT \n1:0 PX COORDINATOR \n2:1 PX SEND QC (RANDOM)\n"
+                               "3:2 TABLE ACCESS FULL\n");
+        EXPECT_EQ(full.plan->depths, (std::vector<int>{0, 1, 2, 3}));
+    }
+    EXPECT_EQ(hashes.size(), 3u);  // the first plan, after one change, after two
+}
