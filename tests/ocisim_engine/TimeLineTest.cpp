@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "TestSupport.h"
@@ -77,11 +78,28 @@ std::string ErrorOf(const std::string& extra, const char* now = "2024-06-10T00:0
     return "no error";
 }
 
-// Sets CORVID_SIM_NOW for one server and puts it back unset.
-class NowGuard {
+// Sets an environment variable while it lives, and puts back what was there.
+class EnvGuard {
 public:
-    explicit NowGuard(const char* now) { setenv("CORVID_SIM_NOW", now, 1); }
-    ~NowGuard() { unsetenv("CORVID_SIM_NOW"); }
+    EnvGuard(const char* name, const std::string& value) : m_Name(name) {
+        if (const char* before = std::getenv(name)) m_Before = before;
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvGuard() {
+        if (m_Before)
+            setenv(m_Name, m_Before->c_str(), 1);
+        else
+            unsetenv(m_Name);
+    }
+
+private:
+    const char* m_Name;
+    std::optional<std::string> m_Before;
+};
+
+class NowGuard : public EnvGuard {
+public:
+    explicit NowGuard(const char* now) : EnvGuard("CORVID_SIM_NOW", now) {}
 };
 
 // A scenario file that CORVID_SIM_SCENARIO names while it lives: servers at
@@ -89,14 +107,14 @@ public:
 class ScenarioFile {
 public:
     explicit ScenarioFile(const std::string& text)
-        : m_Path("/tmp/ocisim_time_test_" + std::to_string(getpid()) + ".scn") {
+        : m_Path("/tmp/ocisim_time_test_" + std::to_string(getpid()) + ".scn"), m_Env("CORVID_SIM_SCENARIO", m_Path) {
         std::ofstream(m_Path, std::ios::binary) << text;
-        setenv("CORVID_SIM_SCENARIO", m_Path.c_str(), 1);
     }
     ~ScenarioFile() { std::remove(m_Path.c_str()); }
 
 private:
     std::string m_Path;
+    EnvGuard m_Env;
 };
 
 }  // namespace
