@@ -48,7 +48,8 @@ PlanResolver SchemaResolver(const Database& db, const std::string& schema) {
     };
 }
 
-// The depth of each plan row, from its parent's (a parent precedes its children).
+}  // namespace
+
 std::vector<int> PlanDepths(const std::vector<PlanRow>& rows) {
     std::vector<int> depth(rows.size(), 0);
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -58,7 +59,7 @@ std::vector<int> PlanDepths(const std::vector<PlanRow>& rows) {
     return depth;
 }
 
-std::shared_ptr<const CursorPlan> PlanOf(const PoolEntry& entry, const Database& db) {
+std::shared_ptr<const CursorPlan> CursorPlanOf(const PoolEntry& entry, const Database& db) {
     using K = Statement::Kind;
     if (entry.commandType != 2 && entry.commandType != 3 && entry.commandType != 6 && entry.commandType != 7)
         return nullptr;
@@ -78,6 +79,8 @@ std::shared_ptr<const CursorPlan> PlanOf(const PoolEntry& entry, const Database&
         return nullptr;
     }
 }
+
+namespace {
 
 enum SqlPlanColumn {
     P_ADDRESS, P_HASH_VALUE, P_SQL_ID, P_PLAN_HASH_VALUE, P_CHILD_NUMBER, P_OPERATION, P_OPTIONS, P_OBJECT_OWNER,
@@ -200,7 +203,7 @@ void BuildCursorPlans(SharedPool& pool, const Database& db) {
     for (std::size_t i = first; i < entries.size(); ++i) {
         PoolEntry& entry = entries[i];
         if (entry.planBuilt || entry.executions <= 0) continue;
-        entry.plan = PlanOf(entry, db);
+        entry.plan = CursorPlanOf(entry, db);
         entry.planBuilt = true;
     }
 }

@@ -22,6 +22,12 @@ struct CursorPlan {
 // The plan hash value of plan rows: operations, options, objects and shape.
 std::uint32_t PlanHashValue(const std::vector<PlanRow>& rows);
 
+// The plan child 0 of an entry gets from its parsing schema and mode (null for
+// statements without one).
+std::shared_ptr<const CursorPlan> CursorPlanOf(const PoolEntry& entry, const Database& db);
+// The depth of each plan row, from its parent's (a parent precedes its children).
+std::vector<int> PlanDepths(const std::vector<PlanRow>& rows);
+
 // Gives every pool entry that has been executed and has no plan yet the plan of
 // its parsing schema and mode. Statements that cannot be explained (PL/SQL,
 // DDL) or whose objects the schema no longer sees keep none.

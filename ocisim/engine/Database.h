@@ -114,6 +114,7 @@ struct ServerConfig {
     std::int64_t dbid = 1357924680;
     std::int64_t created = 0;
     std::int64_t fixedClock = 0;  // 0: the real local time
+    std::int64_t startupTime = 0;  // v$instance.STARTUP_TIME
     std::uint64_t seed = 20240311;
 };
 

@@ -33,12 +33,9 @@ bool IsNewColumn(int column) {
            column == A_CPU_TIME || column == A_ELAPSED_TIME || column == A_LAST_ACTIVE_TIME;
 }
 
-// The times of a statement in microseconds, from its work: CPU for every
-// execution, parse and buffer get, waits for every disk read. Elapsed time is
-// CPU and I/O wait and a little more, so it is never below either.
-double CpuTime(const PoolEntry& e) { return e.executions * 40 + e.parseCalls * 25 + e.bufferGets * 12 + e.diskReads * 40; }
-double UserIoWaitTime(const PoolEntry& e) { return e.diskReads * 5000; }
-double ElapsedTime(const PoolEntry& e) { return CpuTime(e) + UserIoWaitTime(e) + e.bufferGets * 3; }
+double CpuTime(const PoolEntry& e) { return e.cpuTime >= 0 ? e.cpuTime : WorkCpuTime(e); }
+double UserIoWaitTime(const PoolEntry& e) { return e.userIoWaitTime >= 0 ? e.userIoWaitTime : WorkUserIoWaitTime(e); }
+double ElapsedTime(const PoolEntry& e) { return e.elapsedTime >= 0 ? e.elapsedTime : WorkElapsedTime(e); }
 
 class SqlAreaView : public TableData {
 public:
@@ -172,6 +169,12 @@ private:
 };
 
 }  // namespace
+
+// CPU for every execution, parse and buffer get, waits for every disk read.
+// Elapsed time is CPU and I/O wait and a little more, so it is never below either.
+double WorkCpuTime(const PoolEntry& e) { return e.executions * 40 + e.parseCalls * 25 + e.bufferGets * 12 + e.diskReads * 40; }
+double WorkUserIoWaitTime(const PoolEntry& e) { return e.diskReads * 5000; }
+double WorkElapsedTime(const PoolEntry& e) { return WorkCpuTime(e) + WorkUserIoWaitTime(e) + e.bufferGets * 3; }
 
 std::string FormatAddress(std::uint64_t address, int wordSize) {
     // Upper-case hexadecimal, 8 digits for a 32-bit server (the low word), 16 else.

@@ -15,6 +15,11 @@ namespace ocisim {
 // The address as RAWTOHEX shows it: 16 hexadecimal digits on a 64-bit server, 8 on a 32-bit one.
 std::string FormatAddress(std::uint64_t address, int wordSize);
 
+// The times of a statement in microseconds as its work gives them.
+double WorkCpuTime(const PoolEntry& e);
+double WorkUserIoWaitTime(const PoolEntry& e);
+double WorkElapsedTime(const PoolEntry& e);
+
 // An old release (before 10g) has no SQL_ID, PLAN_HASH_VALUE, time or
 // LAST_ACTIVE_TIME columns in these views.
 std::shared_ptr<const TableData> MakeSqlAreaView(PoolSnapshot snapshot, int wordSize, bool oldRelease = false);

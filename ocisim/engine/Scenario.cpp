@@ -12,6 +12,7 @@
 #include "ocisim/engine/Evaluator.h"
 #include "ocisim/engine/Generator.h"
 #include "ocisim/engine/Parser.h"
+#include "ocisim/engine/TimeLine.h"
 
 namespace ocisim {
 
@@ -134,8 +135,11 @@ private:
 
 class Builder {
 public:
-    Builder(Reader& reader, long long statementCount) : m_R(reader), m_Count(statementCount) {
+    Builder(Reader& reader, long long statementCount, std::optional<std::int64_t> now)
+        : m_R(reader), m_Count(statementCount), m_Now(now) {
         m_Db = std::make_unique<Database>();
+        // A server in time starts from a fixed clock unless the scenario sets one.
+        if (m_Now) m_Db->config.fixedClock = DefaultTimeOrigin();
     }
 
     std::unique_ptr<Database> Build() {
@@ -175,6 +179,16 @@ public:
             sys.createProcedure = true;
             sys.created = m_Db->config.created;
             m_Db->users["SYS"] = sys;
+        }
+        if (m_Now) {
+            try {
+                MoveToTime(*m_Db, m_Time, m_Templates, *m_Now);
+            } catch (const TimeLineError& e) {
+                if (e.Line() > 0) m_R.Fail(e.Line(), e.what());
+                m_R.Fail(e.what());
+            }
+        } else {
+            SettleStartupTime(*m_Db);
         }
         return std::move(m_Db);
     }
@@ -345,12 +359,18 @@ private:
                                                          : db.config.seed;
             m_Generate.push_back({l.number, count, seed});
         } else if (d == "workload") {
-            Known(l, {"new", "touched", "removed", "at"});
+            Known(l, {"new", "touched", "removed", "at", "every"});
             if (l.options.count("at")) {
                 const std::string& at = l.options["at"];
-                if (at != "query" && at != "sleep") Fail(l, "at must be query or sleep, not \"" + at + "\"");
+                if (at != "query" && at != "sleep" && at != "time")
+                    Fail(l, "at must be query, sleep or time, not \"" + at + "\"");
+                if (at == "time") {
+                    TimeWorkload(l);
+                    return;
+                }
                 db.workload.atSleep = at == "sleep";
             }
+            if (l.options.count("every")) Fail(l, "every= belongs to a workload at=time");
             if (l.options.count("new")) db.workload.newStatements = static_cast<int>(Integer(l, "new", l.options["new"]));
             if (l.options.count("touched")) db.workload.touched = static_cast<int>(Integer(l, "touched", l.options["touched"]));
             if (l.options.count("removed")) db.workload.removed = static_cast<int>(Integer(l, "removed", l.options["removed"]));
@@ -358,6 +378,12 @@ private:
             RunLine(l, d == "age-out");
         } else if (d == "fault") {
             FaultLine(l);
+        } else if (d == "at") {
+            try {
+                m_Time.AddEvent(l.number, l.words, l.options, l.flags, db);
+            } catch (const TimeLineError& e) {
+                Fail(l, e.what());
+            }
         } else {
             Fail(l, "unknown directive \"" + d + "\"");
         }
@@ -579,6 +605,26 @@ private:
         m_Templates.push_back(t);
     }
 
+    // The workload of a server in time: every `every` (default an hour) `new`
+    // statements arrive from the templates and `removed` ones age out.
+    void TimeWorkload(Line& l) {
+        if (l.options.count("touched"))
+            Fail(l, "touched= has no meaning at=time: every statement runs at its own rate");
+        auto count = [&](const char* key) {
+            const long long n = l.options.count(key) ? Integer(l, key, l.options[key]) : 0;
+            if (n < 0 || n > 100000) Fail(l, std::string(key) + " must be from 0 to 100000");
+            return static_cast<int>(n);
+        };
+        m_Time.newPerStep = count("new");
+        m_Time.removedPerStep = count("removed");
+        m_Time.workloadLine = l.number;
+        if (l.options.count("every")) {
+            const std::optional<std::int64_t> every = ParseDuration(l.options["every"]);
+            if (!every || *every < 60) Fail(l, "every must be a span of a minute or more, such as 1h or 30m");
+            m_Time.every = *every;
+        }
+    }
+
     void FaultLine(Line& l) {
         Words(l, 1, "fault logon|attach|execute|fetch|commit error=N [after=N] [times=N] [user=NAME] [match=PATTERN] [message=TEXT] [fatal]");
         Known(l, {"error", "after", "times", "user", "match", "message"}, {"fatal"});
@@ -604,19 +650,22 @@ private:
     std::vector<StatementTemplate> m_Templates;
     std::vector<Pending> m_Generate;
     bool m_BannerSeen = false;
+    std::optional<std::int64_t> m_Now;
+    TimeLineSpec m_Time;
 };
 
 }  // namespace
 
 const char* BundledScenario(const std::string& name) { return BundledScenarioText(name); }
 
-std::unique_ptr<Database> LoadScenarioText(const std::string& text, const std::string& origin, long long statementCount) {
+std::unique_ptr<Database> LoadScenarioText(const std::string& text, const std::string& origin, long long statementCount,
+                                           std::optional<std::int64_t> now) {
     Reader reader(text, origin);
-    Builder builder(reader, statementCount);
+    Builder builder(reader, statementCount, now);
     return builder.Build();
 }
 
-std::unique_ptr<Database> LoadScenario(const std::string& nameIn) {
+std::unique_ptr<Database> LoadScenario(const std::string& nameIn, std::optional<std::int64_t> now) {
     std::string name = nameIn.empty() ? "demo" : nameIn;
     std::string base = name;
     long long count = -1;
@@ -630,7 +679,7 @@ std::unique_ptr<Database> LoadScenario(const std::string& nameIn) {
         if (count < 0) count = 100000;
         base = "demo";
     }
-    if (const char* bundled = BundledScenario(base)) return LoadScenarioText(bundled, "scenario " + base, count);
+    if (const char* bundled = BundledScenario(base)) return LoadScenarioText(bundled, "scenario " + base, count, now);
     // A file is read under its own name; FILE:N sets the counts of its generate lines.
     std::ifstream in(name, std::ios::binary);
     if (!in && count >= 0) {
@@ -642,7 +691,7 @@ std::unique_ptr<Database> LoadScenario(const std::string& nameIn) {
     if (!in) throw ScenarioError("scenario \"" + name + "\": no bundled scenario of that name and no such file");
     std::stringstream buffer;
     buffer << in.rdbuf();
-    return LoadScenarioText(buffer.str(), name, count);
+    return LoadScenarioText(buffer.str(), name, count, now);
 }
 
 }  // namespace ocisim

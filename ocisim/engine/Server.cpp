@@ -21,6 +21,7 @@
 #include "ocisim/engine/CursorPlans.h"
 #include "ocisim/engine/PoolViews.h"
 #include "ocisim/engine/Scenario.h"
+#include "ocisim/engine/TimeLine.h"
 
 namespace ocisim {
 
@@ -37,7 +38,7 @@ std::string NormalizeName(const std::string& name) {
     return Upper(name);
 }
 
-enum class Fixed { None, SqlArea, SqlText, SqlPlan, Version, DatabaseView, AllUsers, Dual, UserObjects };
+enum class Fixed { None, SqlArea, SqlText, SqlPlan, Version, DatabaseView, AllUsers, Dual, UserObjects, Instance };
 
 Fixed FixedView(const std::string& name) {
     if (name == "V_$SQLAREA") return Fixed::SqlArea;
@@ -48,6 +49,7 @@ Fixed FixedView(const std::string& name) {
     if (name == "ALL_USERS") return Fixed::AllUsers;
     if (name == "DUAL") return Fixed::Dual;
     if (name == "USER_OBJECTS") return Fixed::UserObjects;
+    if (name == "V_$INSTANCE") return Fixed::Instance;
     return Fixed::None;
 }
 
@@ -59,6 +61,7 @@ std::string PublicDictionarySynonym(const std::string& name) {
     if (name == "V$VERSION") return "V_$VERSION";
     if (name == "V$DATABASE") return "V_$DATABASE";
     if (name == "DUAL" || name == "ALL_USERS" || name == "USER_OBJECTS") return name;
+    if (name == "V$INSTANCE") return "V_$INSTANCE";
     return {};
 }
 
@@ -308,7 +311,8 @@ private:
             case Fixed::SqlArea:
             case Fixed::SqlText:
             case Fixed::SqlPlan: return IsDba() || u.catalog;
-            case Fixed::DatabaseView: return IsDba() || u.catalog || u.vdatabase;
+            case Fixed::DatabaseView:
+            case Fixed::Instance: return IsDba() || u.catalog || u.vdatabase;
             default: return true;
         }
     }
@@ -375,6 +379,7 @@ private:
                     if (p.owner == m_UserName) add(p.name, p.objectId, "PROCEDURE", p.created, p.lastDdl, p.valid, false);
                 return t;
             }
+            case Fixed::Instance: return MakeInstanceView(db);
             case Fixed::None: break;
         }
         return nullptr;
@@ -1066,9 +1071,18 @@ std::mutex g_ServerMutex;
 std::shared_ptr<ServerImpl> g_Server;
 std::string g_ServerScenario;
 
-std::shared_ptr<ServerImpl> BuildServer(const std::string& scenario) {
+// The scenario's server; with CORVID_SIM_NOW (`now`, empty when unset) one that
+// lives in time and stands at that time.
+std::shared_ptr<ServerImpl> BuildServer(const std::string& scenario, const std::string& now) {
     try {
-        auto server = std::make_shared<ServerImpl>(LoadScenario(scenario), std::string());
+        std::optional<std::int64_t> at;
+        if (!now.empty()) {
+            at = ParseTimePoint(now);
+            if (!at)
+                throw ScenarioError("CORVID_SIM_NOW: \"" + now +
+                                    "\" is not a time (YYYY-MM-DDTHH:MI:SS, YYYY-MM-DD/HH24:MI:SS or YYYY-MM-DD)");
+        }
+        auto server = std::make_shared<ServerImpl>(LoadScenario(scenario, at), std::string());
         // CORVID_SIM_PARSE_CACHE=0 parses every execute afresh (benchmarks compare the two).
         const char* cache = std::getenv("CORVID_SIM_PARSE_CACHE");
         if (cache && std::string(cache) == "0") server->m_Parsed.SetEnabled(false);
@@ -1081,13 +1095,26 @@ std::shared_ptr<ServerImpl> BuildServer(const std::string& scenario) {
 
 }  // namespace
 
+namespace {
+
+// The scenario and the time a server is built for, as one key.
+std::string ServerKey(std::string& scenario, std::string& now) {
+    const char* env = std::getenv("CORVID_SIM_SCENARIO");
+    const char* time = std::getenv("CORVID_SIM_NOW");
+    scenario = env ? env : "";
+    now = time ? time : "";
+    return now.empty() ? scenario : scenario + '\n' + now;
+}
+
+}  // namespace
+
 std::shared_ptr<Server> TheServer() {
     std::lock_guard<std::mutex> lock(g_ServerMutex);
-    const char* env = std::getenv("CORVID_SIM_SCENARIO");
-    std::string scenario = env ? env : "";
-    if (!g_Server || scenario != g_ServerScenario) {
-        g_Server = BuildServer(scenario);
-        g_ServerScenario = scenario;
+    std::string scenario, now;
+    const std::string key = ServerKey(scenario, now);
+    if (!g_Server || key != g_ServerScenario) {
+        g_Server = BuildServer(scenario, now);
+        g_ServerScenario = key;
     }
     return g_Server;
 }
@@ -1108,9 +1135,9 @@ std::vector<std::string> GeneratorTemplates(Server& server) {
 
 void ResetServer() {
     std::lock_guard<std::mutex> lock(g_ServerMutex);
-    const char* env = std::getenv("CORVID_SIM_SCENARIO");
-    g_ServerScenario = env ? env : "";
-    g_Server = BuildServer(g_ServerScenario);
+    std::string scenario, now;
+    g_ServerScenario = ServerKey(scenario, now);
+    g_Server = BuildServer(scenario, now);
 }
 
 }  // namespace ocisim

@@ -35,6 +35,9 @@ struct PoolEntry {
     int templateId = -1;
     std::int64_t lastActiveTime = 0;  // 0: the first load time
     std::string module;  // empty: NULL
+    // Microseconds of CPU, I/O wait and elapsed time when the server lives in
+    // time; below 0 they follow from the work (PoolViews).
+    double cpuTime = -1, userIoWaitTime = -1, elapsedTime = -1;
     // The plan of child 0 in the cursor cache (null: none); built once, on the
     // first read of the views that show it after the statement ran.
     std::shared_ptr<const CursorPlan> plan;
