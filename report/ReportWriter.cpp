@@ -105,6 +105,12 @@ void NumberCell(double value, int decimals, std::string& out) {
     out += "</td>";
 }
 
+// A table row's start with its rank as the row's header.
+void RowStart(std::size_t rank, std::string& out) {
+    const std::string number = std::to_string(rank);
+    out += "<tr><th scope=\"row\" class=\"n\" data-v=\"" + number + "\">" + number + "</th>";
+}
+
 void TextCell(std::string_view text, std::string& out) {
     out += "<td class=\"t\">";
     AppendHtmlText(text, out);
@@ -385,8 +391,7 @@ void CReportWriter::WriteRanking(const SReportRanking& ranking, std::string& out
     out += "<tbody>";
     for (std::size_t i = 0; i < ranking.rows.size(); ++i) {
         const SRankedRow& row = ranking.rows[i];
-        out += "<tr><th scope=\"row\" class=\"n\" data-v=\"" + std::to_string(i + 1) + "\">" + std::to_string(i + 1) +
-               "</th>";
+        RowStart(i + 1, out);
         if (compare) {
             const double before = row.before.value_or(0);
             NumberCell(before, ranking.decimals, out);
@@ -437,8 +442,7 @@ void CReportWriter::WriteFamilies(std::string& out) const {
     out += "<tbody>";
     for (std::size_t i = 0; i < m_model.families->size(); ++i) {
         const SReportFamily& family = (*m_model.families)[i];
-        out += "<tr><th scope=\"row\" class=\"n\" data-v=\"" + std::to_string(i + 1) + "\">" + std::to_string(i + 1) +
-               "</th>";
+        RowStart(i + 1, out);
         NumberCell(family.wastedMem, 0, out);
         NumberCell(family.statements, 0, out);
         NumberCell(family.sharableMem, 0, out);
@@ -485,8 +489,7 @@ void CReportWriter::WriteRegressions(std::string& out) const {
     out += "<tbody>";
     for (std::size_t i = 0; i < m_model.regressions->size(); ++i) {
         const SReportRegression& regression = (*m_model.regressions)[i];
-        out += "<tr><th scope=\"row\" class=\"n\" data-v=\"" + std::to_string(i + 1) + "\">" + std::to_string(i + 1) +
-               "</th>";
+        RowStart(i + 1, out);
         TextCell(regression.figure, out);
         NumberCell(regression.before, 2, out);
         NumberCell(regression.after, 2, out);

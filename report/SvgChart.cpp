@@ -46,6 +46,22 @@ void AppendText(double x, double y, const char* anchor, const std::string& cls, 
     out += "</text>";
 }
 
+// The plot's grid with the scale of the figure on the left (0 to `top` in four
+// steps) and, for a Pareto chart, the running share on the right.
+struct SPlotArea {
+    double left, top, width, height;
+};
+
+void AppendScales(const SPlotArea& plot, double top, bool shares, std::string& out) {
+    for (int tick = 0; tick <= 4; ++tick) {
+        const double y = plot.top + plot.height - plot.height * tick / 4;
+        out += "<line class=\"grid\" x1=\"" + Num(plot.left) + "\" x2=\"" + Num(plot.left + plot.width) + "\" y1=\"" +
+               Num(y) + "\" y2=\"" + Num(y) + "\"/>";
+        AppendText(plot.left - 6, y + 4, "end", "tick", FormatReportNumber(top * tick / 4), out);
+        if (shares) AppendText(plot.left + plot.width + 6, y + 4, "start", "tick", std::to_string(tick * 25) + " %", out);
+    }
+}
+
 void AppendBar(const SReportBar& bar, double x, double y, double width, double height, std::string& out) {
     if (!bar.link.empty()) out += "<a href=\"#" + bar.link + "\">";
     out += "<rect class=\"bar\" x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(width) + "\" height=\"" +
@@ -67,13 +83,7 @@ void AppendPareto(const SReportChart& chart, std::string& out) {
     const double top = NiceCeiling(largest);
     // Axes with their scales: the figure on the left, the running share on the right.
     out += "<g class=\"axis\">";
-    for (int tick = 0; tick <= 4; ++tick) {
-        const double y = kTop + plotHeight - plotHeight * tick / 4;
-        out += "<line class=\"grid\" x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kLeft + plotWidth) + "\" y1=\"" + Num(y) +
-               "\" y2=\"" + Num(y) + "\"/>";
-        AppendText(kLeft - 6, y + 4, "end", "tick", FormatReportNumber(top * tick / 4), out);
-        AppendText(kLeft + plotWidth + 6, y + 4, "start", "tick", std::to_string(tick * 25) + " %", out);
-    }
+    AppendScales({kLeft, kTop, plotWidth, plotHeight}, top, true, out);
     AppendText(kLeft + plotWidth / 2, kHeight - 6, "middle", "label", chart.figure + " (bars), running share (line)",
                out);
     out += "</g>";
@@ -155,12 +165,7 @@ void AppendTimelineSvg(const SReportTimeline& timeline, const std::string& id, s
             if (std::isfinite(value)) largest = std::max(largest, value);
     const double top = NiceCeiling(largest);
     out += "<g class=\"axis\">";
-    for (int tick = 0; tick <= 4; ++tick) {
-        const double y = kTop + plotHeight - plotHeight * tick / 4;
-        out += "<line class=\"grid\" x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kLeft + plotWidth) + "\" y1=\"" + Num(y) +
-               "\" y2=\"" + Num(y) + "\"/>";
-        AppendText(kLeft - 6, y + 4, "end", "tick", FormatReportNumber(top * tick / 4), out);
-    }
+    AppendScales({kLeft, kTop, plotWidth, plotHeight}, top, false, out);
     const std::size_t points = timeline.times.size();
     auto xOf = [&](std::size_t i) {
         return points <= 1 ? kLeft + plotWidth / 2 : kLeft + plotWidth * static_cast<double>(i) / static_cast<double>(points - 1);
