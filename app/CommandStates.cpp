@@ -24,6 +24,10 @@ SCommandState GetCommandState(ECommand command, bool connected, bool similarMode
             state.enabled = !familyMode;
             state.checked = similarMode;
             break;
+        case ECommand::SaveReport:
+            // The report is of statements: not of the similar or the family view.
+            state.enabled = !similarMode && !familyMode;
+            break;
         case ECommand::StatementFamilies:
             state.enabled = !similarMode;
             state.checked = familyMode || familyFiltered;

@@ -26,6 +26,7 @@ enum class ECommand {
     AutoRefresh30s,
     AutoRefresh1min,
     AutoRefresh5min,
+    SaveReport,
 };
 
 struct SCommandState {

@@ -12,33 +12,6 @@ namespace corvid {
 
 namespace {
 
-SParetoSeries Pareto(const std::vector<const CObjectEntry*>& statements, const std::vector<std::int64_t>& itemData,
-                     double CObjectEntry::*figure, int topCount) {
-    SParetoSeries series;
-    series.statementCount = static_cast<int>(statements.size());
-    std::vector<std::size_t> order(statements.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    for (const CObjectEntry* entry : statements)
-        series.total += entry->*figure;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return statements[a]->*figure > statements[b]->*figure; });
-    const std::size_t count = std::min(order.size(), static_cast<std::size_t>(std::max(topCount, 0)));
-    double running = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const CObjectEntry& entry = *statements[order[i]];
-        SParetoBar bar;
-        bar.itemData = itemData[order[i]];
-        bar.address = entry.m_Address;
-        bar.label = StatementLabel(entry.m_SqlText);
-        bar.value = entry.*figure;
-        running += bar.value;
-        bar.sharePercent = series.total > 0 ? bar.value * 100 / series.total : 0;
-        bar.cumulativePercent = series.total > 0 ? running * 100 / series.total : 0;
-        series.bars.push_back(std::move(bar));
-    }
-    return series;
-}
-
 std::vector<SGroupSum> LargestFirst(const std::map<std::string, SGroupSum>& groups) {
     std::vector<SGroupSum> sums;
     for (const auto& [name, sum] : groups)
@@ -58,6 +31,49 @@ void AddTo(std::map<std::string, SGroupSum>& groups, const std::string& name, do
 
 }  // namespace
 
+SParetoSeries ParetoSeriesOf(const std::vector<const CObjectEntry*>& statements,
+                             const std::vector<std::int64_t>& itemData, const StatementFigure& figure, int topCount) {
+    SParetoSeries series;
+    series.statementCount = static_cast<int>(statements.size());
+    std::vector<double> values(statements.size());
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+        values[i] = figure(*statements[i]);
+        series.total += values[i];
+    }
+    std::vector<std::size_t> order(statements.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const std::size_t count = std::min(order.size(), static_cast<std::size_t>(std::max(topCount, 0)));
+    // Only the top bars need their order; ties go to the earlier statement.
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count), order.end(),
+                      [&](std::size_t a, std::size_t b) { return values[a] > values[b] || (values[a] == values[b] && a < b); });
+    double running = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const CObjectEntry& entry = *statements[order[i]];
+        SParetoBar bar;
+        bar.itemData = itemData[order[i]];
+        bar.address = entry.m_Address;
+        bar.label = StatementLabel(entry.m_SqlText);
+        bar.value = values[order[i]];
+        running += bar.value;
+        bar.sharePercent = series.total > 0 ? bar.value * 100 / series.total : 0;
+        bar.cumulativePercent = series.total > 0 ? running * 100 / series.total : 0;
+        series.bars.push_back(std::move(bar));
+    }
+    return series;
+}
+
+std::vector<SGroupSum> GroupSumsOf(const std::vector<const CObjectEntry*>& statements, const StatementGroup& group,
+                                   const StatementFigure& figure) {
+    std::map<std::string, SGroupSum> groups;
+    for (const CObjectEntry* entry : statements)
+        AddTo(groups, group(*entry), figure(*entry));
+    return LargestFirst(groups);
+}
+
+std::string UserGroupOf(const CObjectEntry& entry) {
+    return entry.m_UserName.empty() ? "user #" + std::to_string(entry.m_ParsingUserId) : entry.m_UserName.str();
+}
+
 std::vector<const CObjectEntry*> ListedStatements(const CListCtrlEx& list, const CObjectArray& collection,
                                                   std::vector<std::int64_t>* itemData) {
     std::vector<const CObjectEntry*> statements;
@@ -76,18 +92,13 @@ SChartData ComputeChartData(const CListCtrlEx& list, const CObjectArray& collect
     std::vector<std::int64_t> itemData;
     const std::vector<const CObjectEntry*> statements = ListedStatements(list, collection, &itemData);
     SChartData data;
-    data.bufferGets = Pareto(statements, itemData, &CObjectEntry::m_BufferGets, topCount);
-    data.diskReads = Pareto(statements, itemData, &CObjectEntry::m_DiskReads, topCount);
-    std::map<std::string, SGroupSum> users;
-    std::map<std::string, SGroupSum> commands;
-    for (const CObjectEntry* entry : statements) {
-        const std::string user =
-            entry->m_UserName.empty() ? "user #" + std::to_string(entry->m_ParsingUserId) : entry->m_UserName.str();
-        AddTo(users, user, entry->m_BufferGets);
-        AddTo(commands, entry->GetCommandName(), entry->m_BufferGets);
-    }
-    data.bufferGetsByUser = LargestFirst(users);
-    data.bufferGetsByCommand = LargestFirst(commands);
+    const StatementFigure gets = [](const CObjectEntry& entry) { return entry.m_BufferGets; };
+    data.bufferGets = ParetoSeriesOf(statements, itemData, gets, topCount);
+    data.diskReads = ParetoSeriesOf(statements, itemData, [](const CObjectEntry& entry) { return entry.m_DiskReads; },
+                                    topCount);
+    data.bufferGetsByUser = GroupSumsOf(statements, UserGroupOf, gets);
+    data.bufferGetsByCommand =
+        GroupSumsOf(statements, [](const CObjectEntry& entry) { return entry.GetCommandName(); }, gets);
     return data;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,23 @@ struct SChartData {
 // the collection; rows whose item data names no statement are left out.
 std::vector<const CObjectEntry*> ListedStatements(const CListCtrlEx& list, const CObjectArray& collection,
                                                   std::vector<std::int64_t>* itemData = nullptr);
+
+// A figure of a statement (its buffer gets, its gets in the interval, ...), and
+// the group a statement is counted in (its user, its module, ...).
+using StatementFigure = std::function<double(const CObjectEntry&)>;
+using StatementGroup = std::function<std::string(const CObjectEntry&)>;
+
+// The top `topCount` statements by a figure, largest first (ties keep the given
+// order), with their shares of the figure's total over all the statements;
+// itemData holds each statement's item data.
+SParetoSeries ParetoSeriesOf(const std::vector<const CObjectEntry*>& statements,
+                             const std::vector<std::int64_t>& itemData, const StatementFigure& figure, int topCount);
+// A figure summed per group, largest first (equal sums in the groups' name order).
+std::vector<SGroupSum> GroupSumsOf(const std::vector<const CObjectEntry*>& statements, const StatementGroup& group,
+                                   const StatementFigure& figure);
+// The group a statement's user makes: its name, "user #" and the parsing user
+// id when the list does not know the name.
+std::string UserGroupOf(const CObjectEntry& entry);
 
 // The chart data of the statements the list shows: the top `topCount` statements
 // by buffer gets and by disk reads (ties keep the list's order), and buffer gets

@@ -499,20 +499,30 @@ void CListExporter::WriteCompanionPage(COutput& out, const std::string& xmlFileN
     out.Line("</TR>");
     out.Line("</TABLE>");
     out.Line("");
-    out.Line("   <XML ID=\"dsoDATA\" SRC=\"" + xmlFileName + "\"></XML>");
+    // The rows are written into the page itself: browsers of today bind no XML
+    // data island, and a page opened from a file may read no other file.
+    out.Line("   <!-- The rows of " + CommentText(xmlFileName) + " -->");
     out.Line("");
-    out.Line("   <TABLE DATASRC=\"#dsoDATA\" BORDER=\"1\" CELLPADDING=\"5\">");
+    out.Line("   <TABLE BORDER=\"1\" CELLPADDING=\"5\">");
     out.Line("      <THEAD>");
+    std::vector<std::string> cellStarts;
     for (int i = 0; i < columns; ++i) {
         out.Line("         <TH " + Align(i) + ">" + fontStart(1) + Title(i) + "</TH>");
+        cellStarts.push_back("         <TD " + Align(i) + ">" + fontStart(1));
     }
     out.Line("      </THEAD>");
-    out.Line("      <TR>");
-    for (int i = 0; i < columns; ++i) {
-        out.Line("         <TD " + Align(i) + ">" + fontStart(1) + "<SPAN DATAFLD=\"" + ColumnElementName(i) +
-                 "\"></SPAN></TD>");
+    const int rows = m_list.GetItemCount();
+    for (int r = 0; r < rows; ++r) {
+        std::string& buffer = out.Buffer();
+        buffer += "      <TR>\r\n";
+        for (int i = 0; i < columns; ++i) {
+            buffer += cellStarts[static_cast<std::size_t>(i)];
+            AppendHtmlCell(m_list.GetItemTextView(r, i), buffer);
+            buffer += "</TD>\r\n";
+        }
+        buffer += "      </TR>\r\n";
+        out.WroteBuffer();
     }
-    out.Line("      </TR>");
     out.Line("   </TABLE>");
     out.Line("");
     out.Line("");

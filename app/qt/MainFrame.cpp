@@ -48,6 +48,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
                QStringLiteral("Load SQL statements from server\nLoad SQL"));
     AddCommand(file, ECommand::Export, QStringLiteral("Export...\tCtrl+S"), QKeySequence(Qt::CTRL | Qt::Key_S),
                QStringLiteral("Export the table contents\nExport table"));
+    AddCommand(file, ECommand::SaveReport, QStringLiteral("Save report..."), QKeySequence(),
+               QStringLiteral("Save a report of the listed statements as one HTML page\nSave report"));
     AddCommand(file, ECommand::FlushSharedPool, QStringLiteral("Flush shared Pool"), QKeySequence(),
                QStringLiteral("Flush the shared pool\nFlush Shared Pool"));
     file->addSeparator();

@@ -9,6 +9,7 @@
 #include "app/Session.h"
 #include "app/qt/CorvidView.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/ReportCommands.h"
 #include "app/qt/SimilarSearchJob.h"
 #include "app/qt/StatementCommands.h"
 #include "collection/CorvidDoc.h"
@@ -80,6 +81,10 @@ void SetDialogRunner(DialogRunner runner) {
     Runner() = std::move(runner);
 }
 
+int RunCommandDialog(QDialog& dialog) {
+    return RunDialog(dialog);
+}
+
 void SetSimilarityProgressRunner(IProgressRunner* runner) {
     SimilarityRunner() = runner;
 }
@@ -112,6 +117,7 @@ void ShowStatementCommand(SStatementCommandContext& context) {
         data.familyStatements = static_cast<long long>(entry.m_Statements);
     }
     CCorvidSqlStmtDlg sheet(data, std::move(explain), &context.frame);
+    AddStatementReportButton(sheet, statement, context);
     RunDialog(sheet);
 }
 

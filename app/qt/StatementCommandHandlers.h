@@ -25,6 +25,9 @@ void StatementFamiliesCommand(SStatementCommandContext& context);
 bool OpenSelectedFamily(SStatementCommandContext& context);
 // The export dialog, then the export of whatever the list shows.
 void ExportCommand(SStatementCommandContext& context);
+// Asks for a file name, then saves the HTML report of the statements the list
+// shows (with their interval figures in the changes view).
+void SaveReportCommand(SStatementCommandContext& context);
 // The options sheet on copies of the document's settings, users and layouts.
 void OptionsCommand(SStatementCommandContext& context);
 
@@ -33,6 +36,8 @@ void OptionsCommand(SStatementCommandContext& context);
 // empty runner restores exec().
 using DialogRunner = std::function<int(QDialog&)>;
 void SetDialogRunner(DialogRunner runner);
+// Runs a command's dialog through the installed runner (exec() without one).
+int RunCommandDialog(QDialog& dialog);
 
 // The progress runner of the similarity search; null (the default) runs it under
 // a progress dialog over the main window.

@@ -12,6 +12,7 @@ bool IsStatementCommand(ECommand command) {
         case ECommand::StatementFamilies:
         case ECommand::Export:
         case ECommand::Options:
+        case ECommand::SaveReport:
             return true;
         default:
             return false;
@@ -37,6 +38,9 @@ void RunStatementCommand(ECommand command, SStatementCommandContext& context) {
             break;
         case ECommand::Options:
             OptionsCommand(context);
+            break;
+        case ECommand::SaveReport:
+            SaveReportCommand(context);
             break;
         default:
             break;

@@ -19,7 +19,7 @@ struct SStatementCommandContext {
 
 // The one entry point of the statement-level commands of the main view: show
 // statement (the details sheet), find similar (entering and leaving the similar
-// view), export and options. The menu, the toolbar, the row's context menu and a
+// view), export, save report and options. The menu, the toolbar, the row's context menu and a
 // double-click all arrive here; their enabled and checked states are the main
 // window's (see GetCommandState).
 void RunStatementCommand(ECommand command, SStatementCommandContext& context);

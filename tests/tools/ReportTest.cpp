@@ -543,7 +543,7 @@ TEST_F(ReportRun, BothClientGenerations) {
 // Standard output takes one JSON form and nothing else; no file is left behind.
 TEST_F(ReportRun, JsonFormsGoToStandardOutput) {
     EXPECT_EQ(Run(With({"--format", "yaml"})), 2);
-    EXPECT_NE(m_err.find("--format takes csv, html, xml, json or ndjson"), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("--format takes csv, html, xml, json, ndjson or report"), std::string::npos) << m_err;
     EXPECT_EQ(Run(With({"--format", "xml", "--output", "-"})), 2);
     EXPECT_EQ(Run(With({"--format", "json,csv", "--output", "-"})), 2);
 

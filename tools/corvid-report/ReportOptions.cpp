@@ -32,6 +32,7 @@ enum LongOnly {
     kOptFamilies,
     kOptMinStatements,
     kOptInterval,
+    kOptTop,
     kOptVersion,
     kOptPasswordFile,
 };
@@ -64,6 +65,7 @@ const option kLongOptions[] = {
     {"families", no_argument, nullptr, kOptFamilies},
     {"min-statements", required_argument, nullptr, kOptMinStatements},
     {"interval", required_argument, nullptr, kOptInterval},
+    {"top", required_argument, nullptr, kOptTop},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},
     {nullptr, 0, nullptr, 0},
@@ -86,6 +88,8 @@ bool ParseFormats(const std::string& text, std::vector<EReportFormat>& formats) 
             format = EReportFormat::Json;
         } else if (EqualsIgnoringAsciiCase(name, "ndjson")) {
             format = EReportFormat::Ndjson;
+        } else if (EqualsIgnoringAsciiCase(name, "report")) {
+            format = EReportFormat::Report;
         } else if (const auto listFormat = ExportFormatFromName(name)) {
             format = ReportFormatOf(*listFormat);
         }
@@ -120,6 +124,7 @@ std::optional<EExportFormat> ListExportFormat(EReportFormat format) {
             return EExportFormat::Xml;
         case EReportFormat::Json:
         case EReportFormat::Ndjson:
+        case EReportFormat::Report:
             break;
     }
     return std::nullopt;
@@ -142,9 +147,11 @@ std::string ReportUsage() {
            "  -s, --server SERVER        server (TNS alias); the local database when omitted\n"
            "      --oci 7|8              force the client interface generation\n"
            "      --connect-as MODE      NORMAL (default), SYSDBA or SYSOPER\n"
-           "      --format FORMAT        csv, html, xml, json or ndjson; several joined by\n"
-           "                             commas are written from one load (default: the\n"
-           "                             saved export format)\n"
+           "      --format FORMAT        csv, html, xml, json, ndjson or report (one HTML\n"
+           "                             page with rankings, charts and details, written\n"
+           "                             to BASE.report.html); several joined by commas\n"
+           "                             are written from one load (default: the saved\n"
+           "                             export format)\n"
            "      --output BASE          base file name, the extension is appended\n"
            "                             (default: the saved export file name); - writes\n"
            "                             json or ndjson to standard output\n"
@@ -168,6 +175,8 @@ std::string ReportUsage() {
            "      --interval SECONDS     load twice, that many seconds apart, and export the\n"
            "                             statements that changed in between with their\n"
            "                             interval figures (differences, rates and shares)\n"
+           "      --top N                with --format report: statements per ranking and\n"
+           "                             chart (default 20)\n"
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"
@@ -214,7 +223,7 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
             case kOptFormat:
                 options.formats.clear();
                 if (!ParseFormats(optarg, options.formats)) {
-                    error = "--format takes csv, html, xml, json or ndjson (or several, joined by commas), not '" +
+                    error = "--format takes csv, html, xml, json, ndjson or report (or several, joined by commas), not '" +
                             std::string(optarg) + "'";
                     return false;
                 }
@@ -280,6 +289,15 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
                 options.interval = seconds;
                 break;
             }
+            case kOptTop: {
+                int count = 0;
+                if (!ParseInt(optarg, count) || count < 1 || count > 1000) {
+                    error = "--top takes a whole number from 1 to 1000, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                options.top = count;
+                break;
+            }
             case 'h':
                 options.help = true;
                 break;
@@ -335,12 +353,23 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
         error = "--interval cannot be used with --similar-to or --sql-id";
         return false;
     }
+    if (options.families &&
+        std::find(options.formats.begin(), options.formats.end(), EReportFormat::Report) != options.formats.end()) {
+        error = "--format report cannot be used with --families (the report has its own section of families)";
+        return false;
+    }
+    if (options.top && std::find(options.formats.begin(), options.formats.end(), EReportFormat::Report) ==
+                           options.formats.end()) {
+        error = "--top goes with --format report";
+        return false;
+    }
     if (options.output && !HasExportFileName(*options.output)) {
         error = "--output needs a file name";
         return false;
     }
     if (options.output && *options.output == "-" &&
-        (options.formats.size() != 1 || ListExportFormat(options.formats[0]))) {
+        (options.formats.size() != 1 || ListExportFormat(options.formats[0]) ||
+         options.formats[0] == EReportFormat::Report)) {
         error = "--output - (standard output) takes one format, json or ndjson";
         return false;
     }

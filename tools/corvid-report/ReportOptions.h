@@ -9,11 +9,12 @@
 
 namespace corvid {
 
-// What --format names: a format of the list exporter, or a JSON form.
-enum class EReportFormat { Csv, Html, Xml, Json, Ndjson };
+// What --format names: a format of the list exporter, a JSON form, or the
+// self-contained HTML report.
+enum class EReportFormat { Csv, Html, Xml, Json, Ndjson, Report };
 
 EReportFormat ReportFormatOf(EExportFormat format);
-// The list exporter's format; none for the JSON forms.
+// The list exporter's format; none for the JSON forms and the report.
 std::optional<EExportFormat> ListExportFormat(EReportFormat format);
 
 // The highest trace level: every statement and the collection dumps.
@@ -41,6 +42,7 @@ struct SReportOptions {
     std::optional<std::string> sqlId;
     bool families = false;
     std::optional<int> minStatements;  // with families: leave out smaller ones
+    std::optional<int> top;            // statements per ranking of the HTML report
     bool help = false;
     bool version = false;
 };

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "HtmlReport.h"
 #include "IniSettingsStore.h"
 #include "ReportOptions.h"
 #include "app/AppInfo.h"
@@ -362,10 +363,18 @@ bool FillReportList(const SReportOptions& options, CCorvidDoc& doc, CProgressRun
 // Writes the list in each format asked for; false when one of them failed (the
 // others are still written).
 bool WriteExports(const CListCtrlEx& list, CTraceContext& trace, const std::vector<EReportFormat>& formats,
-                  const std::string& base, const std::string& name, CJsonExporter::SContext context) {
+                  const std::string& base, const std::string& name, CJsonExporter::SContext context,
+                  SHtmlReportRequest report, const CCorvidDoc& doc) {
     bool written = true;
     context.exportName = name;
     for (EReportFormat format : formats) {
+        if (format == EReportFormat::Report) {
+            report.context = &context;
+            report.base = base;
+            report.title = name;
+            if (!WriteHtmlReport(list, doc, report, trace)) written = false;
+            continue;
+        }
         if (const auto listFormat = ListExportFormat(format)) {
             CListExporter exporter(list);
             exporter.SetIdentification(CListExporter::ProgramIdentification());
@@ -452,7 +461,11 @@ int Run(SReportOptions& options) {
     }
     sessionEnd.Close();
 
-    return WriteExports(list, trace, formats, base, name, std::move(context)) ? kExitOk : kExitFailure;
+    SHtmlReportRequest report;
+    report.topCount = options.top.value_or(20);
+    report.interval = options.interval.has_value();
+    report.sqlId = options.sqlId.value_or("");
+    return WriteExports(list, trace, formats, base, name, std::move(context), report, doc) ? kExitOk : kExitFailure;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -1060,6 +1061,55 @@ TEST_F(FamilyViewTest, ClosingInTheFamilyViewKeepsTheUsersLayout) {
     OpenWindow();
     EXPECT_EQ(List().GetColumnTitle(0), "User");
     EXPECT_EQ(List().GetColumnWidth(0), 123);
+}
+
+// File > Save report...: the file dialog names the page; the report holds what
+// the list shows, and the statement sheet saves the report of its one statement.
+TEST_F(ExportCommandTest, SaveReportWritesThePageOfTheListedStatementsAndTheSheetOneStatementsPage) {
+    const QString listPage = m_dir.filePath("pool.html");
+    const QString sheetPage = m_dir.filePath("one.html");
+    QString suggested;
+    m_onDialog = [&](QDialog& dialog) {
+        auto& files = dynamic_cast<QFileDialog&>(dialog);
+        suggested = files.selectedFiles().value(0);
+        auto* name = files.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(listPage);
+        static_cast<QDialog&>(files).accept();
+    };
+    Run(ECommand::SaveReport);
+    EXPECT_TRUE(suggested.endsWith("Corvid.html")) << suggested.toStdString();
+    const QByteArray page = Read("pool.html");
+    EXPECT_TRUE(page.contains("<title>SQL statements in the Oracle SGA</title>"));
+    EXPECT_TRUE(page.contains("<section id=\"by-gets\""));
+    EXPECT_TRUE(page.contains("empno"));
+    const QString status = "Report of " + QString::number(List().GetItemCount()) + " statements saved to " + listPage;
+    EXPECT_EQ(m_frame->MessagePane()->text().toStdString(), status.toStdString());
+
+    SelectRowsWith("empno = 7369");
+    int dialogs = 0;
+    m_onDialog = [&](QDialog& dialog) {
+        ++dialogs;
+        if (auto* sheet = dynamic_cast<CCorvidSqlStmtDlg*>(&dialog)) {
+            auto* save = sheet->findChild<QPushButton*>("saveReport");
+            ASSERT_NE(save, nullptr);
+            QTest::mouseClick(save, Qt::LeftButton);
+            sheet->reject();
+            return;
+        }
+        auto& files = dynamic_cast<QFileDialog&>(dialog);
+        auto* name = files.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(sheetPage);
+        static_cast<QDialog&>(files).accept();
+    };
+    Run(ECommand::ShowStatement);
+    EXPECT_EQ(dialogs, 2);
+    const QByteArray one = Read("one.html");
+    EXPECT_TRUE(one.contains("empno"));
+    EXPECT_EQ(one.count("<article class=\"statement\""), 1);
+    EXPECT_FALSE(one.contains("<section id=\"by-gets\""));
+    EXPECT_TRUE(m_prompter.Messages().empty());
 }
 
 }  // namespace
