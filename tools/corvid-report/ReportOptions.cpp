@@ -63,6 +63,8 @@ const option kLongOptions[] = {
     {"interval", required_argument, nullptr, kOptInterval},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},
+    kHistoryLongOptions[0], kHistoryLongOptions[1], kHistoryLongOptions[2], kHistoryLongOptions[3],
+    kHistoryLongOptions[4], kHistoryLongOptions[5], kHistoryLongOptions[6], kHistoryLongOptions[7],
     {nullptr, 0, nullptr, 0},
 };
 
@@ -159,11 +161,13 @@ std::string ReportUsage() {
            "      --interval SECONDS     load twice, that many seconds apart, and export the\n"
            "                             statements that changed in between with their\n"
            "                             interval figures (differences, rates and shares)\n"
+           + HistoryUsage() +
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"
            "Exit status: 0 on success, 1 on an Oracle or file error (or when the address of\n"
-           "--similar-to or the SQL ID of --sql-id is not in the loaded list), 2 on bad usage.\n";
+           "--similar-to or the SQL ID of --sql-id is not in the loaded list, or on a history\n"
+           "store error), 2 on bad usage.\n";
 }
 
 bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::string& error) {
@@ -172,6 +176,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     int c;
     int index = 0;
     while ((c = getopt_long(argc, argv, ":u:p:s:h", kLongOptions, &index)) != -1) {
+        if (IsHistoryOption(c)) {
+            if (!ParseHistoryOption(c, argc, argv, options.history, error)) return false;
+            continue;
+        }
         switch (c) {
             case 'u':
                 options.user = optarg;
@@ -199,6 +207,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
             }
             case kOptFormat:
                 options.formats.clear();
+                if (IsNoExportFormat(optarg)) {
+                    options.history.noExport = true;
+                    break;
+                }
                 if (!ParseFormats(optarg, options.formats)) {
                     error = "--format takes csv, html, xml, json or ndjson (or several, joined by commas), not '" +
                             std::string(optarg) + "'";
@@ -283,7 +295,7 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
         error = "unexpected argument '" + std::string(argv[optind]) + "'";
         return false;
     }
-    if (options.user.empty()) {
+    if (options.user.empty() && !HistoryReadsOnly(options.history) && !options.history.keepDays) {
         error = "no user given (--user)";
         return false;
     }
@@ -313,6 +325,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     }
     if (options.interval && (options.similarTo || options.sqlId)) {
         error = "--interval cannot be used with --similar-to or --sql-id";
+        return false;
+    }
+    if (!CheckHistoryOptions(options.history, !options.user.empty(),
+                             options.interval || options.families || options.similarTo || options.sqlId, error)) {
         return false;
     }
     if (options.output && !HasExportFileName(*options.output)) {

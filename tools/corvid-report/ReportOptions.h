@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "HistoryOptions.h"
 #include "list/ExportFormat.h"
 #include "oracle/ConnectMode.h"
 
@@ -39,6 +40,7 @@ struct SReportOptions {
     std::optional<int> minStatements;  // with families: leave out smaller ones
     bool help = false;
     bool version = false;
+    SHistoryOptions history;
 };
 
 // Parses the arguments. False with a message for the user when they are not
