@@ -1,6 +1,8 @@
 // Loads of the simulated server recorded as the report and the desktop record
 // them, read back as windows.
 
+#include <fstream>
+
 #include "StoreFixture.h"
 #include "collection/SimulatorFixture.h"
 #include "history/HistoryRecorder.h"
@@ -104,6 +106,42 @@ TEST_P(RecordedLoads, WindowOfTwoLoadsIsTheChangesView) {
             EXPECT_EQ(got->GetColumnText(column), want.GetColumnText(column)) << want.m_SqlText << ", " << column;
         }
     }
+}
+
+// The desktop's recording: off by default, and a store it cannot use leaves the
+// load as it was with the reason for the status bar.
+TEST_P(RecordedLoads, TheDesktopRecordsOnlyWhenAskedAndNeverLosesTheLoad) {
+    Connect();
+    CCorvidDoc& doc = MakeDoc(false);
+    ASSERT_TRUE(doc.Reload());
+    const std::string dump = CollectionDumpText(doc.GetCollection());
+    CLoadRecorder recorder;
+    SHistorySettings settings = SHistorySettings::Read(m_store);
+    EXPECT_FALSE(settings.record);
+    settings.location = m_stores.NewLocation("desk");
+    EXPECT_EQ(recorder.Record(settings, *m_connection, doc), "");
+    EXPECT_NE(::access(settings.location.c_str(), F_OK), 0);
+
+    settings.record = true;
+    const std::string notes = m_stores.dir + "/notes.txt";
+    std::ofstream(notes) << "mine\n";
+    settings.location = notes;
+    const std::string message = recorder.Record(settings, *m_connection, doc);
+    EXPECT_EQ(message.rfind("Not recorded in the history: ", 0), 0u) << message;
+    EXPECT_NE(message.find("not an SQLite database"), std::string::npos) << message;
+    EXPECT_EQ(CollectionDumpText(doc.GetCollection()), dump);
+
+    settings.location = m_stores.NewLocation("desk");
+    ASSERT_TRUE(settings.Write(m_store));
+    EXPECT_EQ(SHistorySettings::Read(m_store), settings);
+    EXPECT_EQ(recorder.Record(settings, *m_connection, doc), "");
+    std::string error;
+    auto store = OpenHistoryStore(settings.location, error);
+    ASSERT_TRUE(store) << error;
+    std::vector<SStoredDatabase> databases;
+    ASSERT_TRUE(store->ListDatabases(databases, error)) << error;
+    ASSERT_EQ(databases.size(), 1u);
+    EXPECT_EQ(databases[0].snapshots, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Oci, RecordedLoads, ::testing::Values(7, 8),
