@@ -235,6 +235,10 @@ std::unique_ptr<CSqliteHistoryStore> CSqliteHistoryStore::Open(const std::string
 // other programs opening the file at the same time wait for.
 bool CSqliteHistoryStore::Prepare(std::string& error) {
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    // In WAL mode a commit then waits for no sync of its own: a crash of the
+    // program or the system still leaves whole snapshots only (a power cut may
+    // take the last ones back).
+    Exec(m_db, "PRAGMA synchronous = NORMAL");
     auto readVersion = [this](int& version, int& objects) {
         CStatement v(m_db, "PRAGMA user_version");
         if (!v.Ok() || v.Step() != SQLITE_ROW) return false;
