@@ -148,10 +148,6 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
         figures.rowsProcessed = entry.m_RowsProcessed - (before ? before->m_RowsProcessed : 0);
         figures.sorts = entry.m_Sorts - (before ? before->m_Sorts : 0);
         figures.parseCalls = entry.m_ParseCalls - (before ? before->m_ParseCalls : 0);
-        if (summary.seconds > 0) {
-            figures.executionsPerSecond = figures.executions / static_cast<double>(summary.seconds);
-            figures.bufferGetsPerSecond = figures.bufferGets / static_cast<double>(summary.seconds);
-        }
         entry.SetInterval(figures);
         if (figures.isNew) {
             ++summary.newCount;
@@ -160,19 +156,33 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
         } else {
             ++summary.unchangedCount;
         }
-        summary.bufferGets += figures.bufferGets;
-        summary.diskReads += figures.diskReads;
     }
     for (bool wasSeen : seen)
         summary.goneCount += wasSeen ? 0 : 1;
-    for (CObjectEntry& entry : current) {
-        // A statement that did not move keeps its shares at zero.
-        if (entry.Interval().bufferGets == 0 && entry.Interval().diskReads == 0) continue;
+    SetIntervalRatesAndShares(current, summary);
+    return summary;
+}
+
+void SetIntervalRatesAndShares(CObjectArray& entries, SIntervalSummary& summary) {
+    summary.bufferGets = 0;
+    summary.diskReads = 0;
+    for (const CObjectEntry& entry : entries) {
+        if (!entry.Interval().valid) continue;
+        summary.bufferGets += entry.Interval().bufferGets;
+        summary.diskReads += entry.Interval().diskReads;
+    }
+    const double seconds = static_cast<double>(summary.seconds);
+    for (CObjectEntry& entry : entries) {
+        // A statement that did not move keeps its rates and shares at zero.
+        const SIntervalFigures& interval = entry.Interval();
+        if (!interval.valid || (interval.executions == 0 && interval.bufferGets == 0 && interval.diskReads == 0))
+            continue;
         SIntervalFigures& figures = entry.MutableInterval();
+        figures.executionsPerSecond = summary.seconds > 0 ? figures.executions / seconds : 0;
+        figures.bufferGetsPerSecond = summary.seconds > 0 ? figures.bufferGets / seconds : 0;
         figures.percOfBufferGets = summary.bufferGets > 0 ? figures.bufferGets * 100 / summary.bufferGets : 0;
         figures.percOfDiskReads = summary.diskReads > 0 ? figures.diskReads * 100 / summary.diskReads : 0;
     }
-    return summary;
 }
 
 CObjectArray ChangedStatements(const CObjectArray& collection, std::vector<CObjectArray::Index>& positions) {

@@ -78,6 +78,12 @@ SIntervalSummary ComputeIntervalFigures(const CObjectArray& previous, const std:
                                         CObjectArray& current, const std::string& currentServerTime,
                                         const CStatementIndex* previousIndex = nullptr);
 
+// Sets the rates per second over the summary's seconds (0 when it has none) and
+// each entry's shares of the entries' summed buffer gets and disk reads, from
+// the entries' interval counts; the sums go to the summary. Entries whose
+// interval is not valid are left out.
+void SetIntervalRatesAndShares(CObjectArray& entries, SIntervalSummary& summary);
+
 // The statements of the collection that changed in the interval (new, or any
 // counter moved), in collection order, with their positions in the collection.
 CObjectArray ChangedStatements(const CObjectArray& collection, std::vector<CObjectArray::Index>& positions);

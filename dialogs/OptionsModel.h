@@ -7,6 +7,7 @@
 
 #include "list/StatementColumn.h"
 #include "collection/StatementFilter.h"
+#include "history/HistorySettings.h"
 #include "list/ListLayout.h"
 
 namespace corvid {
@@ -63,6 +64,7 @@ struct SOptionsSettings {
     std::int32_t cursorCachePlans = 1;
     std::int32_t explainAll = 0;  // explain every statement again at each load
     CStatementFilter filter;
+    SHistorySettings history;  // record each load in the history store
 
     bool operator==(const SOptionsSettings&) const = default;
 

@@ -2,7 +2,8 @@
 
 CORVID_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
                  libbenchmark-dev libxml2-utils nlohmann-json3-dev groff-base dpkg-dev file qt6-charts-dev
-                 python3 desktop-file-utils qt6-svg-dev libx11-dev xvfb xdotool chromium)
+                 python3 desktop-file-utils qt6-svg-dev libx11-dev xvfb xdotool chromium
+                 libsqlite3-dev libpq-dev postgresql)
 
 say() { printf '==> %s\n' "$*"; }
 

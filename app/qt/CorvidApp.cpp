@@ -30,6 +30,7 @@
 #include "platform/Clock.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/ProcessExit.h"
+#include "history/HistoryRecorder.h"
 #include "platform/Secret.h"
 #include "platform/Services.h"
 #include "platform/qt/QtPrompter.h"
@@ -403,10 +404,15 @@ void CCorvidApp::OnLoad() {
     const std::uint64_t started = GetClock().TickMs();
     const bool completed = m_view->Refill(true);
     const std::uint64_t elapsed = GetClock().TickMs() - started;
-    if (m_mainFrame) {
-        m_mainFrame->SetStatusText(QString::fromStdString(
-            FormatLoadSummary(m_document->GetCollection(), m_document->m_Analyze != 0, completed, elapsed)));
+    std::string summary = FormatLoadSummary(m_document->GetCollection(), m_document->m_Analyze != 0, completed, elapsed);
+    if (completed) {
+        // A load that cannot be recorded stays as it is; the status bar says why.
+        if (!m_loadRecorder) m_loadRecorder = std::make_unique<CLoadRecorder>();
+        const std::string note =
+            m_loadRecorder->Record(SHistorySettings::Read(GetSettingsStore()), *m_connection, *m_document);
+        if (!note.empty()) summary += " - " + note;
     }
+    if (m_mainFrame) m_mainFrame->SetStatusText(QString::fromStdString(summary));
     if (m_autoRefresh) m_autoRefresh->UpdateIntervalPane();
     if (m_mainFrame) m_mainFrame->UpdateCommandStates();
 }

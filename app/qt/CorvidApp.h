@@ -20,6 +20,7 @@ class CChartPanel;
 class CAutoRefresh;
 class CCorvidDoc;
 class CCorvidView;
+class CLoadRecorder;
 class CMainFrame;
 class COracleConnection;
 class CProgressDlgRunner;
@@ -116,6 +117,8 @@ private:
     std::unique_ptr<CQtPrompter> m_prompter;
     std::unique_ptr<COracleConnection> m_connection;
     std::unique_ptr<CSession> m_session;
+    // Records complete loads in the history store when the options ask for it.
+    std::unique_ptr<CLoadRecorder> m_loadRecorder;
     std::unique_ptr<CProgressDlgRunner> m_runner;
     std::unique_ptr<CCorvidDoc> m_document;
     std::unique_ptr<CMainFrame> m_mainFrame;

@@ -55,6 +55,7 @@ SOptionsSettings SettingsOf(CCorvidDoc& document) {
     settings.cursorCachePlans = document.m_CursorCachePlans;
     settings.explainAll = document.m_ExplainAll;
     settings.filter = document.GetFilter();
+    settings.history = SHistorySettings::Read(GetSettingsStore());
     return settings;
 }
 
@@ -314,6 +315,7 @@ void OptionsCommand(SStatementCommandContext& context) {
         document.GetFilter() = model.m_Settings.filter;
         document.GetUserList() = model.m_Users;
         document.WriteSettings();
+        model.m_Settings.history.Write(GetSettingsStore());
     }
     if (changes && model.LayoutChanged(working)) {
         context.view.SetIntervalLayout(model.m_WorkingLayout);

@@ -3,6 +3,7 @@
 #include "dialogs/qt/PropertySheet.h"
 
 class QCheckBox;
+class QLineEdit;
 
 namespace corvid {
 
@@ -20,6 +21,8 @@ public:
     QCheckBox* ExplainAllBox() const { return m_explainAll; }
     QCheckBox* WarnBox() const { return m_warn; }
     QCheckBox* CursorPlansBox() const { return m_cursorPlans; }
+    QCheckBox* RecordHistoryBox() const { return m_recordHistory; }
+    QLineEdit* HistoryLocationEdit() const { return m_historyLocation; }
 
 protected:
     void OnInitPage() override;
@@ -30,6 +33,8 @@ private:
     QCheckBox* m_explainAll;
     QCheckBox* m_warn;
     QCheckBox* m_cursorPlans;
+    QCheckBox* m_recordHistory;
+    QLineEdit* m_historyLocation;
 };
 
 }  // namespace corvid

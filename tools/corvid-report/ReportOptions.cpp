@@ -68,6 +68,8 @@ const option kLongOptions[] = {
     {"top", required_argument, nullptr, kOptTop},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},
+    kHistoryLongOptions[0], kHistoryLongOptions[1], kHistoryLongOptions[2], kHistoryLongOptions[3],
+    kHistoryLongOptions[4], kHistoryLongOptions[5], kHistoryLongOptions[6], kHistoryLongOptions[7],
     {nullptr, 0, nullptr, 0},
 };
 
@@ -177,11 +179,13 @@ std::string ReportUsage() {
            "                             interval figures (differences, rates and shares)\n"
            "      --top N                with --format report: statements per ranking and\n"
            "                             chart (default 20)\n"
+           + HistoryUsage() +
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"
            "Exit status: 0 on success, 1 on an Oracle or file error (or when the address of\n"
-           "--similar-to or the SQL ID of --sql-id is not in the loaded list), 2 on bad usage.\n";
+           "--similar-to or the SQL ID of --sql-id is not in the loaded list, or on a history\n"
+           "store error), 2 on bad usage.\n";
 }
 
 bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::string& error) {
@@ -190,6 +194,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     int c;
     int index = 0;
     while ((c = getopt_long(argc, argv, ":u:p:s:h", kLongOptions, &index)) != -1) {
+        if (IsHistoryOption(c)) {
+            if (!ParseHistoryOption(c, argc, argv, options.history, error)) return false;
+            continue;
+        }
         switch (c) {
             case 'u':
                 options.user = optarg;
@@ -222,6 +230,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
             }
             case kOptFormat:
                 options.formats.clear();
+                if (IsNoExportFormat(optarg)) {
+                    options.history.noExport = true;
+                    break;
+                }
                 if (!ParseFormats(optarg, options.formats)) {
                     error = "--format takes csv, html, xml, json, ndjson or report (or several, joined by commas), not '" +
                             std::string(optarg) + "'";
@@ -317,7 +329,7 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
         error = "unexpected argument '" + std::string(argv[optind]) + "'";
         return false;
     }
-    if (options.user.empty()) {
+    if (options.user.empty() && !HistoryReadsOnly(options.history) && !options.history.keepDays) {
         error = "no user given (--user)";
         return false;
     }
@@ -361,6 +373,10 @@ bool ParseReportOptions(int argc, char** argv, SReportOptions& options, std::str
     if (options.top && std::find(options.formats.begin(), options.formats.end(), EReportFormat::Report) ==
                            options.formats.end()) {
         error = "--top goes with --format report";
+        return false;
+    }
+    if (!CheckHistoryOptions(options.history, !options.user.empty(),
+                             options.interval || options.families || options.similarTo || options.sqlId, error)) {
         return false;
     }
     if (options.output && !HasExportFileName(*options.output)) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "HistoryOptions.h"
 #include "list/ExportFormat.h"
 #include "oracle/ConnectMode.h"
 
@@ -45,6 +46,7 @@ struct SReportOptions {
     std::optional<int> top;            // statements per ranking of the HTML report
     bool help = false;
     bool version = false;
+    SHistoryOptions history;
 };
 
 // Parses the arguments. False with a message for the user when they are not

@@ -11,6 +11,7 @@
 #include <strings.h>
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "HtmlReport.h"
+#include "HistoryReport.h"
 #include "IniSettingsStore.h"
 #include "ReportOptions.h"
 #include "app/AppInfo.h"
@@ -176,12 +178,13 @@ void OpenTrace(const SReportOptions& options, CTraceContext& trace) {
     }
 }
 
-// Logs on and wipes the password: it is needed for nothing else.
+// Logs on and wipes the password, unless the collector needs it to log on again
+// after a lost connection (the process then stays non-dumpable while it runs).
 bool LogOn(const SReportOptions& options, CSecret& secret, COracleConnection& connection) {
     std::string password(secret.View());
     const bool connected = connection.Logon(options.user, password, options.server, options.connectMode);
     WipeString(password);
-    secret.Wipe();
+    if (!options.history.every) secret.Wipe();
     if (connected) return true;
     Fail("unable to log on as " + options.user + (options.server.empty() ? "" : " to " + options.server) + ": " +
          connection.GetErrorText());
@@ -397,6 +400,53 @@ bool WriteExports(const CListCtrlEx& list, CTraceContext& trace, const std::vect
     return written;
 }
 
+// --window, --compare, --list-snapshots and --keep-days alone: the history store
+// only, no server.
+int RunHistoryRead(const SReportOptions& options, CIniSettingsStore& settings, CConsolePrompter& prompter,
+                   CHistoryReport& history) {
+    if (!HistoryReadsOnly(options.history)) return history.Trim();
+    const bool json = std::find(options.formats.begin(), options.formats.end(), EReportFormat::Json) !=
+                      options.formats.end();
+    if (options.history.listSnapshots) return history.ListSnapshots(json, stdout);
+    CTraceContext trace;
+    OpenTrace(options, trace);
+    CCorvidDoc doc(nullptr, settings, prompter, nullptr);
+    doc.SetSaveOnDestroy(false);
+    const std::vector<EReportFormat> formats = ChosenFormats(options, doc);
+    if (std::find(formats.begin(), formats.end(), EReportFormat::Report) != formats.end()) {
+        Fail("--format report is written from a load, not yet from the history store: use csv, html, xml, json "
+             "or ndjson with --window and --compare");
+        return kExitUsage;
+    }
+    if (formats.empty() && !options.history.noExport) {
+        Fail("the saved export format " + std::to_string(doc.m_ExportType) +
+             " is none of HTML, XML, CSV: use --format");
+        return kExitUsage;
+    }
+    const std::string base = options.output ? *options.output : doc.m_ExportFileName;
+    if (!HasExportFileName(base)) {
+        Fail("the export file name '" + base + "' names no file: use --output");
+        return kExitUsage;
+    }
+    CListCtrlEx list;
+    const std::int64_t now = LocalNowSeconds();
+    if (options.history.window) {
+        CListLayout layout;
+        CObjectArray statements;
+        if (const int status = history.ReadWindow(settings, now, layout, statements); status != kExitOk) return status;
+        FillList(list, layout, statements, nullptr);
+    } else if (const int status = history.ReadComparison(now, list); status != kExitOk) {
+        return status;
+    }
+    CJsonExporter::SContext context;
+    context.program = kApplicationName;
+    context.version = kApplicationVersion;
+    context.loadTime = GetClock().LocalTime();
+    const std::string name = (options.name ? *options.name : doc.m_ExportName) + " - " + history.Description();
+    return WriteExports(list, trace, formats, base, name, std::move(context), SHtmlReportRequest{}, doc) ? kExitOk
+                                                                                                       : kExitFailure;
+}
+
 int Run(SReportOptions& options) {
     // SIGINT and SIGTERM remove a half-written export and restore the terminal.
     InstallSignalCleanup();
@@ -405,6 +455,13 @@ int Run(SReportOptions& options) {
 
     CIniSettingsStore settings;
     if (!LoadSettings(options, settings)) return kExitFailure;
+
+    CHistoryReport history(options.history);
+    if (options.history.store || HistoryReadsOnly(options.history)) {
+        if (const int status = history.Open(); status != kExitOk) return status;
+        if (options.user.empty() || HistoryReadsOnly(options.history))
+            return RunHistoryRead(options, settings, prompter, history);
+    }
 
     CSecret password;
     if (const int status = ObtainPassword(options, password); status != kExitOk) return status;
@@ -427,13 +484,13 @@ int Run(SReportOptions& options) {
     if (options.sqlId) doc.m_Analyze = 1;
 
     const std::vector<EReportFormat> formats = ChosenFormats(options, doc);
-    if (formats.empty()) {
+    if (formats.empty() && !options.history.noExport) {
         Fail("the saved export format " + std::to_string(doc.m_ExportType) +
              " is none of HTML, XML, CSV: use --format");
         return kExitUsage;
     }
     const std::string base = options.output ? *options.output : doc.m_ExportFileName;
-    if (!HasExportFileName(base)) {
+    if (!HasExportFileName(base) && !options.history.noExport) {
         Fail("the export file name '" + base + "' names no file: use --output");
         connection.Logoff();
         return kExitUsage;
@@ -449,6 +506,37 @@ int Run(SReportOptions& options) {
         return kExitFailure;
     }
     if (options.interval && !(loaded && LoadAgainAfter(doc, *options.interval))) return kExitFailure;
+    if (options.history.store) {
+        if (!loaded) {
+            Fail("the load did not complete: nothing recorded in the history store");
+            return kExitFailure;
+        }
+        if (const int status = history.RecordLoad(connection, doc, &trace); status != kExitOk) return status;
+        if (options.history.every) {
+            auto reconnect = [&](std::string& error) {
+                connection.SetErrorsRecoverable(true);
+                try {
+                    connection.Logoff();
+                } catch (const COracleFailure&) {
+                }
+                connection.SetErrorsRecoverable(false);
+                std::string copy(password.View());
+                const bool connected = connection.Logon(options.user, copy, options.server, options.connectMode);
+                WipeString(copy);
+                if (!connected) {
+                    error = connection.GetErrorText();
+                    return false;
+                }
+                if (doc.m_Analyze && !PrepareAnalysis(session, prompter, sessionEnd)) {
+                    error = "the analysis cannot be prepared";
+                    return false;
+                }
+                return true;
+            };
+            return history.RunCollector(connection, doc, runner, &trace, reconnect);
+        }
+        if (options.history.noExport) return kExitOk;
+    }
     context.totals = {{"statements", static_cast<double>(doc.GetCollection().GetSize())},
                       {"buffer_gets", doc.GetTotalBufferGets()},
                       {"disk_reads", doc.GetTotalDiskReads()}};
