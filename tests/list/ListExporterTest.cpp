@@ -171,7 +171,7 @@ TEST_F(ListExporterTest, XmlBytesAndCompanionPage) {
             "      </TR>\r\n      <TR>\r\n"
             "         <TD align=\"left\"><font face=\"VERDANA\" size=\"1\">&nbsp;</TD>\r\n"
             "         <TD align=\"right\"><font face=\"VERDANA\" size=\"1\">x&#9;&#34;q&#34;&#37;</TD>\r\n"
-            "         <TD align=\"center\"><font face=\"VERDANA\" size=\"1\"> &#233;&#255;</TD>\r\n"
+            "         <TD align=\"center\"><font face=\"VERDANA\" size=\"1\"> &#233;&#65533;</TD>\r\n"
             "      </TR>\r\n   </TABLE>\r\n\r\n\r\n<TABLE BORDER=\"0\" WIDTH=\"100%\">\r\n<TR>\r\n"
             "<TD WIDTH=\"100%\"><FONT FACE=\"Verdana\" SIZE=\"1\" COLOR=\"808080\"><br>Automatically generated "
             "Sun Dec 06 13:17:02 2026 with:<br>\r\n"

@@ -147,7 +147,7 @@ TEST_F(HistoryReportRun, RecordedRunsGiveWindowsComparisonsAndLists) {
     EXPECT_NE(m_out.find("Database DEMO"), std::string::npos) << m_out;
     EXPECT_NE(m_out.find("3 snapshots"), std::string::npos) << m_out;
     ASSERT_EQ(Run({"--store", "hist.sqlite", "--list-snapshots", "--format", "json"}), 0) << m_err;
-    EXPECT_NE(m_out.find("\"time\": \"2024-03-11/13:00:00\", \"startup_time\": \"\", \"statements\": 3, "
+    EXPECT_NE(m_out.find("\"time\": \"2024-03-11/13:00:00\", \"startup_time\": \"2024-03-11/09:00:00\", \"statements\": 3, "
                          "\"recorded\": 2"),
               std::string::npos)
         << m_out;
