@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PageCheck.h"
+#include "support/ReportSandbox.h"
 
 namespace corvid {
 namespace {
@@ -20,58 +21,18 @@ namespace {
 using testing::CheckPage;
 using testing::TestOutputDir;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using testing::CountOf;
+using testing::ReadWholeFile;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
-
-class ReportTool : public ::testing::Test {
+// corvid-report as SCOTT on the demo database of 600 statements.
+class ReportTool : public testing::CReportSandboxTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/corvid-html-report-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        std::filesystem::create_directories(m_dir + "/home");
-        const char* libDir = std::getenv("CORVID_SIM_LIBDIR");
-        m_libDir = libDir != nullptr ? libDir : CORVID_SIM_LIBDIR;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    ReportTool() : CReportSandboxTest("corvid-html-report") {}
 
-    // corvid-report as SCOTT on the demo database of 600 statements, in a folder
-    // of its own with an empty home.
-    int Run(const std::vector<std::string>& args) {
-        std::string command = "cd " + Quote(m_dir) + " && env -u CORVID_PASSWORD -u XDG_CONFIG_HOME HOME=" +
-                              Quote(m_dir + "/home") + " LD_LIBRARY_PATH=" + Quote(m_libDir) +
-                              " CORVID_SIM_SCENARIO=demo:600 " + Quote(CORVID_REPORT_EXE) +
-                              " -u SCOTT -p TIGER -s DEMO";
-        for (const std::string& arg : args)
-            command += " " + Quote(arg);
-        command += " >out.txt 2>err.txt </dev/null";
-        const int status = std::system(command.c_str());
-        m_err = ReadFile(m_dir + "/err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"-u", "SCOTT", "-p", "TIGER", "-s", "DEMO"});
+        return RunReport(args, "CORVID_SIM_SCENARIO=demo:600");
     }
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
-
-    std::string m_dir;
-    std::string m_libDir;
-    std::string m_err;
 };
 
 constexpr const char* kReportFacts = R"js({
@@ -88,7 +49,7 @@ constexpr const char* kReportFacts = R"js({
 TEST_F(ReportTool, CsvAndReportFromOneLoadAndTheReportReadsInABrowser) {
     ASSERT_EQ(Run({"--format", "csv,report", "--output", "pool", "--analyze"}), 0) << m_err;
     EXPECT_TRUE(std::filesystem::exists(Path("pool.CSV")));
-    const std::string page = ReadFile(Path("pool.report.html"));
+    const std::string page = ReadWholeFile(Path("pool.report.html"));
     ASSERT_FALSE(page.empty());
     EXPECT_NE(page.find("<title>SQL statements in the Oracle SGA</title>"), std::string::npos);
     EXPECT_NE(page.find("DEMO"), std::string::npos);
@@ -121,7 +82,7 @@ TEST_F(ReportTool, CsvAndReportFromOneLoadAndTheReportReadsInABrowser) {
 TEST_F(ReportTool, AnIntervalReportAndTheTopOption) {
     ASSERT_EQ(Run({"--format", "report", "--output", "changes", "--interval", "0", "--no-analyze", "--top", "5"}), 0)
         << m_err;
-    const std::string page = ReadFile(Path("changes.report.html"));
+    const std::string page = ReadWholeFile(Path("changes.report.html"));
     EXPECT_NE(page.find("<td>Interval "), std::string::npos);
     EXPECT_NE(page.find("Top statements by buffer gets in the interval"), std::string::npos);
     // Five rows at most in each ranking: the rank 6 never appears.
@@ -136,7 +97,7 @@ TEST_F(ReportTool, AnIntervalReportAndTheTopOption) {
 // browser of today, reading nothing else.
 TEST_F(ReportTool, TheXmlCompanionPageShowsEveryRowInABrowser) {
     ASSERT_EQ(Run({"--format", "xml", "--output", "pool", "--no-analyze"}), 0) << m_err;
-    const std::size_t rows = Count(ReadFile(Path("pool.XML")), " <ROW>");
+    const std::size_t rows = CountOf(ReadWholeFile(Path("pool.XML")), " <ROW>");
     ASSERT_GT(rows, 100u);
     const auto check = CheckPage(Path("pool_XML.HTML"), TestOutputDir() + "/xml-companion.png",
                                  "{rows: document.querySelectorAll('table[border=\"1\"] tbody tr').length, "

@@ -14,20 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/ReportSandbox.h"
+
 namespace {
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using corvid::testing::ReadWholeFile;
+using corvid::testing::ShellQuote;
 
 // The lines of a CSV file without the quotes around its cells.
 std::vector<std::string> Lines(const std::string& text) {
@@ -59,30 +51,15 @@ std::string Scenario(const std::string& clock, int heavyExecutions, int heavyGet
     return text;
 }
 
-class HistoryReportRun : public ::testing::Test {
+class HistoryReportRun : public corvid::testing::CReportSandboxTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/corvid-history-report-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        ASSERT_EQ(std::system(("mkdir -p " + Quote(m_dir + "/home")).c_str()), 0);
-        const char* libDir = std::getenv("CORVID_SIM_LIBDIR");
-        m_libDir = libDir != nullptr ? libDir : CORVID_SIM_LIBDIR;
-    }
-    void TearDown() override { std::system(("rm -rf " + Quote(m_dir)).c_str()); }
+    HistoryReportRun() : CReportSandboxTest("corvid-history-report") {}
 
     std::string Command(const std::vector<std::string>& args, const std::string& scenario) const {
-        std::string command = "cd " + Quote(m_dir) + " && exec env -u CORVID_PASSWORD -u XDG_DATA_HOME HOME=" +
-                              Quote(m_dir + "/home") + " LD_LIBRARY_PATH=" + Quote(m_libDir) +
-                              " CORVID_SIM_SCENARIO=" + Quote(scenario) + " " + Quote(CORVID_REPORT_EXE);
-        for (const std::string& arg : args) command += " " + Quote(arg);
-        return command + " >out.txt 2>err.txt </dev/null";
+        return ReportCommand(args, "CORVID_SIM_SCENARIO=" + ShellQuote(scenario));
     }
     int Run(const std::vector<std::string>& args, const std::string& scenario = "demo:50") {
-        const int status = std::system(Command(args, scenario).c_str());
-        m_out = ReadFile(Path("out.txt"));
-        m_err = ReadFile(Path("err.txt"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return RunReport(args, "CORVID_SIM_SCENARIO=" + ShellQuote(scenario));
     }
     // Records the server of that scenario text into the store.
     void RecordState(const std::string& scenarioText, const std::string& store = "hist.sqlite") {
@@ -94,9 +71,6 @@ protected:
                   0)
             << m_err;
     }
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
-
-    std::string m_dir, m_libDir, m_out, m_err;
     int m_states = 0;
 };
 
@@ -118,8 +92,8 @@ TEST_F(HistoryReportRun, RecordedRunsGiveWindowsComparisonsAndLists) {
                              "2024-03-11/13:00:00): 1 new, 1 changed"),
                   std::string::npos)
             << m_err;
-        const std::vector<std::string> csv = Lines(ReadFile(Path("win.CSV")));
-        ASSERT_EQ(csv.size(), 3u) << ReadFile(Path("win.CSV"));
+        const std::vector<std::string> csv = Lines(ReadWholeFile(Path("win.CSV")));
+        ASSERT_EQ(csv.size(), 3u) << ReadWholeFile(Path("win.CSV"));
         EXPECT_EQ(csv[0].rfind("User,Buf Get \u0394,Exec \u0394,Disk Rds \u0394,Rows \u0394", 0), 0u) << csv[0];
         EXPECT_EQ(csv[1].substr(0, 15), "SCOTT,600,6,0,0");  // sorted by buffer gets
         EXPECT_NE(csv[1].find("SELECT heavy FROM big"), std::string::npos);
@@ -130,11 +104,11 @@ TEST_F(HistoryReportRun, RecordedRunsGiveWindowsComparisonsAndLists) {
                    "--output", "sorted"}),
               0)
         << m_err;
-    EXPECT_NE(Lines(ReadFile(Path("sorted.CSV")))[1].find("heavy"), std::string::npos);
+    EXPECT_NE(Lines(ReadWholeFile(Path("sorted.CSV")))[1].find("heavy"), std::string::npos);
 
     ASSERT_EQ(Run({"--store", "hist.sqlite", "--compare", "1..2", "2..3", "--format", "csv", "--output", "cmp"}), 0)
         << m_err;
-    const std::vector<std::string> compare = Lines(ReadFile(Path("cmp.CSV")));
+    const std::vector<std::string> compare = Lines(ReadWholeFile(Path("cmp.CSV")));
     ASSERT_EQ(compare.size(), 3u);
     EXPECT_EQ(compare[0], "SQL ID,User,Buffer Gets in A,Buffer Gets in B,Change,Buffer Gets/Exec in A,"
                           "Buffer Gets/Exec in B,Change/Exec,Where,SQL Text");
@@ -174,7 +148,7 @@ TEST_F(HistoryReportRun, TheDefaultStoreIsInTheUsersDataFolder) {
 TEST_F(HistoryReportRun, BadInputGivesAMessageAndChangesNothing) {
     RecordState(Scenario("2024-03-11/12:00:00", 10, 1000, false));
     std::ofstream(Path("notes.txt")) << "not a database\n";
-    const std::string before = ReadFile(Path("hist.sqlite"));
+    const std::string before = ReadWholeFile(Path("hist.sqlite"));
     struct SCase {
         std::vector<std::string> args;
         int status;
@@ -200,8 +174,8 @@ TEST_F(HistoryReportRun, BadInputGivesAMessageAndChangesNothing) {
         EXPECT_EQ(Run(c.args), c.status) << m_err;
         EXPECT_NE(m_err.find(c.message), std::string::npos) << m_err;
     }
-    EXPECT_EQ(ReadFile(Path("notes.txt")), "not a database\n");
-    EXPECT_EQ(ReadFile(Path("hist.sqlite")), before);
+    EXPECT_EQ(ReadWholeFile(Path("notes.txt")), "not a database\n");
+    EXPECT_EQ(ReadWholeFile(Path("hist.sqlite")), before);
 }
 
 // The collector records every period on one connection and stops on SIGTERM.
@@ -223,14 +197,14 @@ TEST_F(HistoryReportRun, CollectorRecordsEveryPeriodAndStopsOnSigterm) {
     }
     // Waits (at most two minutes) until the third snapshot is in.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (ReadFile(Path("err.txt")).find("recorded snapshot 3") == std::string::npos &&
+    while (ReadWholeFile(Path("err.txt")).find("recorded snapshot 3") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ::kill(child, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    const std::string err = ReadFile(Path("err.txt"));
+    const std::string err = ReadWholeFile(Path("err.txt"));
     ASSERT_TRUE(WIFEXITED(status)) << err;
     EXPECT_EQ(WEXITSTATUS(status), 0) << err;
     EXPECT_NE(err.find("recorded snapshot 3"), std::string::npos) << err;

@@ -20,26 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "support/ReportSandbox.h"
+
 namespace {
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using corvid::testing::CountOf;
+using corvid::testing::ReadWholeFile;
+using corvid::testing::ShellQuote;
 
 bool Exists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
@@ -55,26 +42,11 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
-        ++count;
-    return count;
-}
-
 // Runs corvid-report in a folder of its own, with an empty home (no user settings),
 // the simulated client libraries on the library path and no terminal on stdin.
-class ReportRun : public ::testing::Test {
+class ReportRun : public corvid::testing::CReportSandboxTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/corvid-report-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        ASSERT_EQ(std::system(("mkdir -p " + Quote(m_dir + "/home")).c_str()), 0);
-        const char* libDir = std::getenv("CORVID_SIM_LIBDIR");
-        m_libDir = libDir != nullptr ? libDir : CORVID_SIM_LIBDIR;
-    }
-    void TearDown() override { std::system(("rm -rf " + Quote(m_dir)).c_str()); }
+    ReportRun() : CReportSandboxTest("corvid-report-test") {}
 
     // Runs on the demo database with a pool of 600 statements unless the
     // environment names another scenario.
@@ -82,28 +54,11 @@ protected:
         if (environment.find("CORVID_SIM_SCENARIO=") == std::string::npos) {
             environment += " CORVID_SIM_SCENARIO=demo:600";
         }
-        std::string command =
-            "cd " + Quote(m_dir) + " && env -u CORVID_PASSWORD -u XDG_CONFIG_HOME HOME=" + Quote(m_dir + "/home") +
-            " LD_LIBRARY_PATH=" + Quote(m_libDir) + " " + environment + " " + Quote(CORVID_REPORT_EXE);
-        for (const std::string& arg : args) {
-            command += ' ';
-            command += Quote(arg);
-        }
-        command += " >out.txt 2>err.txt </dev/null";
-        const int status = std::system(command.c_str());
-        m_out = ReadFile(m_dir + "/out.txt");
-        m_err = ReadFile(m_dir + "/err.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return RunReport(args, environment);
     }
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
     void WriteFile(const std::string& name, const std::string& text) const {
         std::ofstream(Path(name), std::ios::binary) << text;
     }
-
-    std::string m_dir;
-    std::string m_libDir;
-    std::string m_out;
-    std::string m_err;
 };
 
 const std::vector<std::string> kLogon = {"-u", "SCOTT", "-p", "TIGER", "-s", "DEMO"};
@@ -117,17 +72,17 @@ TEST_F(ReportRun, XmlOfTheDemoIsValidAndCarriesPlans) {
     ASSERT_EQ(Run(With({"--format", "xml", "--output", "pool"})), 0) << m_err;
     ASSERT_TRUE(Exists(Path("pool.XML")));
     ASSERT_TRUE(Exists(Path("pool_XML.HTML")));
-    const std::string xml = ReadFile(Path("pool.XML"));
-    const std::size_t rows = Count(xml, " <ROW>");
+    const std::string xml = ReadWholeFile(Path("pool.XML"));
+    const std::size_t rows = CountOf(xml, " <ROW>");
     EXPECT_GT(rows, 100u);
-    EXPECT_EQ(Count(xml, "<SQL_Text>"), rows);
+    EXPECT_EQ(CountOf(xml, "<SQL_Text>"), rows);
     EXPECT_NE(xml.find("<Status>analyzed</Status>"), std::string::npos);
     EXPECT_NE(xml.find("<Status>not&#32;analyzed</Status>"), std::string::npos);
     EXPECT_EQ(xml.find("<SQL_Text></SQL_Text>"), std::string::npos);  // every statement has its text
-    EXPECT_EQ(xml.find("<Cost>0</Cost>") != std::string::npos && Count(xml, "<Cost>0</Cost>") == rows, false);
+    EXPECT_EQ(xml.find("<Cost>0</Cost>") != std::string::npos && CountOf(xml, "<Cost>0</Cost>") == rows, false);
     EXPECT_NE(xml.find("<SQL_statements_in_the_Oracle_SGA>"), std::string::npos);
     if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
-        EXPECT_EQ(std::system(("xmllint --valid --noout " + Quote(Path("pool.XML"))).c_str()), 0);
+        EXPECT_EQ(std::system(("xmllint --valid --noout " + ShellQuote(Path("pool.XML"))).c_str()), 0);
     }
     // Nothing asked, nothing left behind: stderr is not a terminal, so no progress either.
     EXPECT_EQ(m_err, "");
@@ -136,7 +91,7 @@ TEST_F(ReportRun, XmlOfTheDemoIsValidAndCarriesPlans) {
 
 TEST_F(ReportRun, CsvAndHtmlWithoutAnalysis) {
     ASSERT_EQ(Run(With({"--format", "csv", "--output", "out", "--no-analyze"})), 0) << m_err;
-    const std::vector<std::string> csv = Lines(ReadFile(Path("out.CSV")));
+    const std::vector<std::string> csv = Lines(ReadWholeFile(Path("out.CSV")));
     ASSERT_GT(csv.size(), 100u);
     // The layout of a fresh profile, sorted by buffer gets per execution, descending.
     EXPECT_EQ(csv[0],
@@ -144,12 +99,12 @@ TEST_F(ReportRun, CsvAndHtmlWithoutAnalysis) {
               "Command,# Parses,Disk Rds,Buf Get,Sorts,Rows,Sharable Mem,Persist. Mem,Runtime Mem,Optimizer,Address,"
               "Status,Error Message,SQL ID,Elapsed/E (ms)");
     EXPECT_EQ(csv[1].find("\"analyzed\"") != std::string::npos, true);
-    EXPECT_EQ(ReadFile(Path("out.CSV")).find("not analyzed"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(Path("out.CSV")).find("not analyzed"), std::string::npos);
 
     ASSERT_EQ(Run(With({"--format=html", "--output=page", "--name", "Nightly pool", "--no-analyze"})), 0) << m_err;
-    const std::string html = ReadFile(Path("page.HTML"));
+    const std::string html = ReadWholeFile(Path("page.HTML"));
     EXPECT_NE(html.find("<TITLE>Nightly pool</TITLE>"), std::string::npos);
-    EXPECT_GT(Count(html, "<TR>"), 100u);
+    EXPECT_GT(CountOf(html, "<TR>"), 100u);
 }
 
 TEST_F(ReportRun, SettingsFileDecidesFilterLayoutAndExport) {
@@ -162,7 +117,7 @@ TEST_F(ReportRun, SettingsFileDecidesFilterLayoutAndExport) {
               "C000_I=18\nC000_N=Command\nC000_W=80\nC000_J=0\nC000_T=1\nC000_S=0\n"
               "C001_I=9\nC001_N=Exec\nC001_W=50\nC001_J=1\nC001_T=2\nC001_S=-1\n");
     ASSERT_EQ(Run(With({"--settings", "corvid.ini"})), 0) << m_err;
-    const std::vector<std::string> csv = Lines(ReadFile(Path("fromsettings.CSV")));
+    const std::vector<std::string> csv = Lines(ReadWholeFile(Path("fromsettings.CSV")));
     ASSERT_GT(csv.size(), 1u);
     EXPECT_EQ(csv[0], "Command,Exec");
     long previous = -1;
@@ -178,16 +133,16 @@ TEST_F(ReportRun, SettingsFileDecidesFilterLayoutAndExport) {
 
     // The quoted export name reaches the file.
     ASSERT_EQ(Run(With({"--settings", "corvid.ini", "--format", "html"})), 0) << m_err;
-    EXPECT_NE(ReadFile(Path("fromsettings.HTML")).find("<TITLE>Pool, \"nightly\"</TITLE>"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(Path("fromsettings.HTML")).find("<TITLE>Pool, \"nightly\"</TITLE>"), std::string::npos);
 
     // The user's own settings file is found in the configuration folder.
-    ASSERT_EQ(std::system(("mkdir -p " + Quote(Path("home/.config/Quarry Lane")) + " && cp " +
-                           Quote(Path("corvid.ini")) + " " + Quote(Path("home/.config/Quarry Lane/Corvid.ini")))
+    ASSERT_EQ(std::system(("mkdir -p " + ShellQuote(Path("home/.config/Quarry Lane")) + " && cp " +
+                           ShellQuote(Path("corvid.ini")) + " " + ShellQuote(Path("home/.config/Quarry Lane/Corvid.ini")))
                               .c_str()),
               0);
     ASSERT_EQ(Run(kLogon), 0) << m_err;
     EXPECT_TRUE(Exists(Path("fromsettings.CSV")));
-    EXPECT_EQ(Lines(ReadFile(Path("fromsettings.CSV")))[0], "Command,Exec");
+    EXPECT_EQ(Lines(ReadWholeFile(Path("fromsettings.CSV")))[0], "Command,Exec");
 }
 
 TEST_F(ReportRun, TheElapsedConditionOfTheSettingsFiltersTheReport) {
@@ -219,12 +174,12 @@ TEST_F(ReportRun, TheElapsedConditionOfTheSettingsFiltersTheReport) {
     };
     ASSERT_EQ(withoutLoadTime("\"HR\",\"2026-12-07/15:33:27\",\"SELECT\""), "\"HR\",\"\",\"SELECT\"");
     std::multiset<std::string> expected, slow;
-    const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
+    const std::vector<std::string> all = Lines(ReadWholeFile(Path("all.CSV")));
     ASSERT_GT(all.size(), 2u);
     for (std::size_t i = 1; i < all.size(); ++i) {
         if (elapsedOf(all[i]) > 1.5) expected.insert(withoutLoadTime(all[i]));
     }
-    const std::vector<std::string> filtered = Lines(ReadFile(Path("slow.CSV")));
+    const std::vector<std::string> filtered = Lines(ReadWholeFile(Path("slow.CSV")));
     for (std::size_t i = 1; i < filtered.size(); ++i)
         slow.insert(withoutLoadTime(filtered[i]));
     // The condition chose some statements, not all, and exactly those over 1.5 ms.
@@ -235,7 +190,7 @@ TEST_F(ReportRun, TheElapsedConditionOfTheSettingsFiltersTheReport) {
 
 TEST_F(ReportRun, SimilarStatementsComeSortedByDistance) {
     ASSERT_EQ(Run(With({"--format", "csv", "--output", "all", "--no-analyze"})), 0) << m_err;
-    const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
+    const std::vector<std::string> all = Lines(ReadWholeFile(Path("all.CSV")));
     ASSERT_GT(all.size(), 2u);
     // The address is the next-to-last column of the default layout.
     const std::string row = all[1];
@@ -247,7 +202,7 @@ TEST_F(ReportRun, SimilarStatementsComeSortedByDistance) {
 
     ASSERT_EQ(Run(With({"--format", "csv", "--output", "similar", "--no-analyze", "--similar-to", address})), 0)
         << m_err;
-    const std::vector<std::string> similar = Lines(ReadFile(Path("similar.CSV")));
+    const std::vector<std::string> similar = Lines(ReadWholeFile(Path("similar.CSV")));
     ASSERT_GT(similar.size(), 1u);
     EXPECT_EQ(similar[0], "Distance,User,SQL Text");
     EXPECT_EQ(similar[1].rfind("\"0\",", 0), 0u);
@@ -264,7 +219,7 @@ TEST_F(ReportRun, SimilarStatementsComeSortedByDistance) {
 
 TEST_F(ReportRun, SqlIdExportsThatStatementAndWritesItsPlan) {
     ASSERT_EQ(Run(With({"--format", "csv", "--output", "all", "--no-analyze"})), 0) << m_err;
-    const std::vector<std::string> all = Lines(ReadFile(Path("all.CSV")));
+    const std::vector<std::string> all = Lines(ReadWholeFile(Path("all.CSV")));
     ASSERT_GT(all.size(), 2u);
     // A fresh profile ends with SQL ID and Elapsed/E (ms). The first query is taken.
     std::string row;
@@ -281,7 +236,7 @@ TEST_F(ReportRun, SqlIdExportsThatStatementAndWritesItsPlan) {
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_EQ(Run(With({"--format", "csv", "--output", "one", "--no-analyze", "--sql-id", upper})), 0) << m_err;
-    const std::vector<std::string> one = Lines(ReadFile(Path("one.CSV")));
+    const std::vector<std::string> one = Lines(ReadWholeFile(Path("one.CSV")));
     ASSERT_EQ(one.size(), 2u);
     EXPECT_NE(one[1].find("\"" + id + "\""), std::string::npos);
     // The analysis runs for the plan, whatever --no-analyze said.
@@ -302,7 +257,7 @@ TEST_F(ReportRun, PasswordFromTheEnvironmentAndNeverAPromptWithoutATerminal) {
         << m_err;
     EXPECT_TRUE(Exists(Path("env.XML")));
     if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
-        EXPECT_EQ(std::system(("xmllint --valid --noout " + Quote(Path("env.XML"))).c_str()), 0);
+        EXPECT_EQ(std::system(("xmllint --valid --noout " + ShellQuote(Path("env.XML"))).c_str()), 0);
     }
     EXPECT_EQ(Run({"-u", "SCOTT", "-s", "DEMO", "--output", "nopass"}), 2);
     EXPECT_NE(m_err.find("no password"), std::string::npos);
@@ -386,10 +341,10 @@ TEST_F(ReportRun, IntervalExportsWhatChangedBetweenTwoLoads) {
     scenario += "workload touched=3 new=2\n";
     WriteFile("moving.scn", scenario);
     ASSERT_EQ(Run(With({"--interval", "1", "--format", "csv", "--output", "changes", "--no-analyze"}),
-                  "CORVID_SIM_SCENARIO=" + Quote(Path("moving.scn"))),
+                  "CORVID_SIM_SCENARIO=" + ShellQuote(Path("moving.scn"))),
               0)
         << m_err;
-    const std::vector<std::string> csv = Lines(ReadFile(Path("changes.CSV")));
+    const std::vector<std::string> csv = Lines(ReadWholeFile(Path("changes.CSV")));
     ASSERT_GE(csv.size(), 3u);
     EXPECT_LE(csv.size(), 1u + 40u);  // never the whole pool
     EXPECT_EQ(csv[0],
@@ -447,8 +402,8 @@ TEST_F(ReportRun, ExitStatuses) {
 // Anything but a regular settings file of a sensible size is refused before it is
 // read: a device would read until memory runs out, a FIFO would never end.
 TEST_F(ReportRun, SettingsThatAreNoRegularFileOrTooLargeAreRefused) {
-    ASSERT_EQ(std::system(("mkdir " + Quote(Path("folder.ini")) + " && mkfifo " + Quote(Path("fifo.ini")) +
-                           " && truncate -s 9M " + Quote(Path("huge.ini")))
+    ASSERT_EQ(std::system(("mkdir " + ShellQuote(Path("folder.ini")) + " && mkfifo " + ShellQuote(Path("fifo.ini")) +
+                           " && truncate -s 9M " + ShellQuote(Path("huge.ini")))
                               .c_str()),
               0);
     for (const char* settings : {"/dev/zero", "folder.ini", "fifo.ini", "huge.ini"}) {
@@ -508,7 +463,7 @@ TEST_F(ReportRun, OracleErrorsEndWithStatusOne) {
 TEST_F(ReportRun, TraceLevelWritesTheLogInTheCurrentFolder) {
     ASSERT_EQ(Run(With({"--no-analyze", "--output", "traced", "--trace", "15"}), "CORVID_SIM_SCENARIO=demo:50"), 0)
         << m_err;
-    const std::string log = ReadFile(Path("Corvid.log"));
+    const std::string log = ReadWholeFile(Path("Corvid.log"));
     EXPECT_NE(log.find("Application name = [Corvid - The Oracle Shared Pool Profiler]\r\n"), std::string::npos);
     EXPECT_NE(log.find("Logon user = [SCOTT]\r\n"), std::string::npos);
     EXPECT_NE(log.find("INSERTING NEW OBJECT:\r\n"), std::string::npos);
@@ -516,14 +471,14 @@ TEST_F(ReportRun, TraceLevelWritesTheLogInTheCurrentFolder) {
     EXPECT_EQ(log.find("TIGER"), std::string::npos);  // never the password
 
     ASSERT_EQ(Run(With({"--no-analyze", "--output", "quiet"}), "CORVID_SIM_SCENARIO=demo:50"), 0) << m_err;
-    EXPECT_EQ(ReadFile(Path("Corvid.log")), log);  // no trace level: the log is left alone
+    EXPECT_EQ(ReadWholeFile(Path("Corvid.log")), log);  // no trace level: the log is left alone
 
     // A link at the log's name is never written through.
     ASSERT_EQ(std::rename(Path("Corvid.log").c_str(), Path("victim.txt").c_str()), 0);
     ASSERT_EQ(::symlink("victim.txt", Path("Corvid.log").c_str()), 0);
     ASSERT_EQ(Run(With({"--no-analyze", "--output", "linked", "--trace", "1"}), "CORVID_SIM_SCENARIO=demo:50"), 0)
         << m_err;
-    EXPECT_EQ(ReadFile(Path("victim.txt")), log);
+    EXPECT_EQ(ReadWholeFile(Path("victim.txt")), log);
     EXPECT_NE(m_err.find("cannot open the trace file 'Corvid.log'"), std::string::npos) << m_err;
 }
 
@@ -534,10 +489,10 @@ TEST_F(ReportRun, BothClientGenerations) {
                       "CORVID_SIM_SCENARIO=demo"),
                   0)
             << m_err;
-        EXPECT_GT(Lines(ReadFile(Path(base + ".CSV"))).size(), 5000u);
-        EXPECT_GT(Lines(ReadFile(Path(base + ".CSV"))).size(), 100u);
+        EXPECT_GT(Lines(ReadWholeFile(Path(base + ".CSV"))).size(), 5000u);
+        EXPECT_GT(Lines(ReadWholeFile(Path(base + ".CSV"))).size(), 100u);
     }
-    EXPECT_EQ(Lines(ReadFile(Path("oci7.CSV"))).size(), Lines(ReadFile(Path("oci8.CSV"))).size());
+    EXPECT_EQ(Lines(ReadWholeFile(Path("oci7.CSV"))).size(), Lines(ReadWholeFile(Path("oci8.CSV"))).size());
 }
 
 // Standard output takes one JSON form and nothing else; no file is left behind.
@@ -576,8 +531,8 @@ TEST_F(ReportRun, FamiliesGroupTheStatementsThatDifferOnlyInLiterals) {
               "statement user=SCOTT buffer-gets=5000 text=\"SELECT COUNT(*) FROM salgrade\"\n");
     const std::string scenario = "CORVID_SIM_SCENARIO=families.scn";
     ASSERT_EQ(Run(With({"--families", "--format", "csv", "--output", "fam", "--no-analyze"}), scenario), 0) << m_err;
-    const std::vector<std::string> csv = Lines(ReadFile(Path("fam.CSV")));
-    ASSERT_EQ(csv.size(), 4u) << ReadFile(Path("fam.CSV"));
+    const std::vector<std::string> csv = Lines(ReadWholeFile(Path("fam.CSV")));
+    ASSERT_EQ(csv.size(), 4u) << ReadWholeFile(Path("fam.CSV"));
     EXPECT_EQ(csv[0], "Statements,Executions,Parses,Buf Get,Disk Rds,% Buff.,%  Disk,Sharable Mem,Users,Family");
     // Statements first, then buffer gets; percentages of the whole pool's totals.
     EXPECT_EQ(csv[1].rfind("\"3\",\"6\",\"4\",\"175\",\"40\",\"2.88\",\"100.00\",\"3500\",\"HR, SCOTT\","
@@ -593,11 +548,11 @@ TEST_F(ReportRun, FamiliesGroupTheStatementsThatDifferOnlyInLiterals) {
                   scenario),
               0)
         << m_err;
-    const std::string xml = ReadFile(Path("big.XML"));
-    EXPECT_EQ(Count(xml, " <ROW>"), 2u);
+    const std::string xml = ReadWholeFile(Path("big.XML"));
+    EXPECT_EQ(CountOf(xml, " <ROW>"), 2u);
     EXPECT_NE(xml.find("<Family>SELECT&#32;ENAME"), std::string::npos) << xml.substr(0, 2000);
     if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
-        EXPECT_EQ(std::system(("xmllint --valid --noout " + Quote(Path("big.XML"))).c_str()), 0);
+        EXPECT_EQ(std::system(("xmllint --valid --noout " + ShellQuote(Path("big.XML"))).c_str()), 0);
     }
 
     for (const std::vector<std::string>& bad :
@@ -688,12 +643,12 @@ TEST_F(ReportRun, PasswordArgumentIsWipedFromTheCommandLine) {
         } reap{child};
         // Once the logon is in the log, the report is between its two loads.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (ReadFile(Path("Corvid.log")).find("Logon error code = [0]") == std::string::npos) {
+        while (ReadWholeFile(Path("Corvid.log")).find("Logon error code = [0]") == std::string::npos) {
             ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no logon in the trace";
             ASSERT_EQ(::waitpid(child, nullptr, WNOHANG), 0) << "the report ended early";
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        const std::string cmdline = ReadFile("/proc/" + std::to_string(child) + "/cmdline");
+        const std::string cmdline = ReadWholeFile("/proc/" + std::to_string(child) + "/cmdline");
         EXPECT_EQ(cmdline.find("TIGER"), std::string::npos) << logon[0];
         EXPECT_NE(cmdline.find("SCOTT"), std::string::npos) << logon[0];
         EXPECT_NE(cmdline.find("--interval"), std::string::npos) << logon[0];
