@@ -347,6 +347,16 @@ int CHistoryReport::ReadWindowFigures(const std::string& text, std::int64_t nowS
     return kExitOk;
 }
 
+int CHistoryReport::PickSnapshots(SStoredDatabase& database, std::vector<SStoredSnapshot>& snapshots) {
+    if (const int status = PickDatabase(database); status != kExitOk) return status;
+    std::string error;
+    if (!m_store->ListSnapshots(database.id, snapshots, error)) {
+        Say(error);
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 int CHistoryReport::ReadWindow(ISettingsStore& settings, std::int64_t nowSeconds, CListLayout& layout,
                                CObjectArray& statements) {
     layout = CListLayout::LoadIntervalLayout(settings);
@@ -358,13 +368,8 @@ int CHistoryReport::ReadWindow(ISettingsStore& settings, std::int64_t nowSeconds
         return kExitUsage;
     }
     SStoredDatabase database;
-    if (const int status = PickDatabase(database); status != kExitOk) return status;
     std::vector<SStoredSnapshot> snapshots;
-    std::string error;
-    if (!m_store->ListSnapshots(database.id, snapshots, error)) {
-        Say(error);
-        return kExitFailure;
-    }
+    if (const int status = PickSnapshots(database, snapshots); status != kExitOk) return status;
     SWindowFigures window;
     if (const int status = ReadWindowFigures(*m_options.window, nowSeconds, snapshots, window); status != kExitOk)
         return status;
@@ -382,13 +387,8 @@ int CHistoryReport::ReadComparison(std::int64_t nowSeconds, CListCtrlEx& list) {
         return kExitUsage;
     }
     SStoredDatabase database;
-    if (const int status = PickDatabase(database); status != kExitOk) return status;
     std::vector<SStoredSnapshot> snapshots;
-    std::string error;
-    if (!m_store->ListSnapshots(database.id, snapshots, error)) {
-        Say(error);
-        return kExitFailure;
-    }
+    if (const int status = PickSnapshots(database, snapshots); status != kExitOk) return status;
     SWindowFigures a, b;
     if (const int status = ReadWindowFigures(*m_options.compareA, nowSeconds, snapshots, a); status != kExitOk)
         return status;

@@ -59,6 +59,8 @@ public:
 
 private:
     int PickDatabase(SStoredDatabase& database);
+    // The chosen database and its snapshots, oldest first.
+    int PickSnapshots(SStoredDatabase& database, std::vector<SStoredSnapshot>& snapshots);
     int ReadWindowFigures(const std::string& text, std::int64_t nowSeconds, const std::vector<SStoredSnapshot>& snapshots,
                           SWindowFigures& window);
     int ApplyRetention();
